@@ -1,0 +1,110 @@
+#include "ScriptedPrompt.h"
+
+void CScriptedPrompt::PushButton(int result)
+{
+    CAnswer a;
+    a.m_kind = KMessage;
+    a.m_nValue = result;
+    m_answers.append(a);
+}
+
+void CScriptedPrompt::PushName(bool ok, const QString& name)
+{
+    CAnswer a;
+    a.m_kind = KName;
+    a.m_bOk = ok;
+    a.m_strText = name;
+    m_answers.append(a);
+}
+
+void CScriptedPrompt::PushFileExist(const CFileExistAnswer& answer)
+{
+    CAnswer a;
+    a.m_kind = KFileExist;
+    a.m_fileExist = answer;
+    m_answers.append(a);
+}
+
+void CScriptedPrompt::PushError(bool goOn)
+{
+    CAnswer a;
+    a.m_kind = KError;
+    a.m_bOk = goOn;
+    m_answers.append(a);
+}
+
+void CScriptedPrompt::PushDataDownload(bool ok, const QString& resultName, int formatIndex)
+{
+    CAnswer a;
+    a.m_kind = KDataDownload;
+    a.m_bOk = ok;
+    a.m_strText = resultName;
+    a.m_nValue = formatIndex;
+    m_answers.append(a);
+}
+
+bool CScriptedPrompt::Take(EKind kind, const QString& what, CAnswer& answer)
+{
+    if (m_answers.isEmpty() || m_answers.first().m_kind != kind) {
+        m_unexpected.append(what);
+        return false;
+    }
+    answer = m_answers.takeFirst();
+    return true;
+}
+
+int CScriptedPrompt::MessageBox(const QString& text, const QString& caption, int buttons, int icon)
+{
+    m_shown.append(caption + ": " + text);
+    m_icons.append(icon);
+    m_buttons.append(buttons);
+    CAnswer a;
+    // A plain OK box needs no scripted answer.
+    if (buttons == MB_OK && (m_answers.isEmpty() || m_answers.first().m_kind != KMessage))
+        return IDOK;
+    if (!Take(KMessage, text, a))
+        return buttons == MB_YESNO ? IDNO : IDCANCEL;
+    return a.m_nValue;
+}
+
+bool CScriptedPrompt::AskName(CNameRequest& request)
+{
+    m_shown.append(request.m_strTitle + ": " + request.m_strPrompt);
+    m_nameRequests.append(request);
+    CAnswer a;
+    if (!Take(KName, "Name: " + request.m_strName, a) || !a.m_bOk)
+        return false;
+    request.m_strName = a.m_strText;
+    return true;
+}
+
+CFileExistAnswer CScriptedPrompt::AskFileExist(const QString& fileName)
+{
+    m_shown.append("File exist: " + fileName);
+    CAnswer a;
+    if (!Take(KFileExist, fileName, a)) {
+        CFileExistAnswer cancel;
+        cancel.m_bCancel = true;
+        return cancel;
+    }
+    return a.m_fileExist;
+}
+
+bool CScriptedPrompt::AskError(const QString& text)
+{
+    m_shown.append("Error: " + text);
+    CAnswer a;
+    return Take(KError, text, a) && a.m_bOk;
+}
+
+bool CScriptedPrompt::AskDataDownload(CDataDownloadRequest& request)
+{
+    m_shown.append("Data Download...: " + request.m_strName);
+    m_downloadRequests.append(request);
+    CAnswer a;
+    if (!Take(KDataDownload, request.m_strName, a) || !a.m_bOk)
+        return false;
+    request.m_strResultName = a.m_strText;
+    request.m_nSelectedFormat = a.m_nValue;
+    return true;
+}

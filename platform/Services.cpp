@@ -1,0 +1,73 @@
+#include "Services.h"
+
+#include "Clock.h"
+#include "Progress.h"
+#include "Prompt.h"
+
+#include <cstdio>
+
+namespace {
+
+// Without a user interface nobody can answer: show the text, decline.
+class CDeclinePrompt : public CPrompt
+{
+public:
+    int MessageBox(const QString& text, const QString& caption, int buttons, int) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        return buttons == MB_YESNO ? IDNO : IDOK;
+    }
+    bool AskName(CNameRequest&) override { return false; }
+    CFileExistAnswer AskFileExist(const QString&) override
+    {
+        CFileExistAnswer a;
+        a.m_bCancel = true;
+        return a;
+    }
+    bool AskError(const QString& text) override
+    {
+        std::fprintf(stderr, "Error: %s\n", qPrintable(text));
+        return false;
+    }
+    bool AskDataDownload(CDataDownloadRequest&) override { return false; }
+};
+
+CRealClock g_realClock;
+CDeclinePrompt g_declinePrompt;
+CNullProgress g_nullProgress;
+
+CClock* g_clock = nullptr;
+CPrompt* g_prompt = nullptr;
+CProgress* g_progress = nullptr;
+CServices::WaitCursorHook g_waitCursor = nullptr;
+
+} // namespace
+
+CClock& CServices::Clock() { return g_clock ? *g_clock : g_realClock; }
+CPrompt& CServices::Prompt() { return g_prompt ? *g_prompt : g_declinePrompt; }
+CProgress& CServices::Progress() { return g_progress ? *g_progress : g_nullProgress; }
+
+void CServices::SetClock(CClock* clock) { g_clock = clock; }
+void CServices::SetPrompt(CPrompt* prompt) { g_prompt = prompt; }
+void CServices::SetProgress(CProgress* progress) { g_progress = progress; }
+
+void CServices::SetWaitCursorHook(WaitCursorHook hook) { g_waitCursor = hook; }
+CServices::WaitCursorHook CServices::WaitCursor() { return g_waitCursor; }
+
+CScopedServices::CScopedServices(CClock* clock, CPrompt* prompt, CProgress* progress)
+    : m_pClock(g_clock), m_pPrompt(g_prompt), m_pProgress(g_progress)
+{
+    if (clock)
+        g_clock = clock;
+    if (prompt)
+        g_prompt = prompt;
+    if (progress)
+        g_progress = progress;
+}
+
+CScopedServices::~CScopedServices()
+{
+    g_clock = m_pClock;
+    g_prompt = m_pPrompt;
+    g_progress = m_pProgress;
+}

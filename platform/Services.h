@@ -1,0 +1,43 @@
+#pragma once
+
+class CClock;
+class CPrompt;
+class CProgress;
+
+// The platform services that the core reaches without knowing who provides
+// them: the programs install real ones (dialogs, the Transfer window, real
+// sleeping), tests install scripted ones and a virtual clock. Nothing is owned
+// here; whoever installs a service keeps it alive while it is installed.
+class CServices
+{
+public:
+    static CClock& Clock();
+    static CPrompt& Prompt();
+    static CProgress& Progress();
+
+    // nullptr restores the default: real sleeping, a prompt that prints to
+    // stderr and answers No/Cancel, a progress service that shows nothing.
+    static void SetClock(CClock* clock);
+    static void SetPrompt(CPrompt* prompt);
+    static void SetProgress(CProgress* progress);
+
+    // Called with true/false when the first wait cursor starts / the last ends.
+    using WaitCursorHook = void (*)(bool busy);
+    static void SetWaitCursorHook(WaitCursorHook hook);
+    static WaitCursorHook WaitCursor();
+};
+
+// Installs services for one scope (a test) and puts the previous ones back.
+class CScopedServices
+{
+public:
+    CScopedServices(CClock* clock, CPrompt* prompt, CProgress* progress);
+    ~CScopedServices();
+    CScopedServices(const CScopedServices&) = delete;
+    CScopedServices& operator=(const CScopedServices&) = delete;
+
+private:
+    CClock* m_pClock;
+    CPrompt* m_pPrompt;
+    CProgress* m_pProgress;
+};

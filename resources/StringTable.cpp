@@ -1,0 +1,81 @@
+#include "StringTable.h"
+
+#include <QHash>
+
+namespace {
+
+const QHash<int, const char*>& Table()
+{
+    static const QHash<int, const char*> table = {
+        {IDS_JOBS, "Jobs"},
+        {IDS_JOB, "Job"},
+        {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},
+        {IDS_WARNING, "Warning"},
+        {IDS_DELETE_FIXPOINTS, "Delete Fixpoints:"},
+        {IDS_DATA_LOST_JOB, "Data will be definitely lost! - Continue anyway?"},
+        {IDS_DELETE_MEASUREMENTS, "Delete Measurements:"},
+        {IDS_DELETE_CODELIST, "Delete Codelist"},
+        {IDS_DATA_LOST, "Data will be definitely lost! - Continue anyway?"},
+        {IDS_DELETE_FORMAT, "Delete Format"},
+        {IDS_DELETE_JOB, "Delete Job"},
+        {IDS_COMMUNICATION_ERROR, "Communication error"},
+        {IDS_CANNOT_OPEN_FILE, "Can not open file"},
+        {IDS_NEW_JOB_NAME, "New job name"},
+        {IDS_ENTER_NEW_NAME, "Enter new name"},
+        {IDS_NEW_CODELIST_NAME, "New codelist name"},
+        {IDS_NEW_FOLDER, "NewFolder"},
+        {IDS_CANNOT_CREATE_FOLDER, "Can not create folder"},
+        {IDS_CANNOT_DELETE_FILE, "Can not delete file"},
+        {IDS_CANNOT_DELETE_FOLDER, "Can not delete folder"},
+        {IDS_NO_CONNECTIONS, "Can not find avaiable connections"},
+        {IDS_PORT_IN_USE, "Port already in use. Try to disconnect and connect again ?"},
+        {IDS_CONNECTION_ERROR, "Connection error"},
+        {IDS_CONNECTION_OPENED, "Connection was opened successfuly"},
+        {IDS_DUPLICATE_NAME, "Duplicate name"},
+        {IDS_LOGON_FAILED, "Logon failed"},
+        {IDS_CANNOT_OPEN_LOCAL_FILE, "Unable to open file to local maschine"},
+        {IDS_NETWORK_ERROR, "Network error"},
+        {IDS_FILE_ERROR, "File error"},
+        {IDS_CANCEL, "Cancel"},
+        {IDS_COM_INVALID_HANDLE, "COM Invalid handle"},
+        {IDS_ERROR, "Error"},
+        {IDS_CANNOT_OPEN_COM, "Can not open COM port"},
+        {IDS_COMMUNICATION_PROBLEM, "Communication problem"},
+        {IDS_ENTER_FOLDER_NAME, "Enter folder name"},
+        {IDS_FIX_POINTS, "Fix Points"},
+        {IDS_FIX_BLOCKS, "Fix blocks"},
+        {IDS_MEASUREMENTS, "Measurements"},
+        {IDS_MEASUREMENTS_BLOCKS, "Measurements blocks"},
+        {IDS_FORMATS, "Formats"},
+        {IDS_CODE, "Code"},
+        {IDS_CODES, "Codes"},
+        {IDS_NO_RESPONSE, "No response from instrument"},
+        {IDS_CANNOT_SELECT_FORMAT, "Can not select this format"},
+        {IDS_WRONG_FILE_FORMAT, "Wrong file format"},
+        {IDS_PROBLEM_SETTING_NAME, "Problem with setting name"},
+        {IDS_EMPTY, "empty"},
+        {IDS_JOB_HAS_FIXPOINTS, "Job already contains fixpoints"},
+        {IDS_OVERWRITE_FIXPOINTS, "Do you want to overwrite existing fixpoints ?"},
+    };
+    return table;
+}
+
+QString g_appTitle = QStringLiteral("Tessaro");
+
+} // namespace
+
+QString LoadString(int id)
+{
+    const auto it = Table().constFind(id);
+    return it == Table().constEnd() ? QString() : QString::fromLatin1(*it);
+}
+
+QString AppTitle()
+{
+    return g_appTitle;
+}
+
+void SetAppTitle(const QString& title)
+{
+    g_appTitle = title;
+}
