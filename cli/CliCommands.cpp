@@ -1,0 +1,59 @@
+#include "CliCommands.h"
+
+#include "platform/LocalPaths.h"
+#include "platform/Profile.h"
+
+#include <cstdio>
+
+bool TakeOption(QStringList& args, const QString& name, QString& value)
+{
+    const int index = args.indexOf(name);
+    if (index < 0)
+        return true;
+    if (index + 1 >= args.size()) {
+        std::fprintf(stderr, "tessaro-cli: %s needs a value\n", qPrintable(name));
+        return false;
+    }
+    value = args.at(index + 1);
+    args.remove(index, 2);
+    return true;
+}
+
+bool TakeFlag(QStringList& args, const QString& name)
+{
+    return args.removeAll(name) > 0;
+}
+
+static void PrintUsage()
+{
+    std::fprintf(stderr,
+                 "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] COMMAND ...\n"
+                 "Moves data between this machine, a surveying instrument and an FTP server.\n");
+    PrintInstrumentUsage();
+    PrintFtpUsage();
+}
+
+int RunCli(QStringList args)
+{
+    CCliOptions options;
+    if (!TakeOption(args, QStringLiteral("--profile"), options.m_strProfile)
+        || !TakeOption(args, QStringLiteral("--root"), options.m_strRoot))
+        return EXIT_USAGE;
+    options.m_bYes = TakeFlag(args, QStringLiteral("--yes"));
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("help")) {
+        PrintUsage();
+        return args.isEmpty() ? EXIT_USAGE : EXIT_OK;
+    }
+    if (!options.m_strProfile.isEmpty())
+        CProfile::SetFile(options.m_strProfile);
+    if (!options.m_strRoot.isEmpty()) {
+        QString error;
+        if (!CLocalPaths::SetRoot(options.m_strRoot, &error)) {
+            std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(error));
+            return EXIT_USAGE;
+        }
+    }
+    if (args.first() == QLatin1String("ftp"))
+        return RunFtpCommand(args.mid(1), options);
+    return RunInstrumentCommand(args, options);
+}

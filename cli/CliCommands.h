@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+
+// Exit codes of tessaro-cli.
+enum ECliExit { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
+
+// Options shared by every command, taken out of the argument list.
+struct CCliOptions
+{
+    QString m_strProfile;
+    QString m_strRoot;
+    bool m_bYes = false;
+};
+
+int RunCli(QStringList args);
+
+// Each group of commands lives in its own source file.
+int RunFtpCommand(const QStringList& args, const CCliOptions& options);
+int RunInstrumentCommand(const QStringList& args, const CCliOptions& options);
+void PrintFtpUsage();
+void PrintInstrumentUsage();
+
+// Takes "--name VALUE" out of args; false with a message when VALUE is missing.
+bool TakeOption(QStringList& args, const QString& name, QString& value);
+bool TakeFlag(QStringList& args, const QString& name);
