@@ -1,0 +1,26 @@
+#pragma once
+
+#include "NodeData.h"
+
+#include "instrument/InstrumentTables.h"
+
+#include <QList>
+#include <QString>
+
+// One node to be made from a row of the instrument's tables.
+struct CNodeSpec
+{
+    QString m_strLabel;
+    int m_nImage = -1;
+    CNodeData m_data;
+    QList<CNodeSpec> m_children;
+};
+
+// Labels, images and node data of the instrument's entries, row by row in
+// table order: "Job 3: A1" with "Fix Points: 5 Fix blocks" and
+// "Measurements: 7 Measurements blocks"; "Formats 1: VRN" for format number 2
+// (rows numbered 1 or less get no node); "Code 0: CODES: 12 " numbered by
+// position.
+QList<CNodeSpec> JobNodes(const CJobTable& jobs);
+QList<CNodeSpec> FormatNodes(const CFormatTable& formats);
+QList<CNodeSpec> CodeListNodes(const CCodeListTable& codeLists);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One entry of a local folder as the tree shows it.
+struct CLocalEntry
+{
+    QString m_strName;
+    bool m_bFolder = false;
+};
+
+// The entries of a native folder in the order the tree lists them: all
+// folders, then all files, each group in the order the file system returns
+// them. Hidden folders are kept; hidden files and anything that is neither a
+// regular file nor a folder (devices, sockets, pipes, broken links) are left
+// out. A folder that cannot be read gives an empty list.
+QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder);

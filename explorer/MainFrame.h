@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMainWindow>
+
+class CTessaroView;
+class QAction;
+class QMenu;
+
+// The one window: menu bar 128 and the tree view that fills it.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+
+    CTessaroView* View() const { return m_pView; }
+    // The action of a command id, or nullptr.
+    QAction* Action(int id) const;
+
+public slots:
+    void UpdateCommandUI();
+
+private:
+    QMenu* AddMenu(const QString& title);
+    QAction* AddCommand(QMenu* menu, const QString& text, int id, const QList<QKeySequence>& keys = {});
+
+    CTessaroView* m_pView = nullptr;
+    QList<QAction*> m_commands;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QTreeWidgetItem;
+
+// Node kinds of the tree. The values are also the kind codes that the
+// instrument link takes for its operations.
+enum ENodeKind : quint32 {
+    NK_NONE = 0,
+    NK_CODES = 0x10,
+    NK_JOBS = 0x20,
+    NK_FIXPOINTS = 0x40,
+    NK_MEASUREMENTS = 0x80,
+    NK_LOCAL_FOLDER = 0x100,
+    NK_FORMAT = 0x200,
+    NK_FORMATS = 0x200,     // the folder "Formats": kind 0x200 without a number
+    NK_FTP_FOLDER = 0x800,
+    NK_FTP_FILE = 0x1000,
+    NK_PORT = 0x2000,
+    NK_LOCAL_FILE = 0x4000,
+    NK_JOB = 0x8000,
+    NK_CODELIST = 0x10000,
+};
+
+constexpr quint32 NK_HAS_DATA = 0x400;
+
+// What a node stands for. The classic node data word packs kind, has-data
+// marker and the instrument's item number into one integer, so that numbers
+// of 16 and more overlap the kind bits (job 64 would look like fix points).
+// Kind and number are therefore kept apart here; Word() still gives the
+// packed value where one is wanted.
+struct CNodeData
+{
+    quint32 m_nKind = NK_NONE;
+    int m_nNumber = 0;
+    bool m_bHasData = false;
+
+    quint32 Word() const { return m_nKind + (m_bHasData ? NK_HAS_DATA : 0) + static_cast<quint32>(m_nNumber); }
+    bool Is(quint32 kind) const { return m_nKind == kind; }
+    bool IsFormatsFolder() const { return m_nKind == NK_FORMATS && m_nNumber == 0 && !m_bHasData; }
+    bool IsFormat() const { return m_nKind == NK_FORMAT && !IsFormatsFolder(); }
+
+    static CNodeData Of(const QTreeWidgetItem* item);
+    void Store(QTreeWidgetItem* item) const;
+};

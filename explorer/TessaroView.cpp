@@ -1,0 +1,517 @@
+#include "TessaroView.h"
+
+#include "CommandIds.h"
+#include "LocalListing.h"
+
+#include "dialogs/AboutDlg.h"
+#include "dialogs/ComSettingsDlg.h"
+#include "platform/Clock.h"
+#include "platform/LocalPaths.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QTreeWidget::itemExpanded, this, &CTessaroView::OnItemExpanding);
+    connect(this, &QTreeWidget::currentItemChanged, this, &CTessaroView::CommandStateChanged);
+}
+
+CTessaroView::~CTessaroView() = default;
+
+QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image,
+                                       const CNodeData& data)
+{
+    auto* item = new QTreeWidgetItem(QStringList(label));
+    if (image >= 0)
+        item->setIcon(0, m_images.Icon(image));
+    data.Store(item);
+    if (parent)
+        parent->addChild(item);
+    else
+        addTopLevelItem(item);
+    return item;
+}
+
+QTreeWidgetItem* CTessaroView::AddPlaceholder(QTreeWidgetItem* parent, bool remote)
+{
+    return AddNode(parent, QStringLiteral("..."), remote ? CNodeImages::IMG_FILE : -1, CNodeData());
+}
+
+void CTessaroView::OnInitialUpdate()
+{
+    if (!m_images.IsBuilt())
+        m_images.Build();
+    clear();
+    m_pPortRoot = AddNode(nullptr, QStringLiteral("Port1:"), CNodeImages::IMG_PORT, {NK_PORT, 0, false});
+    AddNode(m_pPortRoot, QStringLiteral("no instruments connected"), -1, CNodeData());
+    m_pFtpRoot = AddNode(nullptr, QStringLiteral("FTP"), CNodeImages::IMG_FTP, {NK_FTP_FOLDER, 0, false});
+    AddNode(m_pFtpRoot, QStringLiteral("not connected"), CNodeImages::IMG_FILE, CNodeData());
+    m_pMyComputer = AddNode(nullptr, QStringLiteral("MyComputer"), CNodeImages::IMG_MY_COMPUTER, CNodeData());
+    ListLocalFolder(m_pMyComputer, QString());
+}
+
+QString CTessaroView::NodePath(const QTreeWidgetItem* node) const
+{
+    QString path;
+    for (const QTreeWidgetItem* it = node; it; it = it->parent()) {
+        QString label = it->text(0);
+        if (!label.endsWith(QLatin1Char('\\')) && !path.isEmpty())
+            label += QLatin1Char('\\');
+        path.prepend(label);
+    }
+    const qsizetype first = path.indexOf(QLatin1Char('\\'));
+    if (first >= 2)
+        path.remove(0, first + 1);
+    return path;
+}
+
+void CTessaroView::DeleteChildren(QTreeWidgetItem* node)
+{
+    if (!node || node->childCount() == 0)
+        return;
+    const QList<QTreeWidgetItem*> children = node->takeChildren();
+    qDeleteAll(children);
+}
+
+int CTessaroView::ListLocalFolder(QTreeWidgetItem* node, const QString& path)
+{
+    const QList<CLocalEntry> entries = ListLocalEntries(CLocalPaths::ToNative(path));
+    const QIcon folderIcon = m_images.Icon(CNodeImages::IMG_FOLDER);
+    const QIcon fileIcon = m_images.Icon(CNodeImages::IMG_FILE);
+    const CNodeData folderData{NK_LOCAL_FOLDER, 0, false};
+    const CNodeData fileData{NK_LOCAL_FILE, 0, false};
+
+    // Built detached and added in one call: a folder of 100,000 entries
+    // then costs one model update instead of 100,000.
+    QList<QTreeWidgetItem*> items;
+    items.reserve(entries.size());
+    for (const CLocalEntry& entry : entries) {
+        auto* item = new QTreeWidgetItem(QStringList(entry.m_strName));
+        item->setIcon(0, entry.m_bFolder ? folderIcon : fileIcon);
+        (entry.m_bFolder ? folderData : fileData).Store(item);
+        if (entry.m_bFolder)
+            item->addChild(new QTreeWidgetItem(QStringList(QStringLiteral("..."))));
+        items.append(item);
+    }
+    node->addChildren(items);
+    return static_cast<int>(items.size());
+}
+
+void CTessaroView::OnItemExpanding(QTreeWidgetItem* node)
+{
+    const CNodeData data = CNodeData::Of(node);
+    if (data.Is(NK_LOCAL_FOLDER)) {
+        CWaitCursor wait;
+        DeleteChildren(node);
+        ListLocalFolder(node, NodePath(node));
+    } else if (data.Is(NK_PORT)) {
+        ConnectInstrument();
+    }
+    emit CommandStateChanged();
+}
+
+void CTessaroView::mousePressEvent(QMouseEvent* event)
+{
+    // A right click (tap-and-hold on the handheld) is consumed and does nothing.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+QStringList CTessaroView::ChildLabels(const QTreeWidgetItem* node)
+{
+    QStringList labels;
+    for (int i = 0; node && i < node->childCount(); ++i)
+        labels.append(node->child(i)->text(0));
+    return labels;
+}
+
+bool CTessaroView::IsCommandEnabled(int id) const
+{
+    const CNodeData data = CNodeData::Of(currentItem());
+    switch (id) {
+    case ID_SETTINGS_COM:
+    case ID_APP_ABOUT:
+    case ID_APP_EXIT:
+        return true;
+    case ID_FILE_REFRESH:
+        return currentItem() && CanRefresh(data);
+    case ID_EDIT_DELETE:
+        return currentItem() && CanDelete(data);
+    case ID_EDIT_COPY:
+        return currentItem() && CanCopy(data);
+    case ID_EDIT_PASTE:
+        return currentItem() && CanPaste(data);
+    default:
+        return false;
+    }
+}
+
+void CTessaroView::OnCommand(int id)
+{
+    if (!IsCommandEnabled(id))
+        return;
+    switch (id) {
+    case ID_FILE_REFRESH:
+        OnRefresh();
+        break;
+    case ID_EDIT_DELETE:
+        OnDelete();
+        break;
+    case ID_EDIT_COPY:
+        OnCopy();
+        break;
+    case ID_EDIT_PASTE:
+        OnPaste();
+        break;
+    case ID_SETTINGS_COM:
+        OnCommunicationSettings();
+        break;
+    case ID_APP_ABOUT:
+        OnAbout();
+        break;
+    default:
+        break;
+    }
+    emit CommandStateChanged();
+}
+
+// ---- Instrument subtree -------------------------------------------------
+
+void CTessaroView::AddSpecs(QTreeWidgetItem* parent, const QList<CNodeSpec>& specs)
+{
+    for (const CNodeSpec& spec : specs) {
+        QTreeWidgetItem* item = AddNode(parent, spec.m_strLabel, spec.m_nImage, spec.m_data);
+        AddSpecs(item, spec.m_children);
+    }
+}
+
+QTreeWidgetItem* CTessaroView::AddFolderNode(QTreeWidgetItem* node, bool withFolder, int labelId, int image,
+                                             const CNodeData& data)
+{
+    return withFolder ? AddNode(node, LoadString(labelId), image, data) : node;
+}
+
+bool CTessaroView::BuildJobNodes(QTreeWidgetItem* node, bool withFolder)
+{
+    QTreeWidgetItem* folder = AddFolderNode(node, withFolder, IDS_JOBS, CNodeImages::IMG_JOBS, {NK_JOBS, 0, false});
+    if (!m_instrument.ListJobs())
+        return false;
+    AddSpecs(folder, JobNodes(m_instrument.m_jobs));
+    return true;
+}
+
+bool CTessaroView::BuildFormatNodes(QTreeWidgetItem* node, bool withFolder)
+{
+    QTreeWidgetItem* folder =
+        AddFolderNode(node, withFolder, IDS_FORMATS, CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false});
+    if (!m_instrument.ListFormats())
+        return false;
+    AddSpecs(folder, FormatNodes(m_instrument.m_formats));
+    return true;
+}
+
+bool CTessaroView::BuildCodeListNodes(QTreeWidgetItem* node, bool withFolder)
+{
+    QTreeWidgetItem* folder = AddFolderNode(node, withFolder, IDS_CODES, CNodeImages::IMG_CODES, {NK_CODES, 0, false});
+    if (!m_instrument.ListCodeLists())
+        return false;
+    AddSpecs(folder, CodeListNodes(m_instrument.m_codeLists));
+    return true;
+}
+
+void CTessaroView::BuildInstrumentTree(QTreeWidgetItem* portNode)
+{
+    DeleteChildren(portNode);
+    if (BuildJobNodes(portNode, true) && BuildFormatNodes(portNode, true))
+        BuildCodeListNodes(portNode, true);
+}
+
+void CTessaroView::ConnectInstrument()
+{
+    if (m_bInstrumentConnected)
+        return;
+    CWaitCursor wait;
+    m_comSettings.Load();
+    m_instrument.SetComSettings(m_comSettings);
+    if (!m_instrument.Probe()) {
+        CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), QString(), MB_OK, MB_ICONNONE);
+        return;
+    }
+    CServices::Clock().Sleep(1000);
+    if (!m_instrument.Identify())
+        return;
+    if (!m_instrument.m_strName.isEmpty())
+        m_pPortRoot->setText(0, m_pPortRoot->text(0) + m_instrument.m_strName);
+    DeleteChildren(m_pPortRoot);
+    m_bInstrumentConnected = 1;
+    CServices::Clock().Sleep(100);
+    if (BuildJobNodes(m_pPortRoot, true) && BuildFormatNodes(m_pPortRoot, true))
+        BuildCodeListNodes(m_pPortRoot, true);
+}
+
+void CTessaroView::RebuildJobs(QTreeWidgetItem* jobsFolder)
+{
+    if (!jobsFolder)
+        return;
+    DeleteChildren(jobsFolder);
+    BuildJobNodes(jobsFolder, false);
+}
+
+void CTessaroView::RebuildFormats(QTreeWidgetItem* formatsFolder)
+{
+    if (!formatsFolder)
+        return;
+    DeleteChildren(formatsFolder);
+    BuildFormatNodes(formatsFolder, false);
+}
+
+void CTessaroView::RebuildCodeLists(QTreeWidgetItem* codesFolder)
+{
+    if (!codesFolder)
+        return;
+    DeleteChildren(codesFolder);
+    BuildCodeListNodes(codesFolder, false);
+}
+
+QTreeWidgetItem* CTessaroView::JobsFolderOf(QTreeWidgetItem* node) const
+{
+    const CNodeData data = CNodeData::Of(node);
+    if (data.Is(NK_JOB))
+        return node->parent();
+    if (data.Is(NK_FIXPOINTS) || data.Is(NK_MEASUREMENTS))
+        return node->parent() ? node->parent()->parent() : nullptr;
+    return nullptr;
+}
+
+bool CTessaroView::CanRefresh(const CNodeData& data) const
+{
+    switch (data.m_nKind) {
+    case NK_PORT:
+    case NK_JOBS:
+    case NK_JOB:
+    case NK_FORMAT:
+    case NK_MEASUREMENTS:
+    case NK_FIXPOINTS:
+    case NK_CODES:
+    case NK_CODELIST:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTessaroView::OnRefresh()
+{
+    QTreeWidgetItem* node = currentItem();
+    const CNodeData data = CNodeData::Of(node);
+    CWaitCursor wait;
+    switch (data.m_nKind) {
+    case NK_PORT:
+        BuildInstrumentTree(node);
+        break;
+    case NK_JOBS:
+        RebuildJobs(node);
+        break;
+    case NK_JOB:
+    case NK_FIXPOINTS:
+    case NK_MEASUREMENTS:
+        RebuildJobs(JobsFolderOf(node));
+        break;
+    case NK_FORMAT:
+        // A single format is not refreshed on its own; only the folder is.
+        if (data.IsFormatsFolder())
+            RebuildFormats(node);
+        break;
+    case NK_CODES:
+        RebuildCodeLists(node);
+        break;
+    case NK_CODELIST:
+        RebuildCodeLists(node->parent());
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Delete ---------------------------------------------------------------
+
+bool CTessaroView::CanDelete(const CNodeData& data) const
+{
+    // Local and remote files and folders are deleted by their own commands
+    // once the FTP side of the tree is built; here only instrument data.
+    return data.m_bHasData;
+}
+
+void CTessaroView::OnDelete()
+{
+    QTreeWidgetItem* node = currentItem();
+    const CNodeData data = CNodeData::Of(node);
+    if (!data.m_bHasData)
+        return;
+    // The waits give the instrument time before it is listed again; they
+    // happen whatever the erase returned.
+    m_instrument.Erase(data.m_nNumber, static_cast<int>(data.m_nKind), 0);
+    CWaitCursor wait;
+    CServices::Clock().Sleep(10000);
+    switch (data.m_nKind) {
+    case NK_FORMAT:
+        RebuildFormats(node->parent());
+        break;
+    case NK_CODELIST:
+        RebuildCodeLists(node->parent());
+        break;
+    case NK_MEASUREMENTS:
+    case NK_FIXPOINTS:
+    case NK_JOB:
+        RebuildJobs(JobsFolderOf(node));
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Copy and paste ---------------------------------------------------------
+
+bool CTessaroView::CanCopy(const CNodeData& data) const
+{
+    switch (data.m_nKind) {
+    case NK_LOCAL_FILE:
+    case NK_LOCAL_FOLDER:
+    case NK_FTP_FILE:
+    case NK_FTP_FOLDER:
+        return true;
+    case NK_MEASUREMENTS:
+    case NK_CODELIST:
+    case NK_FIXPOINTS:
+        return data.m_bHasData;
+    default:
+        return false;
+    }
+}
+
+void CTessaroView::OnCopy()
+{
+    QTreeWidgetItem* node = currentItem();
+    const CNodeData data = CNodeData::Of(node);
+    m_clip.Clear();
+    switch (data.m_nKind) {
+    case NK_LOCAL_FILE:
+        m_clip.m_nSourceKind = CK_LOCAL_FILE;
+        break;
+    case NK_MEASUREMENTS:
+    case NK_FIXPOINTS:
+    case NK_CODELIST:
+        m_clip.m_nSourceKind = data.m_nKind;
+        m_clip.m_nNumber = data.m_nNumber;
+        m_clip.m_bValid = 1;
+        return;
+    case NK_FTP_FILE:
+    case NK_FTP_FOLDER:
+    case NK_LOCAL_FOLDER:
+        m_clip.m_nSourceKind = data.m_nKind;
+        break;
+    default:
+        return;
+    }
+    m_clip.m_bValid = 1;
+    m_clip.m_strPath = NodePath(node);
+    m_clip.m_strLabel = node->text(0);
+}
+
+bool CTessaroView::CanPaste(const CNodeData& target) const
+{
+    if (!m_clip.m_bValid)
+        return false;
+    const quint32 source = m_clip.m_nSourceKind;
+    const bool instrumentData = source == NK_MEASUREMENTS || source == NK_FIXPOINTS || source == NK_CODELIST;
+    if (target.Is(NK_LOCAL_FOLDER))
+        return instrumentData;
+    // A file onto the instrument. The folder "Formats" has no number to
+    // send to, so it takes nothing.
+    if (target.Is(NK_FIXPOINTS) || target.Is(NK_JOB) || target.Is(NK_CODELIST) || target.IsFormat())
+        return source == CK_LOCAL_FILE;
+    return false;
+}
+
+void CTessaroView::OnPaste()
+{
+    QTreeWidgetItem* target = currentItem();
+    const CNodeData data = CNodeData::Of(target);
+    const quint32 source = m_clip.m_nSourceKind;
+    if (data.Is(NK_LOCAL_FOLDER)) {
+        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source),
+                             0);
+        RelistLocal(target);
+        return;
+    }
+    if (source == CK_LOCAL_FILE)
+        SendToInstrument(CLocalPaths::ToNative(m_clip.m_strPath), QString(), target);
+}
+
+void CTessaroView::SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target)
+{
+    const CNodeData data = CNodeData::Of(target);
+    const int number = data.m_nNumber;
+    // The results are not looked at: the instrument is listed again anyway,
+    // after a pause that gives it time to store the data.
+    switch (data.m_nKind) {
+    case NK_JOB:
+    case NK_FIXPOINTS: {
+        m_instrument.SendJobFile(nativeFile, number, static_cast<int>(data.m_nKind), sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(5000);
+        RebuildJobs(JobsFolderOf(target));
+        break;
+    }
+    case NK_CODELIST: {
+        m_instrument.SendCodeListFile(nativeFile, number, NK_CODELIST, sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(4000);
+        RebuildCodeLists(target->parent());
+        break;
+    }
+    case NK_FORMAT: {
+        m_instrument.SendFormatFile(nativeFile, number, NK_FORMAT, sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(6000);
+        RebuildFormats(target->parent());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CTessaroView::RelistLocal(QTreeWidgetItem* node)
+{
+    CWaitCursor wait;
+    DeleteChildren(node);
+    ListLocalFolder(node, NodePath(node));
+}
+
+void CTessaroView::OnCommunicationSettings()
+{
+    CComSettingsDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted)
+        m_comSettings.Load();
+}
+
+void CTessaroView::OnAbout()
+{
+    CAboutDlg dlg(this);
+    dlg.exec();
+}

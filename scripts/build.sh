@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds everything into build/ (or $BUILD_DIR).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+"$(pwd)/scripts/deps.sh"
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARO_ONLY= -DTESSARO_NO_TESTS= >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, when it is missing.
+# Debian 12 packages only; run as root (or with sudo available).
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
+          libgtest-dev googletest python3-pyftpdlib vsftpd curl xvfb xauth)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

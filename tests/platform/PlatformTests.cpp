@@ -1,0 +1,132 @@
+#include "platform/Bytes.h"
+#include "platform/Clock.h"
+#include "platform/DownloadName.h"
+#include "platform/LocalPaths.h"
+#include "platform/Profile.h"
+#include "platform/ScriptedPrompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+TEST(Bytes, EveryByteRoundTripsAndWideCharactersKeepTheirLowByte)
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(static_cast<char>(b));
+    const QString text = FromBytes(all);
+    ASSERT_EQ(text.size(), 256);
+    EXPECT_EQ(text.at(0xE9).unicode(), 0xE9);
+    EXPECT_EQ(ToBytes(text), all);
+    // U+0141 goes out as 0x41; toLatin1 would have sent '?'.
+    EXPECT_EQ(ToBytes(QString(QChar(0x0141))), QByteArray("A"));
+}
+
+TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("profile.ini");
+    CProfile::SetFile(path);
+    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
+    EXPECT_EQ(CProfile::ReadString("S", "T", "d"), "d");
+
+    CProfile::WriteInt("S", "K", 42);
+    CProfile::WriteString("S", "T", "Grüße, \"quoted\"");
+    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 42);
+    EXPECT_EQ(CProfile::ReadString("S", "T"), "Grüße, \"quoted\"");
+    // The file holds passwords: owner only.
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A value that is not a number reads as the default.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[S]\nK=abc\n");
+    file.close();
+    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
+
+    // Binary garbage.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>((i * 7919) & 0xFF);
+    file.write(garbage);
+    file.close();
+    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
+
+    // Unreadable (for root this still reads; the call must not fail either way).
+    QFile::setPermissions(path, QFileDevice::Permissions());
+    EXPECT_NO_FATAL_FAILURE(CProfile::ReadInt("S", "K", 7));
+    CProfile::SetFile(QString());
+}
+
+TEST(LocalPaths, HandheldPathsMapBelowTheRootAndAMissingRootIsRefused)
+{
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_FALSE(CLocalPaths::SetRoot(dir.filePath("missing"), &error));
+    EXPECT_TRUE(error.contains("does not exist"));
+    ASSERT_TRUE(CLocalPaths::SetRoot(dir.path()));
+    EXPECT_EQ(CLocalPaths::ToNative("Windows\\Desktop"), dir.path() + "/Windows/Desktop");
+    EXPECT_EQ(CLocalPaths::ToNative("\\Data\\my file.txt"), dir.path() + "/Data/my file.txt");
+    EXPECT_EQ(CLocalPaths::ToNative(""), dir.path());
+    ASSERT_TRUE(CLocalPaths::SetRoot("/"));
+    EXPECT_EQ(CLocalPaths::ToNative("tmp\\x"), "/tmp/x");
+
+    const QString staging = CLocalPaths::StagingPath("tempftp");
+    EXPECT_TRUE(staging.endsWith("/tempftp"));
+    const QString folder = staging.left(staging.lastIndexOf('/'));
+    EXPECT_EQ(QFile::permissions(folder) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), 0);
+    CLocalPaths::RemoveStaging();
+    EXPECT_FALSE(QFile::exists(folder));
+}
+
+TEST(DownloadName, NameIsCutAtItsLastDotAndGetsTheFormat)
+{
+    EXPECT_EQ(MakeDownloadName("job1.txt", "VRN"), "job1.VRN");
+    EXPECT_EQ(MakeDownloadName("job1", "VRN "), "job1.VRN");
+    EXPECT_EQ(MakeDownloadName("a.b.c", "VRN"), "a.b.VRN");
+    EXPECT_EQ(MakeDownloadName(".txt", "VRN"), "");
+    EXPECT_EQ(MakeDownloadName("job1", ""), "job1.");
+}
+
+TEST(Services, ScriptedPromptAnswersInOrderAndRecordsWhatItCouldNotAnswer)
+{
+    CVirtualClock clock;
+    CScriptedPrompt prompt;
+    CScopedServices scope(&clock, &prompt, nullptr);
+    prompt.PushButton(IDYES);
+    EXPECT_EQ(CServices::Prompt().MessageBox("Sure?", "Warning", MB_YESNO, MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(CServices::Prompt().MessageBox("Done", "", MB_OK, MB_ICONNONE), IDOK);
+    EXPECT_EQ(CServices::Prompt().MessageBox("Again?", "Warning", MB_YESNO, MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(prompt.m_shown, QStringList({"Warning: Sure?", ": Done", "Warning: Again?"}));
+    EXPECT_EQ(prompt.m_unexpected, QStringList({"Again?"}));
+
+    CServices::Clock().Sleep(1000);
+    CServices::Clock().Sleep(200);
+    EXPECT_EQ(clock.m_pauses, QList<int>({1000, 200}));
+    EXPECT_EQ(clock.Now(), 1200);
+}
+
+TEST(Services, NestedWaitCursorsShowItOnce)
+{
+    static QList<bool> calls;
+    calls.clear();
+    CServices::SetWaitCursorHook([](bool busy) { calls.append(busy); });
+    {
+        CWaitCursor outer;
+        {
+            CWaitCursor inner;
+            inner.Restore();
+        }
+        EXPECT_EQ(CWaitCursor::Depth(), 1);
+    }
+    CServices::SetWaitCursorHook(nullptr);
+    EXPECT_EQ(calls, QList<bool>({true, false}));
+}
