@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
-TESSARO="$BUILD_DIR/explorer/tessaro"
+TESSARO="$BUILD_DIR/bin/tessaro"
 
 run_tessaro() {
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -30,7 +30,7 @@ mkdir -p "$demo/handheld/Jobs" "$demo/handheld/Formats" "$demo/ftp/upload"
 printf '11 1001 100.000 200.000 10.000\r\n11 1002 110.000 205.000 10.500\r\n' > "$demo/handheld/Jobs/SITE1.TQS"
 printf 'P1,100.0,200.0,10.0\r\nP2,110.0,205.0,10.5\r\n' > "$demo/ftp/upload/fixpoints.vrn"
 
-"$BUILD_DIR/tools/instrument-sim/instrument-sim" --link "$demo/ttyInstrument" \
+"$BUILD_DIR/bin/instrument-sim" --link "$demo/ttyInstrument" \
     --transcript "$demo/instrument-transcript.txt" >"$demo/sim.out" 2>&1 &
 pids+=($!)
 port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
