@@ -1,0 +1,227 @@
+#include "editor/QuillonView.h"
+
+#include "editor/EditorPrompts.h"
+#include "editor/EditorResource.h"
+#include "editor/ReplaceDlg.h"
+
+#include <QFontDatabase>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+constexpr int kUsualEndState = -1; // a block's state when its line has the usual end
+
+QTextDocument::FindFlags FindFlags(bool bMatchCase)
+{
+    return bMatchCase ? QTextDocument::FindCaseSensitively : QTextDocument::FindFlags();
+}
+
+} // namespace
+
+CQuillonView::CQuillonView(QWidget* pParent)
+    : QPlainTextEdit(pParent)
+    , m_dlgFind(this)
+    , m_dlgGoto(this)
+{
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
+
+void CQuillonView::NewText()
+{
+    clear();
+    m_usualEnd = ELineEnd::CrLf;
+    m_bMixedEnds = false;
+    document()->setModified(false);
+}
+
+void CQuillonView::SetBytes(const QByteArray& bytes)
+{
+    const CDecodedText decoded = CTextCodec::Decode(bytes);
+    setPlainText(decoded.m_strText);
+    m_usualEnd = decoded.m_usualEnd;
+    m_bMixedEnds = false;
+
+    // The edit control makes one block per line, in the order of the line ends.
+    QTextBlock block = document()->begin();
+    for (ELineEnd end : decoded.m_lineEnds) {
+        if (end != m_usualEnd) {
+            block.setUserState(int(end));
+            m_bMixedEnds = true;
+        }
+        block = block.next();
+    }
+    moveCursor(QTextCursor::Start);
+    document()->setModified(false);
+}
+
+QString CQuillonView::RawText() const
+{
+    return document()->toRawText();
+}
+
+QByteArray CQuillonView::GetBytes() const
+{
+    return GetBytes(RawText());
+}
+
+QByteArray CQuillonView::GetBytes(const QString& strRawText) const
+{
+    std::vector<ELineEnd> lineEnds;
+    if (m_bMixedEnds) {
+        lineEnds.reserve(size_t(document()->blockCount()));
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            const int state = block.userState();
+            lineEnds.push_back(state == kUsualEndState ? m_usualEnd : ELineEnd(state));
+        }
+    }
+    return CTextCodec::Encode(strRawText, lineEnds, m_usualEnd);
+}
+
+bool CQuillonView::IsEmptyText() const
+{
+    return document()->isEmpty();
+}
+
+void CQuillonView::OnEditCopy()
+{
+    copy();
+}
+
+void CQuillonView::OnEditPaste()
+{
+    paste();
+}
+
+void CQuillonView::OnEditGoto()
+{
+    if (EditorPrompts().m_fnRunModal(m_dlgGoto) != QDialog::Accepted)
+        return;
+    const int nLine = m_dlgGoto.m_nLine;
+    if (nLine < 1) {
+        EditorPrompts().m_fnMessage(this, EditorString(IDS_LINE_TOO_SMALL));
+        return;
+    }
+    const int nCaretLine = textCursor().blockNumber();
+    if (nLine > document()->blockCount()) {
+        EditorPrompts().m_fnMessage(this, EditorString(IDS_LINE_BEYOND_END));
+        return;
+    }
+    // Keep the target line where the caret's line was on screen, then make
+    // sure the caret is visible.
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + (nLine - 1) - nCaretLine);
+    setTextCursor(QTextCursor(document()->findBlockByNumber(nLine - 1)));
+    ensureCursorVisible();
+}
+
+void CQuillonView::OnEditFind()
+{
+    const QString strRemembered = m_dlgFind.m_strFind;
+    if (textCursor().hasSelection())
+        m_dlgFind.m_strFind = SelectedLine();
+
+    if (EditorPrompts().m_fnRunModal(m_dlgFind) != QDialog::Accepted) {
+        m_dlgFind.m_strFind = strRemembered;
+        return;
+    }
+    if (!m_dlgFind.m_strFind.isEmpty())
+        FindText(m_dlgFind.m_strFind, m_dlgFind.m_bMatchCase != 0);
+}
+
+void CQuillonView::OnEditReplace()
+{
+    if (!m_pReplaceDlg) {
+        m_pReplaceDlg = new CReplaceDlg(this);
+        connect(m_pReplaceDlg, &CReplaceDlg::findNext, this, &CQuillonView::OnReplaceFindNext);
+        connect(m_pReplaceDlg, &CReplaceDlg::replaceOne, this, &CQuillonView::OnReplaceOne);
+        connect(m_pReplaceDlg, &CReplaceDlg::replaceAll, this, &CQuillonView::OnReplaceAll);
+    }
+    if (textCursor().hasSelection())
+        m_pReplaceDlg->SetFindText(SelectedLine());
+    m_pReplaceDlg->show();
+    m_pReplaceDlg->raise();
+    m_pReplaceDlg->activateWindow();
+}
+
+bool CQuillonView::FindText(const QString& strFind, bool bMatchCase)
+{
+    if (strFind.isEmpty())
+        return false;
+    const QTextCursor current = textCursor();
+    // Start at the selection, or just after its start when the selection
+    // already is a match, so that repeated searches move on.
+    int nStart = current.selectionStart();
+    if (current.hasSelection() && SameAsSelected(strFind, bMatchCase))
+        ++nStart;
+
+    const QTextDocument::FindFlags flags = FindFlags(bMatchCase);
+    QTextCursor found = document()->find(strFind, nStart, flags);
+    if (found.isNull())
+        found = document()->find(strFind, 0, flags);
+    if (found.isNull()) {
+        EditorPrompts().m_fnBeep();
+        return false;
+    }
+    setTextCursor(found);
+    return true;
+}
+
+int CQuillonView::ReplaceAll(const QString& strFind, const QString& strReplace, bool bMatchCase)
+{
+    if (strFind.isEmpty())
+        return 0;
+    const QTextDocument::FindFlags flags = FindFlags(bMatchCase);
+    QTextCursor edit(document());
+    edit.beginEditBlock(); // one undo step for the whole replacement
+    int nCount = 0;
+    int nPos = 0;
+    for (;;) {
+        QTextCursor found = document()->find(strFind, nPos, flags);
+        if (found.isNull())
+            break;
+        found.insertText(strReplace);
+        nPos = found.position();
+        ++nCount;
+    }
+    edit.endEditBlock();
+    if (nCount == 0)
+        EditorPrompts().m_fnBeep();
+    return nCount;
+}
+
+bool CQuillonView::SameAsSelected(const QString& strFind, bool bMatchCase) const
+{
+    const Qt::CaseSensitivity cs = bMatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    return textCursor().selectedText().compare(strFind, cs) == 0;
+}
+
+QString CQuillonView::SelectedLine() const
+{
+    // A search text holds no line break: take the selection up to the first one.
+    const QString strSelected = textCursor().selectedText();
+    return strSelected.left(strSelected.indexOf(QChar::ParagraphSeparator));
+}
+
+void CQuillonView::OnReplaceFindNext()
+{
+    FindText(m_pReplaceDlg->FindText(), m_pReplaceDlg->MatchCase());
+}
+
+void CQuillonView::OnReplaceOne()
+{
+    const QString strFind = m_pReplaceDlg->FindText();
+    const bool bMatchCase = m_pReplaceDlg->MatchCase();
+    if (textCursor().hasSelection() && SameAsSelected(strFind, bMatchCase)) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(m_pReplaceDlg->ReplaceText());
+        setTextCursor(cursor);
+    }
+    FindText(strFind, bMatchCase);
+}
+
+void CQuillonView::OnReplaceAll()
+{
+    ReplaceAll(m_pReplaceDlg->FindText(), m_pReplaceDlg->ReplaceText(), m_pReplaceDlg->MatchCase());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "editor/FindDlg.h"
+#include "editor/GotoDlg.h"
+#include "editor/ReplaceDlg.h"
+#include "editor/TextCodec.h"
+
+#include <QByteArray>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+// The editor's view: one plain-text edit control holding the document's text.
+// It keeps its Find and Go to dialogs for its whole life so that they
+// remember their last values.
+//
+// The edit control knows only line breaks, not the bytes that ended each
+// line in the file. The view remembers the file's usual line end and, for a
+// file with mixed ends, the end of each other line in that line's block
+// state, so saving writes every unchanged line end back as it was read.
+// New lines get the usual end.
+class CQuillonView : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit CQuillonView(QWidget* pParent = nullptr);
+
+    void NewText();
+    void SetBytes(const QByteArray& bytes);
+    // The text as the edit control holds it, lines separated by U+2029.
+    QString RawText() const;
+    QByteArray GetBytes() const;
+    QByteArray GetBytes(const QString& strRawText) const;
+    bool IsEmptyText() const;
+
+    void OnEditCopy();
+    void OnEditPaste();
+    void OnEditGoto();
+    void OnEditFind();
+    void OnEditReplace();
+
+    // Searches forward from the selection, wrapping round once; selects the
+    // match, or beeps when there is none.
+    bool FindText(const QString& strFind, bool bMatchCase);
+    int ReplaceAll(const QString& strFind, const QString& strReplace, bool bMatchCase);
+
+    ELineEnd UsualLineEnd() const { return m_usualEnd; }
+    CReplaceDlg* ReplaceDialog() const { return m_pReplaceDlg; }
+
+    CFindDlg m_dlgFind;
+    CGotoDlg m_dlgGoto;
+
+private:
+    bool SameAsSelected(const QString& strFind, bool bMatchCase) const;
+    QString SelectedLine() const;
+    void OnReplaceFindNext();
+    void OnReplaceOne();
+    void OnReplaceAll();
+
+    ELineEnd m_usualEnd = ELineEnd::CrLf;
+    bool m_bMixedEnds = false;
+    QPointer<CReplaceDlg> m_pReplaceDlg;
+};

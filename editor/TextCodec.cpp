@@ -1,0 +1,98 @@
+#include "editor/TextCodec.h"
+
+#include <array>
+
+namespace {
+
+constexpr char16_t kParagraphSeparator = 0x2029;
+constexpr char16_t kLineSeparator = 0x2028;
+
+ELineEnd MostFrequent(const std::array<qsizetype, 3>& counts, ELineEnd firstSeen)
+{
+    ELineEnd best = firstSeen;
+    for (ELineEnd end : {ELineEnd::Lf, ELineEnd::CrLf, ELineEnd::Cr}) {
+        if (counts[size_t(end)] > counts[size_t(best)])
+            best = end;
+    }
+    return best;
+}
+
+} // namespace
+
+CDecodedText CTextCodec::Decode(QByteArrayView bytes)
+{
+    CDecodedText decoded;
+    decoded.m_strText.resize(bytes.size());
+    QChar* out = decoded.m_strText.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+
+    std::array<qsizetype, 3> counts{};
+    qsizetype written = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const unsigned char b = in[i];
+        if (b != '\r' && b != '\n') {
+            out[written++] = QChar(char16_t(b));
+            continue;
+        }
+        ELineEnd end = ELineEnd::Lf;
+        if (b == '\r') {
+            end = ELineEnd::Cr;
+            if (i + 1 < size && in[i + 1] == '\n') {
+                end = ELineEnd::CrLf;
+                ++i;
+            }
+        }
+        out[written++] = QChar(u'\n');
+        decoded.m_lineEnds.push_back(end);
+        ++counts[size_t(end)];
+    }
+    decoded.m_strText.resize(written);
+    if (!decoded.m_lineEnds.empty())
+        decoded.m_usualEnd = MostFrequent(counts, decoded.m_lineEnds.front());
+    return decoded;
+}
+
+QByteArray CTextCodec::Encode(QStringView text, const std::vector<ELineEnd>& lineEnds, ELineEnd usualEnd)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() + text.size() / 16);
+    size_t separator = 0;
+    for (QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code == u'\n' || code == kParagraphSeparator) {
+            const ELineEnd end = separator < lineEnds.size() ? lineEnds[separator] : usualEnd;
+            ++separator;
+            bytes.append(LineEndBytes(end));
+        } else if (code == kLineSeparator) {
+            bytes.append(LineEndBytes(usualEnd));
+        } else {
+            bytes.append(char(code & 0xFF));
+        }
+    }
+    return bytes;
+}
+
+qsizetype CTextCodec::CountBeyondLatin1(QStringView text)
+{
+    qsizetype count = 0;
+    for (QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code > 0xFF && code != kParagraphSeparator && code != kLineSeparator)
+            ++count;
+    }
+    return count;
+}
+
+QByteArrayView CTextCodec::LineEndBytes(ELineEnd end)
+{
+    switch (end) {
+    case ELineEnd::Lf:
+        return "\n";
+    case ELineEnd::Cr:
+        return "\r";
+    case ELineEnd::CrLf:
+        break;
+    }
+    return "\r\n";
+}
