@@ -1,0 +1,126 @@
+#pragma once
+
+#include "ComPort.h"
+#include "Instrument.h"
+
+#include <QString>
+#include <QStringList>
+
+class CComSettings;
+
+// The instrument on the serial line. Every operation is one short blocking
+// conversation: open the port, exchange lines with fixed pauses (through
+// CServices::Clock()), close the port. Questions and messages go through
+// CServices::Prompt(), transfers report through CServices::Progress().
+//
+// Paths given to Receive and the Send operations are native paths; the
+// staging file of a receive is CLocalPaths::StagingPath("tempftp").
+//
+// Kind codes are those of Protocol::EKind: 0x40 fix points, 0x80
+// measurements, 0x200 format, 0x8000 job, 0x10000 code list.
+//
+// How the shell connects: SetComSettings, Probe (false: "Communication
+// problem"), wait 1000 ms, Identify, wait 100 ms, ListJobs, ListFormats,
+// ListCodeLists.
+class CComInstrument : public CInstrument
+{
+public:
+    CComInstrument();
+    ~CComInstrument() override;
+
+    // Connection
+    virtual void SetComSettings(const CComSettings& settings);
+    virtual bool Open();
+    virtual void Close();
+    // Wakes the instrument: "a", close, 3000 ms, "c", "c"; true when the
+    // second "c" got a non-empty reply. The port is closed afterwards.
+    virtual bool Probe();
+    // "%R1Q,5004:": sets m_strName from a reply "%R1P,0,0:0,"NAME"". False
+    // only for a well-formed reply with an error; any other reply (or none)
+    // is true and keeps the name.
+    virtual bool Identify();
+
+    // Framing: the text plus CR LF, each character as its low 8 bits, in one
+    // write. A text longer than 509 characters is refused with a message and
+    // nothing is written.
+    virtual bool SendLine(const QString& text);
+    // One reply line as the port read it, with its terminator; empty after
+    // about two seconds of silence.
+    virtual QString ReadLine();
+
+    // Listings: fill m_jobs, m_formats, m_codeLists (emptied first). True
+    // when the list was read to its end. The port is closed afterwards.
+    virtual bool ListJobs();
+    virtual bool ListCodeLists();
+    virtual bool ListFormats();
+
+    // Receives a job's measurements (0x80) or fix points (0x40), or a code
+    // list (0x10000) into folder/<name chosen in "Data Download...">, or into
+    // the staging file when toStaging is set (m_strStagingName then holds the
+    // chosen name). The data go to a temporary file beside the target that
+    // replaces the target only when the transfer ended normally.
+    virtual bool Receive(QString folder, int number, int kind, int toStaging);
+
+    // Erases a job (0x8000), its measurements (0x80) or fix points (0x40), a
+    // code list (0x10000) or a format (0x200) after the user confirmed it.
+    // True when the command was sent.
+    virtual bool Erase(int number, int kind, int reserved = 0);
+
+    // Sends a TQS or VRN file as job (0x8000) or fix points (0x40) of job
+    // `number`. sourceName (may be empty: then the path) names the file at its
+    // origin: its extension and base name are used, the data come from path.
+    // The file is checked first (readable, no line over 509 characters with
+    // its CR LF); a file that fails is refused before the instrument is
+    // touched. True when every line was sent and acknowledged; false on a
+    // refusal, a cancel, a missing acknowledgement or a lost device. The
+    // port is closed afterwards.
+    virtual bool SendJobFile(QString path, int number, int kind, QString sourceName);
+    // Prepares the job for data (fix point question, naming, announcement);
+    // true with the port left open for StreamFile.
+    virtual bool PrepareJob(QString name, int number, int kind);
+    // A VRN file as code list `number` (kind 0x10000); as SendJobFile.
+    virtual bool SendCodeListFile(QString path, int number, int kind, QString sourceName);
+    // As PrepareJob, for code lists: only an empty slot is named.
+    virtual bool PrepareCodeList(QString name, int number, int kind);
+    // An FRT file as format `number` (kind 0x200), followed by the byte 0x1A;
+    // results as SendJobFile.
+    virtual bool SendFormatFile(QString path, int number, int kind, QString sourceName);
+
+    // "FORM/SET/1" (builtIn) or "FORM/SET/<m_nFormat>", up to ten attempts;
+    // "Can not select this format" after the tenth refusal.
+    virtual bool SelectFormat(int builtIn);
+
+    // Polls data lines with "?" into m_file until silence (true), cancel,
+    // "@W1"/"@E1", a failed send or write (false). Counts bytes on the
+    // progress service.
+    bool ReceiveLines();
+    // Sends "c" and then the (already formatted) naming command, up to ten
+    // attempts; "Problem with setting name" after the tenth refusal.
+    bool SetName(const QString& command);
+    // Streams m_file line by line (port open), each line acknowledged with a
+    // reply beginning "?"; a last line without CR LF is not sent. True when
+    // the end of the file was reached; false on cancel, a missing
+    // acknowledgement (five reads, each followed by 6000 ms) or a failed send.
+    // Closes m_file in every case.
+    bool StreamFile();
+
+    // Shared prompts
+    bool AskDelete(int titleId, const QString& name, int questionId, int captionId);
+    void ShowError(int firstId, int secondId);
+    bool AskName(int titleId, int promptId, QString& name, const QStringList& existingNames);
+
+    CComPort m_port;
+
+private:
+    bool StartListing(const QString& command, QString& firstReply);
+    bool FinishListing(bool ok);
+    bool Announce(const QString& command);
+    bool StreamPrepared(const QString& path);
+    bool FitsFormatted(const QString& command);
+    bool SendableName(const QString& name);
+    bool CheckSendableFile(const QString& path);
+    bool OpenSourceFile(const QString& path);
+    void CloseFile();
+    void ShowMessage(const QString& text);
+    void Pause(int ms);
+};

@@ -1,0 +1,177 @@
+#include "ComPort.h"
+
+#include "ComSettings.h"
+#include "platform/Profile.h"
+#include "platform/Prompt.h"
+#include "platform/QtSerialDevice.h"
+#include "platform/SerialDevice.h"
+#include "platform/Services.h"
+#include "resources/StringTable.h"
+
+namespace {
+QString g_deviceOverride;
+}
+
+CComPort::CComPort() = default;
+
+CComPort::~CComPort()
+{
+    Close();
+}
+
+void CComPort::SetSettings(const CComSettings& settings)
+{
+    BaudRate = settings.BaudRate;
+    Parity = settings.Parity;
+    ByteSize = settings.ByteSize;
+    StopBits = settings.StopBits;
+    ComPort = settings.ComPort;
+    EndMark = settings.EndMark;
+}
+
+void CComPort::SetDevice(CSerialDevice* device)
+{
+    if (m_pDevice)
+        m_pDevice->Close();
+    else if (m_ownDevice)
+        m_ownDevice->Close();
+    m_bOpen = 0;
+    m_pDevice = device;
+}
+
+CSerialDevice& CComPort::Device()
+{
+    if (m_pDevice)
+        return *m_pDevice;
+    if (!m_ownDevice)
+        m_ownDevice = std::make_unique<CQtSerialDevice>();
+    return *m_ownDevice;
+}
+
+QString CComPort::DevicePath(int comPort)
+{
+    if (!g_deviceOverride.isEmpty())
+        return g_deviceOverride;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(comPort);
+#else
+    return CProfile::ReadString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM%1").arg(comPort),
+                                QStringLiteral("/dev/ttyS%1").arg(comPort - 1));
+#endif
+}
+
+void CComPort::SetDeviceOverride(const QString& path)
+{
+    g_deviceOverride = path;
+}
+
+bool CComPort::Open()
+{
+    CSerialDevice& device = Device();
+    device.Close();
+    m_bDeviceLost = false;
+    m_bLineCut = false;
+    if (!device.Open(DevicePath(ComPort))) {
+        CServices::Prompt().MessageBox(LoadString(IDS_COM_INVALID_HANDLE), LoadString(IDS_ERROR), MB_OK, MB_ICONNONE);
+        return false;
+    }
+    CSerialLineState state;
+    if (!device.ReadLineState(state)) {
+        Close();
+        CServices::Prompt().MessageBox(LoadString(IDS_CANNOT_OPEN_COM), LoadString(IDS_ERROR), MB_OK, MB_ICONNONE);
+        return false;
+    }
+    state.m_nBaudRate = BaudRate;
+    state.m_nByteSize = ByteSize;
+    state.m_nParity = Parity;
+    state.m_nStopBits = StopBits;
+    if (!device.WriteLineState(state)) {
+        Close();
+        return false;
+    }
+    m_bOpen = 1;
+    return true;
+}
+
+void CComPort::Close()
+{
+    Device().Close();
+    m_bOpen = 0;
+}
+
+// The device failed while open: say so once and close it, so that the
+// operation in progress ends at its next read or write instead of hanging.
+void CComPort::ReportLost()
+{
+    if (m_bDeviceLost)
+        return;
+    m_bDeviceLost = true;
+    QString text = LoadString(IDS_COMMUNICATION_ERROR);
+    const QString detail = Device().ErrorText();
+    if (!detail.isEmpty())
+        text += QLatin1Char('\n') + detail;
+    Device().Close();
+    CServices::Prompt().MessageBox(text, LoadString(IDS_ERROR), MB_OK, MB_ICONERROR);
+}
+
+bool CComPort::Write(const char* bytes, int count)
+{
+    return Write(QByteArray(bytes, count));
+}
+
+bool CComPort::Write(const QByteArray& bytes)
+{
+    if (!m_bOpen || m_bDeviceLost || !Device().IsOpen())
+        return false;
+    if (Device().Write(bytes, kWriteTimeoutConstMs + static_cast<int>(bytes.size())))
+        return true;
+    // A few bytes that cannot leave within two seconds: the device is gone.
+    ReportLost();
+    return false;
+}
+
+QString CComPort::ReadLine()
+{
+    QString line;
+    bool crSeen = false;
+    const bool crLf = EndMark == QLatin1String("\r\n");
+    m_bLineCut = false;
+    for (;;) {
+        m_bTimedOut = 0;
+        if (!m_bOpen || m_bDeviceLost || !Device().IsOpen()) {
+            m_bTimedOut = 1;
+            return line;
+        }
+        char byte = 0;
+        const CSerialDevice::EReadResult result = Device().Read(byte, kReadTimeoutMs);
+        if (result != CSerialDevice::ReadByte) {
+            if (result == CSerialDevice::ReadFailed)
+                ReportLost();
+            m_bTimedOut = 1;
+            return line;
+        }
+        const unsigned char value = static_cast<unsigned char>(byte);
+        line += QChar(value);
+        if (crLf) {
+            if (value == 13) {
+                crSeen = true;
+                continue;
+            }
+            if (value == 10 && crSeen)
+                return line;
+            crSeen = false;
+        } else if (value == 13) {
+            return line;
+        }
+        if (line.size() >= kMaxLineLength) {
+            m_bLineCut = true;
+            return line;
+        }
+    }
+}
+
+void CComPort::Purge()
+{
+    if (m_bOpen && !m_bDeviceLost && Device().IsOpen())
+        Device().Purge();
+}

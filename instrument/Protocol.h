@@ -1,0 +1,81 @@
+#pragma once
+
+#include "InstrumentTables.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Pure parts of the instrument protocol: reply tests, row parsing, names.
+namespace Protocol {
+
+// Kind codes of the instrument's items (shared with the tree's node data).
+enum EKind : int {
+    KindFixpoints = 0x40,
+    KindMeasurements = 0x80,
+    KindFormat = 0x200,
+    KindJob = 0x8000,
+    KindCodeList = 0x10000,
+};
+
+// The framing's limits: a command line holds at most 509 characters (512
+// with CR LF and the terminating zero of the original buffer); commands
+// formatted with a name or number at most 99.
+constexpr int kMaxCommand = 509;
+constexpr int kMaxFormattedCommand = 99;
+// Byte the instrument sends alone while it is busy.
+constexpr char16_t kBusy = 0x16;
+// End of a format file.
+constexpr char16_t kEndOfFile = 0x1A;
+
+// Reads a number the way wcstol does: leading white space, optional sign,
+// digits up to the first other character; 0 without digits. Clamped to 32 bits.
+qint32 ReadNumber(const QString& text);
+
+// Rows as the listings send them: "name,number,fix,meas" (jobs),
+// "name,number,value1,value2" (formats), "name,number,count" (code lists).
+// The line may keep its CR LF. A missing name gives "empty" and flag 1.
+CJobInfo ParseJobRow(const QString& line);
+CFormatInfo ParseFormatRow(const QString& line);
+CCodeListInfo ParseCodeListRow(const QString& line);
+
+// Trims blanks, tabs, CR and LF at both ends.
+QString TrimLine(const QString& line);
+
+// Reply tests on the reply as read (with its terminator).
+bool IsRefusal(const QString& reply);          // begins with "@W"
+bool IsReceiveError(const QString& reply);     // begins with "@W1" or "@E1"
+bool IsBusy(const QString& reply);             // exactly the byte 0x16
+bool IsListEnd(const QString& reply);          // exactly "?" or empty
+
+// The name in a reply to "%R1Q,5004:". nullopt: the reply is not of that
+// kind (the name stays as it is). Otherwise ok tells whether the instrument
+// gave a name; name is the text between the first and the last double quote.
+struct CIdentifyReply
+{
+    bool m_bOk = false;
+    QString m_strName;
+};
+std::optional<CIdentifyReply> ParseIdentifyReply(const QString& reply);
+
+// The name of a source file without its folders (after the last "\" or "/"
+// unless that is the first character) and without its extension (cut at the
+// last "." unless that is the first character).
+QString BaseName(const QString& source);
+// The extension test of the send operations: the last three characters in upper case.
+QString FileType(const QString& source);
+// The name proposed for a new job or code list: BaseName(source), or the
+// fallback (e.g. "MyJob7") when that equals one of the existing names exactly.
+QString ProposeName(const QString& source, const QStringList& existingNames, const QString& fallback);
+
+// A name that may go into a command: not empty, no "/", CR or LF.
+bool IsSendableName(const QString& name);
+// A file name proposed from an instrument name: "/" and "\" become "_", runs
+// of "." shrink to one, so it never leaves the chosen folder.
+QString SafeFileName(const QString& instrumentName);
+// A file name that stays inside its folder: not empty, no "/" or "\", not
+// "." or "..", no control characters.
+bool IsSafeFileName(const QString& name);
+
+} // namespace Protocol

@@ -1,0 +1,147 @@
+#include "QtSerialDevice.h"
+
+#include <QDeadlineTimer>
+
+namespace {
+
+QSerialPort::Parity ToQtParity(quint8 parity)
+{
+    switch (parity) {
+    case 1: return QSerialPort::OddParity;
+    case 2: return QSerialPort::EvenParity;
+    case 3: return QSerialPort::MarkParity;
+    case 4: return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+quint8 FromQtParity(QSerialPort::Parity parity)
+{
+    switch (parity) {
+    case QSerialPort::OddParity: return 1;
+    case QSerialPort::EvenParity: return 2;
+    case QSerialPort::MarkParity: return 3;
+    case QSerialPort::SpaceParity: return 4;
+    default: return 0;
+    }
+}
+
+QSerialPort::StopBits ToQtStopBits(quint8 stopBits)
+{
+    switch (stopBits) {
+    case 1: return QSerialPort::OneAndHalfStop;
+    case 2: return QSerialPort::TwoStop;
+    default: return QSerialPort::OneStop;
+    }
+}
+
+quint8 FromQtStopBits(QSerialPort::StopBits stopBits)
+{
+    switch (stopBits) {
+    case QSerialPort::OneAndHalfStop: return 1;
+    case QSerialPort::TwoStop: return 2;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+bool CQtSerialDevice::Open(const QString& devicePath)
+{
+    Close();
+    m_bNoLineState = false;
+    m_port.setPortName(devicePath);
+    if (m_port.open(QIODevice::ReadWrite))
+        return true;
+    // QSerialPort reads the terminal settings while opening; a device that
+    // exists and is free but refuses that is the "cannot read line state" case.
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+        return false;
+    default:
+        m_bNoLineState = true;
+        return true;
+    }
+}
+
+bool CQtSerialDevice::ReadLineState(CSerialLineState& state)
+{
+    if (m_bNoLineState || !m_port.isOpen())
+        return false;
+    state.m_nBaudRate = m_port.baudRate();
+    state.m_nByteSize = static_cast<quint8>(m_port.dataBits());
+    state.m_nParity = FromQtParity(m_port.parity());
+    state.m_nStopBits = FromQtStopBits(m_port.stopBits());
+    state.m_nFlowControl = m_port.flowControl();
+    return true;
+}
+
+bool CQtSerialDevice::WriteLineState(const CSerialLineState& state)
+{
+    if (!m_port.isOpen())
+        return false;
+    bool ok = m_port.setBaudRate(state.m_nBaudRate);
+    ok = m_port.setDataBits(static_cast<QSerialPort::DataBits>(state.m_nByteSize)) && ok;
+    ok = m_port.setParity(ToQtParity(state.m_nParity)) && ok;
+    ok = m_port.setStopBits(ToQtStopBits(state.m_nStopBits)) && ok;
+    if (m_port.flowControl() != state.m_nFlowControl)
+        ok = m_port.setFlowControl(static_cast<QSerialPort::FlowControl>(state.m_nFlowControl)) && ok;
+    return ok;
+}
+
+CSerialDevice::EReadResult CQtSerialDevice::Read(char& byte, int timeoutMs)
+{
+    if (!m_port.isOpen())
+        return ReadFailed;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_port.bytesAvailable() == 0) {
+        if (m_port.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            continue;
+        const QSerialPort::SerialPortError error = m_port.error();
+        if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+            return ReadFailed;
+        m_port.clearError();
+        if (deadline.hasExpired())
+            return ReadTimedOut;
+    }
+    return m_port.getChar(&byte) ? ReadByte : ReadFailed;
+}
+
+bool CQtSerialDevice::Write(const QByteArray& bytes, int timeoutMs)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.write(bytes) != bytes.size())
+        return false;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            return false;
+    }
+    return true;
+}
+
+void CQtSerialDevice::Purge()
+{
+    if (m_port.isOpen())
+        m_port.clear(QSerialPort::Input);
+}
+
+void CQtSerialDevice::Close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+bool CQtSerialDevice::IsOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString CQtSerialDevice::ErrorText() const
+{
+    return m_port.errorString();
+}

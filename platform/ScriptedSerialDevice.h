@@ -1,0 +1,83 @@
+#pragma once
+
+#include "SerialDevice.h"
+
+#include <QByteArrayList>
+#include <QList>
+
+class CVirtualClock;
+
+// A serial device for tests. It plays a script of replies tied to what the
+// client writes, records every byte written and marks open, close and purge,
+// and lets time pass on a virtual clock instead of waiting:
+// - Expect(written, reply): when the next write equals `written` (an empty
+//   `written` matches any write), `reply` becomes readable. Rules are used in
+//   order; a write that does not match the next rule is recorded in
+//   m_mismatches and gets no reply.
+// - Feed(bytes): bytes readable at once; FeedAt(time, bytes): readable from
+//   that time on the virtual clock.
+// - A read with nothing to give advances the clock by its time-out (or to the
+//   next timed chunk when that comes sooner) and reports the time-out.
+// - Failures: FailOpen, FailLineState, FailWriteLineState, and LoseAfter
+//   (the device disappears once the client has written n times and read all
+//   that was readable: reads and writes fail from then on).
+class CScriptedSerialDevice : public CSerialDevice
+{
+public:
+    explicit CScriptedSerialDevice(CVirtualClock* clock = nullptr);
+
+    void Expect(const QByteArray& written, const QByteArray& reply = QByteArray());
+    void Feed(const QByteArray& bytes);
+    void FeedAt(qint64 time, const QByteArray& bytes);
+    // The device disappears after the client's n-th write (counted from 1)
+    // once its reply has been read.
+    void LoseAfter(int writes) { m_nLoseAfterWrites = writes; }
+    bool AllExpected() const { return m_rules.isEmpty() && m_mismatches.isEmpty(); }
+
+    bool Open(const QString& devicePath) override;
+    bool ReadLineState(CSerialLineState& state) override;
+    bool WriteLineState(const CSerialLineState& state) override;
+    EReadResult Read(char& byte, int timeoutMs) override;
+    bool Write(const QByteArray& bytes, int timeoutMs) override;
+    void Purge() override;
+    void Close() override;
+    bool IsOpen() const override { return m_bOpen; }
+    QString ErrorText() const override;
+
+    // Set up before the test:
+    bool m_bFailOpen = false;
+    bool m_bFailLineState = false;
+    bool m_bFailWriteLineState = false;
+    CSerialLineState m_state{9600, 7, 2, 2, 1};   // what the device holds
+
+    // Recorded:
+    QByteArrayList m_events;      // each write's bytes, and "<open PATH>", "<close>", "<purge>"
+    QByteArray m_written;         // all bytes written, in order
+    QByteArrayList m_writes;      // each write's bytes
+    QByteArrayList m_mismatches;  // writes that did not match the next rule
+    QList<int> m_writeTimeouts;   // time-out given to each write
+    int m_nReadTimeouts = 0;      // reads that found nothing
+    int m_nOpens = 0;
+    bool m_bLost = false;
+
+private:
+    struct CRule
+    {
+        QByteArray m_written;
+        QByteArray m_reply;
+    };
+    struct CTimedChunk
+    {
+        qint64 m_nTime = 0;
+        QByteArray m_bytes;
+    };
+    qint64 Now() const;
+    void Deliver();
+
+    CVirtualClock* m_pClock = nullptr;
+    QList<CRule> m_rules;
+    QList<CTimedChunk> m_timed;
+    QByteArray m_input;
+    bool m_bOpen = false;
+    int m_nLoseAfterWrites = 0;
+};
