@@ -1,0 +1,259 @@
+// Loopback benchmark of the FTP client against curl, both talking to the same
+// real server in the same run: 1 GiB download and upload (passive and
+// active), and the listing of a folder with 50,000 entries.
+#include "FtpServerProcess.h"
+
+#include "ftp/FtpClient.h"
+#include "ftp/FtpListing.h"
+#include "platform/Clock.h"
+#include "platform/Progress.h"
+#include "platform/Services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QUrl>
+
+#include <cstdio>
+#include <random>
+
+namespace {
+
+// Behaves like the Transfer window: every poll pumps events, the byte count
+// is drawn at most four times a second.
+class CBenchProgress : public CProgress
+{
+public:
+    void Show() override { m_timer.start(); }
+    void SetText(const QString&) override {}
+    void SetBytes(qint64 bytes) override
+    {
+        if (m_timer.elapsed() >= 250) {
+            m_timer.restart();
+            m_nLast = bytes;
+            ++m_nRepaints;
+        }
+    }
+    void SetRange(int) override {}
+    void SetPos(int) override {}
+    void Step() override {}
+    void ProgressOff() override {}
+    bool PollCancel() override
+    {
+        // The Transfer window pumps events on every poll; a window that
+        // pumps at most every 10 ms is just as responsive and much cheaper.
+        if (m_bPumpEveryBlock || !m_pump.isValid() || m_pump.elapsed() >= 10) {
+            QCoreApplication::processEvents();
+            m_pump.start();
+        }
+        ++m_nPolls;
+        return false;
+    }
+    void Hide() override {}
+
+    QElapsedTimer m_timer;
+    QElapsedTimer m_pump;
+    bool m_bPumpEveryBlock = false;
+    qint64 m_nLast = 0;
+    qint64 m_nPolls = 0;
+    int m_nRepaints = 0;
+};
+
+bool MakeBigFile(const QString& path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937_64 generator(7);
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 done = 0; done < size; done += block.size()) {
+        auto* words = reinterpret_cast<quint64*>(block.data());
+        for (qsizetype i = 0; i < block.size() / 8; ++i)
+            words[i] = generator();
+        if (file.write(block.constData(), qMin<qint64>(block.size(), size - done)) < 0)
+            return false;
+    }
+    return true;
+}
+
+double RunCurl(const QStringList& args)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), args);
+    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
+        std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+        return -1;
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+bool SameFiles(const QString& a, const QString& b)
+{
+    QFile fa(a), fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    while (!fa.atEnd()) {
+        if (fa.read(1 << 20) != fb.read(1 << 20))
+            return false;
+    }
+    return true;
+}
+
+void Report(const char* what, qint64 bytes, double ours, double curl)
+{
+    const double mb = bytes / 1e6;
+    std::printf("%-28s tessaro %8.1f MB/s (%6.2f s)   curl %8.1f MB/s (%6.2f s)   ratio %.2f\n", what, mb / ours, ours,
+                mb / curl, curl, curl / ours);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    qint64 sizeMiB = 1024;
+    int entries = 50000;
+    bool pumpEveryBlock = false;
+    int runs = 3;
+    CFtpServerProcess::EKind kind = CFtpServerProcess::Vsftpd;
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--size"))
+            sizeMiB = args[i + 1].toLongLong();
+        else if (args[i] == QLatin1String("--entries"))
+            entries = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = qMax(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--pump") && args[i + 1] == QLatin1String("every-block"))
+            pumpEveryBlock = true;
+        else if (args[i] == QLatin1String("--server") && args[i + 1] == QLatin1String("pyftpdlib"))
+            kind = CFtpServerProcess::Pyftpdlib;
+    }
+    CFtpServerProcess server(kind);
+    if (!server.Start()) {
+        std::fprintf(stderr, "the server did not start: %s\n", qPrintable(server.m_strProblem));
+        return 1;
+    }
+    std::printf("server: %s on 127.0.0.1:%d, file %lld MiB, listing %d entries, best of %d runs, files in %s\n",
+                kind == CFtpServerProcess::Vsftpd ? "vsftpd" : "pyftpdlib", server.m_nPort,
+                static_cast<long long>(sizeMiB), entries, runs, qPrintable(QDir::tempPath()));
+
+    CBenchProgress progress;
+    progress.m_bPumpEveryBlock = pumpEveryBlock;
+    std::printf("progress: events pumped %s\n", pumpEveryBlock ? "on every poll" : "at most every 10 ms");
+    CServices::SetProgress(&progress);
+    const qint64 size = sizeMiB * 1024 * 1024;
+    const QString big = server.m_strRoot + QStringLiteral("/big.bin");
+    if (!MakeBigFile(big, size))
+        return 1;
+    QFile::setPermissions(big, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const QString local = QDir::temp().filePath(QStringLiteral("tessaro-ftp-bench-%1").arg(QCoreApplication::applicationPid()));
+    QDir().mkpath(local);
+    const QString url = QStringLiteral("ftp://%1:%2@127.0.0.1:%3%4/")
+                            .arg(QString::fromLatin1(QUrl::toPercentEncoding(server.m_strUser)),
+                                 QString::fromLatin1(QUrl::toPercentEncoding(server.m_strPassword)))
+                            .arg(server.m_nPort)
+                            .arg(server.m_strRemoteBase);
+
+    CFtpClient client;
+    if (!client.LogOn(QStringLiteral("127.0.0.1"), server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
+                      QString(), QString(), QString(), 0, 0)) {
+        std::fprintf(stderr, "logon failed: %s\n", qPrintable(client.m_strReply));
+        return 1;
+    }
+    const QString remoteBig = server.m_strRemoteBase + QStringLiteral("/big.bin");
+    // Each figure is the best of several runs: the machine is shared.
+    for (bool passive : {true, false}) {
+        const QString target = local + QStringLiteral("/down.bin");
+        const QString curlTarget = local + QStringLiteral("/curl.bin");
+        const QString up = server.m_strRemoteBase + QStringLiteral("/up.bin");
+        QStringList mode;
+        if (!passive)
+            mode << QStringLiteral("--ftp-port") << QStringLiteral("127.0.0.1");
+        double ours = 1e9, curl = 1e9, oursUp = 1e9, curlUp = 1e9;
+        bool same = true;
+        for (int run = 0; run < runs; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            if (!client.TransferFile(remoteBig, target, passive, true)) {
+                std::fprintf(stderr, "download failed: %s\n", qPrintable(client.m_strReply));
+                return 1;
+            }
+            ours = qMin(ours, timer.nsecsElapsed() / 1e9);
+            curl = qMin(curl, RunCurl(mode + QStringList{QStringLiteral("-s"), QStringLiteral("-o"), curlTarget,
+                                                          url + QStringLiteral("big.bin")}));
+            same = same && SameFiles(target, big) && SameFiles(curlTarget, big);
+
+            timer.restart();
+            if (!client.TransferFile(up, target, passive, false)) {
+                std::fprintf(stderr, "upload failed: %s\n", qPrintable(client.m_strReply));
+                return 1;
+            }
+            oursUp = qMin(oursUp, timer.nsecsElapsed() / 1e9);
+            same = same && SameFiles(server.m_strRoot + QStringLiteral("/up.bin"), big);
+            curlUp = qMin(curlUp, RunCurl(mode + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), curlTarget,
+                                                              url + QStringLiteral("curl-up.bin")}));
+            QFile::remove(server.m_strRoot + QStringLiteral("/up.bin"));
+            QFile::remove(server.m_strRoot + QStringLiteral("/curl-up.bin"));
+        }
+        Report(passive ? "download 4 KiB blocks, PASV" : "download 4 KiB blocks, PORT", size, ours, curl);
+        Report(passive ? "upload 4 KiB blocks, PASV" : "upload 4 KiB blocks, PORT", size, oursUp, curlUp);
+        if (!same)
+            std::printf("  files differ!\n");
+        QFile::remove(target);
+        QFile::remove(curlTarget);
+    }
+    std::printf("progress: %lld polls, %d repaints in the last transfer\n", static_cast<long long>(progress.m_nPolls),
+                progress.m_nRepaints);
+    QFile::remove(big);
+
+    // Listing: 50,000 names with spaces in one folder.
+    const QString many = server.m_strRoot + QStringLiteral("/many");
+    QDir().mkpath(many);
+    for (int i = 0; i < entries; ++i) {
+        QFile file(many + QStringLiteral("/file number %1.txt").arg(i, 6, 10, QLatin1Char('0')));
+        file.open(QIODevice::WriteOnly);
+    }
+    const QString manyRemote = (server.m_strRemoteBase + QStringLiteral("/many")).mid(1);
+    for (bool realPauses : {true, false}) {
+        CVirtualClock virtualClock;
+        CServices::SetClock(realPauses ? nullptr : &virtualClock);
+        QElapsedTimer timer;
+        timer.start();
+        client.ReadRemoteFolder(manyRemote);
+        const double ours = timer.nsecsElapsed() / 1e9;
+        std::printf("listing %d entries: tessaro %.3f s to the parsed arrays (%s), %lld files\n", entries, ours,
+                    realPauses ? "with the fixed 800 ms of pauses" : "pauses skipped",
+                    static_cast<long long>(client.m_aRemoteFiles.size()));
+    }
+    CServices::SetClock(nullptr);
+    const double curlList = RunCurl({QStringLiteral("-s"), QStringLiteral("--list-only"), QStringLiteral("-o"),
+                                     QStringLiteral("/dev/null"), url + QStringLiteral("many/")});
+    const double curlLongList = RunCurl({QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                         url + QStringLiteral("many/")});
+    std::printf("listing %d entries: curl --list-only (NLST) %.3f s, curl LIST %.3f s\n", entries, curlList,
+                curlLongList);
+
+    QByteArray listing;
+    client.Command(QStringLiteral("CWD /") + manyRemote);
+    CVirtualClock virtualClock;
+    CServices::SetClock(&virtualClock);
+    client.ListFolder(listing);
+    QElapsedTimer parse;
+    parse.start();
+    const auto parsed = ParseFtpListing(listing);
+    std::printf("parse only: %lld bytes, %lld entries in %.3f s\n", static_cast<long long>(listing.size()),
+                static_cast<long long>(parsed.size()), parse.nsecsElapsed() / 1e9);
+    CServices::SetClock(nullptr);
+
+    client.LogOff();
+    QDir(local).removeRecursively();
+    QDir(many).removeRecursively();
+    CServices::SetProgress(nullptr);
+    return 0;
+}

@@ -1,0 +1,462 @@
+#include "FtpClient.h"
+
+#include "FtpProtocol.h"
+
+#include "platform/Bytes.h"
+#include "platform/Progress.h"
+#include "platform/Services.h"
+#include "resources/StringTable.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QSaveFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+namespace {
+
+// Reply lines longer than this are not FTP; reading stops with a network error.
+constexpr qsizetype kMaxReplyLine = 8192;
+// Upload data queued in the socket beyond this is written out before the next
+// block is read, so that memory stays small whatever the file size.
+constexpr qint64 kMaxQueuedUpload = 256 * 1024;
+constexpr qint64 kUploadChunk = 64 * 1024;
+
+enum ELogonEntry { LOGON_FAIL = -1, LOGON_OK = -2 };
+
+// The logon sequences: per logon type, steps of (command code, entry after a
+// 2xx reply, entry after a 3xx reply). A next-step entry is the step's
+// position times 3; ok means logged on, fail ends with "Logon failed".
+constexpr int kOk = LOGON_OK;
+constexpr int kFail = LOGON_FAIL;
+const int kLogonSequences[9][18] = {
+    {0, kOk, 3, 1, kOk, 6, 2, kOk, kFail},
+    {3, 6, 3, 4, 6, kFail, 5, kFail, 9, 0, kOk, 12, 1, kOk, 15, 2, kOk, kFail},
+    {3, 6, 3, 4, 6, kFail, 6, kOk, 9, 1, kOk, 12, 2, kOk, kFail},
+    {7, 3, 3, 0, kOk, 6, 1, kOk, 9, 2, kOk, kFail},
+    {3, 6, 3, 4, 6, kFail, 0, kOk, 9, 1, kOk, 12, 2, kOk, kFail},
+    {6, kOk, 3, 1, kOk, 6, 2, kOk, kFail},
+    {8, 6, 3, 4, 6, kFail, 0, kOk, 9, 1, kOk, 12, 2, kOk, kFail},
+    {9, kFail, 3, 1, kOk, 6, 2, kOk, kFail},
+    {10, kOk, 3, 11, kOk, 6, 2, kOk, kFail},
+};
+
+QString LogonCommand(int code, const QString& host, const QString& user, const QString& password,
+                     const QString& account, const QString& fwUser, const QString& fwPassword)
+{
+    switch (code) {
+    case 0: return QStringLiteral("USER ") + user;
+    case 1: return QStringLiteral("PASS ") + password;
+    case 2: return QStringLiteral("ACCT ") + account;
+    case 3: return QStringLiteral("USER ") + fwUser;
+    case 4: return QStringLiteral("PASS ") + fwPassword;
+    case 5: return QStringLiteral("SITE ") + host;
+    case 6: return QStringLiteral("USER ") + user + QLatin1Char('@') + host;
+    case 7: return QStringLiteral("OPEN ") + host;
+    case 8: return QStringLiteral("USER ") + fwUser + QLatin1Char('@') + host;
+    case 9: return QStringLiteral("USER ") + user + QLatin1Char('@') + host + QLatin1Char(' ') + fwUser;
+    case 10: return QStringLiteral("USER ") + user + QLatin1Char('@') + fwUser + QLatin1Char('@') + host;
+    case 11: return QStringLiteral("PASS ") + password + QLatin1Char('@') + fwPassword;
+    }
+    return QString();
+}
+
+// The dotted IPv4 address of a socket's own end, or an empty string.
+QString DottedLocalAddress(const QTcpSocket& socket)
+{
+    bool ok = false;
+    const quint32 address = socket.localAddress().toIPv4Address(&ok);
+    if (!ok)
+        return QString();
+    return QHostAddress(address).toString();
+}
+
+// Writes everything queued on a socket, waiting at most timeoutMs per step.
+bool FlushSocket(QTcpSocket& socket, int timeoutMs)
+{
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(timeoutMs))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CFtpClient::CFtpClient() = default;
+
+CFtpClient::~CFtpClient()
+{
+    CloseControlChannel();
+}
+
+bool CFtpClient::OpenControlChannel(const QString& host, int port)
+{
+    // A channel left over from an earlier, failed logon is released first.
+    CloseControlChannel();
+    m_strReply = QStringLiteral("Unable to create socket 1");
+    m_pControl = new QTcpSocket;
+
+    m_strReply = QStringLiteral("Unable to connect to the server");
+    if (port < 1 || port > 65535)
+        return false;
+    m_pControl->connectToHost(host.trimmed(), static_cast<quint16>(port));
+    if (!m_pControl->waitForConnected(m_nTimeoutMs))
+        return false;
+
+    m_strReply = QStringLiteral("Unable to create socket 2");
+    return true;
+}
+
+void CFtpClient::CloseControlChannel()
+{
+    if (!m_pControl)
+        return;
+    if (m_pControl->state() == QAbstractSocket::ConnectedState)
+        FlushSocket(*m_pControl, m_nTimeoutMs);
+    m_pControl->abort();
+    delete m_pControl;
+    m_pControl = nullptr;
+}
+
+bool CFtpClient::Refuse(const QString&)
+{
+    // The argument itself is not repeated: it may be a password.
+    m_strReply = QStringLiteral("Refused: a command argument holds a line break (CR or LF)");
+    return false;
+}
+
+bool CFtpClient::SendLine(const QString& line)
+{
+    // A line break inside the line would smuggle in a second command; a line
+    // longer than the command buffer would be cut. Neither is sent.
+    if (HasFtpLineBreak(line))
+        return Refuse(line);
+    if (line.size() > kMaxLineLength) {
+        m_strReply = QStringLiteral("Refused: the command line is longer than %1 characters").arg(kMaxLineLength);
+        return false;
+    }
+    m_strReply = LoadString(IDS_NETWORK_ERROR);
+    if (!m_pControl || m_pControl->state() != QAbstractSocket::ConnectedState)
+        return false;
+    const QByteArray bytes = ToBytes(line + QStringLiteral("\r\n"));
+    if (m_pControl->write(bytes) != bytes.size())
+        return false;
+    return FlushSocket(*m_pControl, m_nTimeoutMs);
+}
+
+bool CFtpClient::ReadReplyLine()
+{
+    m_strReply.clear();
+    if (!m_pControl) {
+        m_strReply = LoadString(IDS_NETWORK_ERROR);
+        return false;
+    }
+    // The whole line is read even when it arrives in pieces, so that the
+    // rest of a line is never taken for the next reply; each line has its
+    // own deadline.
+    const QDeadlineTimer deadline(m_nTimeoutMs);
+    QByteArray line;
+    bool sawCr = false;
+    for (;;) {
+        if (m_pControl->bytesAvailable() == 0) {
+            if (m_pControl->state() != QAbstractSocket::ConnectedState)
+                break;
+            if (!m_pControl->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+                if (m_pControl->error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired()) {
+                    m_strReply = LoadString(IDS_NETWORK_ERROR);
+                    return false;
+                }
+                if (m_pControl->bytesAvailable() == 0)
+                    break;   // the server closed the connection
+            }
+        }
+        char c = 0;
+        if (!m_pControl->getChar(&c))
+            break;
+        line.append(c);
+        if (c == '\n' && sawCr)
+            break;
+        if (c == '\r')
+            sawCr = true;
+        if (line.size() > kMaxReplyLine) {
+            m_strReply = LoadString(IDS_NETWORK_ERROR);
+            return false;
+        }
+    }
+    if (line.isEmpty()) {
+        m_strReply = QStringLiteral("can not execute Read from archive");
+        return false;
+    }
+    m_strReply = FromBytes(line);
+    m_nReplyClass = FtpReplyClass(m_strReply);
+    return true;
+}
+
+bool CFtpClient::ReadReply()
+{
+    if (!ReadReplyLine())
+        return false;
+    const QString code = FtpMultiLineCode(m_strReply);
+    if (code.isEmpty())
+        return true;
+    do {
+        if (!ReadReplyLine())
+            return false;
+    } while (!IsFtpMultiLineEnd(m_strReply, code));
+    return true;
+}
+
+bool CFtpClient::Command(const QString& line)
+{
+    if (!line.isEmpty() && !SendLine(line))
+        return false;
+    if (!ReadReply())
+        return false;
+    return m_nReplyClass == 2;
+}
+
+bool CFtpClient::LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost,
+                       QString fwUser, QString fwPassword, int fwPort, int logonType)
+{
+    if (logonType < 0 || logonType > 8)
+        return false;
+    for (const QString* argument : {&host, &user, &password, &account, &fwHost, &fwUser, &fwPassword}) {
+        if (HasFtpLineBreak(*argument))
+            return Refuse(*argument);
+    }
+    const QString targetHost = logonType == 0 ? host : fwHost;
+    const int targetPort = logonType == 0 ? port : fwPort;
+    if (port != 21)
+        host += QStringLiteral(":%1").arg(port);
+
+    if (!OpenControlChannel(targetHost, targetPort))
+        return false;
+    if (!Command(QString()))
+        return false;
+
+    const int* sequence = kLogonSequences[logonType];
+    int step = 0;
+    for (;;) {
+        const QString line = LogonCommand(sequence[step], host, user, password, account, fwUser, fwPassword);
+        if (!SendLine(line) || !ReadReply())
+            return false;
+        int next;
+        if (m_nReplyClass == 2)
+            next = sequence[step + 1];
+        else if (m_nReplyClass == 3)
+            next = sequence[step + 2];
+        else
+            return false;
+        if (next == LOGON_OK)
+            return true;
+        if (next == LOGON_FAIL) {
+            m_strReply = LoadString(IDS_LOGON_FAILED);
+            return false;
+        }
+        step = next;
+    }
+}
+
+void CFtpClient::LogOff()
+{
+    SendLine(QStringLiteral("QUIT"));
+    CloseControlChannel();
+}
+
+bool CFtpClient::PrepareActiveData(QTcpServer& listener, QString& portArgument)
+{
+    const QString address = m_pControl ? DottedLocalAddress(*m_pControl) : QString();
+    if (address.isEmpty())
+        return false;
+    if (!listener.listen(m_pControl->localAddress(), 0))
+        return false;
+    listener.setMaxPendingConnections(5);
+    portArgument = MakeFtpPortArgument(address, listener.serverPort());
+    return true;
+}
+
+QTcpSocket* CFtpClient::AcceptData(QTcpServer& listener)
+{
+    if (!listener.hasPendingConnections() && !listener.waitForNewConnection(m_nTimeoutMs))
+        return nullptr;
+    QTcpSocket* socket = listener.nextPendingConnection();
+    if (socket)
+        socket->setParent(nullptr);
+    return socket;
+}
+
+bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download)
+{
+    m_bCancelled = false;
+    if (HasFtpLineBreak(remotePath))
+        return Refuse(remotePath);
+
+    CProgress& progress = CServices::Progress();
+    progress.Show();
+    progress.SetText(remotePath);
+    progress.SetBytes(0);
+
+    // Everything below is released on every return; the progress window is
+    // hidden on every failure.
+    struct CHideOnExit
+    {
+        CProgress& m_progress;
+        bool m_bActive = true;
+        ~CHideOnExit() { if (m_bActive) m_progress.Hide(); }
+    } hideOnExit{progress};
+
+    // A download goes into a temporary file beside the target that replaces
+    // the target only after the server confirmed the transfer: a failure or a
+    // cancel leaves an older file as it was and nothing partial behind.
+    std::unique_ptr<QSaveFile> saveFile;
+    std::unique_ptr<QFile> readFile;
+    QIODevice* file = nullptr;
+    if (download) {
+        saveFile = std::make_unique<QSaveFile>(localPath);
+        file = saveFile.get();
+        if (!saveFile->open(QIODevice::WriteOnly)) {
+            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
+            return false;
+        }
+    } else {
+        readFile = std::make_unique<QFile>(localPath);
+        file = readFile.get();
+        if (!readFile->open(QIODevice::ReadOnly)) {
+            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
+            return false;
+        }
+    }
+
+    if (!Command(QStringLiteral("TYPE I")))
+        return false;
+
+    QString dataHost;
+    int dataPort = 0;
+    QTcpServer listener;
+    if (passive) {
+        if (!Command(QStringLiteral("PASV")))
+            return false;
+        if (!ParseFtpPasvReply(m_strReply, dataHost, dataPort))
+            return false;
+    } else {
+        m_strReply = LoadString(IDS_NETWORK_ERROR);
+        QString portArgument;
+        if (!PrepareActiveData(listener, portArgument))
+            return false;
+        if (!Command(QStringLiteral("PORT ") + portArgument))
+            return false;
+    }
+
+    if (!SendLine((download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath))
+        return false;
+
+    std::unique_ptr<QTcpSocket> data;
+    if (passive) {
+        // A failed connect shows in the server's reply to RETR/STOR.
+        data = std::make_unique<QTcpSocket>();
+        data->connectToHost(dataHost, static_cast<quint16>(dataPort));
+        data->waitForConnected(m_nTimeoutMs);
+    }
+    if (!ReadReply() || m_nReplyClass != 1)
+        return false;
+    if (!passive) {
+        data.reset(AcceptData(listener));
+        if (!data)
+            return false;
+    }
+    listener.close();
+
+    char block[kBlockSize];
+    qint64 count = 0;
+    for (;;) {
+        if (progress.PollCancel()) {
+            m_bCancelled = true;
+            data->abort();
+            Command(QString());
+            hideOnExit.m_bActive = false;
+            return false;
+        }
+        if (download) {
+            if (data->bytesAvailable() == 0) {
+                if (data->state() != QAbstractSocket::ConnectedState)
+                    break;
+                if (!data->waitForReadyRead(m_nTimeoutMs)) {
+                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
+                        m_strReply = LoadString(IDS_NETWORK_ERROR);
+                        return false;
+                    }
+                    if (data->bytesAvailable() == 0)
+                        break;
+                }
+            }
+            const qint64 received = data->read(block, kBlockSize);
+            if (received < 0)
+                break;
+            if (received == 0)
+                continue;
+            if (file->write(block, received) != received) {
+                m_strReply = LoadString(IDS_FILE_ERROR);
+                return false;
+            }
+            count += received;
+            progress.SetBytes(count);
+        } else {
+            const qint64 read = file->read(block, kBlockSize);
+            if (read < 0) {
+                m_strReply = LoadString(IDS_FILE_ERROR);
+                return false;
+            }
+            if (read == 0)
+                break;
+            const qint64 sent = data->write(block, read);
+            if (sent < 0)
+                break;
+            if (sent < read)
+                file->seek(file->pos() - (read - sent));
+            count += sent;
+            progress.SetBytes(count);
+            progress.Step();
+            // Blocks are handed to the socket in 4 KiB steps but written out
+            // in larger pieces; at most kMaxQueuedUpload waits in memory.
+            bool sendFailed = false;
+            if (data->bytesToWrite() >= kUploadChunk)
+                data->flush();
+            while (data->bytesToWrite() > kMaxQueuedUpload) {
+                if (!data->waitForBytesWritten(m_nTimeoutMs)) {
+                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
+                        m_strReply = LoadString(IDS_NETWORK_ERROR);
+                        return false;
+                    }
+                    sendFailed = true;
+                    break;
+                }
+            }
+            if (sendFailed)
+                break;
+        }
+    }
+
+    // Closing the data connection tells the server that an upload is complete.
+    if (!download && data->state() == QAbstractSocket::ConnectedState
+        && !FlushSocket(*data, m_nTimeoutMs) && data->error() == QAbstractSocket::SocketTimeoutError) {
+        m_strReply = LoadString(IDS_NETWORK_ERROR);
+        return false;
+    }
+    data->disconnectFromHost();
+    if (data->state() != QAbstractSocket::UnconnectedState)
+        data->waitForDisconnected(m_nTimeoutMs);
+    data.reset();
+    if (readFile)
+        readFile->close();
+
+    const bool confirmed = Command(QString());
+    if (confirmed && saveFile && !saveFile->commit()) {
+        m_strReply = LoadString(IDS_FILE_ERROR);
+        return false;
+    }
+    return confirmed;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QTcpServer;
+class QTcpSocket;
+
+// The explorer's FTP client: one control connection to one server, file
+// transfers in active or passive mode, folder listings, remote folder
+// operations and folder-tree copies. Every operation blocks the calling
+// thread, but never longer than m_nTimeoutMs per wait (connect, each reply
+// line, each data block). On failure the text that explains it is left in
+// m_strReply.
+//
+// Local paths are native paths of this machine. Remote paths of the listing
+// and folder operations are given without a leading "/"; TransferFile takes
+// the path as it is sent after "RETR " or "STOR ".
+class CFtpClient
+{
+public:
+    CFtpClient();
+    virtual ~CFtpClient();
+    CFtpClient(const CFtpClient&) = delete;
+    CFtpClient& operator=(const CFtpClient&) = delete;
+
+    static constexpr int kDefaultTimeoutMs = 30000;
+    static constexpr int kBlockSize = 4096;
+    // A command line and its CR LF fit into 1000 characters.
+    static constexpr int kMaxLineLength = 997;
+
+    // Control connection.
+    bool OpenControlChannel(const QString& host, int port);
+    void CloseControlChannel();
+    bool SendLine(const QString& line);
+    bool ReadReplyLine();
+    bool ReadReply();
+    bool Command(const QString& line);
+    bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost,
+               QString fwUser, QString fwPassword, int fwPort, int logonType);
+    void LogOff();
+    bool IsOpen() const { return m_pControl != nullptr; }
+
+    // File transfer.
+    bool TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download);
+
+    // Listings and remote operations.
+    qint64 ListFolder(QByteArray& listing);
+    void ReadRemoteFolder(const QString& path);
+    void ListRemoteSubfolders(const QString& path, QStringList& folders);
+    bool IsRemoteFolder(const QString& name) const { return m_aRemoteFolders.contains(name); }
+    bool IsRemoteFile(const QString& name) const { return m_aRemoteFiles.contains(name); }
+    bool DeleteRemoteFile(const QString& path);
+    bool RemoveRemoteFolder(const QString& path);
+    bool MakeRemoteFolder(const QString& parent, const QString& name);
+    bool RenameRemote(const QString& oldPath, const QString& newPath);
+
+    // Folder-tree copies. True when every folder and file was copied or
+    // deliberately skipped by the user.
+    bool UploadFolder(const QString& localFolder, const QString& remoteParent, const QString& name);
+    bool DownloadFolder(const QString& remoteFolder, const QString& localParent, const QString& name);
+
+    QString m_strReply;
+    int m_nReplyClass = 0;
+    bool m_bCancelled = false;
+    QStringList m_aTransferFolders;
+    QStringList m_aRemoteFolders;
+    QStringList m_aRemoteFiles;
+
+    // Longest wait for a connect, a reply line or a data block.
+    int m_nTimeoutMs = kDefaultTimeoutMs;
+    // Mode of the file transfers of the folder-tree copies; the explorer
+    // always copies in active mode.
+    bool m_bPassiveCopies = false;
+
+private:
+    bool PrepareActiveData(QTcpServer& listener, QString& portArgument);
+    QTcpSocket* AcceptData(QTcpServer& listener);
+    bool FetchFolderListing(const QString& path, QByteArray& listing);
+    bool Refuse(const QString& argument);
+
+    void CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
+    bool UploadFolderFiles(const QString& localFolder, const QString& remoteFolder);
+    void CollectRemoteSubfolders(const QString& remoteFolder);
+    bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
+
+    QTcpSocket* m_pControl = nullptr;
+    bool m_bCopyComplete = true;
+};

@@ -1,0 +1,157 @@
+// Folder-tree copies of CFtpClient between a local folder and the server.
+#include "FtpClient.h"
+
+#include "FtpProtocol.h"
+
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString WithSlash(const QString& folder, QChar separator)
+{
+    return folder.endsWith(separator) ? folder : folder + separator;
+}
+
+QString LocalJoin(const QString& folder, const QString& name)
+{
+    return QDir::toNativeSeparators(WithSlash(QDir::fromNativeSeparators(folder), QLatin1Char('/')) + name);
+}
+
+} // namespace
+
+bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteParent, const QString& name)
+{
+    m_bCopyComplete = true;
+    if (!MakeRemoteFolder(remoteParent, name)) {
+        ReadRemoteFolder(remoteParent);
+        if (!IsRemoteFolder(name))
+            return false;
+    }
+    const QString remoteTop = remoteParent + QLatin1Char('\\') + name;
+    const QString localTop = QDir::cleanPath(QDir::fromNativeSeparators(localFolder));
+    m_aTransferFolders.clear();
+    m_aTransferFolders.append(localTop);
+    CreateRemoteSubfolders(localTop, remoteTop);
+
+    // Copy of the list: the loop must not see later changes.
+    const QStringList folders = m_aTransferFolders;
+    for (const QString& folder : folders) {
+        const QString relative = folder.mid(localTop.size() + 1);
+        if (!UploadFolderFiles(folder, remoteTop + QLatin1Char('\\') + relative))
+            return false;
+    }
+    m_aTransferFolders.clear();
+    return m_bCopyComplete;
+}
+
+void CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder)
+{
+    const QString folder = WithSlash(localFolder, QLatin1Char('/'));
+    // Hidden and system folders are copied too; links are not followed, so a
+    // link cycle cannot make the copy endless.
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.isEmpty())
+            continue;
+        ReadRemoteFolder(remoteFolder);
+        if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder, name)) {
+            m_aTransferFolders.append(folder + name);
+            CreateRemoteSubfolders(folder + name, remoteFolder + QStringLiteral("//") + name);
+        } else {
+            m_bCopyComplete = false;
+        }
+    }
+}
+
+bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& remoteFolder)
+{
+    const QString folder = WithSlash(localFolder, QLatin1Char('/'));
+    // Without QDir::Hidden and QDir::System, hidden files and anything that
+    // is not a regular file are left out.
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    const QString remote = WithSlash(remoteFolder, QLatin1Char('\\'));
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.isEmpty())
+            continue;
+        ReadRemoteFolder(remote);
+        if (IsRemoteFile(name)) {
+            const CFileExistAnswer answer = CServices::Prompt().AskFileExist(name);
+            if (answer.m_bCancel)
+                return false;
+            if (answer.m_bSkip)
+                continue;
+        }
+        QString remotePath = remote + name;
+        remotePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (!TransferFile(QLatin1Char('/') + remotePath, QDir::toNativeSeparators(folder + name), m_bPassiveCopies,
+                          false)) {
+            if (m_bCancelled)
+                return false;
+            m_bCopyComplete = false;
+        }
+    }
+    return true;
+}
+
+bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& localParent, const QString& name)
+{
+    m_bCopyComplete = true;
+    const QString localTop = LocalJoin(localParent, name);
+    QDir().mkdir(localTop);
+    m_aTransferFolders.clear();
+    m_aTransferFolders.append(remoteFolder);
+    CollectRemoteSubfolders(remoteFolder);
+
+    const QStringList folders = m_aTransferFolders;
+    for (const QString& folder : folders) {
+        QString relative = folder.mid(remoteFolder.size() + 1);
+        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString local = relative.isEmpty() ? localTop : LocalJoin(localTop, relative);
+        QDir().mkdir(local);
+        if (!DownloadFolderFiles(local, folder))
+            return false;
+    }
+    m_aTransferFolders.clear();
+    return m_bCopyComplete;
+}
+
+void CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder)
+{
+    QStringList subfolders;
+    ListRemoteSubfolders(remoteFolder, subfolders);
+    for (const QString& subfolder : subfolders) {
+        m_aTransferFolders.append(subfolder);
+        CollectRemoteSubfolders(subfolder);
+    }
+}
+
+bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder)
+{
+    ReadRemoteFolder(remoteFolder);
+    const QStringList files = m_aRemoteFiles;
+    for (const QString& name : files) {
+        bool ok = false;
+        if (!IsSafeFtpName(name)) {
+            // Such a name would write outside the target folder.
+            m_strReply = QStringLiteral("Refused the file name \"%1\" from the server: it is not a plain file name")
+                             .arg(QString(name).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        } else {
+            QString remotePath = remoteFolder + QLatin1Char('/') + name;
+            remotePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            ok = TransferFile(QLatin1Char('/') + remotePath, LocalJoin(localFolder, name), m_bPassiveCopies, true);
+        }
+        if (!ok) {
+            m_bCopyComplete = false;
+            if (!CServices::Prompt().AskError(m_strReply))
+                return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Small pure pieces of the FTP control protocol, kept apart from the sockets
+// so that they can be tested with real reply lines.
+
+// The class of a reply line: its first character minus '0' (1 preliminary,
+// 2 completed, 3 more input needed, 4 and 5 failure).
+int FtpReplyClass(const QString& line);
+
+// The reply code that opens a multi-line reply ("230-Welcome" gives "230"),
+// or an empty string for a line that does not open one.
+QString FtpMultiLineCode(const QString& line);
+
+// True for the line that closes a multi-line reply opened with code:
+// the same code followed by a space.
+bool IsFtpMultiLineEnd(const QString& line, const QString& code);
+
+// Data address of a PASV reply: the six numbers between the first "(" and the
+// first ")"; false when either parenthesis is missing.
+bool ParseFtpPasvReply(const QString& reply, QString& host, int& port);
+
+// The PORT argument: the four numbers of the dotted address and the high and
+// low byte of the port, joined by ",".
+QString MakeFtpPortArgument(const QString& dottedAddress, int port);
+
+// A server name of the settings: "host" or "host:port". A name without a port
+// gets defaultPort. False for a port that is not a number in 1..65535.
+bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int defaultPort = 21);
+
+// True when text holds a CR or LF, which would end a command line early.
+bool HasFtpLineBreak(const QString& text);
+
+// A name received from the server may become a local path or be sent back in
+// a command only when it is a plain name: not empty, not "." or "..", and free
+// of "/", "\", CR and LF.
+bool IsSafeFtpName(const QString& name);
