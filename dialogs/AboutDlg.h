@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDialog>
+
+// The About box: the program's icon, its title and its version.
+class CAboutDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

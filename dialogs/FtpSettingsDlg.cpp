@@ -1,0 +1,66 @@
+#include "FtpSettingsDlg.h"
+
+#include "ControlId.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("FTP Settings"));
+    m_settings.Load();
+    m_strServerName = m_settings.m_strServerName;
+    m_strUserName = m_settings.m_strUserName;
+    m_strPassword = m_settings.m_strPassword;
+
+    m_pServer = new QLineEdit(this);
+    SetControlId(m_pServer, 1000, QStringLiteral("Ftp server"));
+    m_pUser = new QLineEdit(this);
+    SetControlId(m_pUser, 1001, QStringLiteral("User name"));
+    m_pPassword = new QLineEdit(this);
+    m_pPassword->setEchoMode(QLineEdit::Password);
+    SetControlId(m_pPassword, 1002, QStringLiteral("Password"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Ftp server"), m_pServer);
+    form->addRow(QStringLiteral("User name"), m_pUser);
+    form->addRow(QStringLiteral("Password"), m_pPassword);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    SetControlId(buttons->button(QDialogButtonBox::Ok), 1, QStringLiteral("OK"));
+    SetControlId(buttons->button(QDialogButtonBox::Cancel), 2, QStringLiteral("Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CFtpSettingsDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CFtpSettingsDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    setMinimumWidth(320);
+}
+
+void CFtpSettingsDlg::showEvent(QShowEvent* event)
+{
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        m_pServer->setText(m_strServerName);
+        m_pUser->setText(m_strUserName);
+        m_pPassword->setText(m_strPassword);
+    }
+    QDialog::showEvent(event);
+}
+
+void CFtpSettingsDlg::accept()
+{
+    m_strServerName = m_pServer->text();
+    m_strUserName = m_pUser->text();
+    m_strPassword = m_pPassword->text();
+    m_settings.m_strServerName = m_strServerName;
+    m_settings.m_strUserName = m_strUserName;
+    m_settings.m_strPassword = m_strPassword;
+    m_settings.Save();
+    QDialog::accept();
+}

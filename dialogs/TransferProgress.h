@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Progress.h"
+
+#include <QPointer>
+
+class CTransferDlg;
+class QWidget;
+
+// The program's one "Transfer" window as the transfers drive it. The window
+// is made once by Create and then only shown and hidden. Like every widget
+// owner it must go before the QApplication does.
+class CTransferProgress : public CProgress
+{
+public:
+    CTransferProgress();
+    ~CTransferProgress() override;
+    CTransferProgress(const CTransferProgress&) = delete;
+    CTransferProgress& operator=(const CTransferProgress&) = delete;
+
+    // Makes the hidden window, owned by parent. A transfer that starts
+    // before Create gets a window without owner.
+    void Create(QWidget* parent);
+
+    void Show() override;
+    void SetText(const QString& text) override;
+    void SetBytes(qint64 bytes) override;
+    void SetRange(int range) override;
+    void SetPos(int pos) override;
+    void Step() override;
+    void ProgressOff() override;
+    bool PollCancel() override;
+    void Hide() override;
+
+    CTransferDlg* Window();
+
+private:
+    // The parent may delete the window before this object goes.
+    QPointer<CTransferDlg> m_pDlg;
+};

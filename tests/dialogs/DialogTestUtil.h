@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "platform/Profile.h"
+
+// A control of a dialog by its resource id ("id1004").
+template <class T>
+T* Control(const QWidget* dialog, int id)
+{
+    return dialog->findChild<T*>(QStringLiteral("id%1").arg(id));
+}
+
+// Points the profile at an empty INI file for one test.
+class CTempProfile
+{
+public:
+    CTempProfile()
+    {
+        m_strPath = m_dir.filePath(QStringLiteral("profile.ini"));
+        CProfile::SetFile(m_strPath);
+    }
+    ~CTempProfile() { CProfile::SetFile(QString()); }
+
+    QByteArray Contents() const
+    {
+        QFile file(m_strPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_strPath;
+};
