@@ -37,6 +37,7 @@ void CTransferProgress::Show()
     dlg->Refresh();
     dlg->repaint();
     dlg->m_bCancelled = 0;
+    m_lastPump.invalidate();
 }
 
 void CTransferProgress::SetText(const QString& text)
@@ -80,7 +81,10 @@ bool CTransferProgress::PollCancel()
 {
     // The transfers run on the user-interface thread: this is where the
     // window, its button and the rest of the program get their events.
-    QCoreApplication::processEvents();
+    if (!m_lastPump.isValid() || m_lastPump.elapsed() >= kPumpIntervalMs) {
+        QCoreApplication::processEvents();
+        m_lastPump.start();
+    }
     CTransferDlg* dlg = Window();
     if (!dlg->m_bCancelled)
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/Progress.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 class CTransferDlg;
@@ -37,4 +38,8 @@ public:
 private:
     // The parent may delete the window before this object goes.
     QPointer<CTransferDlg> m_pDlg;
+    // Events are pumped at most every kPumpIntervalMs: a fast copy polls once
+    // per 4 KiB block, and pumping that often costs more than the copy.
+    static constexpr int kPumpIntervalMs = 10;
+    QElapsedTimer m_lastPump;
 };

@@ -6,10 +6,10 @@
 #include "ftp/FtpClient.h"
 #include "ftp/FtpListing.h"
 #include "platform/Clock.h"
-#include "platform/Progress.h"
+#include "dialogs/TransferProgress.h"
 #include "platform/Services.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,45 +21,6 @@
 
 namespace {
 
-// Behaves like the Transfer window: every poll pumps events, the byte count
-// is drawn at most four times a second.
-class CBenchProgress : public CProgress
-{
-public:
-    void Show() override { m_timer.start(); }
-    void SetText(const QString&) override {}
-    void SetBytes(qint64 bytes) override
-    {
-        if (m_timer.elapsed() >= 250) {
-            m_timer.restart();
-            m_nLast = bytes;
-            ++m_nRepaints;
-        }
-    }
-    void SetRange(int) override {}
-    void SetPos(int) override {}
-    void Step() override {}
-    void ProgressOff() override {}
-    bool PollCancel() override
-    {
-        // The Transfer window pumps events on every poll; a window that
-        // pumps at most every 10 ms is just as responsive and much cheaper.
-        if (m_bPumpEveryBlock || !m_pump.isValid() || m_pump.elapsed() >= 10) {
-            QCoreApplication::processEvents();
-            m_pump.start();
-        }
-        ++m_nPolls;
-        return false;
-    }
-    void Hide() override {}
-
-    QElapsedTimer m_timer;
-    QElapsedTimer m_pump;
-    bool m_bPumpEveryBlock = false;
-    qint64 m_nLast = 0;
-    qint64 m_nPolls = 0;
-    int m_nRepaints = 0;
-};
 
 bool MakeBigFile(const QString& path, qint64 size)
 {
@@ -115,11 +76,13 @@ void Report(const char* what, qint64 bytes, double ours, double curl)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The real Transfer window, offscreen unless a display is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QStringList args = app.arguments();
     qint64 sizeMiB = 1024;
     int entries = 50000;
-    bool pumpEveryBlock = false;
     int runs = 3;
     CFtpServerProcess::EKind kind = CFtpServerProcess::Vsftpd;
     for (int i = 1; i + 1 < args.size(); ++i) {
@@ -129,8 +92,6 @@ int main(int argc, char** argv)
             entries = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--runs"))
             runs = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--pump") && args[i + 1] == QLatin1String("every-block"))
-            pumpEveryBlock = true;
         else if (args[i] == QLatin1String("--server") && args[i + 1] == QLatin1String("pyftpdlib"))
             kind = CFtpServerProcess::Pyftpdlib;
     }
@@ -143,9 +104,8 @@ int main(int argc, char** argv)
                 kind == CFtpServerProcess::Vsftpd ? "vsftpd" : "pyftpdlib", server.m_nPort,
                 static_cast<long long>(sizeMiB), entries, runs, qPrintable(QDir::tempPath()));
 
-    CBenchProgress progress;
-    progress.m_bPumpEveryBlock = pumpEveryBlock;
-    std::printf("progress: events pumped %s\n", pumpEveryBlock ? "on every poll" : "at most every 10 ms");
+    CTransferProgress progress;
+    progress.Create(nullptr);
     CServices::SetProgress(&progress);
     const qint64 size = sizeMiB * 1024 * 1024;
     const QString big = server.m_strRoot + QStringLiteral("/big.bin");
@@ -208,8 +168,6 @@ int main(int argc, char** argv)
         QFile::remove(target);
         QFile::remove(curlTarget);
     }
-    std::printf("progress: %lld polls, %d repaints in the last transfer\n", static_cast<long long>(progress.m_nPolls),
-                progress.m_nRepaints);
     QFile::remove(big);
 
     // Listing: 50,000 names with spaces in one folder.
