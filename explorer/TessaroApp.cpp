@@ -35,8 +35,15 @@ CTessaroApp::CTessaroApp() = default;
 
 CTessaroApp::~CTessaroApp()
 {
+    ExitInstance();
+}
+
+void CTessaroApp::ExitInstance()
+{
     // The view goes first: its destruction may still use the services.
     m_pFrame.reset();
+    m_pProgress.reset();
+    m_pPrompt.reset();
     CServices::SetPrompt(nullptr);
     CServices::SetProgress(nullptr);
     CServices::SetWaitCursorHook(nullptr);
@@ -61,7 +68,10 @@ int CTessaroApp::ParseArguments(const QStringList& arguments)
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        // Parsed before the application object exists, so name the program here.
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("<executable_name>"), QStringLiteral("tessaro"));
+        std::fputs(qPrintable(help), stdout);
         return 0;
     }
     if (parser.isSet(QStringLiteral("version"))) {
@@ -104,6 +114,7 @@ bool CTessaroApp::InitInstance()
     CServices::SetWaitCursorHook(&SetWaitCursor);
 
     m_pFrame = std::make_unique<CMainFrame>();
+    m_pPrompt->SetMainWindow(m_pFrame.get());
     m_pProgress->Create(m_pFrame->View());
     m_pFrame->show();
     m_pFrame->setWindowTitle(QStringLiteral("Marvo Tessaro"));

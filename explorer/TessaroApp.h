@@ -21,6 +21,8 @@ public:
     int ParseArguments(const QStringList& arguments);
     // Creates and shows the window; false when start-up failed.
     bool InitInstance();
+    // Destroys the window and the services; called before the application object goes.
+    void ExitInstance();
 
     CMainFrame* MainFrame() const { return m_pFrame.get(); }
     CTransferProgress& TransferProgress() { return *m_pProgress; }
