@@ -698,21 +698,9 @@ bool CComInstrument::PrepareJob(QString name, int number, int kind)
             if (job.m_nNumber != number)
                 existing.append(job.m_strName);
         }
-        const QString current = row ? row->m_strName : QString();
-        if (name.isEmpty())
+        if (!NameAndOpen(name, existing, row ? row->m_strName : QString(), QStringLiteral("MyJob%1").arg(number),
+                         IDS_NEW_JOB_NAME, QStringLiteral("JOB/SET/%1/") + QString::number(number)))
             return false;
-        QString newName = ProposeName(name, existing, QStringLiteral("MyJob%1").arg(number));
-        if (newName != current && !AskName(IDS_NEW_JOB_NAME, IDS_ENTER_NEW_NAME, newName, existing))
-            return false;
-        const QString command = QStringLiteral("JOB/SET/%1/%2").arg(newName, QString::number(number));
-        if (!SendableName(newName) || !FitsFormatted(command))
-            return false;
-        if (!Open())
-            return false;
-        if (!SetName(command)) {
-            Close();
-            return false;
-        }
     } else if (!Open()) {
         return false;
     }
@@ -728,24 +716,37 @@ bool CComInstrument::PrepareCodeList(QString name, int number, int)
             if (list.m_nNumber != number)
                 existing.append(list.m_strName);
         }
-        if (name.isEmpty())
+        if (!NameAndOpen(name, existing, row->m_strName, QStringLiteral("MyCode%1").arg(number),
+                         IDS_NEW_CODELIST_NAME, QStringLiteral("CODE/SET/%1/") + QString::number(number)))
             return false;
-        QString newName = ProposeName(name, existing, QStringLiteral("MyCode%1").arg(number));
-        if (newName != row->m_strName && !AskName(IDS_NEW_CODELIST_NAME, IDS_ENTER_NEW_NAME, newName, existing))
-            return false;
-        const QString command = QStringLiteral("CODE/SET/%1/%2").arg(newName, QString::number(number));
-        if (!SendableName(newName) || !FitsFormatted(command))
-            return false;
-        if (!Open())
-            return false;
-        if (!SetName(command)) {
-            Close();
-            return false;
-        }
     } else if (!Open()) {
         return false;
     }
     return Announce(QStringLiteral("CODE/SND/%1").arg(number));
+}
+
+// Names the target job or code list: proposes a name from the source (or
+// `fallback` when another entry has it), asks when it differs from the
+// current name, opens the port and sends the naming command (`setPattern`
+// with %1 for the name). False, with the port closed, when any step fails.
+bool CComInstrument::NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
+                                 const QString& fallback, int titleId, const QString& setPattern)
+{
+    if (source.isEmpty())
+        return false;
+    QString newName = ProposeName(source, existing, fallback);
+    if (newName != current && !AskName(titleId, IDS_ENTER_NEW_NAME, newName, existing))
+        return false;
+    const QString command = setPattern.arg(newName);
+    if (!SendableName(newName) || !FitsFormatted(command))
+        return false;
+    if (!Open())
+        return false;
+    if (!SetName(command)) {
+        Close();
+        return false;
+    }
+    return true;
 }
 
 // Wakes the instrument and announces the data; true with the port left open

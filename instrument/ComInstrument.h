@@ -115,6 +115,8 @@ private:
     bool StartListing(const QString& command, QString& firstReply);
     bool FinishListing(bool ok);
     bool Announce(const QString& command);
+    bool NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
+                     const QString& fallback, int titleId, const QString& setPattern);
     bool StreamPrepared(const QString& path);
     bool FitsFormatted(const QString& command);
     bool SendableName(const QString& name);
