@@ -5,6 +5,7 @@
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/ComSettingsDlg.h"
+#include "dialogs/FtpSettingsDlg.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"
@@ -143,6 +144,7 @@ bool CTessaroView::IsCommandEnabled(int id) const
 {
     const CNodeData data = CNodeData::Of(currentItem());
     switch (id) {
+    case ID_SETTINGS_FTP:
     case ID_SETTINGS_COM:
     case ID_APP_ABOUT:
     case ID_APP_EXIT:
@@ -176,6 +178,9 @@ void CTessaroView::OnCommand(int id)
         break;
     case ID_EDIT_PASTE:
         OnPaste();
+        break;
+    case ID_SETTINGS_FTP:
+        OnFtpSettings();
         break;
     case ID_SETTINGS_COM:
         OnCommunicationSettings();
@@ -501,6 +506,13 @@ void CTessaroView::RelistLocal(QTreeWidgetItem* node)
     CWaitCursor wait;
     DeleteChildren(node);
     ListLocalFolder(node, NodePath(node));
+}
+
+void CTessaroView::OnFtpSettings()
+{
+    CFtpSettingsDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted)
+        m_ftpSettings.Load();
 }
 
 void CTessaroView::OnCommunicationSettings()

@@ -6,6 +6,7 @@
 #include "NodeImages.h"
 
 #include "instrument/ComInstrument.h"
+#include "ftp/FtpSettings.h"
 #include "instrument/ComSettings.h"
 
 #include <QTreeWidget>
@@ -82,10 +83,12 @@ private:
     void OnCopy();
     void OnPaste();
     void SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target);
+    void OnFtpSettings();
     void OnCommunicationSettings();
     void OnAbout();
 
     CExplorerClip m_clip;
+    CFtpSettings m_ftpSettings;
     CComSettings m_comSettings;
     int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;

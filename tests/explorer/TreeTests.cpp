@@ -26,6 +26,7 @@ private slots:
     void nodePaths();
     void menuHasEveryItemAndUnbuiltOnesAreDisabled();
     void rightClickDoesNothing();
+    void settingsCommandsOpenTheirDialogs();
 
 private:
     QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& label);
@@ -200,6 +201,26 @@ void TreeTests::rightClickDoesNothing()
     QVERIFY(!data->isExpanded());
     QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
     QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
+}
+
+void TreeTests::settingsCommandsOpenTheirDialogs()
+{
+    struct Row { int id; const char* title; };
+    for (const Row& row : {Row{ID_SETTINGS_FTP, "FTP Settings"}, Row{ID_SETTINGS_COM, "COM Settings"}}) {
+        QVERIFY(m_frame->Action(row.id)->isEnabled());
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog) {
+                seen = dialog->windowTitle();
+                QMetaObject::invokeMethod(dialog, "reject");
+            }
+        });
+        m_frame->Action(row.id)->trigger();
+        QCOMPARE(seen, QString(row.title));
+    }
+    // Cancelled dialogs store nothing.
+    QVERIFY(!QFile::exists(m_dir->filePath("profile.ini")) || QFile(m_dir->filePath("profile.ini")).size() == 0);
 }
 
 QTEST_MAIN(TreeTests)
