@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QProcess>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,135 +25,108 @@ protected:
         m_server = std::make_unique<CFtpServerProcess>(GetParam());
         if (!m_server->Start())
             GTEST_SKIP() << qPrintable(m_server->m_strProblem);
-        m_strProfile = m_local.filePath(QStringLiteral("profile.ini"));
     }
 
-    CRun Cli(QStringList args, bool withServer = true)
+    // Runs "tessaro-cli --profile P ftp [logon] args"; logon names the server.
+    CRun Cli(const QStringList& args, bool logon = true)
     {
-        QStringList all{QStringLiteral("--profile"), m_strProfile, QStringLiteral("ftp")};
-        if (withServer)
-            all << QStringLiteral("--server") << QStringLiteral("127.0.0.1:%1").arg(m_server->m_nPort)
-                << QStringLiteral("--user") << m_server->m_strUser << QStringLiteral("--password")
-                << m_server->m_strPassword;
-        all << args;
+        QStringList all{u"--profile"_s, m_local.filePath(u"profile.ini"_s), u"ftp"_s};
+        if (logon)
+            all << u"--server"_s << u"127.0.0.1:%1"_s.arg(m_server->m_nPort) << u"--user"_s << m_server->m_strUser
+                << u"--password"_s << m_server->m_strPassword;
         QProcess process;
         process.setWorkingDirectory(m_local.path());
-        process.start(QStringLiteral(TESSARO_CLI), all);
+        process.start(QStringLiteral(TESSARO_CLI), all + args);
         CRun run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.m_nExit = process.exitCode();
-        run.m_strOut = QString::fromUtf8(process.readAllStandardOutput());
-        run.m_strErr = QString::fromUtf8(process.readAllStandardError());
+        if (process.waitForFinished(60000)) {
+            run.m_nExit = process.exitCode();
+            run.m_strOut = QString::fromUtf8(process.readAllStandardOutput());
+            run.m_strErr = QString::fromUtf8(process.readAllStandardError());
+        }
         return run;
     }
-    QString Remote(const QString& path) const { return m_server->m_strRemoteBase + QLatin1Char('/') + path; }
-    QString OnServer(const QString& path) const { return m_server->m_strRoot + QLatin1Char('/') + path; }
+    QString Remote(const QString& path) const { return m_server->m_strRemoteBase + u'/' + path; }
+    QString OnServer(const QString& path) const { return m_server->m_strRoot + u'/' + path; }
+    QString Local(const QString& path) const { return m_local.filePath(path); }
 
     std::unique_ptr<CFtpServerProcess> m_server;
     QTemporaryDir m_local;
-    QString m_strProfile;
 };
 
 TEST_P(FtpCli, CommandsMoveFilesAndFolders)
 {
     const QByteArray content = RandomBytes(300000, 31);
-    ASSERT_TRUE(WriteAll(m_local.filePath(QStringLiteral("a b.bin")), content));
+    ASSERT_TRUE(WriteAll(Local(u"a b.bin"_s), content));
+    const auto ok = [this](const QStringList& args) {
+        const CRun run = Cli(args);
+        EXPECT_EQ(run.m_nExit, 0) << qPrintable(args.join(u' ')) << ": " << qPrintable(run.m_strErr);
+        return run.m_strOut;
+    };
 
-    CRun run = Cli({QStringLiteral("mkdir"), Remote(QString()), QStringLiteral("my folder")});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    run = Cli({QStringLiteral("put"), QStringLiteral("a b.bin"), Remote(QStringLiteral("my folder/a b.bin"))});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("my folder/a b.bin"))), content);
-    run = Cli({QStringLiteral("--passive"), QStringLiteral("get"), Remote(QStringLiteral("my folder/a b.bin")),
-               QStringLiteral("copy.bin")});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(m_local.filePath(QStringLiteral("copy.bin"))), content);
+    ok({u"mkdir"_s, Remote(QString()), u"my folder"_s});
+    ok({u"put"_s, u"a b.bin"_s, Remote(u"my folder/a b.bin"_s)});
+    EXPECT_EQ(ReadAll(OnServer(u"my folder/a b.bin"_s)), content);
+    ok({u"--passive"_s, u"get"_s, Remote(u"my folder/a b.bin"_s), u"copy.bin"_s});
+    EXPECT_EQ(ReadAll(Local(u"copy.bin"_s)), content);
 
     // Names with spaces are listed whole, folders marked "d".
-    ASSERT_TRUE(WriteAll(OnServer(QStringLiteral("  two leading")), "x"));
-    run = Cli({QStringLiteral("ls"), Remote(QString())});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(run.m_strOut, QStringLiteral("-\t  two leading\nd\tmy folder\n"));
-    run = Cli({QStringLiteral("ls"), Remote(QStringLiteral("my folder"))});
-    EXPECT_EQ(run.m_strOut, QStringLiteral("-\ta b.bin\n"));
-
-    run = Cli({QStringLiteral("rename"), Remote(QStringLiteral("my folder/a b.bin")), Remote(QStringLiteral("my folder/c.bin"))});
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_TRUE(QFileInfo::exists(OnServer(QStringLiteral("my folder/c.bin"))));
+    ASSERT_TRUE(WriteAll(OnServer(u"  two leading"_s), "x"));
+    EXPECT_EQ(ok({u"ls"_s, Remote(QString())}), u"-\t  two leading\nd\tmy folder\n"_s);
+    EXPECT_EQ(ok({u"ls"_s, Remote(u"my folder"_s)}), u"-\ta b.bin\n"_s);
+    ok({u"rename"_s, Remote(u"my folder/a b.bin"_s), Remote(u"my folder/c.bin"_s)});
+    EXPECT_EQ(FolderEntries(OnServer(u"my folder"_s)), QStringList{u"c.bin"_s});
 
     // Folder trees both ways.
-    const QString tree = m_local.filePath(QStringLiteral("tree"));
-    ASSERT_TRUE(QDir().mkpath(tree + QStringLiteral("/in ner")));
-    ASSERT_TRUE(WriteAll(tree + QStringLiteral("/top.txt"), "top"));
-    ASSERT_TRUE(WriteAll(tree + QStringLiteral("/in ner/deep.bin"), RandomBytes(50000, 32)));
-    run = Cli({QStringLiteral("upload-folder"), QStringLiteral("tree"), Remote(QStringLiteral("my folder")), QStringLiteral("T")});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("my folder/T/in ner/deep.bin"))), ReadAll(tree + QStringLiteral("/in ner/deep.bin")));
-    run = Cli({QStringLiteral("--passive"), QStringLiteral("download-folder"), Remote(QStringLiteral("my folder/T")),
-               m_local.path(), QStringLiteral("T2")});
-    ASSERT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(m_local.filePath(QStringLiteral("T2/top.txt"))), QByteArray("top"));
-    EXPECT_EQ(ReadAll(m_local.filePath(QStringLiteral("T2/in ner/deep.bin"))), ReadAll(tree + QStringLiteral("/in ner/deep.bin")));
+    const QByteArray deep = RandomBytes(50000, 32);
+    ASSERT_TRUE(WriteAll(Local(u"tree/top.txt"_s), "top"));
+    ASSERT_TRUE(WriteAll(Local(u"tree/in ner/deep.bin"_s), deep));
+    ok({u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
+    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/in ner/deep.bin"_s)), deep);
+    ok({u"--passive"_s, u"download-folder"_s, Remote(u"my folder/T"_s), m_local.path(), u"T2"_s});
+    EXPECT_EQ(ReadAll(Local(u"T2/top.txt"_s)), QByteArray("top"));
+    EXPECT_EQ(ReadAll(Local(u"T2/in ner/deep.bin"_s)), deep);
 
     // Uploading again: without --yes existing files are skipped, with it overwritten.
-    ASSERT_TRUE(WriteAll(tree + QStringLiteral("/top.txt"), "changed"));
-    run = Cli({QStringLiteral("upload-folder"), QStringLiteral("tree"), Remote(QStringLiteral("my folder")), QStringLiteral("T")});
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("my folder/T/top.txt"))), QByteArray("top"));
-    run = Cli({QStringLiteral("--yes"), QStringLiteral("upload-folder"), QStringLiteral("tree"), Remote(QStringLiteral("my folder")),
-               QStringLiteral("T")});
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_EQ(ReadAll(OnServer(QStringLiteral("my folder/T/top.txt"))), QByteArray("changed"));
+    ASSERT_TRUE(WriteAll(Local(u"tree/top.txt"_s), "changed"));
+    ok({u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
+    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/top.txt"_s)), QByteArray("top"));
+    ok({u"--yes"_s, u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
+    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/top.txt"_s)), QByteArray("changed"));
 
-    run = Cli({QStringLiteral("rm"), Remote(QStringLiteral("my folder/c.bin"))});
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_FALSE(QFileInfo::exists(OnServer(QStringLiteral("my folder/c.bin"))));
-    ASSERT_TRUE(QDir().mkpath(OnServer(QStringLiteral("gone"))));
-    if (GetParam() == CFtpServerProcess::Vsftpd)
-        QFile::setPermissions(OnServer(QStringLiteral("gone")), QFileDevice::ReadOther | QFileDevice::WriteOther
-                                                                    | QFileDevice::ExeOther | QFileDevice::ReadOwner
-                                                                    | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    run = Cli({QStringLiteral("rmdir"), Remote(QStringLiteral("gone"))});
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    EXPECT_FALSE(QFileInfo::exists(OnServer(QStringLiteral("gone"))));
+    ok({u"rm"_s, Remote(u"my folder/c.bin"_s)});
+    EXPECT_EQ(FolderEntries(OnServer(u"my folder"_s)), QStringList{u"T"_s});
+    ASSERT_TRUE(QDir().mkpath(OnServer(u"gone"_s)));
+    ASSERT_EQ(::chmod(QFile::encodeName(OnServer(u"gone"_s)).constData(), 0777), 0);   // for vsftpd's "ftp" user
+    ok({u"rmdir"_s, Remote(u"gone"_s)});
+    EXPECT_FALSE(QFileInfo::exists(OnServer(u"gone"_s)));
 }
 
 TEST_P(FtpCli, FailuresAndUsage)
 {
-    CRun run = Cli({QStringLiteral("get"), Remote(QStringLiteral("missing.txt")), QStringLiteral("out.txt")});
+    CRun run = Cli({u"get"_s, Remote(u"missing.txt"_s), u"out.txt"_s});
     EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_strErr.contains(QStringLiteral("550"))) << qPrintable(run.m_strErr);
-    EXPECT_FALSE(QFileInfo::exists(m_local.filePath(QStringLiteral("out.txt"))));
+    EXPECT_TRUE(run.m_strErr.contains(u"550"_s)) << qPrintable(run.m_strErr);
+    EXPECT_FALSE(QFileInfo::exists(Local(u"out.txt"_s)));
+    EXPECT_EQ(Cli({u"rm"_s, Remote(u"missing.txt"_s)}).m_nExit, 1);
+    run = Cli({u"ls"_s, Remote(u"no such folder"_s)});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_strErr.contains(u"550"_s)) << qPrintable(run.m_strErr);
 
-    run = Cli({QStringLiteral("rm"), Remote(QStringLiteral("missing.txt"))});
-    EXPECT_EQ(run.m_nExit, 1);
-    run = Cli({QStringLiteral("ls"), Remote(QStringLiteral("no such folder"))});
-    EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_strErr.contains(QStringLiteral("550"))) << qPrintable(run.m_strErr);
-
-    run = Cli({QStringLiteral("frobnicate")});
-    EXPECT_EQ(run.m_nExit, 2);
-    run = Cli({QStringLiteral("get"), QStringLiteral("only-one")});
-    EXPECT_EQ(run.m_nExit, 2);
-    run = Cli({QStringLiteral("ls")}, false);   // no server anywhere
-    EXPECT_EQ(run.m_nExit, 2);
+    EXPECT_EQ(Cli({u"frobnicate"_s}).m_nExit, 2);
+    EXPECT_EQ(Cli({u"get"_s, u"only-one"_s}).m_nExit, 2);
+    EXPECT_EQ(Cli({u"ls"_s}, false).m_nExit, 2);   // no server anywhere
 
     // Server, user and password from the profile; a wrong password fails with the server's reply.
-    {
-        QFile profile(m_strProfile);
-        ASSERT_TRUE(profile.open(QIODevice::WriteOnly));
-        profile.write(QStringLiteral("[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n")
-                          .arg(m_server->m_nPort)
-                          .arg(m_server->m_strUser, m_server->m_strPassword)
-                          .toUtf8());
-    }
-    run = Cli({QStringLiteral("ls"), Remote(QString())}, false);
+    ASSERT_TRUE(WriteAll(Local(u"profile.ini"_s), u"[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n"_s
+                                                      .arg(m_server->m_nPort)
+                                                      .arg(m_server->m_strUser, m_server->m_strPassword)
+                                                      .toUtf8()));
+    run = Cli({u"ls"_s, Remote(QString())}, false);
     EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
     if (GetParam() == CFtpServerProcess::Pyftpdlib) {
-        run = Cli({QStringLiteral("--password"), QStringLiteral("wrong"), QStringLiteral("ls")}, false);
+        run = Cli({u"--password"_s, u"wrong"_s, u"ls"_s}, false);
         EXPECT_EQ(run.m_nExit, 1);
-        EXPECT_TRUE(run.m_strErr.contains(QStringLiteral("530"))) << qPrintable(run.m_strErr);
+        EXPECT_TRUE(run.m_strErr.contains(u"530"_s)) << qPrintable(run.m_strErr);
     }
 }
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-using CSession = CScriptedFtpServer::CSession;
-
 // A scripted server whose LIST answers depend on the folder last entered.
 void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> listings,
                  std::map<std::string, std::string> files)
@@ -16,22 +14,22 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     auto folder = std::make_shared<std::string>();
     server.On("TYPE I", "200 Switching to Binary mode.");
     server.On("PORT ", "200 PORT command successful.");
-    server.On("CWD ", [folder](CSession& session, const std::string& line) {
+    server.On("PASV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Pasv()); });
+    server.On("CWD ", [folder](CScriptedFtpServer& peer, const std::string& line) {
         *folder = line.substr(4);
-        session.Send("250 Directory successfully changed.\r\n");
+        peer.Send("250 Directory successfully changed.\r\n");
     });
+    server.On("MKD Job1", "550 Create directory operation failed.");   // it is there already
     server.On("MKD ", "257 Created");
-    server.On("LIST", [folder, listings](CSession& session, const std::string& line) {
+    server.On("LIST", [folder, listings](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = listings.find(*folder);
-        ScriptedFtp::SendFile(it == listings.end() ? std::string() : it->second)(session, line);
+        ScriptedFtp::SendFile(it == listings.end() ? std::string() : it->second)(peer, line);
     });
-    server.On("RETR ", [files](CSession& session, const std::string& line) {
+    server.On("RETR ", [files](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = files.find(line.substr(5));
-        if (it == files.end()) {
-            session.Send("550 Failed to open file.\r\n");
-            return;
-        }
-        ScriptedFtp::SendFile(it->second)(session, line);
+        if (it == files.end())
+            return peer.Send("550 Failed to open file.\r\n");
+        ScriptedFtp::SendFile(it->second)(peer, line);
     });
     server.On("STOR ", ScriptedFtp::ReceiveFile());
 }
@@ -55,46 +53,57 @@ std::string UnixLine(const char* kind, const std::string& name)
 
 } // namespace
 
-// Job1 with Sub, which holds X, uploaded into Data: the folders are made
-// depth first with the remote paths the copy builds ("\" and "//"), and the
-// files of each folder follow in list order.
-TEST(FtpFolderCopy, UploadTranscript)
+// Job1 (already on the server with a.txt and b.txt) and its Sub/X uploaded
+// into Data: the folders are made depth first with the remote paths the copy
+// builds ("\" and "//"), the files of each folder follow in list order, and
+// each file already there is asked about. Copies may go in passive mode.
+TEST(FtpFolderCopy, Upload)
 {
     CFtpTestServices services;
     QTemporaryDir dir;
-    const QString top = dir.filePath(QStringLiteral("Job1"));
-    ASSERT_TRUE(QDir().mkpath(top + QStringLiteral("/Sub/X")));
-    ASSERT_TRUE(WriteAll(top + QStringLiteral("/a.txt"), "A"));
-    ASSERT_TRUE(WriteAll(top + QStringLiteral("/.hidden"), "H"));
-    ASSERT_TRUE(WriteAll(top + QStringLiteral("/Sub/X/x.txt"), "XX"));
+    const QString top = dir.filePath(u"Job1"_s);
+    ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "A"));
+    ASSERT_TRUE(WriteAll(top + u"/b.txt"_s, "B"));
+    ASSERT_TRUE(WriteAll(top + u"/.hidden"_s, "H"));
+    ASSERT_TRUE(WriteAll(top + u"/Sub/X/x.txt"_s, "XX"));
 
     CScriptedFtpServer server;
-    FolderRules(server, {}, {});
+    FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
+                {});
     server.Start();
-    bool result = false;
+    services.m_prompt.PushFileExist({.m_bSkip = true});
+    services.m_prompt.PushFileExist({.m_bOverwrite = true});
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
-        result = client.UploadFolder(QDir::toNativeSeparators(top), QStringLiteral("Data"), QStringLiteral("Job1"));
+        client.m_bPassiveCopies = true;
+        EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
+        EXPECT_TRUE(services.m_prompt.Idle());
+        // "Cancel" stops before any further file; the work list stays.
+        services.m_prompt.PushFileExist({.m_bCancel = true});
+        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
+        EXPECT_FALSE(client.m_aTransferFolders.isEmpty());
+        EXPECT_TRUE(services.m_prompt.Idle());
         client.CloseControlChannel();
     }
     server.Join();
-    EXPECT_TRUE(result);
-    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "STOR"}),
-              (std::vector<std::string>{
-                  "CWD /Data", "MKD Job1",
-                  "CWD /Data/Job1/", "CWD /Data/Job1", "MKD Sub",
-                  "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub", "MKD X",
-                  "CWD /Data/Job1/", "STOR /Data/Job1/a.txt",
-                  "CWD /Data/Job1/Sub/X/", "STOR /Data/Job1/Sub/X/x.txt",
-              }));
-    EXPECT_EQ(server.m_session.m_uploads, (std::vector<std::string>{"A", "XX"}));
+    const std::vector<std::string> folders = {"CWD /Data", "MKD Job1", "CWD /Data/", "CWD /Data/Job1/", "CWD /Data/Job1",
+                                              "MKD Sub", "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub", "MKD X"};
+    std::vector<std::string> expected = folders;
+    for (const char* line : {"CWD /Data/Job1/", "CWD /Data/Job1/", "PASV", "STOR /Data/Job1/b.txt", "CWD /Data/Job1/Sub/X/",
+                             "PASV", "STOR /Data/Job1/Sub/X/x.txt"})
+        expected.push_back(line);
+    expected.insert(expected.end(), folders.begin(), folders.end());
+    expected.push_back("CWD /Data/Job1/");
+    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "PASV", "STOR"}), expected);
+    EXPECT_EQ(server.m_uploads, (std::vector<std::string>{"B", "XX"}));
 }
 
 // Names from the server that are not plain names never become local paths:
 // each is refused through the Error prompt, the rest of the tree arrives.
-TEST(FtpFolderCopy, DownloadRefusesUnsafeNames)
+// "Abort" in that prompt ends the whole copy.
+TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
 {
     CFtpTestServices services;
     QTemporaryDir dir;
@@ -102,48 +111,30 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNames)
     FolderRules(server,
                 {{"/R/", UnixLine("-", "a.txt") + UnixLine("-", "..") + UnixLine("-", "x\\y") + UnixLine("d", "sub")
                              + UnixLine("d", "..") + UnixLine("d", "up\\..")},
-                 {"/R/sub/", UnixLine("-", "b.txt")}},
-                {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}});
+                 {"/R/sub/", UnixLine("-", "b.txt")},
+                 {"/S/", UnixLine("-", "gone.txt") + UnixLine("-", "c.txt")}},
+                {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}, {"/S/c.txt", "gamma"}});
     server.Start();
     services.m_prompt.PushError(true);
     services.m_prompt.PushError(true);
-    bool result = true;
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
-        result = client.DownloadFolder(QStringLiteral("R"), dir.path(), QStringLiteral("Copy"));
-        client.CloseControlChannel();
-    }
-    server.Join();
-    EXPECT_FALSE(result);   // not everything could be copied
-    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(QLatin1Char('|')));
-    ASSERT_EQ(services.m_prompt.m_shown.size(), 2);
-    EXPECT_TRUE(services.m_prompt.m_shown[0].contains(QStringLiteral("\"..\""))) << qPrintable(services.m_prompt.m_shown[0]);
-    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("Copy/a.txt"))), QByteArray("alpha"));
-    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("Copy/sub/b.txt"))), QByteArray("beta"));
-    EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("Copy")});
-    EXPECT_EQ(FolderEntries(dir.filePath(QStringLiteral("Copy"))), (QStringList{QStringLiteral("a.txt"), QStringLiteral("sub")}));
-    EXPECT_EQ(Only(server.m_transcript, {"RETR"}), (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt"}));
-}
-
-// "Abort" in the Error prompt ends the whole copy.
-TEST(FtpFolderCopy, DownloadAbort)
-{
-    CFtpTestServices services;
-    QTemporaryDir dir;
-    CScriptedFtpServer server;
-    FolderRules(server, {{"/R/", UnixLine("-", "gone.txt") + UnixLine("-", "b.txt")}}, {{"/R/b.txt", "beta"}});
-    server.Start();
     services.m_prompt.PushError(false);
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
-        EXPECT_FALSE(client.DownloadFolder(QStringLiteral("R"), dir.path(), QStringLiteral("Copy")));
-        EXPECT_EQ(client.m_aTransferFolders, QStringList{QStringLiteral("R")});
+        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s));   // not everything could be copied
+        EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
+        EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
         client.CloseControlChannel();
     }
     server.Join();
-    ASSERT_EQ(services.m_prompt.m_shown.size(), 1);
-    EXPECT_TRUE(services.m_prompt.m_shown[0].contains(QStringLiteral("550 Failed to open file."))) << qPrintable(services.m_prompt.m_shown[0]);
-    EXPECT_TRUE(FolderEntries(dir.filePath(QStringLiteral("Copy"))).isEmpty());
+    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+    ASSERT_EQ(services.m_prompt.m_shown.size(), 3);
+    EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
+    EXPECT_TRUE(services.m_prompt.m_shown[2].contains(u"550 Failed to open file."_s)) << qPrintable(services.m_prompt.m_shown[2]);
+    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
+    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Copy"_s, u"Stop"_s}));
+    EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
+    EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
+    EXPECT_EQ(Only(server.m_transcript, {"RETR"}), (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
 }

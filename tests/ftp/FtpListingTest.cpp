@@ -2,94 +2,60 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-struct CLineCase
+// Lines as the servers sent them (LIST after TYPE I): a name, or nothing
+// when the line holds no entry; "/" at the end marks a folder.
+TEST(FtpListing, RealServerLines)
 {
-    const char* m_szLine;
-    bool m_bTaken;
-    const char* m_szName;
-    bool m_bFolder;
-};
-
-void CheckLines(const char* server, const std::vector<CLineCase>& cases)
-{
-    for (const CLineCase& c : cases) {
+    const std::pair<const char*, const char*> cases[] = {
+        // vsftpd 3.0.3
+        {"drwxr-xr-x    2 102      0            4096 Dec 06 21:16   lead", "  lead/"},
+        {"-rw-r--r--    1 102      0               6 Dec 06 21:16 a.txt", "a.txt"},
+        {"lrwxrwxrwx    1 102      0               5 Dec 06 21:16 link to a -> a.txt", "link to a"},
+        {"drwxr-xr-x    2 102      0            4096 Dec 06 21:16 sub dir", "sub dir/"},
+        {"-rw-r--r--    1 102      0               0 Dec 06 21:16 with -> arrow.txt", "with -> arrow.txt"},
+        {"-rw-r--r--    1 0        0         1048576 Jan 01  2020 old file.bin", "old file.bin"},
+        {"drwxr-xr-x    2 0        0            4096 Dec 06 21:16 .", nullptr},
+        {"drwxr-xr-x    3 0        0            4096 Dec 06 21:16 ..", nullptr},
+        // pyftpdlib 1.5.7
+        {"drwxr-xr-x   2 root     root         4096 Dec 06 21:16   lead", "  lead/"},
+        {"-rw-r--r--   1 root     root            0 Dec 06 21:16 .hidden", ".hidden"},
+        {"lrwxrwxrwx   1 root     root            5 Dec 06 21:16 link to a -> a.txt", "link to a"},
+        {"-rw-r--r--   1 root     root            0 Dec 06 21:16 with -> arrow.txt", "with -> arrow.txt"},
+        {"-rw-r--r--   1 owner    group   123456789 Mar 15  2019 big.dat", "big.dat"},
+        // IIS/DOS and others
+        {"02-14-24  03:21PM       <DIR>          aspnet_client", "aspnet_client/"},
+        {"11-20-23  10:05AM                  689 iisstart.htm", "iisstart.htm"},
+        {"11-20-23  10:05AM       <DIR>          Job Data 2023", "Job Data 2023/"},
+        {"01-02-2024  17:45                 1234 report 2024.txt", "report 2024.txt"},
+        {"total 24", nullptr},
+        {"", nullptr},
+        {"-rw-r--r--   1 ftp   12 Jul  4 09:30 nogroup.txt", "nogroup.txt"},   // no group column
+        {"crw-rw-rw-   1 root     root       1,   3 Dec 06 21:16 null", "null"},  // a device is no folder
+    };
+    for (const auto& [line, expected] : cases) {
         CFtpListEntry entry;
-        const bool taken = ParseFtpListLine(QString::fromLatin1(c.m_szLine), entry);
-        EXPECT_EQ(taken, c.m_bTaken) << server << ": " << c.m_szLine;
-        if (taken && c.m_bTaken) {
-            EXPECT_EQ(entry.m_strName, QString::fromLatin1(c.m_szName)) << server << ": " << c.m_szLine;
-            EXPECT_EQ(entry.m_bFolder, c.m_bFolder) << server << ": " << c.m_szLine;
-        }
+        const bool taken = ParseFtpListLine(QString::fromLatin1(line), entry);
+        const QString got = taken ? entry.m_strName + (entry.m_bFolder ? u"/"_s : QString()) : u"<none>"_s;
+        EXPECT_EQ(got, expected ? QString::fromLatin1(expected) : u"<none>"_s) << line;
     }
-}
-
-} // namespace
-
-// Lines as the servers sent them for the same folder (LIST after TYPE I).
-TEST(FtpListing, VsftpdLines)
-{
-    CheckLines("vsftpd 3.0.3", {
-        {"drwxr-xr-x    2 102      0            4096 Dec 06 21:16   lead", true, "  lead", true},
-        {"-rw-r--r--    1 102      0               6 Dec 06 21:16 a.txt", true, "a.txt", false},
-        {"lrwxrwxrwx    1 102      0               5 Dec 06 21:16 link to a -> a.txt", true, "link to a", false},
-        {"drwxr-xr-x    2 102      0            4096 Dec 06 21:16 sub dir", true, "sub dir", true},
-        {"-rw-r--r--    1 102      0               0 Dec 06 21:16 with -> arrow.txt", true, "with -> arrow.txt", false},
-        {"-rw-r--r--    1 0        0         1048576 Jan 01  2020 old file.bin", true, "old file.bin", false},
-        {"drwxr-xr-x    2 0        0            4096 Dec 06 21:16 .", false, "", true},
-        {"drwxr-xr-x    3 0        0            4096 Dec 06 21:16 ..", false, "", true},
-    });
-}
-
-TEST(FtpListing, PyftpdlibLines)
-{
-    CheckLines("pyftpdlib 1.5.7", {
-        {"drwxr-xr-x   2 root     root         4096 Dec 06 21:16   lead", true, "  lead", true},
-        {"-rw-r--r--   1 root     root            0 Dec 06 21:16 .hidden", true, ".hidden", false},
-        {"-rw-r--r--   1 root     root            6 Dec 06 21:15 a.txt", true, "a.txt", false},
-        {"lrwxrwxrwx   1 root     root            5 Dec 06 21:16 link to a -> a.txt", true, "link to a", false},
-        {"drwxr-xr-x   2 root     root         4096 Dec 06 21:15 sub dir", true, "sub dir", true},
-        {"-rw-r--r--   1 root     root            0 Dec 06 21:16 with -> arrow.txt", true, "with -> arrow.txt", false},
-        {"-rw-r--r--   1 owner    group   123456789 Mar 15  2019 big.dat", true, "big.dat", false},
-    });
-}
-
-TEST(FtpListing, DosAndOtherLines)
-{
-    CheckLines("IIS/DOS and others", {
-        {"02-14-24  03:21PM       <DIR>          aspnet_client", true, "aspnet_client", true},
-        {"11-20-23  10:05AM                  689 iisstart.htm", true, "iisstart.htm", false},
-        {"11-20-23  10:05AM       <DIR>          Job Data 2023", true, "Job Data 2023", true},
-        {"01-02-2024  17:45                 1234 report 2024.txt", true, "report 2024.txt", false},
-        {"total 24", false, "", false},
-        {"total 0", false, "", false},
-        {"", false, "", false},
-        // Unix listing without a group column.
-        {"-rw-r--r--   1 ftp   12 Jul  4 09:30 nogroup.txt", true, "nogroup.txt", false},
-        // A device file is not a folder.
-        {"crw-rw-rw-   1 root     root       1,   3 Dec 06 21:16 null", true, "null", false},
-    });
 }
 
 TEST(FtpListing, FixedColumnRuleIsOnlyTheLastFallback)
 {
     // The column rule cuts real lines wrongly: the field parse must win.
-    const QString vsftpd = QStringLiteral("-rw-r--r--    1 102      0               6 Dec 06 21:16 a.txt");
-    EXPECT_NE(FixedColumnFtpName(vsftpd), QStringLiteral("a.txt"));
+    EXPECT_NE(FixedColumnFtpName(u"-rw-r--r--    1 102      0               6 Dec 06 21:16 a.txt"_s), u"a.txt"_s);
 
     // A line of exactly 54 characters is too short for the rule, 55 is judged.
-    const QString base54 = QString(52, QLatin1Char('x')) + QStringLiteral("1 ");
-    ASSERT_EQ(base54.size(), 54);
+    const QString base54 = QString(52, u'x') + u"1 "_s;
     EXPECT_EQ(FixedColumnFtpName(base54), QString());
-    EXPECT_EQ(FixedColumnFtpName(base54 + QLatin1Char('n')), QStringLiteral("n"));
+    EXPECT_EQ(FixedColumnFtpName(base54 + u'n'), u"n"_s);
     // Digit, blank, letter at 52..54: name from 54; blanks at 53 and 54: from 59.
-    const QString at59 = QString(52, QLatin1Char('x')) + QStringLiteral("1      name here");
-    EXPECT_EQ(FixedColumnFtpName(at59), QStringLiteral("name here"));
+    EXPECT_EQ(FixedColumnFtpName(QString(52, u'x') + u"1      name here"_s), u"name here"_s);
 
     // A long-iso listing fits neither format; only then the rule applies.
-    const QString iso =
-        QStringLiteral("drwxr-xr-x 2 user group 4096 2024-01-02 10:00 fold") + QString(30, QLatin1Char('e'));
+    const QString iso = u"drwxr-xr-x 2 user group 4096 2024-01-02 10:00 fold"_s + QString(30, u'e');
     CFtpListEntry entry;
     ASSERT_TRUE(ParseFtpListLine(iso, entry));
     EXPECT_TRUE(entry.m_bFolder);
@@ -109,13 +75,12 @@ TEST(FtpListing, WholeListings)
         "-rw-r--r--   1 root     root            6 Dec 06 21:15 unterminated";
     const QList<CFtpListEntry> entries = ParseFtpListing(listing);
     ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0].m_strName, QStringLiteral("sub dir"));
+    EXPECT_EQ(entries[0].m_strName, u"sub dir"_s);
     EXPECT_TRUE(entries[0].m_bFolder);
     // A file entry ".." is still a file; the client refuses it as a path later.
-    EXPECT_EQ(entries[1].m_strName, QStringLiteral(".."));
+    EXPECT_EQ(entries[1].m_strName, u".."_s);
     EXPECT_FALSE(entries[1].m_bFolder);
     // Each byte is one character of the same value.
-    EXPECT_EQ(entries[2].m_strName, QString(QStringLiteral("caf")) + QChar(0xE9) + QStringLiteral(".txt"));
-
+    EXPECT_EQ(entries[2].m_strName, u"caf"_s + QChar(0xE9) + u".txt"_s);
     EXPECT_TRUE(ParseFtpListing(QByteArray()).isEmpty());
 }

@@ -3,42 +3,37 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
 
 int FreeLoopbackPort()
 {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-bool WaitForPort(int port, int timeoutMs)
+// True once the server accepts a connection; its greeting is awaited too.
+bool WaitForGreeting(int port, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
+    for (const QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(50)) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
         if (socket.waitForConnected(500)) {
-            // Wait for the greeting so the server is fully up, then leave.
             socket.waitForReadyRead(2000);
             return true;
         }
-        QThread::msleep(50);
     }
     return false;
 }
 
-CFtpServerProcess::CFtpServerProcess(EKind kind) : m_kind(kind)
-{
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-}
+} // namespace
 
 CFtpServerProcess::~CFtpServerProcess()
 {
@@ -53,10 +48,7 @@ CFtpServerProcess::~CFtpServerProcess()
 
 bool CFtpServerProcess::Start()
 {
-    if (!m_dir.isValid()) {
-        m_strProblem = QStringLiteral("no temporary folder");
-        return false;
-    }
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_nPort = FreeLoopbackPort();
     if (m_kind == Pyftpdlib) {
         m_strUser = QStringLiteral("tess");
@@ -64,56 +56,61 @@ bool CFtpServerProcess::Start()
         m_strRoot = m_dir.filePath(QStringLiteral("share"));
         QDir().mkpath(m_strRoot);
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-p"),
-                         QString::number(m_nPort), QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("-d"), m_strRoot, QStringLiteral("-w"), QStringLiteral("-u"), m_strUser,
-                         QStringLiteral("-P"), m_strPassword});
+                        QStringList{QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-p"),
+                                    QString::number(m_nPort), QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
+                                    QStringLiteral("-d"), m_strRoot, QStringLiteral("-w"), QStringLiteral("-u"),
+                                    m_strUser, QStringLiteral("-P"), m_strPassword});
     } else {
-        // vsftpd runs as root, with anonymous users mapped to the system's
-        // "ftp" user; the chroot must not be writable by that user, so the
-        // files go into "pub" below it.
-        const passwd* ftpUser = ::getpwnam("ftp");
-        if (::geteuid() != 0 || !ftpUser || !QFile::exists(QStringLiteral("/usr/sbin/vsftpd"))) {
-            m_strProblem = QStringLiteral("vsftpd needs root, the user \"ftp\" and /usr/sbin/vsftpd");
+        QString config;
+        if (!PrepareVsftpd(config))
             return false;
-        }
-        m_strUser = QStringLiteral("anonymous");
-        m_strPassword = QStringLiteral("tess@");
-        m_strRemoteBase = QStringLiteral("/pub");
-        const QString chroot = m_dir.filePath(QStringLiteral("vsroot"));
-        m_strRoot = chroot + QStringLiteral("/pub");
-        QDir().mkpath(m_strRoot);
-        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                | QFileDevice::ReadOther | QFileDevice::ExeOther);
-        QFile::setPermissions(chroot, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                          | QFileDevice::ReadOther | QFileDevice::ExeOther);
-        if (::chown(QFile::encodeName(m_strRoot).constData(), ftpUser->pw_uid, ftpUser->pw_gid) != 0) {
-            m_strProblem = QStringLiteral("cannot hand the shared folder to the ftp user");
-            return false;
-        }
-        const QString empty = m_dir.filePath(QStringLiteral("empty"));
-        QDir().mkpath(empty);
-        const QString config = m_dir.filePath(QStringLiteral("vsftpd.conf"));
-        QFile file(config);
-        file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-                                  "background=NO\nseccomp_sandbox=NO\n"
-                                  "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
-                                  "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                                  "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-                                  "force_dot_files=YES\n"
-                                  "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\n"
-                                  "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
-                                  "dirmessage_enable=NO\nxferlog_enable=NO\n")
-                       .arg(m_nPort)
-                       .arg(chroot, empty)
-                       .toUtf8());
-        file.close();
         m_process.start(QStringLiteral("/usr/sbin/vsftpd"), {config});
     }
-    if (!m_process.waitForStarted(5000) || !WaitForPort(m_nPort, 10000)) {
+    if (!m_process.waitForStarted(5000) || !WaitForGreeting(m_nPort, 10000)) {
         m_strProblem = QStringLiteral("the server did not start: ") + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }
     return true;
+}
+
+// vsftpd runs as root, with anonymous users mapped to the system's "ftp"
+// user; the chroot must not be writable by that user, so the files go into
+// "pub" below it.
+bool CFtpServerProcess::PrepareVsftpd(QString& config)
+{
+    const passwd* ftpUser = ::getpwnam("ftp");
+    if (::geteuid() != 0 || !ftpUser || !QFile::exists(QStringLiteral("/usr/sbin/vsftpd"))) {
+        m_strProblem = QStringLiteral("vsftpd needs root, the user \"ftp\" and /usr/sbin/vsftpd");
+        return false;
+    }
+    m_strUser = QStringLiteral("anonymous");
+    m_strPassword = QStringLiteral("tess@");
+    m_strRemoteBase = QStringLiteral("/pub");
+    const QString chroot = m_dir.filePath(QStringLiteral("vsroot"));
+    const QString empty = m_dir.filePath(QStringLiteral("empty"));
+    m_strRoot = chroot + m_strRemoteBase;
+    QDir().mkpath(m_strRoot);
+    QDir().mkpath(empty);
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(chroot).constData(), 0755);
+    if (::chown(QFile::encodeName(m_strRoot).constData(), ftpUser->pw_uid, ftpUser->pw_gid) != 0) {
+        m_strProblem = QStringLiteral("cannot hand the shared folder to the ftp user");
+        return false;
+    }
+    config = m_dir.filePath(QStringLiteral("vsftpd.conf"));
+    QFile file(config);
+    return file.open(QIODevice::WriteOnly)
+           && file.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                                        "background=NO\nseccomp_sandbox=NO\n"
+                                        "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
+                                        "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                                        "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+                                        "force_dot_files=YES\n"
+                                        "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\n"
+                                        "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
+                                        "dirmessage_enable=NO\nxferlog_enable=NO\n")
+                             .arg(m_nPort)
+                             .arg(chroot, empty)
+                             .toUtf8())
+                  > 0;
 }

@@ -12,7 +12,7 @@ class CFtpServerProcess
 public:
     enum EKind { Pyftpdlib, Vsftpd };
 
-    explicit CFtpServerProcess(EKind kind);
+    explicit CFtpServerProcess(EKind kind) : m_kind(kind) {}
     ~CFtpServerProcess();
 
     // False with m_strProblem set when the server cannot run here.
@@ -27,9 +27,8 @@ public:
     QString m_strProblem;
 
 private:
+    bool PrepareVsftpd(QString& config);
+
     QTemporaryDir m_dir;
     QProcess m_process;
 };
-
-int FreeLoopbackPort();
-bool WaitForPort(int port, int timeoutMs);

@@ -1,41 +1,33 @@
+#include "FtpTestSupport.h"
+
 #include "ftp/FtpSettings.h"
 #include "ftp/LocalUtils.h"
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 
 TEST(FtpSettings, RoundTripAndOwnerOnlyFile)
 {
     QTemporaryDir dir;
-    const QString profile = dir.filePath(QStringLiteral("tessaro.ini"));
+    const QString profile = dir.filePath(u"tessaro.ini"_s);
     CProfile::SetFile(profile);
-
     CFtpSettings fresh;
     fresh.Load();
-    EXPECT_TRUE(fresh.m_strServerName.isEmpty());
-    EXPECT_TRUE(fresh.m_strUserName.isEmpty());
-    EXPECT_TRUE(fresh.m_strPassword.isEmpty());
+    EXPECT_EQ(fresh.m_strServerName + fresh.m_strUserName + fresh.m_strPassword, QString());
 
     CFtpSettings settings;
-    settings.m_strServerName = QStringLiteral("ftp.example.com:2121");
-    settings.m_strUserName = QStringLiteral("surveyor");
-    settings.m_strPassword = QStringLiteral("s3cret; with = signs");
+    settings.m_strServerName = u"ftp.example.com:2121"_s;
+    settings.m_strUserName = u"surveyor"_s;
+    settings.m_strPassword = u"s3cret; with = signs"_s;
     settings.Save();
-
     CFtpSettings loaded;
     loaded.Load();
     EXPECT_EQ(loaded.m_strServerName, settings.m_strServerName);
     EXPECT_EQ(loaded.m_strUserName, settings.m_strUserName);
     EXPECT_EQ(loaded.m_strPassword, settings.m_strPassword);
-    EXPECT_EQ(CProfile::ReadString(QStringLiteral("FTP"), QStringLiteral("Password")), settings.m_strPassword);
+    EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Password"_s), settings.m_strPassword);
 
     // The password lies in that file: only its owner may read it.
     struct stat info{};
@@ -47,32 +39,26 @@ TEST(FtpSettings, RoundTripAndOwnerOnlyFile)
 TEST(LocalUtils, DeleteLocalTree)
 {
     QTemporaryDir dir;
-    const QString top = dir.filePath(QStringLiteral("tree"));
-    ASSERT_TRUE(QDir().mkpath(top + QStringLiteral("/a/b c/.hidden dir")));
-    for (const char* name : {"/f1.txt", "/.dot", "/a/f2", "/a/b c/f 3", "/a/b c/.hidden dir/x"}) {
-        QFile file(top + QLatin1String(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    const QString top = dir.filePath(u"tree"_s);
+    for (const char* name : {"/f1.txt", "/.dot", "/a/f2", "/a/b c/f 3", "/a/b c/.hidden dir/x"})
+        ASSERT_TRUE(WriteAll(top + QLatin1String(name), "x"));
     // A link to a folder outside is removed, never followed.
-    const QString outside = dir.filePath(QStringLiteral("outside"));
-    ASSERT_TRUE(QDir().mkpath(outside));
-    QFile(outside + QStringLiteral("/precious")).open(QIODevice::WriteOnly);
-    ASSERT_TRUE(QFile::link(outside, top + QStringLiteral("/a/link")));
-
+    const QString outside = dir.filePath(u"outside"_s);
+    ASSERT_TRUE(WriteAll(outside + u"/precious"_s, "x"));
+    ASSERT_TRUE(QFile::link(outside, top + u"/a/link"_s));
     EXPECT_TRUE(DeleteLocalTree(QDir::toNativeSeparators(top)));
     EXPECT_FALSE(QFileInfo::exists(top));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious")));
+    EXPECT_TRUE(QFileInfo::exists(outside + u"/precious"_s));
 
     // A read-only file stays, and so do the folders that hold it.
-    ASSERT_TRUE(QDir().mkpath(top + QStringLiteral("/sub")));
-    QFile(top + QStringLiteral("/sub/other")).open(QIODevice::WriteOnly);
-    const QString locked = top + QStringLiteral("/sub/locked.txt");
-    QFile(locked).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteAll(top + u"/sub/other"_s, "x"));
+    const QString locked = top + u"/sub/locked.txt"_s;
+    ASSERT_TRUE(WriteAll(locked, "x"));
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     EXPECT_FALSE(DeleteLocalTree(top));
     EXPECT_TRUE(QFileInfo::exists(locked));
-    EXPECT_FALSE(QFileInfo::exists(top + QStringLiteral("/sub/other")));
-    EXPECT_FALSE(DeleteLocalTree(dir.filePath(QStringLiteral("never there"))));
+    EXPECT_FALSE(QFileInfo::exists(top + u"/sub/other"_s));
+    EXPECT_FALSE(DeleteLocalTree(dir.filePath(u"never there"_s)));
 }
 
 TEST(LocalUtils, RunProgram)
@@ -80,20 +66,14 @@ TEST(LocalUtils, RunProgram)
     // ftp_run_probe lies beside this test program and writes its arguments,
     // one per line, into the file named by TESSARO_PROBE_OUT.
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("args.txt"));
+    const QString out = dir.filePath(u"args.txt"_s);
     qputenv("TESSARO_PROBE_OUT", QFile::encodeName(out));
-    EXPECT_TRUE(RunProgram(QStringLiteral("ftp_run_probe"), QStringLiteral("\"/data/Job 1/a b.txt\"")));
-    QFile file(out);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("/data/Job 1/a b.txt\n"));
-    file.close();
+    EXPECT_TRUE(RunProgram(u"ftp_run_probe"_s, u"\"/data/Job 1/a b.txt\""_s));
+    EXPECT_EQ(ReadAll(out), QByteArray("/data/Job 1/a b.txt\n"));
     QFile::remove(out);
-
     // "Name.exe" finds the lower-case program on this platform.
-    EXPECT_TRUE(RunProgram(QStringLiteral("FTP_RUN_PROBE.exe"), QString()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray());
-
-    EXPECT_FALSE(RunProgram(QStringLiteral("no-such-program"), QStringLiteral("\"x\"")));
-    EXPECT_TRUE(ProgramBesideExecutable(QStringLiteral("no-such-program")).isEmpty());
+    EXPECT_TRUE(RunProgram(u"FTP_RUN_PROBE.exe"_s, QString()));
+    EXPECT_EQ(ReadAll(out), QByteArray());
+    EXPECT_FALSE(RunProgram(u"no-such-program"_s, u"\"x\""_s));
+    EXPECT_TRUE(ProgramBesideExecutable(u"no-such-program"_s).isEmpty());
 }

@@ -11,9 +11,12 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <random>
+
+using namespace Qt::StringLiterals;
 
 // Services of one client test: a virtual clock, scripted answers and a
 // recording progress window.
@@ -28,15 +31,15 @@ struct CFtpTestServices
 // Opens the control connection to a started server and reads its greeting.
 inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
 {
-    return client.OpenControlChannel(QStringLiteral("127.0.0.1"), server.Port()) && client.Command(QString());
+    return client.OpenControlChannel(u"127.0.0.1"_s, server.Port()) && client.Command(QString());
 }
 
 inline QByteArray RandomBytes(qsizetype size, unsigned seed)
 {
     std::mt19937 generator(seed);
     QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(generator() & 0xFF);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator() & 0xFF);
     return bytes;
 }
 
@@ -46,15 +49,12 @@ inline QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Writes a file, making its folder first.
 inline bool WriteAll(const QString& path, const QByteArray& bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline std::string ToStd(const QByteArray& bytes)
-{
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 inline QStringList FolderEntries(const QString& path)
