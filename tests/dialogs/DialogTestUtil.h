@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -18,11 +17,7 @@ T* Control(const QWidget* dialog, int id)
 class CTempProfile
 {
 public:
-    CTempProfile()
-    {
-        m_strPath = m_dir.filePath(QStringLiteral("profile.ini"));
-        CProfile::SetFile(m_strPath);
-    }
+    CTempProfile() : m_strPath(m_dir.filePath(QStringLiteral("profile.ini"))) { CProfile::SetFile(m_strPath); }
     ~CTempProfile() { CProfile::SetFile(QString()); }
 
     QByteArray Contents() const

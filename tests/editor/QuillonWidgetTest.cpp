@@ -43,6 +43,39 @@ QString Numbered(int nLines)
     return lines.join(QLatin1Char('\n'));
 }
 
+void Select(CQuillonView& view, int nFrom, int nTo)
+{
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(nFrom);
+    cursor.setPosition(nTo, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+}
+
+template <class T>
+T* Child(QWidget& dlg, int nId)
+{
+    return dlg.findChild<T*>(ControlName(nId));
+}
+
+// Limits the size of files this process may write, so that a write fails
+// even for root (a full disk); restores the old limit on leaving.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t limit)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lowered = m_old;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
 } // namespace
 
 // Replaces the editor's prompts for one test: records what would have been
@@ -94,544 +127,424 @@ class TestQuillonWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void gotoLine();
-    void gotoDialogTakesIntegersOnly();
-    void menuCommandsRunModalDialogs();
-    void findWithoutSelection();
-    void findWithSelectionAndMatchCase();
-    void findNextOnEmptyTextBeepsAndCancelRestores();
-    void findAndGotoDisabledOnEmptyDocument();
-    void viewKeepsBytesAndLineEnds();
-    void saveFailureKeepsOldFileAndText();
-    void openFailureKeepsText();
-    void charactersAboveLatin1WarnBeforeSaving();
-    void promptsToSaveChangedDocument();
-    void replaceAll();
-    void commandLineArgument();
-};
+    // Typed into the Go to dialog of a 200-line text with a trailing line end;
+    // a null entry cancels. The caret starts on line "from".
+    void gotoLine_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("line"); // where the caret ends up
+        QTest::addColumn<QString>("message");
+        const QString notInteger = "Please enter an integer.";
+        const QString tooSmall = "Line number must be greater than 0";
+        const QString beyond = "Line number is beyond end of document";
+        QTest::newRow("last line") << 1 << "200" << 200 << QString();
+        QTest::newRow("empty line after the last end") << 1 << "201" << 201 << QString();
+        QTest::newRow("blanks around") << 200 << " 120 " << 120 << QString();
+        QTest::newRow("back to the top") << 200 << "1" << 1 << QString();
+        QTest::newRow("beyond the end") << 5 << "202" << 5 << beyond;
+        QTest::newRow("zero") << 5 << "0" << 5 << tooSmall;
+        QTest::newRow("negative") << 5 << " -7 " << 5 << tooSmall;
+        QTest::newRow("smallest int") << 5 << "-2147483648" << 5 << tooSmall;
+        QTest::newRow("letters") << 5 << "abc" << 5 << notInteger;
+        QTest::newRow("nothing") << 5 << "" << 5 << notInteger;
+        QTest::newRow("fraction") << 5 << "1.5" << 5 << notInteger;
+        QTest::newRow("too large for int") << 5 << "99999999999" << 5 << notInteger;
+        QTest::newRow("cancel") << 5 << QString() << 5 << QString();
+    }
 
-void TestQuillonWidgets::gotoLine()
-{
-    CPromptRecorder recorder;
-    CQuillonView view;
-    view.resize(300, 200);
-    view.show();
-    view.setPlainText(Numbered(200));
-    int nAsked = 0;
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        auto* pGoto = static_cast<CGotoDlg*>(&dlg);
-        pGoto->m_nLine = nAsked;
-        dlg.setResult(QDialog::Accepted);
-    });
-    auto goTo = [&](int nLine) {
-        recorder.m_messages.clear();
-        nAsked = nLine;
+    void gotoLine()
+    {
+        QFETCH(int, from);
+        QFETCH(QString, entry);
+        QFETCH(int, line);
+        QFETCH(QString, message);
+        CPromptRecorder recorder;
+        CQuillonView view;
+        view.resize(300, 200);
+        view.show();
+        view.setPlainText(Numbered(200) + "\n");
+        view.setTextCursor(QTextCursor(view.document()->findBlockByNumber(from - 1)));
+        view.m_dlgGoto.m_nLine = 42;
+        QString strProposed;
+        recorder.DriveDialogs([&](QDialog& dlg) {
+            auto* pEdit = Child<QLineEdit>(dlg, IDC_LINE);
+            strProposed = pEdit->text();
+            if (entry.isNull()) {
+                dlg.reject();
+                return;
+            }
+            pEdit->setText(entry);
+            dlg.accept();
+        });
         view.OnEditGoto();
-    };
-
-    for (int nBad : {0, -1, -2147483647 - 1}) {
-        goTo(nBad);
-        QCOMPARE(recorder.m_messages, QStringList{"Line number must be greater than 0"});
-        QCOMPARE(view.textCursor().blockNumber(), 0);
+        QCOMPARE(strProposed, QStringLiteral("42"));
+        QCOMPARE(recorder.m_messages, message.isNull() ? QStringList() : QStringList(message));
+        QCOMPARE(view.textCursor().blockNumber(), line - 1);
+        QCOMPARE(view.textCursor().positionInBlock(), 0);
+        QVERIFY(!view.textCursor().hasSelection());
+        if (message.isNull() && !entry.isNull()) {
+            QVERIFY(view.viewport()->rect().contains(view.cursorRect()));
+            if (line == 1)
+                QCOMPARE(view.verticalScrollBar()->value(), 0);
+        }
     }
-    goTo(201);
-    QCOMPARE(recorder.m_messages, QStringList{"Line number is beyond end of document"});
-    QCOMPARE(view.textCursor().blockNumber(), 0);
 
-    goTo(200);
-    QVERIFY(recorder.m_messages.isEmpty());
-    QCOMPARE(view.textCursor().blockNumber(), 199);
-    QCOMPARE(view.textCursor().positionInBlock(), 0);
-    QVERIFY(!view.textCursor().hasSelection());
-    QVERIFY(view.viewport()->rect().contains(view.cursorRect()));
-    QVERIFY(view.verticalScrollBar()->value() > 0);
-
-    goTo(1);
-    QCOMPARE(view.textCursor().position(), 0);
-    QCOMPARE(view.verticalScrollBar()->value(), 0);
-
-    goTo(120);
-    QCOMPARE(view.textCursor().block().text(), QStringLiteral("line 120"));
-    QVERIFY(view.viewport()->rect().contains(view.cursorRect()));
-
-    // Cancel changes nothing.
-    recorder.DriveDialogs([](QDialog& dlg) { dlg.reject(); });
-    view.OnEditGoto();
-    QCOMPARE(view.textCursor().blockNumber(), 119);
-    QVERIFY(recorder.m_messages.isEmpty());
-
-    // A trailing line end makes one more, empty, line.
-    view.setPlainText("a\nb\n");
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        static_cast<CGotoDlg&>(dlg).m_nLine = 3;
-        dlg.setResult(QDialog::Accepted);
-    });
-    view.OnEditGoto();
-    QCOMPARE(view.textCursor().position(), 4);
-}
-
-void TestQuillonWidgets::gotoDialogTakesIntegersOnly()
-{
-    CPromptRecorder recorder;
-    CGotoDlg dlg;
-    QCOMPARE(dlg.m_nLine, 1);
-    dlg.m_nLine = 42;
-    dlg.show();
-    auto* pEdit = dlg.findChild<QLineEdit*>(ControlName(IDC_LINE));
-    QVERIFY(pEdit);
-    QCOMPARE(pEdit->text(), QStringLiteral("42"));
-
-    for (const char* bad : {"abc", "", "1.5", "99999999999"}) {
-        pEdit->setText(bad);
-        dlg.accept();
-        QVERIFY(dlg.isVisible());
-        QCOMPARE(dlg.m_nLine, 42);
+    // Through the menu and the real modal dialogs: Enter presses "Go To";
+    // in the Find dialog it closes with OK and the search runs.
+    void menuRunsGotoAndFindModally()
+    {
+        CPromptRecorder recorder;
+        EditorPrompts().m_fnRunModal = [](QDialog& dlg) { return dlg.exec(); };
+        CMainFrame frame;
+        frame.show();
+        frame.View()->setPlainText(Numbered(10) + "\nfind me");
+        // Whatever goes wrong below, no dialog is left blocking the test.
+        QTimer::singleShot(5000, [] {
+            if (auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                pDlg->reject();
+        });
+        QTimer::singleShot(0, [] {
+            auto* pEdit = Child<QLineEdit>(*QApplication::activeModalWidget(), IDC_LINE);
+            pEdit->setText("7");
+            QTest::keyClick(pEdit, Qt::Key_Return);
+        });
+        frame.Action(ID_EDIT_GOTO)->trigger();
+        QCOMPARE(frame.View()->textCursor().block().text(), QStringLiteral("line 7"));
+        QTimer::singleShot(0, [] {
+            auto* pCombo = Child<QComboBox>(*QApplication::activeModalWidget(), IDC_FIND_WHAT);
+            pCombo->setEditText("find");
+            QTest::keyClick(pCombo, Qt::Key_Return);
+        });
+        frame.Action(ID_EDIT_FIND)->trigger();
+        QCOMPARE(frame.View()->textCursor().selectedText(), QStringLiteral("find"));
     }
-    QCOMPARE(recorder.m_messages.size(), 4);
-    QCOMPARE(recorder.m_messages.front(), QStringLiteral("Please enter an integer."));
 
-    pEdit->setText(" -7 ");
-    dlg.accept();
-    QVERIFY(!dlg.isVisible());
-    QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(dlg.m_nLine, -7);
-}
-
-void TestQuillonWidgets::menuCommandsRunModalDialogs()
-{
-    CPromptRecorder recorder;
-    EditorPrompts().m_fnRunModal = [](QDialog& dlg) { return dlg.exec(); };
-    CMainFrame frame;
-    frame.show();
-
-    QStringList captions;
-    for (QAction* pAction : frame.findChildren<QAction*>()) {
-        if (pAction->data().isValid())
-            captions << pAction->text();
+    // One "Find Next" from a selection (to < 0: none); a null search text
+    // keeps what the dialog proposes. found < 0: nothing found, a beep.
+    void findNext_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<int>("found");
+        const QString text = "alpha beta\nALPHA alpha";
+        QTest::newRow("first match") << text << 0 << -1 << "alpha" << false << "previous" << 0;
+        QTest::newRow("next one, any case") << text << 0 << 5 << QString() << false << "alpha" << 11;
+        QTest::newRow("next one") << text << 11 << 16 << QString() << false << "ALPHA" << 17;
+        QTest::newRow("again from the top") << text << 17 << 22 << QString() << false << "alpha" << 0;
+        QTest::newRow("not found") << text << 22 << -1 << "gamma" << false << "previous" << -1;
+        QTest::newRow("match case") << "Beta beta BETA beta" << 5 << 9 << QString() << true << "beta" << 15;
+        QTest::newRow("match case, from the top") << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
+        QTest::newRow("first line of a selection") << "first\nsecond" << 0 << 12 << QString() << false << "first" << 0;
     }
-    for (const char* caption : {"New", "Open", "Save", "SaveAs", "Exit", "Undo", "Cut", "Copy", "Paste",
-                                "Go to", "Find", "&Replace"})
-        QVERIFY2(captions.contains(caption), caption);
-    for (int nId : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY,
-                    ID_EDIT_PASTE, ID_EDIT_GOTO, ID_EDIT_FIND, ID_EDIT_REPLACE})
-        QVERIFY(!frame.Action(nId)->shortcut().isEmpty());
 
-    frame.View()->setPlainText(Numbered(10) + "\nfind me");
-    // Whatever goes wrong below, no dialog is left blocking the test.
-    QTimer::singleShot(5000, [] {
-        if (auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            pDlg->reject();
-    });
+    void findNext()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, search);
+        QFETCH(bool, matchCase);
+        QFETCH(QString, proposed);
+        QFETCH(int, found);
+        CPromptRecorder recorder;
+        CQuillonView view;
+        view.setPlainText(text);
+        view.m_dlgFind.m_strFind = "previous";
+        Select(view, from, to < 0 ? from : to);
+        QString strShown;
+        recorder.DriveDialogs([&](QDialog& dlg) {
+            auto* pCombo = Child<QComboBox>(dlg, IDC_FIND_WHAT);
+            strShown = pCombo->currentText();
+            if (!search.isNull())
+                pCombo->setEditText(search);
+            Child<QCheckBox>(dlg, IDC_MATCH_CASE)->setChecked(matchCase);
+            QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
+        });
+        view.OnEditFind();
+        QCOMPARE(strShown, proposed);
+        QCOMPARE(view.m_dlgFind.m_strFind, search.isNull() ? proposed : search);
+        QCOMPARE(recorder.m_nBeeps, found < 0 ? 1 : 0);
+        QCOMPARE(view.textCursor().hasSelection(), found >= 0);
+        if (found >= 0) {
+            QCOMPARE(view.textCursor().selectionStart(), found);
+            QCOMPARE(view.textCursor().selectedText().compare(view.m_dlgFind.m_strFind, Qt::CaseInsensitive), 0);
+        }
+    }
 
-    // Enter in the line edit presses "Go To".
-    QTimer::singleShot(0, [] {
-        auto* pDlg = qobject_cast<CGotoDlg*>(QApplication::activeModalWidget());
-        QVERIFY(pDlg);
-        QCOMPARE(pDlg->windowTitle(), QStringLiteral("Go to"));
-        auto* pEdit = pDlg->findChild<QLineEdit*>(ControlName(IDC_LINE));
-        pEdit->setText("7");
-        QTest::keyClick(pEdit, Qt::Key_Return);
-    });
-    frame.Action(ID_EDIT_GOTO)->trigger();
-    QCOMPARE(frame.View()->m_dlgGoto.m_nLine, 7);
-    QCOMPARE(frame.View()->textCursor().block().text(), QStringLiteral("line 7"));
+    void findCancelRestoresTheText()
+    {
+        CPromptRecorder recorder;
+        CQuillonView view;
+        view.setPlainText("one two three");
+        view.m_dlgFind.m_strFind = "two";
 
-    QTimer::singleShot(0, [] {
-        auto* pDlg = qobject_cast<CFindDlg*>(QApplication::activeModalWidget());
-        QVERIFY(pDlg);
-        auto* pCombo = pDlg->findChild<QComboBox*>(ControlName(IDC_FIND_WHAT));
-        pCombo->setEditText("find");
-        QTest::keyClick(pCombo, Qt::Key_Return);
-    });
-    frame.Action(ID_EDIT_FIND)->trigger();
-    QCOMPARE(frame.View()->textCursor().selectedText(), QStringLiteral("find"));
-    QCOMPARE(frame.View()->textCursor().blockNumber(), 10);
-}
+        // "Find Next" with nothing to find beeps and stays open.
+        bool bStayedOpen = false;
+        recorder.DriveDialogs([&](QDialog& dlg) {
+            Child<QComboBox>(dlg, IDC_FIND_WHAT)->setEditText(QString());
+            QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
+            bStayedOpen = dlg.isVisible() && dlg.result() != QDialog::Accepted;
+            QTest::mouseClick(dlg.findChild<QPushButton*>("cancel"), Qt::LeftButton);
+        });
+        view.OnEditFind();
+        QVERIFY(bStayedOpen);
+        QCOMPARE(recorder.m_nBeeps, 1);
+        QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("two"));
+        QVERIFY(!view.textCursor().hasSelection());
 
-void TestQuillonWidgets::findWithoutSelection()
-{
-    CPromptRecorder recorder;
-    CQuillonView view;
-    view.setPlainText("alpha beta\nALPHA alpha");
-    QString strShown;
-    QString strTyped = "alpha";
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        auto* pCombo = dlg.findChild<QComboBox*>(ControlName(IDC_FIND_WHAT));
-        strShown = pCombo->currentText();
-        pCombo->setEditText(strTyped);
-        QTest::mouseClick(dlg.findChild<QPushButton*>(ControlName(IDC_FIND_NEXT)), Qt::LeftButton);
-    });
+        // Cancel after a selection proposed itself restores the earlier text too.
+        Select(view, 8, 13);
+        recorder.DriveDialogs([](QDialog& dlg) { dlg.reject(); });
+        view.OnEditFind();
+        QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("two"));
+        QCOMPARE(view.textCursor().selectedText(), QStringLiteral("three"));
 
-    view.OnEditFind();
-    QCOMPARE(strShown, QString());
-    QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("alpha"));
-    QCOMPARE(view.textCursor().selectionStart(), 0);
-    QCOMPARE(view.textCursor().selectedText(), QStringLiteral("alpha"));
+        // Enter closes with OK without the empty test; an empty text searches nothing.
+        recorder.DriveDialogs([](QDialog& dlg) {
+            Child<QComboBox>(dlg, IDC_FIND_WHAT)->setEditText(QString());
+            QTest::keyClick(Child<QComboBox>(dlg, IDC_FIND_WHAT), Qt::Key_Return);
+        });
+        view.OnEditFind();
+        QCOMPARE(view.m_dlgFind.m_strFind, QString());
+        QCOMPARE(view.textCursor().selectedText(), QStringLiteral("three"));
+        QCOMPARE(recorder.m_nBeeps, 1);
+    }
 
-    // Without "Match Case" the next one is the upper-case word on line 2.
-    view.OnEditFind();
-    QCOMPARE(strShown, QStringLiteral("alpha")); // the selection proposes itself
-    QCOMPARE(view.textCursor().selectionStart(), 11);
-    view.OnEditFind();
-    QCOMPARE(view.textCursor().selectionStart(), 17);
-    // Past the last one the search starts again at the top.
-    view.OnEditFind();
-    QCOMPARE(view.textCursor().selectionStart(), 0);
-    QCOMPARE(recorder.m_nBeeps, 0);
+    void findAndGotoDisabledOnEmptyDocument()
+    {
+        CPromptRecorder recorder;
+        CMainFrame frame;
+        frame.show();
+        auto enabled = [&frame] {
+            const bool bGoto = frame.Action(ID_EDIT_GOTO)->isEnabled();
+            return bGoto == frame.Action(ID_EDIT_FIND)->isEnabled() ? int(bGoto) : -1;
+        };
+        QCOMPARE(enabled(), 0);
+        QTest::keyClicks(frame.View(), "x");
+        QCOMPARE(enabled(), 1);
+        QTest::keyClick(frame.View(), Qt::Key_Backspace);
+        QCOMPARE(enabled(), 0);
 
-    // Not found: beep, selection unchanged.
-    strTyped = "gamma";
-    view.moveCursor(QTextCursor::End);
-    view.OnEditFind();
-    QCOMPARE(recorder.m_nBeeps, 1);
-    QVERIFY(!view.textCursor().hasSelection());
-    QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("gamma"));
-}
+        // Opening an empty file leaves them disabled; a file with text enables them.
+        QTemporaryDir dir;
+        WriteAll(dir.filePath("empty"), QByteArray());
+        WriteAll(dir.filePath("full"), "text");
+        recorder.m_answers = {QMessageBox::No}; // the typing left the document changed
+        QVERIFY(frame.OpenDocumentFile(dir.filePath("full")));
+        QCOMPARE(enabled(), 1);
+        QVERIFY(frame.OpenDocumentFile(dir.filePath("empty")));
+        QCOMPARE(enabled(), 0);
+    }
 
-void TestQuillonWidgets::findWithSelectionAndMatchCase()
-{
-    CPromptRecorder recorder;
-    CQuillonView view;
-    view.setPlainText("Beta beta BETA beta");
-    view.m_dlgFind.m_strFind = "previous";
-    QTextCursor cursor = view.textCursor();
-    cursor.setPosition(5);
-    cursor.setPosition(9, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
+    void viewKeepsBytesAndLineEnds()
+    {
+        CPromptRecorder recorder;
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath("all.bin");
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        WriteAll(strPath, all + all);
+        CMainFrame frame;
+        CQuillonView& view = *frame.View();
+        QVERIFY(frame.OpenDocumentFile(strPath));
+        QCOMPARE(view.GetBytes(), all + all);
+        view.document()->setModified(true);
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(ReadAll(strPath), all + all);
 
-    QString strShown;
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        strShown = dlg.findChild<QComboBox*>(ControlName(IDC_FIND_WHAT))->currentText();
-        dlg.findChild<QCheckBox*>(ControlName(IDC_MATCH_CASE))->setChecked(true);
-        QTest::mouseClick(dlg.findChild<QPushButton*>(ControlName(IDC_FIND_NEXT)), Qt::LeftButton);
-    });
-    view.OnEditFind();
-    QCOMPARE(strShown, QStringLiteral("beta"));
-    QCOMPARE(view.m_dlgFind.m_bMatchCase, 1);
-    // Case-sensitive: "BETA" is passed over.
-    QCOMPARE(view.textCursor().selectionStart(), 15);
-    view.OnEditFind();
-    QCOMPARE(view.textCursor().selectionStart(), 5);
+        // Mixed ends, no end on the last line.
+        const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
+        view.SetBytes(mixed);
+        QCOMPARE(view.blockCount(), 5);
+        QCOMPARE(view.GetBytes(), mixed);
 
-    // A selection over two lines proposes its first line only.
-    view.setPlainText("first\nsecond");
-    view.selectAll();
-    view.OnEditFind();
-    QCOMPARE(strShown, QStringLiteral("first"));
-}
+        // Typing inside lines keeps every end; a new line gets the usual end.
+        QTextCursor cursor(view.document()->findBlockByNumber(1));
+        cursor.insertText("2 ");
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        cursor.insertText("\ninserted");
+        QCOMPARE(view.GetBytes(), QByteArray("one\r\n2 two\ninserted\r\nthree\rfour\r\nfive"));
 
-void TestQuillonWidgets::findNextOnEmptyTextBeepsAndCancelRestores()
-{
-    CPromptRecorder recorder;
-    CQuillonView view;
-    view.setPlainText("one two three");
-    view.m_dlgFind.m_strFind = "two";
+        // Joining two lines drops exactly the end between them.
+        view.SetBytes(mixed);
+        cursor = QTextCursor(view.document()->findBlockByNumber(2));
+        cursor.deletePreviousChar();
+        QCOMPARE(view.GetBytes(), QByteArray("one\r\ntwothree\rfour\r\nfive"));
 
-    bool bStayedOpen = false;
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        dlg.findChild<QComboBox*>(ControlName(IDC_FIND_WHAT))->setEditText(QString());
-        QTest::mouseClick(dlg.findChild<QPushButton*>(ControlName(IDC_FIND_NEXT)), Qt::LeftButton);
-        bStayedOpen = dlg.isVisible() && dlg.result() != QDialog::Accepted;
-        QTest::mouseClick(dlg.findChild<QPushButton*>("cancel"), Qt::LeftButton);
-    });
-    view.OnEditFind();
-    QVERIFY(bStayedOpen);
-    QCOMPARE(recorder.m_nBeeps, 1);
-    QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("two")); // Cancel put it back
-    QVERIFY(!view.textCursor().hasSelection());
+        // Uniform files stay uniform when lines are added by Enter.
+        for (const QByteArray& end : {QByteArray("\n"), QByteArray("\r"), QByteArray("\r\n")}) {
+            view.SetBytes("a" + end + "b" + end);
+            view.moveCursor(QTextCursor::End);
+            QTest::keyClicks(&view, "c");
+            QTest::keyClick(&view, Qt::Key_Return);
+            QCOMPARE(view.GetBytes(), QByteArray("a" + end + "b" + end + "c" + end));
+        }
 
-    // Cancel after a selection proposed itself restores the earlier text too.
-    QTextCursor cursor = view.textCursor();
-    cursor.setPosition(8);
-    cursor.setPosition(13, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
-    QString strShown;
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        strShown = dlg.findChild<QComboBox*>(ControlName(IDC_FIND_WHAT))->currentText();
-        dlg.reject();
-    });
-    view.OnEditFind();
-    QCOMPARE(strShown, QStringLiteral("three"));
-    QCOMPARE(view.m_dlgFind.m_strFind, QStringLiteral("two"));
-    QCOMPARE(view.textCursor().selectedText(), QStringLiteral("three"));
-
-    // Enter closes with OK without the empty test; an empty text searches nothing.
-    recorder.DriveDialogs([&](QDialog& dlg) {
-        auto* pCombo = dlg.findChild<QComboBox*>(ControlName(IDC_FIND_WHAT));
-        pCombo->setEditText(QString());
-        QTest::keyClick(pCombo, Qt::Key_Return);
-    });
-    view.OnEditFind();
-    QCOMPARE(view.m_dlgFind.m_strFind, QString());
-    QCOMPARE(view.textCursor().selectedText(), QStringLiteral("three"));
-    QCOMPARE(recorder.m_nBeeps, 1);
-}
-
-void TestQuillonWidgets::findAndGotoDisabledOnEmptyDocument()
-{
-    CPromptRecorder recorder;
-    CMainFrame frame;
-    frame.show();
-    QAction* pGoto = frame.Action(ID_EDIT_GOTO);
-    QAction* pFind = frame.Action(ID_EDIT_FIND);
-    QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Quillon"));
-    QVERIFY(!pGoto->isEnabled());
-    QVERIFY(!pFind->isEnabled());
-
-    QTest::keyClicks(frame.View(), "x");
-    QVERIFY(pGoto->isEnabled());
-    QVERIFY(pFind->isEnabled());
-    QTest::keyClick(frame.View(), Qt::Key_Backspace);
-    QVERIFY(!pGoto->isEnabled());
-    QVERIFY(!pFind->isEnabled());
-
-    // Opening an empty file leaves them disabled; a file with text enables them.
-    QTemporaryDir dir;
-    WriteAll(dir.filePath("empty"), QByteArray());
-    WriteAll(dir.filePath("full"), "text");
-    recorder.m_answers = {QMessageBox::No}; // the typing left the document changed
-    QVERIFY(frame.OpenDocumentFile(dir.filePath("full")));
-    QVERIFY(pGoto->isEnabled() && pFind->isEnabled());
-    QCOMPARE(frame.windowTitle(), QStringLiteral("full - Quillon"));
-    QVERIFY(frame.OpenDocumentFile(dir.filePath("empty")));
-    QVERIFY(!pGoto->isEnabled() && !pFind->isEnabled());
-}
-
-void TestQuillonWidgets::viewKeepsBytesAndLineEnds()
-{
-    CPromptRecorder recorder;
-    CQuillonView view;
-
-    // Every byte value through the edit control and back.
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    view.SetBytes(all + all);
-    QCOMPARE(view.GetBytes(), all + all);
-    QCOMPARE(view.toPlainText().size() > 0, true);
-
-    // Mixed ends, no end on the last line.
-    const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
-    view.SetBytes(mixed);
-    QCOMPARE(view.blockCount(), 5);
-    QCOMPARE(view.GetBytes(), mixed);
-    QCOMPARE(view.UsualLineEnd(), ELineEnd::CrLf);
-
-    // Typing inside lines keeps every end; a new line gets the usual end.
-    QTextCursor cursor(view.document()->findBlockByNumber(1));
-    cursor.insertText("2 ");
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.insertText("\n");
-    cursor.insertText("inserted");
-    QCOMPARE(view.GetBytes(), QByteArray("one\r\n2 two\ninserted\r\nthree\rfour\r\nfive"));
-
-    // Joining two lines drops exactly the end between them.
-    view.SetBytes(mixed);
-    cursor = QTextCursor(view.document()->findBlockByNumber(2));
-    cursor.deletePreviousChar();
-    QCOMPARE(view.GetBytes(), QByteArray("one\r\ntwothree\rfour\r\nfive"));
-
-    // Uniform files stay uniform when lines are added by Enter.
-    for (const QByteArray& uniform : {QByteArray("a\nb\n"), QByteArray("a\rb\r"), QByteArray("a\r\nb\r\n")}) {
-        view.SetBytes(uniform);
-        view.moveCursor(QTextCursor::End);
-        QTest::keyClicks(&view, "c");
+        // A new document writes CR LF, the line end of the handheld's edit control.
+        view.NewText();
+        QTest::keyClicks(&view, "x");
         QTest::keyClick(&view, Qt::Key_Return);
-        const QByteArray end = uniform.mid(1, uniform.indexOf('b') - 1);
-        QCOMPARE(view.GetBytes(), QByteArray("a" + end + "b" + end + "c" + end));
+        QCOMPARE(view.GetBytes(), QByteArray("x\r\n"));
     }
 
-    // A new document writes CR LF, the line end of the handheld's edit control.
-    view.NewText();
-    QTest::keyClicks(&view, "x");
-    QTest::keyClick(&view, Qt::Key_Return);
-    QTest::keyClicks(&view, "y");
-    QCOMPARE(view.GetBytes(), QByteArray("x\r\ny"));
-
-    // An empty file reads as nothing and writes nothing.
-    view.SetBytes(QByteArray());
-    QVERIFY(view.IsEmptyText());
-    QVERIFY(view.GetBytes().isEmpty());
-}
-
-namespace {
-
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t limit)
+    void failedSaveOrOpenKeepsFileAndText()
     {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
+        CPromptRecorder recorder;
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath("data.txt");
+        WriteAll(strPath, "old\r\n");
+        CMainFrame frame;
+        QVERIFY(frame.OpenDocumentFile(strPath));
+        // The disk refuses the bytes half-way, for a text larger than the write
+        // buffer and for one that fits in it: the old file stays whole.
+        for (int nSize : {100000, 5000}) {
+            const QString strNew(nSize, QLatin1Char('n'));
+            frame.View()->selectAll();
+            frame.View()->insertPlainText("old\n" + strNew);
+            {
+                CFileSizeLimit limit(1000);
+                QVERIFY(!frame.OnFileSave());
+            }
+            QVERIFY(recorder.m_messages.last().startsWith("Failed to save document."));
+            QVERIFY(recorder.m_messages.last().contains(strPath));
+            QCOMPARE(ReadAll(strPath), QByteArray("old\r\n"));
+            QCOMPARE(frame.View()->toPlainText(), "old\n" + strNew);
+            QVERIFY(frame.Document()->IsModified());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.txt"});
+
+        // Save As into a folder that does not exist: the name stays the old one.
+        recorder.m_strFileName = dir.filePath("missing/other.txt");
+        QVERIFY(!frame.OnFileSaveAs());
+        QCOMPARE(frame.Document()->GetPathName(), strPath);
+        QCOMPARE(recorder.m_messages.size(), 3);
+
+        // Once the disk takes it, the save goes through and keeps the file's permissions.
+        const QFileDevice::Permissions perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(strPath, perms));
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(ReadAll(strPath), "old\r\n" + QByteArray(5000, 'n'));
+        QCOMPARE(QFile::permissions(strPath) & 0xF0FF, perms);
+        QVERIFY(!frame.Document()->IsModified());
+
+        // A file that cannot be read leaves the text and its name alone.
+        const QString strText = frame.View()->toPlainText();
+        const QString strMissing = dir.filePath("nothing-here.txt");
+        QVERIFY(!frame.OpenDocumentFile(strMissing));
+        QVERIFY(!frame.OpenDocumentFile(dir.path()));
+        QCOMPARE(recorder.m_messages.size(), 5);
+        QVERIFY(recorder.m_messages[3].startsWith("Failed to open document."));
+        QVERIFY(recorder.m_messages[3].contains(strMissing));
+        QVERIFY(recorder.m_messages[4].contains("folder"));
+        QCOMPARE(frame.View()->toPlainText(), strText);
+        QCOMPARE(frame.Document()->GetPathName(), strPath);
     }
-    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
 
-private:
-    rlimit m_old{};
-};
-
-} // namespace
-
-void TestQuillonWidgets::saveFailureKeepsOldFileAndText()
-{
-    CPromptRecorder recorder;
-    QTemporaryDir dir;
-    const QString strPath = dir.filePath("data.txt");
-    WriteAll(strPath, "old\r\n");
-    CMainFrame frame;
-    QVERIFY(frame.OpenDocumentFile(strPath));
-    const QString strNew = QString(5000, QLatin1Char('n'));
-    frame.View()->moveCursor(QTextCursor::End);
-    frame.View()->insertPlainText(strNew);
-    QVERIFY(frame.Document()->IsModified());
-
+    void charactersAboveLatin1WarnBeforeSaving()
     {
-        CFileSizeLimit limit(1000);
+        CPromptRecorder recorder;
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        const QString strPath = dir.filePath("euro.txt");
+        CMainFrame frame;
+        frame.View()->setPlainText(QString::fromUtf16(u"\u20AC 5\n\u0141\u2029x"));
+        recorder.m_strFileName = strPath;
+
+        recorder.m_answers = {QMessageBox::Cancel};
         QVERIFY(!frame.OnFileSave());
+        QCOMPARE(recorder.m_questions.size(), 1);
+        QVERIFY(recorder.m_questions.front().contains("2 character(s) above U+00FF"));
+        QVERIFY(!QFile::exists(strPath));
+
+        recorder.m_answers = {QMessageBox::Ok};
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(ReadAll(strPath), QByteArray("\xAC 5\r\nA\r\nx"));
+
+        // Reopened, the characters are those of the low bytes; no warning any more.
+        QVERIFY(frame.OpenDocumentFile(strPath));
+        QCOMPARE(frame.View()->toPlainText(), QString::fromUtf16(u"\u00AC 5\nA\nx"));
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(recorder.m_questions.size(), 2);
+        // Neither loading nor saving leaves a "temp" file behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"euro.txt"});
+        QDir::setCurrent(QDir::tempPath());
     }
-    QCOMPARE(recorder.m_messages.size(), 1);
-    QVERIFY(recorder.m_messages.front().startsWith("Failed to save document."));
-    QVERIFY(recorder.m_messages.front().contains(strPath));
-    QCOMPARE(ReadAll(strPath), QByteArray("old\r\n"));
-    QCOMPARE(frame.View()->toPlainText(), QString("old\n" + strNew));
-    QVERIFY(frame.Document()->IsModified());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.txt"});
 
-    // Save As into a folder that does not exist: the name stays the old one.
-    recorder.m_strFileName = dir.filePath("missing/other.txt");
-    QVERIFY(!frame.OnFileSaveAs());
-    QCOMPARE(frame.Document()->GetPathName(), strPath);
-    QCOMPARE(recorder.m_messages.size(), 2);
+    void promptsToSaveChangedDocument()
+    {
+        CPromptRecorder recorder;
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath("draft.txt");
+        CMainFrame frame;
+        QTest::keyClicks(frame.View(), "draft");
 
-    // Once the disk takes it, the save goes through and the file is replaced.
-    QVERIFY(frame.OnFileSave());
-    QCOMPARE(ReadAll(strPath), QByteArray("old\r\n" + strNew.toLatin1()));
-    QVERIFY(!frame.Document()->IsModified());
-}
+        recorder.m_answers = {QMessageBox::Cancel};
+        frame.OnFileNew();
+        QCOMPARE(recorder.m_questions, QStringList{"Save changes to Untitled?"});
+        QCOMPARE(frame.View()->toPlainText(), QStringLiteral("draft"));
 
-void TestQuillonWidgets::openFailureKeepsText()
-{
-    CPromptRecorder recorder;
-    QTemporaryDir dir;
-    CMainFrame frame;
-    frame.View()->setPlainText("keep me");
-    frame.View()->document()->setModified(false);
-    const QString strMissing = dir.filePath("nothing-here.txt");
-    QVERIFY(!frame.OpenDocumentFile(strMissing));
-    QVERIFY(!frame.OpenDocumentFile(dir.path()));
-    QCOMPARE(recorder.m_messages.size(), 2);
-    QVERIFY(recorder.m_messages.front().startsWith("Failed to open document."));
-    QVERIFY(recorder.m_messages.front().contains(strMissing));
-    QCOMPARE(frame.View()->toPlainText(), QStringLiteral("keep me"));
-    QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Quillon"));
-}
+        // Closing: Yes saves through "Save As" and then closes.
+        frame.show();
+        recorder.m_strFileName = strPath;
+        recorder.m_answers = {QMessageBox::Yes};
+        QVERIFY(frame.close());
+        QCOMPARE(ReadAll(strPath), QByteArray("draft"));
 
-void TestQuillonWidgets::charactersAboveLatin1WarnBeforeSaving()
-{
-    CPromptRecorder recorder;
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    const QString strPath = dir.filePath("euro.txt");
-    CMainFrame frame;
-    frame.View()->setPlainText(QString::fromUtf16(u"\u20AC 5\n\u0141\u2029x"));
-    recorder.m_strFileName = strPath;
+        // No throws the change away; an unchanged document is not asked about.
+        QTest::keyClicks(frame.View(), "!");
+        recorder.m_answers = {QMessageBox::No};
+        frame.OnFileNew();
+        QCOMPARE(recorder.m_questions.last(), "Save changes to " + strPath + "?");
+        QVERIFY(frame.View()->IsEmptyText());
+        QCOMPARE(ReadAll(strPath), QByteArray("draft"));
+        frame.OnFileNew();
+        QCOMPARE(recorder.m_questions.size(), 3);
+    }
 
-    recorder.m_answers = {QMessageBox::Cancel};
-    QVERIFY(!frame.OnFileSave());
-    QCOMPARE(recorder.m_questions.size(), 1);
-    QVERIFY(recorder.m_questions.front().contains("2 character(s) above U+00FF"));
-    QVERIFY(!QFile::exists(strPath));
+    void replace()
+    {
+        CPromptRecorder recorder;
+        CMainFrame frame;
+        CQuillonView* pView = frame.View();
+        pView->setPlainText("a-A-a\na");
+        QCOMPARE(pView->ReplaceAll("a", "bb", true), 3);
+        QCOMPARE(pView->toPlainText(), QStringLiteral("bb-A-bb\nbb"));
+        pView->undo(); // one step undoes the lot
+        QCOMPARE(pView->toPlainText(), QStringLiteral("a-A-a\na"));
+        QCOMPARE(pView->ReplaceAll("a", "a", false), 4); // no endless loop on a replacement holding the text
+        QCOMPARE(pView->ReplaceAll("zz", "y", false), 0);
+        QCOMPARE(recorder.m_nBeeps, 1);
 
-    recorder.m_answers = {QMessageBox::Ok};
-    QVERIFY(frame.OnFileSave());
-    QCOMPARE(recorder.m_questions.size(), 2);
-    QCOMPARE(ReadAll(strPath), QByteArray("\xAC 5\r\nA\r\nx"));
+        // Through the dialog: Replace swaps the selected match and moves to the next one.
+        pView->setPlainText("cat dog cat");
+        pView->moveCursor(QTextCursor::Start);
+        frame.Action(ID_EDIT_REPLACE)->trigger();
+        CReplaceDlg* pDlg = pView->ReplaceDialog();
+        QVERIFY(pDlg && pDlg->isVisible());
+        pDlg->findChild<QLineEdit*>("findWhat")->setText("cat");
+        pDlg->findChild<QLineEdit*>("replaceWith")->setText("cow");
+        auto* pReplace = pDlg->findChild<QPushButton*>("replace");
+        QTest::mouseClick(pReplace, Qt::LeftButton);
+        QCOMPARE(pView->textCursor().selectionStart(), 0);
+        QTest::mouseClick(pReplace, Qt::LeftButton);
+        QCOMPARE(pView->toPlainText(), QStringLiteral("cow dog cat"));
+        QCOMPARE(pView->textCursor().selectionStart(), 8);
+        QTest::mouseClick(pDlg->findChild<QPushButton*>("replaceAll"), Qt::LeftButton);
+        QCOMPARE(pView->toPlainText(), QStringLiteral("cow dog cow"));
+    }
 
-    // Reopened, the characters are those of the low bytes; no warning any more.
-    QVERIFY(frame.OpenDocumentFile(strPath));
-    QCOMPARE(frame.View()->toPlainText(), QString::fromUtf16(u"\u00AC 5\nA\nx"));
-    QVERIFY(frame.OnFileSave());
-    QCOMPARE(recorder.m_questions.size(), 2);
-    // Neither loading nor saving leaves a "temp" file behind.
-    QVERIFY(!QFile::exists(dir.filePath("temp")));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"euro.txt"});
-    QDir::setCurrent(QDir::tempPath());
-}
-
-void TestQuillonWidgets::promptsToSaveChangedDocument()
-{
-    CPromptRecorder recorder;
-    QTemporaryDir dir;
-    CMainFrame frame;
-    QTest::keyClicks(frame.View(), "draft");
-
-    recorder.m_answers = {QMessageBox::Cancel};
-    frame.OnFileNew();
-    QCOMPARE(recorder.m_questions, QStringList{"Save changes to Untitled?"});
-    QCOMPARE(frame.View()->toPlainText(), QStringLiteral("draft"));
-
-    // Closing: Yes saves through "Save As" and then closes.
-    frame.show();
-    recorder.m_strFileName = dir.filePath("draft.txt");
-    recorder.m_answers = {QMessageBox::Yes};
-    QVERIFY(frame.close());
-    QCOMPARE(ReadAll(dir.filePath("draft.txt")), QByteArray("draft"));
-    QCOMPARE(frame.windowTitle(), QStringLiteral("draft.txt - Quillon"));
-
-    // No throws the change away.
-    QTest::keyClicks(frame.View(), "!");
-    recorder.m_answers = {QMessageBox::No};
-    frame.OnFileNew();
-    QCOMPARE(recorder.m_questions.last(), "Save changes to " + dir.filePath("draft.txt") + "?");
-    QVERIFY(frame.View()->IsEmptyText());
-    QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Quillon"));
-    QCOMPARE(ReadAll(dir.filePath("draft.txt")), QByteArray("draft"));
-
-    // An unchanged document is not asked about.
-    const int nAsked = recorder.m_questions.size();
-    frame.OnFileNew();
-    QCOMPARE(recorder.m_questions.size(), nAsked);
-}
-
-void TestQuillonWidgets::replaceAll()
-{
-    CPromptRecorder recorder;
-    CMainFrame frame;
-    CQuillonView* pView = frame.View();
-    pView->setPlainText("a-A-a\na");
-    QCOMPARE(pView->ReplaceAll("a", "bb", true), 3);
-    QCOMPARE(pView->toPlainText(), QStringLiteral("bb-A-bb\nbb"));
-    pView->undo(); // one step undoes the lot
-    QCOMPARE(pView->toPlainText(), QStringLiteral("a-A-a\na"));
-    QCOMPARE(pView->ReplaceAll("a", "a", false), 4); // no endless loop on a replacement holding the text
-    QCOMPARE(pView->ReplaceAll("zz", "y", false), 0);
-    QCOMPARE(recorder.m_nBeeps, 1);
-
-    // Through the dialog: Replace swaps the selected match and moves to the next one.
-    pView->setPlainText("cat dog cat");
-    pView->moveCursor(QTextCursor::Start);
-    frame.Action(ID_EDIT_REPLACE)->trigger();
-    CReplaceDlg* pDlg = pView->ReplaceDialog();
-    QVERIFY(pDlg && pDlg->isVisible());
-    pDlg->findChild<QLineEdit*>("findWhat")->setText("cat");
-    pDlg->findChild<QLineEdit*>("replaceWith")->setText("cow");
-    QTest::mouseClick(pDlg->findChild<QPushButton*>("replace"), Qt::LeftButton);
-    QCOMPARE(pView->textCursor().selectionStart(), 0);
-    QTest::mouseClick(pDlg->findChild<QPushButton*>("replace"), Qt::LeftButton);
-    QCOMPARE(pView->toPlainText(), QStringLiteral("cow dog cat"));
-    QCOMPARE(pView->textCursor().selectionStart(), 8);
-    QTest::mouseClick(pDlg->findChild<QPushButton*>("replaceAll"), Qt::LeftButton);
-    QCOMPARE(pView->toPlainText(), QStringLiteral("cow dog cow"));
-}
-
-void TestQuillonWidgets::commandLineArgument()
-{
-    QCOMPARE(CQuillonApp::FileArgument({"quillon"}), QString());
-    QCOMPARE(CQuillonApp::FileArgument({"quillon", "-x", "my file.txt", "other"}), QStringLiteral("my file.txt"));
-}
+    void commandLineArgument()
+    {
+        QCOMPARE(CQuillonApp::FileArgument({"quillon"}), QString());
+        QCOMPARE(CQuillonApp::FileArgument({"quillon", "-x", "my file.txt", "other"}), QStringLiteral("my file.txt"));
+    }
+};
 
 QTEST_MAIN(TestQuillonWidgets)
 #include "QuillonWidgetTest.moc"
