@@ -10,45 +10,47 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArrayList>
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <ostream>
+#include <utility>
 
+// Readable failure output, with CR and LF made visible.
 inline void PrintTo(const QString& text, std::ostream* os)
 {
-    *os << '"' << text.toStdString() << '"';
+    *os << '"' << QString(text).replace("\r", "\\r").replace("\n", "\\n").toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) { PrintTo(QString::fromLatin1(bytes), os); }
+
+// Table rows as "name,number,values...,empty" so that whole rows compare at once.
+inline QString Row(const CJobInfo& r)
+{
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nFixBlocks).arg(r.m_nMeasBlocks).arg(r.m_bEmpty);
+}
+inline QString Row(const CFormatInfo& r)
+{
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nValue1).arg(r.m_nValue2).arg(r.m_bEmpty);
+}
+inline QString Row(const CCodeListInfo& r)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nCount).arg(r.m_bEmpty);
+}
+template <typename T>
+QStringList Rows(const QList<T>& table)
+{
+    QStringList rows;
+    for (const T& r : table)
+        rows.append(Row(r));
+    return rows;
 }
 
-inline void PrintTo(const QByteArray& bytes, std::ostream* os)
-{
-    *os << '"' << bytes.toStdString() << '"';
-}
-
-inline void PrintTo(const QByteArrayList& list, std::ostream* os)
-{
-    *os << "{";
-    for (const QByteArray& b : list)
-        *os << '"' << QString::fromLatin1(b).replace("\r", "\\r").replace("\n", "\\n").toStdString() << "\" ";
-    *os << "}";
-}
-
-inline void PrintTo(const QStringList& list, std::ostream* os)
-{
-    *os << "{";
-    for (const QString& s : list)
-        *os << '"' << QString(s).replace("\r", "\\r").replace("\n", "\\n").toStdString() << "\" ";
-    *os << "}";
-}
-
-inline void PrintTo(const QList<int>& list, std::ostream* os)
-{
-    *os << "{";
-    for (int v : list)
-        *os << v << ' ';
-    *os << "}";
-}
+// What the client writes, each with the instrument's reply.
+using Script = QList<std::pair<QByteArray, QByteArray>>;
+inline const std::pair<QByteArray, QByteArray> kWakeOk{"c\r\n", "OK\r\n"};
 
 // A link to a scripted instrument: the device plays the instrument, the
 // virtual clock records the pauses, the prompt answers in order.
@@ -57,18 +59,16 @@ class InstrumentTest : public ::testing::Test
 protected:
     static constexpr const char* kDevice = "/dev/tessaro-test";
 
-    InstrumentTest() : m_device(&m_clock), m_services(&m_clock, &m_prompt, &m_progress)
+    InstrumentTest() : m_services(&m_clock, &m_prompt, &m_progress)
     {
         CComPort::SetDeviceOverride(QString::fromLatin1(kDevice));
         CComSettings settings;
         settings.BaudRate = 19200;
         settings.ByteSize = 8;
-        settings.Parity = 0;
-        settings.StopBits = 0;
         settings.ComPort = 1;
         settings.EndMark = QStringLiteral("\r\n");
         m_link.SetComSettings(settings);
-        m_link.m_port.SetDevice(&m_device);
+        Fresh();
     }
     ~InstrumentTest() override
     {
@@ -76,26 +76,44 @@ protected:
         CComPort::SetDeviceOverride(QString());
     }
 
-    void UseEndMarkCr()
+    // A new instrument on the line playing `script`; pauses and messages start afresh.
+    void Fresh(const Script& script = {})
     {
-        CComSettings settings;
-        settings.BaudRate = 19200;
-        settings.ByteSize = 8;
-        settings.ComPort = 1;
-        settings.EndMark = QStringLiteral("\r");
-        m_link.SetComSettings(settings);
+        auto device = std::make_unique<CScriptedSerialDevice>(&m_clock);
+        m_link.m_port.SetDevice(device.get());
+        m_device = std::move(device);
+        m_clock.m_pauses.clear();
+        m_prompt.m_shown.clear();
+        Expect(script);
     }
-
-    // The writes only, without the open/close/purge marks.
-    QByteArrayList Writes() const { return m_device.m_writes; }
-
-    static QByteArray Open() { return QByteArray("<open ") + kDevice + ">"; }
-    static QByteArray Close() { return "<close>"; }
+    void Expect(const Script& script)
+    {
+        for (const auto& [written, reply] : script)
+            m_device->Expect(written, reply);
+    }
+    // Every write, "|" between them.
+    QByteArray Writes() const { return m_device->m_writes.join('|'); }
+    static QByteArray Sent(const Script& script)
+    {
+        QByteArrayList writes;
+        for (const auto& step : script)
+            writes.append(step.first);
+        return writes.join('|');
+    }
+    // Writes and "<open>" (of kDevice), "<close>", "<purge>", "|" between them.
+    QByteArray Trace() const
+    {
+        QByteArray trace;
+        for (const QByteArray& event : m_device->m_events)
+            trace += (event == QByteArray("<open ") + kDevice + ">" ? QByteArray("<open>") : event) + '|';
+        trace.chop(1);
+        return trace;
+    }
 
     CVirtualClock m_clock;
     CScriptedPrompt m_prompt;
     CRecordingProgress m_progress;
-    CScriptedSerialDevice m_device;
     CScopedServices m_services;
+    std::unique_ptr<CScriptedSerialDevice> m_device;
     CComInstrument m_link;
 };
