@@ -7,6 +7,7 @@ CScriptedSerialDevice::CScriptedSerialDevice(CVirtualClock* clock) : m_pClock(cl
 void CScriptedSerialDevice::Expect(const QByteArray& written, const QByteArray& reply)
 {
     m_rules.append({written, reply});
+    m_bScripted = true;
 }
 
 void CScriptedSerialDevice::Feed(const QByteArray& bytes)
@@ -98,8 +99,12 @@ bool CScriptedSerialDevice::Write(const QByteArray& bytes, int timeoutMs)
     m_written += bytes;
     m_writes.append(bytes);
     m_writeTimeouts.append(timeoutMs);
-    if (m_rules.isEmpty())
+    if (m_rules.isEmpty()) {
+        // Once a conversation is scripted, a write beyond its end is one too many.
+        if (m_bScripted)
+            m_mismatches.append(bytes);
         return true;
+    }
     const CRule& rule = m_rules.first();
     if (!rule.m_written.isEmpty() && rule.m_written != bytes) {
         m_mismatches.append(bytes);

@@ -12,8 +12,8 @@ class CVirtualClock;
 // and lets time pass on a virtual clock instead of waiting:
 // - Expect(written, reply): when the next write equals `written` (an empty
 //   `written` matches any write), `reply` becomes readable. Rules are used in
-//   order; a write that does not match the next rule is recorded in
-//   m_mismatches and gets no reply.
+//   order; a write that does not match the next rule, or comes after the last
+//   one, is recorded in m_mismatches and gets no reply.
 // - Feed(bytes): bytes readable at once; FeedAt(time, bytes): readable from
 //   that time on the virtual clock.
 // - A read with nothing to give advances the clock by its time-out (or to the
@@ -80,4 +80,5 @@ private:
     QByteArray m_input;
     bool m_bOpen = false;
     int m_nLoseAfterWrites = 0;
+    bool m_bScripted = false;
 };
