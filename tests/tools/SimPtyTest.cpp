@@ -1,0 +1,195 @@
+// The simulator program on a real pseudo-terminal, talked to with raw reads
+// and writes (real time).
+
+#include "PtyPeer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QJsonObject JobOf(const QString& stateFile, int number)
+{
+    QFile file(stateFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QJsonValue& job : QJsonDocument::fromJson(file.readAll()).object().value("jobs").toArray())
+        if (job.toObject().value("number").toInt() == number)
+            return job.toObject();
+    return {};
+}
+
+// Transcript lines without their time stamps.
+QStringList TranscriptOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QString& line : QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        lines.append(line.section(' ', 1));
+    return lines;
+}
+
+TEST(SimPty, IdentifiesListsAndKeepsATranscript)
+{
+    QTemporaryDir dir;
+    const QString transcript = dir.filePath("transcript.txt");
+    const QString link = dir.filePath("ttyInstrument");
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({"--name", "TS16", "--transcript", transcript, "--link", link}));
+    EXPECT_TRUE(sim.Device().startsWith("/dev/pts/"));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.Device());
+
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Open(link));
+    EXPECT_EQ(peer.Ask("a"), QByteArray());
+    EXPECT_EQ(peer.Ask("c"), QByteArray("?\r\n"));
+    EXPECT_EQ(peer.Ask("%R1Q,5004:"), QByteArray("%R1P,0,0:0,\"TS16\"\r\n"));
+    EXPECT_EQ(peer.Ask("CODE/CONF/LIST"), QByteArray("CODES,1,12\r\n"));
+    EXPECT_EQ(peer.Ask("?"), QByteArray(",2,0\r\n"));
+    EXPECT_EQ(peer.Ask("?"), QByteArray("TREES,3,4\r\n"));
+    EXPECT_EQ(peer.Ask("?"), QByteArray("?"));  // bare, then silence
+    peer.Close();
+
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(QFileInfo::exists(link));
+    const QStringList expected = {"-- port opened", "RX a\\r\\n", "RX c\\r\\n", "TX ?\\r\\n",
+                                  "RX %R1Q,5004:\\r\\n", "TX %R1P,0,0:0,\"TS16\"\\r\\n",
+                                  "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n", "RX ?\\r\\n",
+                                  "TX ,2,0\\r\\n", "RX ?\\r\\n", "TX TREES,3,4\\r\\n", "RX ?\\r\\n", "TX ?",
+                                  "-- port closed"};
+    EXPECT_EQ(TranscriptOf(transcript), expected);
+}
+
+TEST(SimPty, ReceiveEndsInSilenceAndSentFixpointsAreStored)
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("saved.json");
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({"--save-state", saved, "--busy", "1", "--end-mark", "cr"}));
+
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Open(sim.Device()));
+    EXPECT_EQ(peer.Ask("JOB/RCV/OBSERV/7"), QByteArray("OK\r"));
+    EXPECT_EQ(peer.Ask("?"), QByteArray("\x16", 1));
+    const QByteArray first = peer.Ask("?");
+    EXPECT_TRUE(first.startsWith("M 07.0001 ") && first.endsWith("\r") && !first.endsWith("\n")) << first.data();
+    EXPECT_TRUE(peer.Ask("?").startsWith("M 07.0002 "));
+    // The end of the data is silence, however long one waits.
+    EXPECT_EQ(peer.Ask("?", 1000), QByteArray());
+    peer.Close();
+
+    // Fixpoints sent to job 2, each line followed by the extra CR LF.
+    ASSERT_TRUE(peer.Open(sim.Device()));
+    EXPECT_EQ(peer.Ask("JOB/SND/COORD/2"), QByteArray("OK\r"));
+    EXPECT_EQ(peer.Ask("P1 100.000 200.000\r\n"), QByteArray("?\r"));
+    EXPECT_EQ(peer.Ask("P2 101.000 201.000\r\n"), QByteArray("?\r"));
+    peer.Close();
+    // After the close the line speaks commands again.
+    ASSERT_TRUE(peer.Open(sim.Device()));
+    EXPECT_EQ(peer.Ask("c"), QByteArray("?\r"));
+    peer.Close();
+
+    ASSERT_EQ(sim.Stop(), 0);
+    const QJsonObject job = JobOf(saved, 2);
+    EXPECT_EQ(job.value("fixpoints").toArray(), QJsonArray({"P1 100.000 200.000", "P2 101.000 201.000"}));
+    EXPECT_EQ(job.value("fixpointBlocks").toInt(), 2);
+    EXPECT_EQ(JobOf(saved, 7).value("measurements").toArray().size(), 2);  // untouched
+}
+
+TEST(SimPty, RepliesLeftUnreadDoNotReachTheNextSession)
+{
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({}));
+    CPtyPeer peer;
+    for (int round = 0; round < 4; ++round) {
+        ASSERT_TRUE(peer.Open(sim.Device()));
+        EXPECT_EQ(peer.Ask("c"), QByteArray("?\r\n")) << "round " << round;
+        // Closing without reading the reply, as after a failed receive.
+        peer.Write(round % 2 ? "JOB/CONF/LIST\r\n" : "c\r\n");
+        if (round % 2)
+            usleep(20000);
+        peer.Close();
+        usleep(50000);
+        // Closing and reopening at once after a reply was read, as a
+        // refused format selection does: the next reply still arrives.
+        ASSERT_TRUE(peer.Open(sim.Device()));
+        EXPECT_EQ(peer.Ask("FORM/SET/1"), QByteArray("OK\r\n"));
+        peer.Close();
+    }
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
+{
+    QTemporaryDir dir;
+    const QString state = dir.filePath("state.json");
+    QFile file(state);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"name":"SLOW","jobs":[{"name":"J","number":1,"measurements":["0123456789012345678901234567890123456789"]}]})");
+    file.close();
+
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({"--state", state, "--baud", "1200", "--error-after", "1", "--refuse-set", "1",
+                           "--reply-127"}));
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Open(sim.Device()));
+    // At 1200 bit/s a byte takes 8.3 ms: wait long enough for whole replies.
+    EXPECT_EQ(peer.Ask("FORM/SET/1", 400), QByteArray("@W\r\n"));
+    EXPECT_EQ(peer.Ask("FORM/SET/1", 400), QByteArray("OK\r\n"));
+    EXPECT_EQ(peer.Ask("JOB/CONF/LIST", 400), QByteArray("@127"));
+    EXPECT_EQ(peer.Ask("JOB/CONF/LIST", 400), QByteArray("J,1,0,1\r\n"));
+    EXPECT_EQ(peer.Ask("JOB/RCV/OBSERV/1", 400), QByteArray("OK\r\n"));
+
+    // "?" CR LF goes out (3 bytes) and 42 bytes come back: 45 bytes of
+    // 10 bits at 1200 bit/s are 375 ms.
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(peer.Write("?\r\n"));
+    QByteArray line;
+    while (!line.endsWith("\r\n") && timer.elapsed() < 3000)
+        line += peer.ReadUntilQuiet(50, 100);
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(line, QByteArray("0123456789012345678901234567890123456789\r\n"));
+    EXPECT_GE(elapsed, 370);
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_EQ(peer.Ask("?", 400), QByteArray("@E1\r\n"));
+    peer.Close();
+    EXPECT_EQ(sim.Stop(), 0);
+
+    CSimProcess silent;
+    ASSERT_TRUE(silent.Start({"--silent"}));
+    ASSERT_TRUE(peer.Open(silent.Device()));
+    EXPECT_EQ(peer.Ask("c", 500), QByteArray());
+    EXPECT_EQ(peer.Ask("%R1Q,5004:", 500), QByteArray());
+    peer.Close();
+    EXPECT_EQ(silent.Stop(), 0);
+
+    // A pulled cable: the device hangs up under the peer and the simulator ends.
+    const QString link = dir.filePath("ttyCut");
+    CSimProcess cut;
+    ASSERT_TRUE(cut.Start({"--vanish-after", "1", "--link", link}));
+    ASSERT_TRUE(peer.Open(link));
+    EXPECT_EQ(peer.Ask("c"), QByteArray("?\r\n"));
+    EXPECT_EQ(peer.Ask("c"), QByteArray());
+    EXPECT_FALSE(peer.Write("c\r\n"));
+    peer.Close();
+    EXPECT_EQ(cut.Stop(), 0);
+    EXPECT_FALSE(QFileInfo::exists(link));
+
+    CSimProcess bad;
+    EXPECT_FALSE(bad.Start({"--state", dir.filePath("missing.json")}));
+}
+
+} // namespace

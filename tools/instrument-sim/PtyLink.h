@@ -1,0 +1,63 @@
+#pragma once
+
+#include "LineSplitter.h"
+
+#include <QFile>
+#include <QString>
+
+#include <csignal>
+#include <ctime>
+
+class CSimInstrument;
+
+// The instrument's end of the serial line: the master side of a
+// pseudo-terminal. The handheld opens the slave device like a serial port.
+class CPtyLink
+{
+public:
+    explicit CPtyLink(CSimInstrument& instrument);
+    ~CPtyLink();
+
+    // Opens the pseudo-terminal in raw mode; false with a reason on failure.
+    bool Open(QString& error);
+    QString DevicePath() const { return m_strDevice; }
+
+    // 0 sends and takes bytes at once; otherwise every byte takes 10 bit times.
+    void SetBaudRate(int baud) { m_nBaud = baud; }
+    bool SetTranscript(const QString& path, QString& error);
+    // Cuts the line for good when line n+1 arrives, like a pulled cable
+    // (-1: never). Run then returns.
+    void SetVanishAfter(int lines) { m_nVanishAfter = lines; }
+
+    // Serves the handheld until stop becomes non-zero (set by a signal).
+    void Run(const volatile std::sig_atomic_t& stop);
+
+private:
+    void HandleChunk(const QByteArray& chunk, const timespec& readTime);
+    void HandleHangUp();
+    void Vanish();
+    bool WatchDevice();
+    void DropUnreadReplies();
+    void ReadDeviceEvents();
+    void Send(const QByteArray& bytes);
+    bool WriteAll(const char* data, qsizetype size);
+    void Log(const char* direction, const QByteArray& bytes);
+    long ByteNanos() const;
+
+    CSimInstrument& m_instrument;
+    CLineSplitter m_splitter;
+    int m_nMaster = -1;
+    int m_nSlave = -1;       // held open so that unread replies can be dropped
+    QString m_strDevice;
+    int m_nBaud = 0;
+    int m_nWatch = -1;       // inotify descriptor reporting opens and closes of the slave
+    int m_nOpenCount = 0;    // descriptors the handheld holds on the slave
+    int m_nVanishAfter = -1;
+    int m_nLinesSeen = 0;
+    bool m_bVanished = false;
+    timespec m_rxFree{};   // when the emulated line is free again for received bytes
+    timespec m_start{};
+    timespec m_lastSend{};  // when the last reply was written
+    QFile m_transcript;
+    const volatile std::sig_atomic_t* m_pStop = nullptr;
+};

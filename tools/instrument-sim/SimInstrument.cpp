@@ -1,0 +1,380 @@
+#include "SimInstrument.h"
+
+#include "WireText.h"
+
+namespace {
+
+const QByteArray EndOfFile("\x1A", 1);
+
+// The decimal number after the last "/" of a command; false when there is none.
+bool TrailingNumber(const QString& command, int& number)
+{
+    const qsizetype slash = command.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    bool ok = false;
+    number = command.mid(slash + 1).toInt(&ok);
+    return ok;
+}
+
+QString JobRow(const SSimJob& job)
+{
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(job.m_strName)
+        .arg(job.m_nNumber)
+        .arg(job.m_nFixpointBlocks)
+        .arg(job.m_nMeasurementBlocks);
+}
+
+QString FormatRow(const SSimFormat& format)
+{
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(format.m_strName)
+        .arg(format.m_nNumber)
+        .arg(format.m_nFirst)
+        .arg(format.m_nSecond);
+}
+
+QString CodeListRow(const SSimCodeList& list)
+{
+    return QStringLiteral("%1,%2,%3").arg(list.m_strName).arg(list.m_nNumber).arg(list.m_nCount);
+}
+
+} // namespace
+
+CSimInstrument::CSimInstrument(CSimState& state, const SSimOptions& options)
+    : m_state(state)
+    , m_options(options)
+    , m_nSetRefusalsLeft(options.m_nRefuseSet)
+{
+}
+
+QByteArray CSimInstrument::Line(const QString& text) const
+{
+    return ToWire(text) + m_options.m_endMark;
+}
+
+QByteArray CSimInstrument::Accept() const
+{
+    return Line(QStringLiteral("OK"));
+}
+
+QByteArray CSimInstrument::Refuse() const
+{
+    return Line(QStringLiteral("@W"));
+}
+
+QByteArray CSimInstrument::HandleLine(const QByteArray& line)
+{
+    if (m_options.m_bSilent)
+        return {};
+    if (m_mode == EMode::Storing)
+        return HandleStoredLine(line);
+    return HandleCommand(FromWire(line));
+}
+
+QByteArray CSimInstrument::HandleOverlongLine()
+{
+    if (m_options.m_bSilent)
+        return {};
+    PortClosed();
+    return Refuse();
+}
+
+void CSimInstrument::PortClosed()
+{
+    m_mode = EMode::Idle;
+    m_storeTarget = ETarget::None;
+    m_bAwaitBlank = false;
+}
+
+QByteArray CSimInstrument::HandleCommand(const QString& command)
+{
+    if (command == QLatin1String("?"))
+        return HandlePoll();
+
+    // Any other line ends a listing or a receive in progress.
+    m_mode = EMode::Idle;
+
+    if (command.isEmpty() || command == QLatin1String("a"))
+        return {};  // stray blank line, or the wake-up call: nothing to say
+    if (command == QLatin1String("c"))
+        return Line(QStringLiteral("?"));
+    if (command == QLatin1String("%R1Q,5004:")) {
+        if (m_options.m_bNoName)
+            return {};
+        return Line(QStringLiteral("%R1P,0,0:%1,\"%2\"").arg(m_options.m_nIdentifyCode).arg(m_state.m_strName));
+    }
+    if (command.endsWith(QLatin1String("/CONF/LIST")))
+        return StartList(command);
+
+    int number = 0;
+    if (command.startsWith(QLatin1String("JOB/SET/")))
+        return SetName(command, true);
+    if (command.startsWith(QLatin1String("CODE/SET/")))
+        return SetName(command, false);
+    if (command.startsWith(QLatin1String("FORM/SET/")))
+        return SelectFormat(command.mid(9));
+    if (command.contains(QLatin1String("/ERASE/")))
+        return Erase(command);
+    if (!TrailingNumber(command, number))
+        return Refuse();
+
+    const QString verb = command.left(command.lastIndexOf(QLatin1Char('/')));
+    if (verb == QLatin1String("JOB/RCV/OBSERV")) {
+        const SSimJob* job = m_state.FindJob(number);
+        return StartReceive(job ? job->m_measurements : QStringList(), job != nullptr);
+    }
+    if (verb == QLatin1String("JOB/RCV/COORDS")) {
+        const SSimJob* job = m_state.FindJob(number);
+        return StartReceive(job ? job->m_fixpoints : QStringList(), job != nullptr);
+    }
+    if (verb == QLatin1String("CODE/RCV")) {
+        const SSimCodeList* list = m_state.FindCodeList(number);
+        return StartReceive(list ? list->m_lines : QStringList(), list != nullptr);
+    }
+    if (verb == QLatin1String("JOB/SND/COORD"))
+        return StartStore(ETarget::JobFixpoints, number);
+    if (verb == QLatin1String("CODE/SND"))
+        return StartStore(ETarget::CodeList, number);
+    if (verb == QLatin1String("FORM/SND"))
+        return StartStore(ETarget::Format, number);
+    return Refuse();
+}
+
+QByteArray CSimInstrument::StartList(const QString& command)
+{
+    if (m_options.m_bReply127 && !m_bSent127) {
+        // An instrument that did not take the command: bare "@127", no terminator.
+        m_bSent127 = true;
+        return QByteArray("@127");
+    }
+    m_listRows.clear();
+    if (command == QLatin1String("JOB/CONF/LIST")) {
+        for (const SSimJob& job : m_state.m_jobs)
+            m_listRows.append(JobRow(job));
+    } else if (command == QLatin1String("FORM/CONF/LIST")) {
+        for (const SSimFormat& format : m_state.m_formats)
+            m_listRows.append(FormatRow(format));
+    } else if (command == QLatin1String("CODE/CONF/LIST")) {
+        for (const SSimCodeList& list : m_state.m_codeLists)
+            m_listRows.append(CodeListRow(list));
+    } else {
+        return Refuse();
+    }
+    m_mode = EMode::Listing;
+    m_nNextRow = 0;
+    return HandlePoll();
+}
+
+QByteArray CSimInstrument::HandlePoll()
+{
+    switch (m_mode) {
+    case EMode::Listing:
+        if (m_nNextRow < m_listRows.size())
+            return Line(m_listRows.at(m_nNextRow++));
+        // End of the list, as often as asked.
+        switch (m_options.m_listEnd) {
+        case SSimOptions::EListEnd::Line: return Line(QStringLiteral("?"));
+        case SSimOptions::EListEnd::Silence: return {};
+        case SSimOptions::EListEnd::Bare: break;
+        }
+        return QByteArray("?");
+    case EMode::Receiving:
+        if (m_bReceiveFailed) {
+            m_mode = EMode::Idle;
+            return Line(QStringLiteral("@E1"));
+        }
+        if (m_nNextLine == m_options.m_nErrorAfter) {
+            m_mode = EMode::Idle;
+            return Line(m_options.m_strErrorReply);
+        }
+        if (m_nBusyLeft > 0) {
+            --m_nBusyLeft;
+            return QByteArray("\x16", 1);
+        }
+        if (m_nNextLine < m_receiveLines.size())
+            return Line(m_receiveLines.at(m_nNextLine++));
+        return {};  // all data sent: silence marks the end
+    default:
+        return QByteArray("?");
+    }
+}
+
+QByteArray CSimInstrument::StartReceive(const QStringList& data, bool known)
+{
+    m_mode = EMode::Receiving;
+    m_receiveLines = data;
+    m_nNextLine = 0;
+    m_nBusyLeft = m_options.m_nBusy;
+    m_bReceiveFailed = !known;
+    return known ? Accept() : Refuse();
+}
+
+QByteArray CSimInstrument::StartStore(ETarget target, int number)
+{
+    m_storeTarget = target;
+    m_nStoreNumber = number;
+    QStringList* lines = StoreTarget();
+    if (m_options.m_bRefuseSnd || !lines) {
+        m_storeTarget = ETarget::None;
+        return Refuse();
+    }
+    lines->clear();
+    FinishStore();
+    m_mode = EMode::Storing;
+    m_bAwaitBlank = false;
+    return Accept();
+}
+
+QStringList* CSimInstrument::StoreTarget()
+{
+    switch (m_storeTarget) {
+    case ETarget::JobFixpoints:
+        if (SSimJob* job = m_state.FindJob(m_nStoreNumber))
+            return &job->m_fixpoints;
+        break;
+    case ETarget::CodeList:
+        if (SSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
+            return &list->m_lines;
+        break;
+    case ETarget::Format:
+        if (SSimFormat* format = m_state.FindFormat(m_nStoreNumber))
+            return &format->m_lines;
+        break;
+    case ETarget::None:
+        break;
+    }
+    return nullptr;
+}
+
+// Keeps the listed counters in step with the stored lines.
+void CSimInstrument::FinishStore()
+{
+    switch (m_storeTarget) {
+    case ETarget::JobFixpoints:
+        if (SSimJob* job = m_state.FindJob(m_nStoreNumber))
+            job->m_nFixpointBlocks = static_cast<int>(job->m_fixpoints.size());
+        break;
+    case ETarget::CodeList:
+        if (SSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
+            list->m_nCount = static_cast<int>(list->m_lines.size());
+        break;
+    case ETarget::Format:
+        if (SSimFormat* format = m_state.FindFormat(m_nStoreNumber)) {
+            if (!format->m_lines.isEmpty() && format->m_nFirst == 0)
+                format->m_nFirst = 1;
+            if (!format->m_lines.isEmpty() && format->m_nSecond == 0)
+                format->m_nSecond = 1;
+        }
+        break;
+    case ETarget::None:
+        break;
+    }
+}
+
+// While data are sent, every line is data until the end-of-file line.
+// The handheld sends each file line followed by one more CR LF: the blank
+// line right after a data line is that doubled terminator, not data.
+QByteArray CSimInstrument::HandleStoredLine(const QByteArray& line)
+{
+    if (line == EndOfFile) {
+        m_mode = EMode::Idle;
+        m_storeTarget = ETarget::None;
+        m_bAwaitBlank = false;
+        return Accept();
+    }
+    if (m_bAwaitBlank && line.isEmpty()) {
+        m_bAwaitBlank = false;
+        return {};
+    }
+    QStringList* lines = StoreTarget();
+    if (!lines) {
+        m_mode = EMode::Idle;
+        return Refuse();
+    }
+    lines->append(FromWire(line));
+    FinishStore();
+    m_bAwaitBlank = true;
+    return Line(QStringLiteral("?"));
+}
+
+QByteArray CSimInstrument::SetName(const QString& command, bool job)
+{
+    if (m_nSetRefusalsLeft > 0) {
+        --m_nSetRefusalsLeft;
+        return Refuse();
+    }
+    const QString rest = command.mid(job ? 8 : 9);
+    const qsizetype slash = rest.lastIndexOf(QLatin1Char('/'));
+    int number = 0;
+    if (slash < 1 || !TrailingNumber(rest, number))
+        return Refuse();
+    const QString name = rest.left(slash);
+    if (job) {
+        if (SSimJob* row = m_state.FindJob(number))
+            row->m_strName = name;
+        else
+            m_state.m_jobs.append(SSimJob{name, number, 0, 0, {}, {}});
+    } else {
+        if (SSimCodeList* row = m_state.FindCodeList(number))
+            row->m_strName = name;
+        else
+            m_state.m_codeLists.append(SSimCodeList{name, number, 0, {}});
+    }
+    return Accept();
+}
+
+QByteArray CSimInstrument::SelectFormat(const QString& argument)
+{
+    if (m_nSetRefusalsLeft > 0) {
+        --m_nSetRefusalsLeft;
+        return Refuse();
+    }
+    bool ok = false;
+    const int number = argument.toInt(&ok);
+    if (!ok || number < 0)
+        return Refuse();
+    m_nSelectedFormat = number;
+    return Accept();
+}
+
+QByteArray CSimInstrument::Erase(const QString& command)
+{
+    int number = 0;
+    if (!TrailingNumber(command, number))
+        return Refuse();
+    const QString verb = command.left(command.lastIndexOf(QLatin1Char('/')));
+    if (verb.startsWith(QLatin1String("JOB/"))) {
+        SSimJob* job = m_state.FindJob(number);
+        if (!job)
+            return Refuse();
+        if (verb == QLatin1String("JOB/ERASE")) {
+            *job = SSimJob{QString(), number, 0, 0, {}, {}};
+        } else if (verb == QLatin1String("JOB/ERASE/COORD")) {
+            job->m_fixpoints.clear();
+            job->m_nFixpointBlocks = 0;
+        } else if (verb == QLatin1String("JOB/ERASE/OBSERV")) {
+            job->m_measurements.clear();
+            job->m_nMeasurementBlocks = 0;
+        } else {
+            return Refuse();
+        }
+        return Accept();
+    }
+    if (verb == QLatin1String("CODE/ERASE")) {
+        SSimCodeList* list = m_state.FindCodeList(number);
+        if (!list)
+            return Refuse();
+        *list = SSimCodeList{QString(), number, 0, {}};
+        return Accept();
+    }
+    if (verb == QLatin1String("FORM/ERASE")) {
+        SSimFormat* format = m_state.FindFormat(number);
+        if (!format)
+            return Refuse();
+        *format = SSimFormat{QString(), number, 0, 0, {}};
+        return Accept();
+    }
+    return Refuse();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The simulated instrument's memory. A slot with an empty name is a free
+// slot: it is listed with its number and an empty name field.
+struct SSimJob
+{
+    QString m_strName;
+    int m_nNumber = 0;
+    int m_nFixpointBlocks = 0;
+    int m_nMeasurementBlocks = 0;
+    QStringList m_measurements;   // data lines without their terminator
+    QStringList m_fixpoints;
+};
+
+struct SSimFormat
+{
+    QString m_strName;
+    int m_nNumber = 0;
+    int m_nFirst = 0;
+    int m_nSecond = 0;
+    QStringList m_lines;
+};
+
+struct SSimCodeList
+{
+    QString m_strName;
+    int m_nNumber = 0;
+    int m_nCount = 0;
+    QStringList m_lines;
+};
+
+class CSimState
+{
+public:
+    QString m_strName = QStringLiteral("TC1610");
+    QList<SSimJob> m_jobs;
+    QList<SSimFormat> m_formats;
+    QList<SSimCodeList> m_codeLists;
+
+    // A few jobs (one free slot), formats (with "VORN") and code lists.
+    static CSimState Default();
+
+    // JSON state file; false with a reason in error when it cannot be read.
+    bool Load(const QString& path, QString& error);
+    bool Save(const QString& path, QString& error) const;
+
+    QByteArray ToJson() const;
+    bool FromJson(const QByteArray& json, QString& error);
+
+    SSimJob* FindJob(int number);
+    SSimFormat* FindFormat(int number);
+    SSimCodeList* FindCodeList(int number);
+};
