@@ -5,6 +5,19 @@
 
 #include <cstdio>
 
+int CliFail(const QString& message)
+{
+    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message.trimmed()));
+    return EXIT_FAILED;
+}
+
+int CliUsage(const QString& message, void (*printUsage)())
+{
+    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message));
+    printUsage();
+    return EXIT_USAGE;
+}
+
 bool TakeOption(QStringList& args, const QString& name, QString& value)
 {
     const int index = args.indexOf(name);

@@ -21,6 +21,11 @@ int RunInstrumentCommand(const QStringList& args, const CCliOptions& options);
 void PrintFtpUsage();
 void PrintInstrumentUsage();
 
+// Prints "tessaro-cli: message" on stderr and returns EXIT_FAILED.
+int CliFail(const QString& message);
+// Prints the message and the usage of a group of commands; returns EXIT_USAGE.
+int CliUsage(const QString& message, void (*printUsage)());
+
 // Takes "--name VALUE" out of args; false with a message when VALUE is missing.
 bool TakeOption(QStringList& args, const QString& name, QString& value);
 bool TakeFlag(QStringList& args, const QString& name);

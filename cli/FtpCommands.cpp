@@ -18,29 +18,26 @@
 
 namespace {
 
-struct CFtpCommandSpec
+struct CFtpCommandForm
 {
     const char* m_szName;
     int m_nArguments;        // required arguments
     int m_nOptional;         // further optional arguments
 };
 
-const CFtpCommandSpec kCommands[] = {
+const CFtpCommandForm kCommands[] = {
     {"ls", 0, 1},     {"get", 2, 0},   {"put", 2, 0},    {"mkdir", 2, 0},          {"rm", 1, 0},
     {"rmdir", 1, 0},  {"rename", 2, 0}, {"upload-folder", 3, 0}, {"download-folder", 3, 0},
 };
 
 int Fail(const QString& message)
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message.trimmed()));
-    return EXIT_FAILED;
+    return CliFail(message);
 }
 
 int Usage(const QString& message)
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message));
-    PrintFtpUsage();
-    return EXIT_USAGE;
+    return CliUsage(message, &PrintFtpUsage);
 }
 
 // Remote paths of the listing and folder operations are taken from the root
@@ -163,14 +160,14 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
         return Usage(QStringLiteral("ftp needs a command"));
 
     const QString command = args.takeFirst();
-    const CFtpCommandSpec* spec = nullptr;
-    for (const CFtpCommandSpec& candidate : kCommands) {
+    const CFtpCommandForm* form = nullptr;
+    for (const CFtpCommandForm& candidate : kCommands) {
         if (command == QLatin1String(candidate.m_szName))
-            spec = &candidate;
+            form = &candidate;
     }
-    if (!spec)
+    if (!form)
         return Usage(QStringLiteral("unknown ftp command \"%1\"").arg(command));
-    if (args.size() < spec->m_nArguments || args.size() > spec->m_nArguments + spec->m_nOptional)
+    if (args.size() < form->m_nArguments || args.size() > form->m_nArguments + form->m_nOptional)
         return Usage(QStringLiteral("wrong number of arguments for ftp %1").arg(command));
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1String("--")))

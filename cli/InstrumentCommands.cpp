@@ -60,17 +60,14 @@ const CItemKind* FindKind(const CItemKind (&kinds)[N], const QString& word)
 
 int Usage(const QString& message)
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message));
-    PrintInstrumentUsage();
-    return EXIT_USAGE;
+    return CliUsage(message, &PrintInstrumentUsage);
 }
 
 // The message the system showed is already on stderr (the console prompt
 // prints every message box); this line names what failed.
 int Fail(const QString& what)
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(what));
-    return EXIT_FAILED;
+    return CliFail(what);
 }
 
 // With --root a local path is a handheld path below that root; otherwise it

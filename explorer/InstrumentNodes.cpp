@@ -4,23 +4,23 @@
 
 #include "resources/StringTable.h"
 
-QList<CNodeSpec> JobNodes(const CJobTable& jobs)
+QList<CNodeTemplate> JobNodes(const CJobTable& jobs)
 {
-    QList<CNodeSpec> nodes;
+    QList<CNodeTemplate> nodes;
     for (const CJobInfo& job : jobs) {
         const bool empty = job.m_bEmpty != 0;
-        CNodeSpec node;
+        CNodeTemplate node;
         node.m_strLabel = LoadString(IDS_JOB) + QStringLiteral(" %1: ").arg(job.m_nNumber) + job.m_strName;
         node.m_nImage = CNodeImages::IMG_JOB;
         node.m_data = {NK_JOB, job.m_nNumber, !empty};
 
-        CNodeSpec fix;
+        CNodeTemplate fix;
         fix.m_strLabel = LoadString(IDS_FIX_POINTS) + QStringLiteral(": %1 ").arg(job.m_nFixBlocks)
                          + LoadString(IDS_FIX_BLOCKS);
         fix.m_nImage = CNodeImages::IMG_FIXPOINTS;
         fix.m_data = {NK_FIXPOINTS, job.m_nNumber, !empty && job.m_nFixBlocks > 0};
 
-        CNodeSpec meas;
+        CNodeTemplate meas;
         meas.m_strLabel = LoadString(IDS_MEASUREMENTS) + QStringLiteral(": %1 ").arg(job.m_nMeasBlocks)
                           + LoadString(IDS_MEASUREMENTS_BLOCKS);
         meas.m_nImage = CNodeImages::IMG_MEASUREMENTS;
@@ -32,13 +32,13 @@ QList<CNodeSpec> JobNodes(const CJobTable& jobs)
     return nodes;
 }
 
-QList<CNodeSpec> FormatNodes(const CFormatTable& formats)
+QList<CNodeTemplate> FormatNodes(const CFormatTable& formats)
 {
-    QList<CNodeSpec> nodes;
+    QList<CNodeTemplate> nodes;
     for (const CFormatInfo& format : formats) {
         if (format.m_nNumber <= 1)
             continue;
-        CNodeSpec node;
+        CNodeTemplate node;
         node.m_strLabel = LoadString(IDS_FORMATS) + QStringLiteral(" %1: ").arg(format.m_nNumber - 1)
                           + format.m_strName;
         node.m_nImage = CNodeImages::IMG_FORMAT;
@@ -48,12 +48,12 @@ QList<CNodeSpec> FormatNodes(const CFormatTable& formats)
     return nodes;
 }
 
-QList<CNodeSpec> CodeListNodes(const CCodeListTable& codeLists)
+QList<CNodeTemplate> CodeListNodes(const CCodeListTable& codeLists)
 {
-    QList<CNodeSpec> nodes;
+    QList<CNodeTemplate> nodes;
     for (qsizetype i = 0; i < codeLists.size(); ++i) {
         const CCodeListInfo& list = codeLists.at(i);
-        CNodeSpec node;
+        CNodeTemplate node;
         node.m_strLabel = LoadString(IDS_CODE) + QStringLiteral(" %1: ").arg(i) + list.m_strName
                           + QStringLiteral(": %1 ").arg(list.m_nCount);
         node.m_nImage = CNodeImages::IMG_CODELIST;

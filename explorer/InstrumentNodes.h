@@ -8,12 +8,12 @@
 #include <QString>
 
 // One node to be made from a row of the instrument's tables.
-struct CNodeSpec
+struct CNodeTemplate
 {
     QString m_strLabel;
     int m_nImage = -1;
     CNodeData m_data;
-    QList<CNodeSpec> m_children;
+    QList<CNodeTemplate> m_children;
 };
 
 // Labels, images and node data of the instrument's entries, row by row in
@@ -21,6 +21,6 @@ struct CNodeSpec
 // "Measurements: 7 Measurements blocks"; "Formats 1: VRN" for format number 2
 // (rows numbered 1 or less get no node); "Code 0: CODES: 12 " numbered by
 // position.
-QList<CNodeSpec> JobNodes(const CJobTable& jobs);
-QList<CNodeSpec> FormatNodes(const CFormatTable& formats);
-QList<CNodeSpec> CodeListNodes(const CCodeListTable& codeLists);
+QList<CNodeTemplate> JobNodes(const CJobTable& jobs);
+QList<CNodeTemplate> FormatNodes(const CFormatTable& formats);
+QList<CNodeTemplate> CodeListNodes(const CCodeListTable& codeLists);

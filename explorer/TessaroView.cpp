@@ -196,11 +196,11 @@ void CTessaroView::OnCommand(int id)
 
 // ---- Instrument subtree -------------------------------------------------
 
-void CTessaroView::AddSpecs(QTreeWidgetItem* parent, const QList<CNodeSpec>& specs)
+void CTessaroView::AddTemplates(QTreeWidgetItem* parent, const QList<CNodeTemplate>& templates)
 {
-    for (const CNodeSpec& spec : specs) {
-        QTreeWidgetItem* item = AddNode(parent, spec.m_strLabel, spec.m_nImage, spec.m_data);
-        AddSpecs(item, spec.m_children);
+    for (const CNodeTemplate& draft : templates) {
+        QTreeWidgetItem* item = AddNode(parent, draft.m_strLabel, draft.m_nImage, draft.m_data);
+        AddTemplates(item, draft.m_children);
     }
 }
 
@@ -215,7 +215,7 @@ bool CTessaroView::BuildJobNodes(QTreeWidgetItem* node, bool withFolder)
     QTreeWidgetItem* folder = AddFolderNode(node, withFolder, IDS_JOBS, CNodeImages::IMG_JOBS, {NK_JOBS, 0, false});
     if (!m_instrument.ListJobs())
         return false;
-    AddSpecs(folder, JobNodes(m_instrument.m_jobs));
+    AddTemplates(folder, JobNodes(m_instrument.m_jobs));
     return true;
 }
 
@@ -225,7 +225,7 @@ bool CTessaroView::BuildFormatNodes(QTreeWidgetItem* node, bool withFolder)
         AddFolderNode(node, withFolder, IDS_FORMATS, CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false});
     if (!m_instrument.ListFormats())
         return false;
-    AddSpecs(folder, FormatNodes(m_instrument.m_formats));
+    AddTemplates(folder, FormatNodes(m_instrument.m_formats));
     return true;
 }
 
@@ -234,7 +234,7 @@ bool CTessaroView::BuildCodeListNodes(QTreeWidgetItem* node, bool withFolder)
     QTreeWidgetItem* folder = AddFolderNode(node, withFolder, IDS_CODES, CNodeImages::IMG_CODES, {NK_CODES, 0, false});
     if (!m_instrument.ListCodeLists())
         return false;
-    AddSpecs(folder, CodeListNodes(m_instrument.m_codeLists));
+    AddTemplates(folder, CodeListNodes(m_instrument.m_codeLists));
     return true;
 }
 

@@ -65,7 +65,7 @@ private slots:
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data);
     QTreeWidgetItem* AddPlaceholder(QTreeWidgetItem* parent, bool remote);
-    void AddSpecs(QTreeWidgetItem* parent, const QList<CNodeSpec>& specs);
+    void AddTemplates(QTreeWidgetItem* parent, const QList<CNodeTemplate>& templates);
     QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* node, bool withFolder, int labelId, int image,
                                    const CNodeData& data);
     void RelistLocal(QTreeWidgetItem* node);

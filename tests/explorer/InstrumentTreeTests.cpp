@@ -124,7 +124,7 @@ void InstrumentTreeTests::Select(QTreeWidgetItem* item)
 void InstrumentTreeTests::nodesFromTables()
 {
     CJobTable jobs = {{"A1", 3, 5, 7, 0}, {"B", 4, 0, 1, 0}, {"empty", 5, 2, 2, 1}};
-    const QList<CNodeSpec> jobNodes = JobNodes(jobs);
+    const QList<CNodeTemplate> jobNodes = JobNodes(jobs);
     QCOMPARE(jobNodes.size(), 3);
     QCOMPARE(jobNodes[0].m_strLabel, QString("Job 3: A1"));
     QCOMPARE(jobNodes[0].m_children[0].m_strLabel, QString("Fix Points: 5 Fix blocks"));
@@ -136,11 +136,11 @@ void InstrumentTreeTests::nodesFromTables()
     QCOMPARE(jobNodes[1].m_children[0].m_data.Word(), quint32(0x44));
     QCOMPARE(jobNodes[1].m_children[1].m_data.Word(), quint32(0x84));
     // An empty slot marks none of its three nodes.
-    for (const CNodeSpec& n : {jobNodes[2], jobNodes[2].m_children[0], jobNodes[2].m_children[1]})
+    for (const CNodeTemplate& n : {jobNodes[2], jobNodes[2].m_children[0], jobNodes[2].m_children[1]})
         QVERIFY(!n.m_data.m_bHasData);
 
     CFormatTable formats = {{"X", 1, 1, 1, 0}, {"VRN", 2, 1, 1, 0}, {"F3", 3, 0, 4, 0}};
-    const QList<CNodeSpec> formatNodes = FormatNodes(formats);
+    const QList<CNodeTemplate> formatNodes = FormatNodes(formats);
     QCOMPARE(formatNodes.size(), 2);
     QCOMPARE(formatNodes[0].m_strLabel, QString("Formats 1: VRN"));
     QCOMPARE(formatNodes[0].m_data.Word(), quint32(0x602));
@@ -149,7 +149,7 @@ void InstrumentTreeTests::nodesFromTables()
     CCodeListTable codes;
     for (int i = 0; i < 5; ++i)
         codes.append({QString("L%1").arg(i), 10 + i, i, i == 2 ? 1 : 0});
-    const QList<CNodeSpec> codeNodes = CodeListNodes(codes);
+    const QList<CNodeTemplate> codeNodes = CodeListNodes(codes);
     QCOMPARE(codeNodes.size(), 5);
     QCOMPARE(codeNodes[0].m_strLabel, QString("Code 0: L0: 0 "));
     QCOMPARE(codeNodes[4].m_strLabel, QString("Code 4: L4: 4 "));
