@@ -1,4 +1,4 @@
-// Run by hand: QT_QPA_PLATFORM=offscreen build/bench/explorer/bench_explorer [FILES]
+// Run by hand: QT_QPA_PLATFORM=offscreen build/bin/explorer_bench [FILES]
 // 1. Start-up: frame, roots and the listed top level up to a shown window.
 // 2. Opening a local folder of FILES (100,000) files, against `ls -f`.
 #include "explorer/MainFrame.h"
