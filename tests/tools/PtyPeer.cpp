@@ -1,55 +1,53 @@
 #include "PtyPeer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 CSimProcess::~CSimProcess()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
+    m_process.kill();
+    m_process.waitForFinished(2000);
 }
 
 bool CSimProcess::Start(const QStringList& arguments)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(INSTRUMENT_SIM), arguments);
-    if (!m_process.waitForStarted(5000))
-        return false;
     QElapsedTimer timer;
     timer.start();
-    while (!m_process.canReadLine() && m_process.state() == QProcess::Running && timer.elapsed() < 5000)
+    while (m_process.waitForStarted(5000) && !m_process.canReadLine() && timer.elapsed() < 5000)
         m_process.waitForReadyRead(100);
     const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    if (!line.startsWith(QLatin1String("device: ")))
-        return false;
     m_strDevice = line.mid(8);
-    return true;
+    return line.startsWith(QLatin1String("device: "));
 }
 
 int CSimProcess::Stop()
 {
     m_process.terminate();
-    if (!m_process.waitForFinished(5000) || m_process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return m_process.exitCode();
+    const bool clean = m_process.waitForFinished(5000) && m_process.exitStatus() == QProcess::NormalExit;
+    return clean ? m_process.exitCode() : -1;
 }
 
 bool CPtyPeer::Open(const QString& device)
 {
     m_nFd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_nFd < 0)
-        return false;
     termios tio{};
-    tcgetattr(m_nFd, &tio);
+    if (m_nFd < 0 || tcgetattr(m_nFd, &tio) != 0)
+        return false;
     cfmakeraw(&tio);
-    tcsetattr(m_nFd, TCSANOW, &tio);
-    return true;
+    return tcsetattr(m_nFd, TCSANOW, &tio) == 0;
 }
 
 void CPtyPeer::Close()
@@ -69,11 +67,9 @@ QByteArray CPtyPeer::ReadUntilQuiet(int quietMs, int limitMs)
     QByteArray data;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < limitMs) {
-        pollfd pfd{m_nFd, POLLIN, 0};
-        if (poll(&pfd, 1, quietMs) <= 0)
-            break;
-        char buffer[4096];
+    char buffer[4096];
+    pollfd pfd{m_nFd, POLLIN, 0};
+    while (timer.elapsed() < limitMs && poll(&pfd, 1, quietMs) > 0) {
         const ssize_t count = ::read(m_nFd, buffer, sizeof buffer);
         if (count <= 0)
             break;
@@ -84,7 +80,5 @@ QByteArray CPtyPeer::ReadUntilQuiet(int quietMs, int limitMs)
 
 QByteArray CPtyPeer::Ask(const QByteArray& command, int quietMs)
 {
-    if (!Write(command + "\r\n"))
-        return QByteArray("<write failed>");
-    return ReadUntilQuiet(quietMs);
+    return Write(command + "\r\n") ? ReadUntilQuiet(quietMs) : QByteArray("<write failed>");
 }

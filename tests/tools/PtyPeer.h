@@ -5,14 +5,17 @@
 #include <QString>
 #include <QStringList>
 
-// The simulator program run for one test; stopped with SIGTERM.
+// A whole file's bytes, empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+
+// The simulator program run for one test; killed if still running at the end.
 class CSimProcess
 {
 public:
     ~CSimProcess();
     // Starts the simulator and reads its device line; false when it failed.
     bool Start(const QStringList& arguments);
-    // SIGTERM and wait; returns the exit code (-1 when it did not end cleanly).
+    // SIGTERM; the exit code, or -1 when it did not end cleanly.
     int Stop();
     QString Device() const { return m_strDevice; }
 
@@ -31,7 +34,7 @@ public:
     bool Write(const QByteArray& bytes);
     // Everything that arrives until the line has been quiet for quietMs.
     QByteArray ReadUntilQuiet(int quietMs, int limitMs = 5000);
-    // Writes a command with CR LF and returns what came back.
+    // Writes a command and CR LF; what came back.
     QByteArray Ask(const QByteArray& command, int quietMs = 250);
 
 private:
