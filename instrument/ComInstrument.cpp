@@ -252,17 +252,10 @@ bool CComInstrument::ListFormats()
         if (row.isEmpty())
             return FinishListing(true);
         m_formats.append(ParseFormatRow(row));
-        if (!SendLine(kPoll))
-            return FinishListing(false);
-        Pause(100);
-        reply = ReadLine();
-        if (reply == kPoll || reply.size() <= 3)
-            break;
+        bool sendFailed = false;
+        if (!PollNextRow(reply, sendFailed))
+            return sendFailed ? FinishListing(false) : EndRowListing();
     }
-    if (!SendLine(kWake))
-        return FinishListing(false);
-    ReadLine();
-    return FinishListing(true);
 }
 
 bool CComInstrument::ListCodeLists()
@@ -277,13 +270,28 @@ bool CComInstrument::ListCodeLists()
         if (reply.isEmpty() || !reply.contains(QLatin1Char(',')))
             return FinishListing(true);
         m_codeLists.append(ParseCodeListRow(reply));
-        if (!SendLine(kPoll))
-            return FinishListing(false);
-        Pause(100);
-        reply = ReadLine();
-        if (reply == kPoll || reply.size() <= 3)
-            break;
+        bool sendFailed = false;
+        if (!PollNextRow(reply, sendFailed))
+            return sendFailed ? FinishListing(false) : EndRowListing();
     }
+}
+
+// Asks for the next row of a format or code-list listing. False when the list
+// has ended (a bare "?" or a reply of three characters or fewer, such as "?"
+// CR LF) or when the poll could not be sent (sendFailed is then set).
+bool CComInstrument::PollNextRow(QString& reply, bool& sendFailed)
+{
+    sendFailed = !SendLine(kPoll);
+    if (sendFailed)
+        return false;
+    Pause(100);
+    reply = ReadLine();
+    return reply != kPoll && reply.size() > 3;
+}
+
+// Ends a format or code-list listing: "c" stops the instrument's list.
+bool CComInstrument::EndRowListing()
+{
     if (!SendLine(kWake))
         return FinishListing(false);
     ReadLine();

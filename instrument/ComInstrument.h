@@ -114,6 +114,8 @@ public:
 private:
     bool StartListing(const QString& command, QString& firstReply);
     bool FinishListing(bool ok);
+    bool PollNextRow(QString& reply, bool& sendFailed);
+    bool EndRowListing();
     bool Announce(const QString& command);
     bool NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
                      const QString& fallback, int titleId, const QString& setPattern);
