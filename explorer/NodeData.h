@@ -1,26 +1,28 @@
 #pragma once
 
+#include "instrument/Protocol.h"
+
 #include <QtGlobal>
 
 class QTreeWidgetItem;
 
-// Node kinds of the tree. The values are also the kind codes that the
+// Node kinds of the tree. The instrument's items are the kind codes that the
 // instrument link takes for its operations.
 enum ENodeKind : quint32 {
     NK_NONE = 0,
     NK_CODES = 0x10,
     NK_JOBS = 0x20,
-    NK_FIXPOINTS = 0x40,
-    NK_MEASUREMENTS = 0x80,
+    NK_FIXPOINTS = Protocol::KindFixpoints,
+    NK_MEASUREMENTS = Protocol::KindMeasurements,
     NK_LOCAL_FOLDER = 0x100,
-    NK_FORMAT = 0x200,
-    NK_FORMATS = 0x200,     // the folder "Formats": kind 0x200 without a number
+    NK_FORMAT = Protocol::KindFormat,
+    NK_FORMATS = Protocol::KindFormat,   // the folder "Formats": kind 0x200 without a number
     NK_FTP_FOLDER = 0x800,
     NK_FTP_FILE = 0x1000,
     NK_PORT = 0x2000,
     NK_LOCAL_FILE = 0x4000,
-    NK_JOB = 0x8000,
-    NK_CODELIST = 0x10000,
+    NK_JOB = Protocol::KindJob,
+    NK_CODELIST = Protocol::KindCodeList,
 };
 
 constexpr quint32 NK_HAS_DATA = 0x400;
