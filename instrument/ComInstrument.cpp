@@ -96,22 +96,16 @@ void CComInstrument::ShowMessage(const QString& text)
 bool CComInstrument::Probe()
 {
     Open();
-    if (!SendLine(QStringLiteral("a"))) {
-        Close();
+    if (!SendOrClose(QStringLiteral("a")))
         return false;
-    }
     Close();
     Pause(3000);
     Open();
-    if (!SendLine(kWake)) {
-        Close();
+    if (!SendOrClose(kWake))
         return false;
-    }
     ReadLine();
-    if (!SendLine(kWake)) {
-        Close();
+    if (!SendOrClose(kWake))
         return false;
-    }
     const QString reply = ReadLine();
     Close();
     return !reply.isEmpty();
@@ -120,10 +114,8 @@ bool CComInstrument::Probe()
 bool CComInstrument::Identify()
 {
     Open();
-    if (!SendLine(QStringLiteral("%R1Q,5004:"))) {
-        Close();
+    if (!SendOrClose(QStringLiteral("%R1Q,5004:")))
         return false;
-    }
     const std::optional<CIdentifyReply> reply = ParseIdentifyReply(ReadLine());
     bool result = true;
     if (reply) {
@@ -163,6 +155,15 @@ bool CComInstrument::AskName(int titleId, int promptId, QString& name, const QSt
     return true;
 }
 
+// One step of a conversation: a failed send ends it with the port closed.
+bool CComInstrument::SendOrClose(const QString& text)
+{
+    if (SendLine(text))
+        return true;
+    Close();
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Listings
 
@@ -173,23 +174,17 @@ bool CComInstrument::StartListing(const QString& command, QString& reply)
 {
     Open();
     m_port.Purge();
-    if (!SendLine(kWake)) {
-        Close();
+    if (!SendOrClose(kWake))
         return false;
-    }
     ReadLine();
     Pause(200);
-    if (!SendLine(command)) {
-        Close();
+    if (!SendOrClose(command))
         return false;
-    }
     Pause(1000);
     reply = ReadLine();
     if (reply == kPoll || reply == QLatin1String("@127") || reply.isEmpty()) {
-        if (!SendLine(command)) {
-            Close();
+        if (!SendOrClose(command))
             return false;
-        }
         Pause(1000);
         reply = ReadLine();
         if (IsListEnd(reply)) {
@@ -346,16 +341,12 @@ bool CComInstrument::Erase(int number, int kind, int)
         return false;
 
     Open();
-    if (!SendLine(kWake)) {
-        Close();
+    if (!SendOrClose(kWake))
         return false;
-    }
     ReadLine();
     Pause(2000);
-    if (!SendLine(command)) {
-        Close();
+    if (!SendOrClose(command))
         return false;
-    }
     Pause(1000);
     if (kind == KindJob)
         Pause(5000);
@@ -369,17 +360,13 @@ bool CComInstrument::SelectFormat(int builtIn)
     const QString command = builtIn ? QStringLiteral("FORM/SET/1") : QStringLiteral("FORM/SET/%1").arg(m_nFormat);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         Open();
-        if (!SendLine(kWake)) {
-            Close();
+        if (!SendOrClose(kWake))
             return false;
-        }
         Pause(1000);
         ReadLine();
         Pause(1000);
-        if (!SendLine(command)) {
-            Close();
+        if (!SendOrClose(command))
             return false;
-        }
         if (builtIn)
             Pause(1000);
         const QString reply = ReadLine();
@@ -531,10 +518,8 @@ bool CComInstrument::ReceiveLines()
     for (;;) {
         if (progress.PollCancel())
             return false;
-        if (!SendLine(kPoll)) {
-            Close();
+        if (!SendOrClose(kPoll))
             return false;
-        }
         QString reply = ReadLine();
         if (IsBusy(reply)) {
             Pause(2000);
@@ -764,16 +749,12 @@ bool CComInstrument::Announce(const QString& command)
     CWaitCursor wait;
     Pause(1000);
     ReadLine();
-    if (!SendLine(kWake)) {
-        Close();
+    if (!SendOrClose(kWake))
         return false;
-    }
     Pause(1000);
     ReadLine();
-    if (!SendLine(command)) {
-        Close();
+    if (!SendOrClose(command))
         return false;
-    }
     Pause(8000);
     const QString reply = ReadLine();
     if (!reply.isEmpty() && !IsRefusal(reply))
@@ -786,10 +767,8 @@ bool CComInstrument::SetName(const QString& command)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         CWaitCursor wait;
-        if (!SendLine(kWake)) {
-            Close();
+        if (!SendOrClose(kWake))
             return false;
-        }
         Pause(1000);
         ReadLine();
         if (!SendLine(command))

@@ -112,6 +112,7 @@ public:
     CComPort m_port;
 
 private:
+    bool SendOrClose(const QString& text);
     bool StartListing(const QString& command, QString& firstReply);
     bool FinishListing(bool ok);
     bool PollNextRow(QString& reply, bool& sendFailed);
