@@ -21,13 +21,13 @@ namespace {
 struct CFtpCommandForm
 {
     const char* m_szName;
-    int m_nArguments;        // required arguments
-    int m_nOptional;         // further optional arguments
+    int m_nArguments; // required arguments
+    int m_nOptional;  // further optional arguments
 };
 
 const CFtpCommandForm kCommands[] = {
-    {"ls", 0, 1},     {"get", 2, 0},   {"put", 2, 0},    {"mkdir", 2, 0},          {"rm", 1, 0},
-    {"rmdir", 1, 0},  {"rename", 2, 0}, {"upload-folder", 3, 0}, {"download-folder", 3, 0},
+    {"ls", 0, 1},    {"get", 2, 0},    {"put", 2, 0},           {"mkdir", 2, 0},           {"rm", 1, 0},
+    {"rmdir", 1, 0}, {"rename", 2, 0}, {"upload-folder", 3, 0}, {"download-folder", 3, 0},
 };
 
 int Fail(const QString& message)
@@ -130,18 +130,19 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
 
 void PrintFtpUsage()
 {
-    std::fprintf(stderr,
-                 "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
-                 "  ftp [--server HOST[:PORT]] [--user NAME] [--password TEXT] [--passive] [--timeout SECONDS] COMMAND\n"
-                 "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
-                 "    get REMOTE LOCAL                   download a file\n"
-                 "    put LOCAL REMOTE                   upload a file\n"
-                 "    mkdir PARENT NAME                  make a remote folder\n"
-                 "    rm PATH | rmdir PATH               delete a remote file | folder\n"
-                 "    rename OLD NEW                     rename a remote file or folder\n"
-                 "    upload-folder LOCAL REMOTE_PARENT NAME\n"
-                 "    download-folder REMOTE LOCAL_PARENT NAME\n"
-                 "  --yes overwrites existing remote files and goes on after a failed download.\n");
+    std::fprintf(
+        stderr,
+        "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
+        "  ftp [--server HOST[:PORT]] [--user NAME] [--password TEXT] [--passive] [--timeout SECONDS] COMMAND\n"
+        "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
+        "    get REMOTE LOCAL                   download a file\n"
+        "    put LOCAL REMOTE                   upload a file\n"
+        "    mkdir PARENT NAME                  make a remote folder\n"
+        "    rm PATH | rmdir PATH               delete a remote file | folder\n"
+        "    rename OLD NEW                     rename a remote file or folder\n"
+        "    upload-folder LOCAL REMOTE_PARENT NAME\n"
+        "    download-folder REMOTE LOCAL_PARENT NAME\n"
+        "  --yes overwrites existing remote files and goes on after a failed download.\n");
 }
 
 int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)

@@ -32,8 +32,10 @@ struct CItemKind
 };
 
 const CItemKind kEraseKinds[] = {
-    {"job", KindJob, JobTable},           {"measurements", KindMeasurements, JobTable},
-    {"fixpoints", KindFixpoints, JobTable}, {"codelist", KindCodeList, CodeListTable},
+    {"job", KindJob, JobTable},
+    {"measurements", KindMeasurements, JobTable},
+    {"fixpoints", KindFixpoints, JobTable},
+    {"codelist", KindCodeList, CodeListTable},
     {"format", KindFormat, FormatTable},
 };
 const CItemKind kReceiveKinds[] = {
@@ -113,10 +115,14 @@ bool HasRow(const CComInstrument& instrument, ETable table, int number)
 bool List(CComInstrument& instrument, ETable table)
 {
     switch (table) {
-    case JobTable: return instrument.ListJobs();
-    case FormatTable: return instrument.ListFormats();
-    case CodeListTable: return instrument.ListCodeLists();
-    case NoTable: break;
+    case JobTable:
+        return instrument.ListJobs();
+    case FormatTable:
+        return instrument.ListFormats();
+    case CodeListTable:
+        return instrument.ListCodeLists();
+    case NoTable:
+        break;
     }
     return true;
 }
@@ -124,10 +130,14 @@ bool List(CComInstrument& instrument, ETable table)
 const char* TableWord(ETable table)
 {
     switch (table) {
-    case JobTable: return "job";
-    case FormatTable: return "format";
-    case CodeListTable: return "code list";
-    case NoTable: break;
+    case JobTable:
+        return "job";
+    case FormatTable:
+        return "format";
+    case CodeListTable:
+        return "code list";
+    case NoTable:
+        break;
     }
     return "item";
 }
@@ -161,8 +171,8 @@ int PrintFormats(CComInstrument& instrument)
     if (!instrument.ListFormats())
         return Fail(QStringLiteral("the format list was not read to its end"));
     for (const CFormatInfo& row : instrument.m_formats)
-        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nValue1,
-                    row.m_nValue2, row.m_bEmpty);
+        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nValue1, row.m_nValue2,
+                    row.m_bEmpty);
     return EXIT_OK;
 }
 
@@ -184,7 +194,9 @@ bool FindItem(CComInstrument& instrument, const CItemKind& kind, int number, QSt
         return false;
     }
     if (!HasRow(instrument, kind.m_table, number)) {
-        failure = QStringLiteral("the instrument has no %1 number %2").arg(QLatin1String(TableWord(kind.m_table))).arg(number);
+        failure = QStringLiteral("the instrument has no %1 number %2")
+                      .arg(QLatin1String(TableWord(kind.m_table)))
+                      .arg(number);
         return false;
     }
     return true;

@@ -10,8 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Tessaro"));
 

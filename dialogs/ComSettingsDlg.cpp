@@ -15,8 +15,7 @@ const int kBaudRates[] = {1200, 2400, 4800, 9600, 19200};
 
 } // namespace
 
-CComSettingsDlg::CComSettingsDlg(QWidget* parent)
-    : QDialog(parent)
+CComSettingsDlg::CComSettingsDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("COM Settings"));
     m_settings.Load();
@@ -28,8 +27,9 @@ CComSettingsDlg::CComSettingsDlg(QWidget* parent)
     m_pDataBits = AddList(form, 1007, QStringLiteral("Data bits"), {QStringLiteral("7"), QStringLiteral("8")});
     m_pParity = AddList(form, 1013, QStringLiteral("Parity"),
                         {QStringLiteral("Even"), QStringLiteral("No parity"), QStringLiteral("Odd")});
-    m_pStopBits = AddList(form, 1009, QStringLiteral("Stop bits"),
-                          {QStringLiteral("1 stop bit"), QStringLiteral("1.5 stop bits"), QStringLiteral("2 stop bits")});
+    m_pStopBits =
+        AddList(form, 1009, QStringLiteral("Stop bits"),
+                {QStringLiteral("1 stop bit"), QStringLiteral("1.5 stop bits"), QStringLiteral("2 stop bits")});
     m_pComPort = AddList(form, 1010, QStringLiteral("COM port"),
                          {QStringLiteral("COM1:"), QStringLiteral("COM2:"), QStringLiteral("COM3:")});
     m_pEndMark = AddList(form, 1011, QStringLiteral("End mark"), {QStringLiteral("CRLF"), QStringLiteral("CR")});
@@ -98,7 +98,8 @@ void CComSettingsDlg::SelectStored()
         SelectPrefix(m_pStopBits, QLatin1String(stopBits[m_settings.StopBits]));
 
     SelectPrefix(m_pComPort, QStringLiteral("COM%1:").arg(m_settings.ComPort));
-    SelectPrefix(m_pEndMark, m_settings.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR"));
+    SelectPrefix(m_pEndMark,
+                 m_settings.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR"));
 }
 
 void CComSettingsDlg::accept()

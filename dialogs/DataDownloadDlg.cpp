@@ -10,8 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CDataDownloadDlg::CDataDownloadDlg(QWidget* parent)
-    : QDialog(parent)
+CDataDownloadDlg::CDataDownloadDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Data Download..."));
     m_strName = m_strResultName;

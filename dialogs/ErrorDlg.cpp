@@ -7,8 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CErrorDlg::CErrorDlg(QWidget* parent)
-    : QDialog(parent)
+CErrorDlg::CErrorDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Error"));
 

@@ -7,8 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CFileExistDlg::CFileExistDlg(QWidget* parent)
-    : QDialog(parent)
+CFileExistDlg::CFileExistDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("File exist"));
 

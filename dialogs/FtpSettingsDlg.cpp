@@ -8,8 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent)
-    : QDialog(parent)
+CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("FTP Settings"));
     m_settings.Load();

@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CNameDlg::CNameDlg(QWidget* parent)
-    : QDialog(parent)
+CNameDlg::CNameDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Name"));
 

@@ -10,8 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTransferDlg::CTransferDlg(QWidget* parent)
-    : QDialog(parent)
+CTransferDlg::CTransferDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Transfer"));
     // Shown, never run modally: the transfer loop keeps the thread. While it

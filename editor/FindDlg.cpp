@@ -13,9 +13,9 @@
 #include <QShowEvent>
 
 CFindDlg::CFindDlg(QWidget* pParent)
-    : QDialog(pParent)
-    , m_pComboFind(new QComboBox(this))
-    , m_pCheckCase(new QCheckBox(QStringLiteral("Match &Case"), this))
+    : QDialog(pParent),
+      m_pComboFind(new QComboBox(this)),
+      m_pCheckCase(new QCheckBox(QStringLiteral("Match &Case"), this))
 {
     setWindowTitle(QString());
     m_pComboFind->setObjectName(ControlName(IDC_FIND_WHAT));

@@ -10,9 +10,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CGotoDlg::CGotoDlg(QWidget* pParent)
-    : QDialog(pParent)
-    , m_pEditLine(new QLineEdit(this))
+CGotoDlg::CGotoDlg(QWidget* pParent) : QDialog(pParent), m_pEditLine(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Go to"));
     m_pEditLine->setObjectName(ControlName(IDC_LINE));

@@ -11,9 +11,7 @@
 #include <QMenuBar>
 
 CMainFrame::CMainFrame(QWidget* pParent)
-    : QMainWindow(pParent)
-    , m_pView(new CQuillonView(this))
-    , m_pDoc(new CQuillonDoc(m_pView, this))
+    : QMainWindow(pParent), m_pView(new CQuillonView(this)), m_pDoc(new CQuillonDoc(m_pView, this))
 {
     setCentralWidget(m_pView);
     CreateMenus();
@@ -36,33 +34,33 @@ QAction* CMainFrame::Action(int nId) const
 void CMainFrame::CreateMenus()
 {
     QMenu* pFile = menuBar()->addMenu(QStringLiteral("File"));
-    connect(AddCommand(pFile, ID_FILE_NEW, QStringLiteral("New"), QKeySequence::New),
-            &QAction::triggered, this, &CMainFrame::OnFileNew);
-    connect(AddCommand(pFile, ID_FILE_OPEN, QStringLiteral("Open"), QKeySequence::Open),
-            &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    connect(AddCommand(pFile, ID_FILE_SAVE, QStringLiteral("Save"), QKeySequence::Save),
-            &QAction::triggered, this, &CMainFrame::OnFileSave);
-    connect(AddCommand(pFile, ID_FILE_SAVE_AS, QStringLiteral("SaveAs"), QKeySequence::SaveAs),
-            &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+    connect(AddCommand(pFile, ID_FILE_NEW, QStringLiteral("New"), QKeySequence::New), &QAction::triggered, this,
+            &CMainFrame::OnFileNew);
+    connect(AddCommand(pFile, ID_FILE_OPEN, QStringLiteral("Open"), QKeySequence::Open), &QAction::triggered, this,
+            &CMainFrame::OnFileOpen);
+    connect(AddCommand(pFile, ID_FILE_SAVE, QStringLiteral("Save"), QKeySequence::Save), &QAction::triggered, this,
+            &CMainFrame::OnFileSave);
+    connect(AddCommand(pFile, ID_FILE_SAVE_AS, QStringLiteral("SaveAs"), QKeySequence::SaveAs), &QAction::triggered,
+            this, &CMainFrame::OnFileSaveAs);
     pFile->addSeparator();
-    connect(AddCommand(pFile, ID_APP_EXIT, QStringLiteral("Exit"), QKeySequence::Quit),
-            &QAction::triggered, this, &CMainFrame::close);
+    connect(AddCommand(pFile, ID_APP_EXIT, QStringLiteral("Exit"), QKeySequence::Quit), &QAction::triggered, this,
+            &CMainFrame::close);
 
     QMenu* pEdit = menuBar()->addMenu(QStringLiteral("Edit"));
-    connect(AddCommand(pEdit, ID_EDIT_UNDO, QStringLiteral("Undo"), QKeySequence::Undo),
-            &QAction::triggered, m_pView, &QPlainTextEdit::undo);
+    connect(AddCommand(pEdit, ID_EDIT_UNDO, QStringLiteral("Undo"), QKeySequence::Undo), &QAction::triggered, m_pView,
+            &QPlainTextEdit::undo);
     pEdit->addSeparator();
-    connect(AddCommand(pEdit, ID_EDIT_CUT, QStringLiteral("Cut"), QKeySequence::Cut),
-            &QAction::triggered, m_pView, &QPlainTextEdit::cut);
-    connect(AddCommand(pEdit, ID_EDIT_COPY, QStringLiteral("Copy"), QKeySequence::Copy),
-            &QAction::triggered, m_pView, &CQuillonView::OnEditCopy);
-    connect(AddCommand(pEdit, ID_EDIT_PASTE, QStringLiteral("Paste"), QKeySequence::Paste),
-            &QAction::triggered, m_pView, &CQuillonView::OnEditPaste);
+    connect(AddCommand(pEdit, ID_EDIT_CUT, QStringLiteral("Cut"), QKeySequence::Cut), &QAction::triggered, m_pView,
+            &QPlainTextEdit::cut);
+    connect(AddCommand(pEdit, ID_EDIT_COPY, QStringLiteral("Copy"), QKeySequence::Copy), &QAction::triggered, m_pView,
+            &CQuillonView::OnEditCopy);
+    connect(AddCommand(pEdit, ID_EDIT_PASTE, QStringLiteral("Paste"), QKeySequence::Paste), &QAction::triggered,
+            m_pView, &CQuillonView::OnEditPaste);
     pEdit->addSeparator();
     connect(AddCommand(pEdit, ID_EDIT_GOTO, QStringLiteral("Go to"), QKeySequence(Qt::CTRL | Qt::Key_G)),
             &QAction::triggered, m_pView, &CQuillonView::OnEditGoto);
-    connect(AddCommand(pEdit, ID_EDIT_FIND, QStringLiteral("Find"), QKeySequence::Find),
-            &QAction::triggered, m_pView, &CQuillonView::OnEditFind);
+    connect(AddCommand(pEdit, ID_EDIT_FIND, QStringLiteral("Find"), QKeySequence::Find), &QAction::triggered, m_pView,
+            &CQuillonView::OnEditFind);
     connect(AddCommand(pEdit, ID_EDIT_REPLACE, QStringLiteral("&Replace"), QKeySequence(Qt::CTRL | Qt::Key_H)),
             &QAction::triggered, m_pView, &CQuillonView::OnEditReplace);
 
@@ -106,9 +104,9 @@ bool CMainFrame::SaveModified()
     if (!m_pDoc->IsModified())
         return true;
     const QString strName = m_pDoc->GetPathName().isEmpty() ? m_pDoc->GetTitle() : m_pDoc->GetPathName();
-    const QMessageBox::StandardButton answer = EditorPrompts().m_fnAsk(
-        this, QStringLiteral("Save changes to %1?").arg(strName),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const QMessageBox::StandardButton answer =
+        EditorPrompts().m_fnAsk(this, QStringLiteral("Save changes to %1?").arg(strName),
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes)
         return OnFileSave();
     return answer == QMessageBox::No;

@@ -4,8 +4,7 @@
 #include "editor/MainFrame.h"
 #include "editor/QuillonDoc.h"
 
-CQuillonApp::CQuillonApp(int& argc, char** argv)
-    : QApplication(argc, argv)
+CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setOrganizationName(QStringLiteral("Marvo Pocket Editor"));
     setApplicationName(kAppName);

@@ -8,11 +8,7 @@
 
 #include <QFileInfo>
 
-CQuillonDoc::CQuillonDoc(CQuillonView* pView, QObject* pParent)
-    : QObject(pParent)
-    , m_pView(pView)
-{
-}
+CQuillonDoc::CQuillonDoc(CQuillonView* pView, QObject* pParent) : QObject(pParent), m_pView(pView) {}
 
 void CQuillonDoc::OnNewDocument()
 {
@@ -64,10 +60,11 @@ bool CQuillonDoc::ConfirmLowBytes(const QString& strText)
     const qsizetype nCount = CTextCodec::CountBeyondLatin1(strText);
     if (nCount == 0)
         return true;
-    const QString strQuestion = QStringLiteral(
-        "The document holds %1 character(s) above U+00FF, which an 8-bit file cannot hold.\n"
-        "Each of them will be saved as its low byte and will read back as a different character.\n\n"
-        "Save anyway?").arg(nCount);
+    const QString strQuestion =
+        QStringLiteral("The document holds %1 character(s) above U+00FF, which an 8-bit file cannot hold.\n"
+                       "Each of them will be saved as its low byte and will read back as a different character.\n\n"
+                       "Save anyway?")
+            .arg(nCount);
     return EditorPrompts().m_fnAsk(m_pView, strQuestion, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 

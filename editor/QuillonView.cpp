@@ -20,10 +20,7 @@ QTextDocument::FindFlags FindFlags(bool bMatchCase)
 
 } // namespace
 
-CQuillonView::CQuillonView(QWidget* pParent)
-    : QPlainTextEdit(pParent)
-    , m_dlgFind(this)
-    , m_dlgGoto(this)
+CQuillonView::CQuillonView(QWidget* pParent) : QPlainTextEdit(pParent), m_dlgFind(this), m_dlgGoto(this)
 {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -7,13 +7,13 @@
 #include <QPushButton>
 
 CReplaceDlg::CReplaceDlg(QWidget* pParent)
-    : QDialog(pParent)
-    , m_pEditFind(new QLineEdit(this))
-    , m_pEditReplace(new QLineEdit(this))
-    , m_pCheckCase(new QCheckBox(QStringLiteral("Match &case"), this))
-    , m_pFindNext(new QPushButton(QStringLiteral("&Find Next"), this))
-    , m_pReplace(new QPushButton(QStringLiteral("&Replace"), this))
-    , m_pReplaceAll(new QPushButton(QStringLiteral("Replace &All"), this))
+    : QDialog(pParent),
+      m_pEditFind(new QLineEdit(this)),
+      m_pEditReplace(new QLineEdit(this)),
+      m_pCheckCase(new QCheckBox(QStringLiteral("Match &case"), this)),
+      m_pFindNext(new QPushButton(QStringLiteral("&Find Next"), this)),
+      m_pReplace(new QPushButton(QStringLiteral("&Replace"), this)),
+      m_pReplaceAll(new QPushButton(QStringLiteral("Replace &All"), this))
 {
     setWindowTitle(QStringLiteral("Replace"));
     m_pEditFind->setObjectName(QStringLiteral("findWhat"));

@@ -15,14 +15,14 @@ QList<CNodeTemplate> JobNodes(const CJobTable& jobs)
         node.m_data = {NK_JOB, job.m_nNumber, !empty};
 
         CNodeTemplate fix;
-        fix.m_strLabel = LoadString(IDS_FIX_POINTS) + QStringLiteral(": %1 ").arg(job.m_nFixBlocks)
-                         + LoadString(IDS_FIX_BLOCKS);
+        fix.m_strLabel =
+            LoadString(IDS_FIX_POINTS) + QStringLiteral(": %1 ").arg(job.m_nFixBlocks) + LoadString(IDS_FIX_BLOCKS);
         fix.m_nImage = CNodeImages::IMG_FIXPOINTS;
         fix.m_data = {NK_FIXPOINTS, job.m_nNumber, !empty && job.m_nFixBlocks > 0};
 
         CNodeTemplate meas;
         meas.m_strLabel = LoadString(IDS_MEASUREMENTS) + QStringLiteral(": %1 ").arg(job.m_nMeasBlocks)
-                          + LoadString(IDS_MEASUREMENTS_BLOCKS);
+            + LoadString(IDS_MEASUREMENTS_BLOCKS);
         meas.m_nImage = CNodeImages::IMG_MEASUREMENTS;
         meas.m_data = {NK_MEASUREMENTS, job.m_nNumber, !empty && job.m_nMeasBlocks > 1};
 
@@ -39,8 +39,8 @@ QList<CNodeTemplate> FormatNodes(const CFormatTable& formats)
         if (format.m_nNumber <= 1)
             continue;
         CNodeTemplate node;
-        node.m_strLabel = LoadString(IDS_FORMATS) + QStringLiteral(" %1: ").arg(format.m_nNumber - 1)
-                          + format.m_strName;
+        node.m_strLabel =
+            LoadString(IDS_FORMATS) + QStringLiteral(" %1: ").arg(format.m_nNumber - 1) + format.m_strName;
         node.m_nImage = CNodeImages::IMG_FORMAT;
         node.m_data = {NK_FORMAT, format.m_nNumber, format.m_nValue1 != 0 && format.m_nValue2 != 0};
         nodes.append(node);
@@ -55,7 +55,7 @@ QList<CNodeTemplate> CodeListNodes(const CCodeListTable& codeLists)
         const CCodeListInfo& list = codeLists.at(i);
         CNodeTemplate node;
         node.m_strLabel = LoadString(IDS_CODE) + QStringLiteral(" %1: ").arg(i) + list.m_strName
-                          + QStringLiteral(": %1 ").arg(list.m_nCount);
+            + QStringLiteral(": %1 ").arg(list.m_nCount);
         node.m_nImage = CNodeImages::IMG_CODELIST;
         node.m_data = {NK_CODELIST, list.m_nNumber, list.m_bEmpty == 0};
         nodes.append(node);

@@ -6,7 +6,7 @@ namespace {
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kNumberRole = Qt::UserRole + 1;
 constexpr int kHasDataRole = Qt::UserRole + 2;
-}
+} // namespace
 
 CNodeData CNodeData::Of(const QTreeWidgetItem* item)
 {

@@ -16,7 +16,7 @@ enum ENodeKind : quint32 {
     NK_MEASUREMENTS = Protocol::KindMeasurements,
     NK_LOCAL_FOLDER = 0x100,
     NK_FORMAT = Protocol::KindFormat,
-    NK_FORMATS = Protocol::KindFormat,   // the folder "Formats": kind 0x200 without a number
+    NK_FORMATS = Protocol::KindFormat, // the folder "Formats": kind 0x200 without a number
     NK_FTP_FOLDER = 0x800,
     NK_FTP_FILE = 0x1000,
     NK_PORT = 0x2000,

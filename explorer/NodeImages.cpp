@@ -2,9 +2,9 @@
 
 namespace {
 const char* const kFiles[CNodeImages::IMG_COUNT] = {
-    "selected-dot", "folder-closed", "folder-open", "disk-drive", "document", "instrument-globe", "window",
-    "document-error", "ftp", "clipboard", "code-list", "folder-instrument", "letter-f", "jobs-stack", "job-card",
-    "letters-xyz", "measurement-sheet",
+    "selected-dot", "folder-closed",  "folder-open", "disk-drive",  "document",          "instrument-globe",
+    "window",       "document-error", "ftp",         "clipboard",   "code-list",         "folder-instrument",
+    "letter-f",     "jobs-stack",     "job-card",    "letters-xyz", "measurement-sheet",
 };
 }
 

@@ -10,10 +10,24 @@ class CNodeImages
 {
 public:
     enum EImage {
-        IMG_SELECTED = 0, IMG_FOLDER = 1, IMG_FOLDER_OPEN = 2, IMG_MY_COMPUTER = 3, IMG_FILE = 4,
-        IMG_PORT = 5, IMG_WINDOW = 6, IMG_FILE_ERROR = 7, IMG_FTP = 8, IMG_CODES = 9, IMG_CODELIST = 10,
-        IMG_FORMATS = 11, IMG_FORMAT = 12, IMG_JOBS = 13, IMG_JOB = 14, IMG_FIXPOINTS = 15,
-        IMG_MEASUREMENTS = 16, IMG_COUNT = 17
+        IMG_SELECTED = 0,
+        IMG_FOLDER = 1,
+        IMG_FOLDER_OPEN = 2,
+        IMG_MY_COMPUTER = 3,
+        IMG_FILE = 4,
+        IMG_PORT = 5,
+        IMG_WINDOW = 6,
+        IMG_FILE_ERROR = 7,
+        IMG_FTP = 8,
+        IMG_CODES = 9,
+        IMG_CODELIST = 10,
+        IMG_FORMATS = 11,
+        IMG_FORMAT = 12,
+        IMG_JOBS = 13,
+        IMG_JOB = 14,
+        IMG_FIXPOINTS = 15,
+        IMG_MEASUREMENTS = 16,
+        IMG_COUNT = 17
     };
 
     void Build();

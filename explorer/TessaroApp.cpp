@@ -29,7 +29,7 @@ void SetWaitCursor(bool busy)
     else
         QApplication::restoreOverrideCursor();
 }
-}
+} // namespace
 
 CTessaroApp::CTessaroApp() = default;
 
@@ -53,14 +53,14 @@ void CTessaroApp::ExitInstance()
 int CTessaroApp::ParseArguments(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Marvo Tessaro: one tree for this machine's files, a surveying instrument and an FTP server."));
+    parser.setApplicationDescription(
+        QStringLiteral("Marvo Tessaro: one tree for this machine's files, a surveying instrument and an FTP server."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption root(QStringLiteral("root"),
-                                  QStringLiteral("Folder shown as \"MyComputer\" (default /)."), QStringLiteral("DIR"));
-    const QCommandLineOption profile(QStringLiteral("profile"),
-                                     QStringLiteral("INI file that holds the settings."), QStringLiteral("FILE"));
+    const QCommandLineOption root(QStringLiteral("root"), QStringLiteral("Folder shown as \"MyComputer\" (default /)."),
+                                  QStringLiteral("DIR"));
+    const QCommandLineOption profile(QStringLiteral("profile"), QStringLiteral("INI file that holds the settings."),
+                                     QStringLiteral("FILE"));
     parser.addOption(root);
     parser.addOption(profile);
     if (!parser.parse(arguments)) {

@@ -30,8 +30,7 @@ CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent)
 
 CTessaroView::~CTessaroView() = default;
 
-QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image,
-                                       const CNodeData& data)
+QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)
 {
     auto* item = new QTreeWidgetItem(QStringList(label));
     if (image >= 0)
@@ -458,8 +457,7 @@ void CTessaroView::OnPaste()
     const CNodeData data = CNodeData::Of(target);
     const quint32 source = m_clip.m_nSourceKind;
     if (data.Is(NK_LOCAL_FOLDER)) {
-        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source),
-                             0);
+        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source), 0);
         RelistLocal(target);
         return;
     }

@@ -5,8 +5,8 @@
 #include "NodeData.h"
 #include "NodeImages.h"
 
-#include "instrument/ComInstrument.h"
 #include "ftp/FtpSettings.h"
+#include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 
 #include <QTreeWidget>

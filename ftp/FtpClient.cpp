@@ -48,18 +48,30 @@ QString LogonCommand(int code, const QString& host, const QString& user, const Q
                      const QString& account, const QString& fwUser, const QString& fwPassword)
 {
     switch (code) {
-    case 0: return QStringLiteral("USER ") + user;
-    case 1: return QStringLiteral("PASS ") + password;
-    case 2: return QStringLiteral("ACCT ") + account;
-    case 3: return QStringLiteral("USER ") + fwUser;
-    case 4: return QStringLiteral("PASS ") + fwPassword;
-    case 5: return QStringLiteral("SITE ") + host;
-    case 6: return QStringLiteral("USER ") + user + QLatin1Char('@') + host;
-    case 7: return QStringLiteral("OPEN ") + host;
-    case 8: return QStringLiteral("USER ") + fwUser + QLatin1Char('@') + host;
-    case 9: return QStringLiteral("USER ") + user + QLatin1Char('@') + host + QLatin1Char(' ') + fwUser;
-    case 10: return QStringLiteral("USER ") + user + QLatin1Char('@') + fwUser + QLatin1Char('@') + host;
-    case 11: return QStringLiteral("PASS ") + password + QLatin1Char('@') + fwPassword;
+    case 0:
+        return QStringLiteral("USER ") + user;
+    case 1:
+        return QStringLiteral("PASS ") + password;
+    case 2:
+        return QStringLiteral("ACCT ") + account;
+    case 3:
+        return QStringLiteral("USER ") + fwUser;
+    case 4:
+        return QStringLiteral("PASS ") + fwPassword;
+    case 5:
+        return QStringLiteral("SITE ") + host;
+    case 6:
+        return QStringLiteral("USER ") + user + QLatin1Char('@') + host;
+    case 7:
+        return QStringLiteral("OPEN ") + host;
+    case 8:
+        return QStringLiteral("USER ") + fwUser + QLatin1Char('@') + host;
+    case 9:
+        return QStringLiteral("USER ") + user + QLatin1Char('@') + host + QLatin1Char(' ') + fwUser;
+    case 10:
+        return QStringLiteral("USER ") + user + QLatin1Char('@') + fwUser + QLatin1Char('@') + host;
+    case 11:
+        return QStringLiteral("PASS ") + password + QLatin1Char('@') + fwPassword;
     }
     return QString();
 }
@@ -171,7 +183,7 @@ bool CFtpClient::ReadReplyLine()
                     return false;
                 }
                 if (m_pControl->bytesAvailable() == 0)
-                    break;   // the server closed the connection
+                    break; // the server closed the connection
             }
         }
         char c = 0;
@@ -306,7 +318,11 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
     {
         CProgress& m_progress;
         bool m_bActive = true;
-        ~CHideOnExit() { if (m_bActive) m_progress.Hide(); }
+        ~CHideOnExit()
+        {
+            if (m_bActive)
+                m_progress.Hide();
+        }
     } hideOnExit{progress};
 
     // A download goes into a temporary file beside the target that replaces
@@ -441,8 +457,8 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
     }
 
     // Closing the data connection tells the server that an upload is complete.
-    if (!download && data->state() == QAbstractSocket::ConnectedState
-        && !FlushSocket(*data, m_nTimeoutMs) && data->error() == QAbstractSocket::SocketTimeoutError) {
+    if (!download && data->state() == QAbstractSocket::ConnectedState && !FlushSocket(*data, m_nTimeoutMs)
+        && data->error() == QAbstractSocket::SocketTimeoutError) {
         m_strReply = LoadString(IDS_NETWORK_ERROR);
         return false;
     }

@@ -37,8 +37,8 @@ public:
     bool ReadReplyLine();
     bool ReadReply();
     bool Command(const QString& line);
-    bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost,
-               QString fwUser, QString fwPassword, int fwPort, int logonType);
+    bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost, QString fwUser,
+               QString fwPassword, int fwPort, int logonType);
     void LogOff();
     bool IsOpen() const { return m_pControl != nullptr; }
 

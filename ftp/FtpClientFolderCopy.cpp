@@ -141,7 +141,9 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
         if (!IsSafeFtpName(name)) {
             // Such a name would write outside the target folder.
             m_strReply = QStringLiteral("Refused the file name \"%1\" from the server: it is not a plain file name")
-                             .arg(QString(name).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+                             .arg(QString(name)
+                                      .replace(QLatin1Char('\r'), QLatin1Char(' '))
+                                      .replace(QLatin1Char('\n'), QLatin1Char(' ')));
         } else {
             QString remotePath = remoteFolder + QLatin1Char('/') + name;
             remotePath.replace(QLatin1Char('\\'), QLatin1Char('/'));

@@ -9,7 +9,7 @@ namespace {
 struct CToken
 {
     qsizetype m_nStart = 0;
-    qsizetype m_nEnd = 0;   // one past the last character
+    qsizetype m_nEnd = 0; // one past the last character
 };
 
 // Splits at runs of blanks, remembering where each field lies so that the
@@ -81,7 +81,8 @@ bool ParseUnixLine(const QString& line, CFtpListEntry& entry)
     const QList<CToken> tokens = Tokenize(line, 10);
     for (qsizetype i = 2; i + 2 < tokens.size(); ++i) {
         const QStringView month = QStringView(line).mid(tokens[i].m_nStart, tokens[i].m_nEnd - tokens[i].m_nStart);
-        const QStringView day = QStringView(line).mid(tokens[i + 1].m_nStart, tokens[i + 1].m_nEnd - tokens[i + 1].m_nStart);
+        const QStringView day =
+            QStringView(line).mid(tokens[i + 1].m_nStart, tokens[i + 1].m_nEnd - tokens[i + 1].m_nStart);
         const CToken& time = tokens[i + 2];
         if (!IsMonth(month) || !IsDigits(day, 1, 2)
             || !IsTimeOrYear(QStringView(line).mid(time.m_nStart, time.m_nEnd - time.m_nStart)))
@@ -106,8 +107,8 @@ bool ParseDosLine(const QString& line, CFtpListEntry& entry)
 {
     // "12-06-26  09:15PM       <DIR>          Sub Folder"
     // "12-06-26  09:15PM                 1234 a file.txt"
-    static const QRegularExpression dos(QStringLiteral(
-        "^(\\d{1,2}-\\d{1,2}-\\d{2,4})\\s+(\\d{1,2}:\\d{2}\\s*([AaPp][Mm])?)\\s+(<DIR>|\\d+)\\s(.*)$"));
+    static const QRegularExpression dos(
+        QStringLiteral("^(\\d{1,2}-\\d{1,2}-\\d{2,4})\\s+(\\d{1,2}:\\d{2}\\s*([AaPp][Mm])?)\\s+(<DIR>|\\d+)\\s(.*)$"));
     const QRegularExpressionMatch match = dos.match(line);
     if (!match.hasMatch())
         return false;
@@ -130,8 +131,8 @@ QString FixedColumnFtpName(const QString& line)
 {
     if (line.size() < 55)
         return QString();
-    const bool atColumn54 = line.at(52) != QLatin1Char(' ') && line.at(53) == QLatin1Char(' ')
-                            && line.at(54) != QLatin1Char(' ');
+    const bool atColumn54 =
+        line.at(52) != QLatin1Char(' ') && line.at(53) == QLatin1Char(' ') && line.at(54) != QLatin1Char(' ');
     return line.mid(atColumn54 ? 54 : 59);
 }
 

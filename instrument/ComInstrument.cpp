@@ -70,9 +70,10 @@ void CComInstrument::Close()
 bool CComInstrument::SendLine(const QString& text)
 {
     if (text.size() > kMaxCommand) {
-        ShowMessage(QStringLiteral("The line is too long for the instrument (%1 characters, at most %2). Nothing was sent.")
-                        .arg(text.size())
-                        .arg(kMaxCommand));
+        ShowMessage(
+            QStringLiteral("The line is too long for the instrument (%1 characters, at most %2). Nothing was sent.")
+                .arg(text.size())
+                .arg(kMaxCommand));
         return false;
     }
     return m_port.Write(ToBytes(text + QLatin1String("\r\n")));
@@ -419,7 +420,7 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
             if (format.m_bEmpty)
                 continue;
             request.m_formatNames.append(format.m_strName == QLatin1String("VORN") ? QStringLiteral("VRN")
-                                                                                    : format.m_strName);
+                                                                                   : format.m_strName);
             if (i == 0)
                 request.m_strSelectedFormat = format.m_strName;
         }
@@ -492,7 +493,7 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
         Pause(3000);
         progress.Hide();
         CloseFile();
-        SendLine(kWake);   // stops the instrument's transfer
+        SendLine(kWake); // stops the instrument's transfer
         Close();
         return false;
     }
@@ -528,7 +529,7 @@ bool CComInstrument::ReceiveLines()
         if (IsReceiveError(reply))
             return false;
         if (reply.isEmpty())
-            return !m_port.DeviceLost();   // silence: the normal end of the data
+            return !m_port.DeviceLost(); // silence: the normal end of the data
         if (reply.size() <= 3 && !m_port.m_bLineCut)
             continue;
         // A line longer than the port's line limit arrives in pieces; they
@@ -536,7 +537,8 @@ bool CComInstrument::ReceiveLines()
         for (;;) {
             const QByteArray data = ToBytes(reply);
             if (!m_file || m_file->write(data) != data.size()) {
-                ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + (m_file ? m_file->errorString() : QString()));
+                ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n')
+                            + (m_file ? m_file->errorString() : QString()));
                 return false;
             }
             bytes += data.size();
@@ -575,7 +577,7 @@ bool CComInstrument::CheckSendableFile(const QString& path)
     for (;;) {
         const qsizetype end = data.indexOf("\r\n", start);
         if (end < 0)
-            return true;   // a last line without CR LF is not sent
+            return true; // a last line without CR LF is not sent
         ++lineNumber;
         if (end + 2 - start > kMaxCommand) {
             ShowMessage(QStringLiteral("Line %1 of %2 is longer than %3 characters. The file was not sent.")
@@ -601,8 +603,9 @@ bool CComInstrument::SendableName(const QString& name)
 {
     if (IsSendableName(name))
         return true;
-    ShowMessage(QStringLiteral("The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break.")
-                    .arg(name));
+    ShowMessage(
+        QStringLiteral("The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break.")
+            .arg(name));
     return false;
 }
 
@@ -680,9 +683,9 @@ bool CComInstrument::PrepareJob(QString name, int number, int kind)
     const int empty = row ? row->m_bEmpty : 0;
     const int fixBlocks = row ? row->m_nFixBlocks : 0;
     if (fixBlocks != 0
-        && CServices::Prompt().MessageBox(LoadString(IDS_OVERWRITE_FIXPOINTS), LoadString(IDS_JOB_HAS_FIXPOINTS), MB_YESNO,
-                                          MB_ICONQUESTION)
-               != IDYES)
+        && CServices::Prompt().MessageBox(LoadString(IDS_OVERWRITE_FIXPOINTS), LoadString(IDS_JOB_HAS_FIXPOINTS),
+                                          MB_YESNO, MB_ICONQUESTION)
+            != IDYES)
         return false;
 
     if (kind == KindJob || empty != 0) {
@@ -709,8 +712,8 @@ bool CComInstrument::PrepareCodeList(QString name, int number, int)
             if (list.m_nNumber != number)
                 existing.append(list.m_strName);
         }
-        if (!NameAndOpen(name, existing, row->m_strName, QStringLiteral("MyCode%1").arg(number),
-                         IDS_NEW_CODELIST_NAME, QStringLiteral("CODE/SET/%1/") + QString::number(number)))
+        if (!NameAndOpen(name, existing, row->m_strName, QStringLiteral("MyCode%1").arg(number), IDS_NEW_CODELIST_NAME,
+                         QStringLiteral("CODE/SET/%1/") + QString::number(number)))
             return false;
     } else if (!Open()) {
         return false;
@@ -830,8 +833,7 @@ bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourc
         progress.Hide();
         return false;
     }
-    for (int read = 0; read < 6 && ReadLine().isEmpty() && !m_port.DeviceLost(); ++read) {
-    }
+    for (int read = 0; read < 6 && ReadLine().isEmpty() && !m_port.DeviceLost(); ++read) {}
     Close();
     progress.Hide();
     return complete;
@@ -857,7 +859,8 @@ bool CComInstrument::StreamFile()
         line += QChar(static_cast<unsigned char>(byte));
         if (line.size() < 2 || !line.endsWith(QLatin1String("\r\n"))) {
             if (line.size() >= kStreamBuffer) {
-                ShowMessage(QStringLiteral("A line of the file is longer than %1 characters. Sending stopped.").arg(kStreamBuffer));
+                ShowMessage(QStringLiteral("A line of the file is longer than %1 characters. Sending stopped.")
+                                .arg(kStreamBuffer));
                 CloseFile();
                 return false;
             }

@@ -17,9 +17,9 @@ public:
     static int EndMarkToProfile(const QString& endMark);
 
     qint32 BaudRate = 0;
-    quint8 Parity = 0;    // 0 none, 1 odd, 2 even
-    quint8 ByteSize = 0;  // data bits
-    quint8 StopBits = 0;  // 0 one, 1 one and a half, 2 two
-    qint32 ComPort = 0;   // n of "COM%d:"
-    QString EndMark;      // "\r\n" or "\r"
+    quint8 Parity = 0;   // 0 none, 1 odd, 2 even
+    quint8 ByteSize = 0; // data bits
+    quint8 StopBits = 0; // 0 one, 1 one and a half, 2 two
+    qint32 ComPort = 0;  // n of "COM%d:"
+    QString EndMark;     // "\r\n" or "\r"
 };

@@ -11,8 +11,8 @@ struct CJobInfo
 {
     QString m_strName;
     qint32 m_nNumber = 0;
-    qint32 m_nFixBlocks = 0;      // fix point blocks; non-zero: the job holds fix points
-    qint32 m_nMeasBlocks = 0;     // measurement blocks; 2 or more: the job holds measurements
+    qint32 m_nFixBlocks = 0;  // fix point blocks; non-zero: the job holds fix points
+    qint32 m_nMeasBlocks = 0; // measurement blocks; 2 or more: the job holds measurements
     qint32 m_bEmpty = 0;
 };
 
@@ -20,7 +20,7 @@ struct CFormatInfo
 {
     QString m_strName;
     qint32 m_nNumber = 0;
-    qint32 m_nValue1 = 0;         // both values non-zero: the format holds data
+    qint32 m_nValue1 = 0; // both values non-zero: the format holds data
     qint32 m_nValue2 = 0;
     qint32 m_bEmpty = 1;
 };
@@ -29,7 +29,7 @@ struct CCodeListInfo
 {
     QString m_strName;
     qint32 m_nNumber = 0;
-    qint32 m_nCount = 0;          // number of codes, shown beside the name
+    qint32 m_nCount = 0; // number of codes, shown beside the name
     qint32 m_bEmpty = 0;
 };
 

@@ -44,10 +44,10 @@ CCodeListInfo ParseCodeListRow(const QString& line);
 QString TrimLine(const QString& line);
 
 // Reply tests on the reply as read (with its terminator).
-bool IsRefusal(const QString& reply);          // begins with "@W"
-bool IsReceiveError(const QString& reply);     // begins with "@W1" or "@E1"
-bool IsBusy(const QString& reply);             // exactly the byte 0x16
-bool IsListEnd(const QString& reply);          // exactly "?" or empty
+bool IsRefusal(const QString& reply);      // begins with "@W"
+bool IsReceiveError(const QString& reply); // begins with "@W1" or "@E1"
+bool IsBusy(const QString& reply);         // exactly the byte 0x16
+bool IsListEnd(const QString& reply);      // exactly "?" or empty
 
 // The name in a reply to "%R1Q,5004:". nullopt: the reply is not of that
 // kind (the name stays as it is). Otherwise ok tells whether the instrument

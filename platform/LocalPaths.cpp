@@ -9,7 +9,7 @@
 namespace {
 QString g_root = QStringLiteral("/");
 std::unique_ptr<QTemporaryDir> g_staging;
-}
+} // namespace
 
 bool CLocalPaths::SetRoot(const QString& dir, QString* error)
 {

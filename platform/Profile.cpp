@@ -1,8 +1,8 @@
 #include "Profile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QSettings>
 
 #include <memory>
@@ -51,9 +51,18 @@ void Write(const QString& section, const QString& key, const QVariant& value)
 
 } // namespace
 
-void CProfile::SetApplication(const QString& name) { g_application = name; }
-void CProfile::SetFile(const QString& path) { g_file = path; }
-QString CProfile::FilePath() { return OpenSettings()->fileName(); }
+void CProfile::SetApplication(const QString& name)
+{
+    g_application = name;
+}
+void CProfile::SetFile(const QString& path)
+{
+    g_file = path;
+}
+QString CProfile::FilePath()
+{
+    return OpenSettings()->fileName();
+}
 
 int CProfile::ReadInt(const QString& section, const QString& key, int defaultValue)
 {

@@ -7,14 +7,20 @@
 // handheld used, so that callers can compare against them.
 enum EPromptResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 enum EPromptButtons { MB_OK = 0, MB_YESNO = 4 };
-enum EPromptIcon { MB_ICONNONE = 0, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40 };
+enum EPromptIcon {
+    MB_ICONNONE = 0,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
+    MB_ICONINFORMATION = 0x40
+};
 
 // The "Name" prompt: a name that must differ from every existing name.
 struct CNameRequest
 {
     QString m_strTitle;
     QString m_strPrompt;
-    QString m_strName;             // proposed on entry, the answer on OK
+    QString m_strName; // proposed on entry, the answer on OK
     QStringList m_existingNames;
 };
 
@@ -29,11 +35,11 @@ struct CFileExistAnswer
 // The "Data Download..." prompt: file name and data format for a receive.
 struct CDataDownloadRequest
 {
-    QString m_strName;             // proposed file name
-    QStringList m_formatNames;     // formats offered, in order
-    QString m_strSelectedFormat;   // entry to preselect
-    QString m_strResultName;       // on OK: the file name to write
-    int m_nSelectedFormat = 0;     // on OK: list position chosen, -1 for none
+    QString m_strName;           // proposed file name
+    QStringList m_formatNames;   // formats offered, in order
+    QString m_strSelectedFormat; // entry to preselect
+    QString m_strResultName;     // on OK: the file name to write
+    int m_nSelectedFormat = 0;   // on OK: list position chosen, -1 for none
 };
 
 // Every question the core asks the user goes through this service. The

@@ -7,40 +7,56 @@ namespace {
 QSerialPort::Parity ToQtParity(quint8 parity)
 {
     switch (parity) {
-    case 1: return QSerialPort::OddParity;
-    case 2: return QSerialPort::EvenParity;
-    case 3: return QSerialPort::MarkParity;
-    case 4: return QSerialPort::SpaceParity;
-    default: return QSerialPort::NoParity;
+    case 1:
+        return QSerialPort::OddParity;
+    case 2:
+        return QSerialPort::EvenParity;
+    case 3:
+        return QSerialPort::MarkParity;
+    case 4:
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
     }
 }
 
 quint8 FromQtParity(QSerialPort::Parity parity)
 {
     switch (parity) {
-    case QSerialPort::OddParity: return 1;
-    case QSerialPort::EvenParity: return 2;
-    case QSerialPort::MarkParity: return 3;
-    case QSerialPort::SpaceParity: return 4;
-    default: return 0;
+    case QSerialPort::OddParity:
+        return 1;
+    case QSerialPort::EvenParity:
+        return 2;
+    case QSerialPort::MarkParity:
+        return 3;
+    case QSerialPort::SpaceParity:
+        return 4;
+    default:
+        return 0;
     }
 }
 
 QSerialPort::StopBits ToQtStopBits(quint8 stopBits)
 {
     switch (stopBits) {
-    case 1: return QSerialPort::OneAndHalfStop;
-    case 2: return QSerialPort::TwoStop;
-    default: return QSerialPort::OneStop;
+    case 1:
+        return QSerialPort::OneAndHalfStop;
+    case 2:
+        return QSerialPort::TwoStop;
+    default:
+        return QSerialPort::OneStop;
     }
 }
 
 quint8 FromQtStopBits(QSerialPort::StopBits stopBits)
 {
     switch (stopBits) {
-    case QSerialPort::OneAndHalfStop: return 1;
-    case QSerialPort::TwoStop: return 2;
-    default: return 0;
+    case QSerialPort::OneAndHalfStop:
+        return 1;
+    case QSerialPort::TwoStop:
+        return 2;
+    default:
+        return 0;
     }
 }
 

@@ -11,8 +11,16 @@ class CRecordingProgress : public CProgress
 public:
     void Show() override;
     void SetText(const QString& text) override { m_strText = text; }
-    void SetBytes(qint64 bytes) override { m_nBytes = bytes; ++m_nByteUpdates; }
-    void SetRange(int range) override { m_nRange = range; m_nPos = 0; }
+    void SetBytes(qint64 bytes) override
+    {
+        m_nBytes = bytes;
+        ++m_nByteUpdates;
+    }
+    void SetRange(int range) override
+    {
+        m_nRange = range;
+        m_nPos = 0;
+    }
     void SetPos(int pos) override;
     void Step() override;
     void ProgressOff() override { m_bProgressOff = true; }

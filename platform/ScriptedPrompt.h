@@ -28,8 +28,8 @@ public:
 
     bool Idle() const { return m_answers.isEmpty() && m_unexpected.isEmpty(); }
 
-    QStringList m_shown;        // message texts, "caption: text" in order
-    QStringList m_unexpected;   // questions that found no matching answer
+    QStringList m_shown;      // message texts, "caption: text" in order
+    QStringList m_unexpected; // questions that found no matching answer
     QList<CNameRequest> m_nameRequests;
     QList<CDataDownloadRequest> m_downloadRequests;
     QList<int> m_icons;

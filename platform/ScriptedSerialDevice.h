@@ -48,15 +48,15 @@ public:
     bool m_bFailOpen = false;
     bool m_bFailLineState = false;
     bool m_bFailWriteLineState = false;
-    CSerialLineState m_state{9600, 7, 2, 2, 1};   // what the device holds
+    CSerialLineState m_state{9600, 7, 2, 2, 1}; // what the device holds
 
     // Recorded:
-    QByteArrayList m_events;      // each write's bytes, and "<open PATH>", "<close>", "<purge>"
-    QByteArray m_written;         // all bytes written, in order
-    QByteArrayList m_writes;      // each write's bytes
-    QByteArrayList m_mismatches;  // writes that did not match the next rule
-    QList<int> m_writeTimeouts;   // time-out given to each write
-    int m_nReadTimeouts = 0;      // reads that found nothing
+    QByteArrayList m_events;     // each write's bytes, and "<open PATH>", "<close>", "<purge>"
+    QByteArray m_written;        // all bytes written, in order
+    QByteArrayList m_writes;     // each write's bytes
+    QByteArrayList m_mismatches; // writes that did not match the next rule
+    QList<int> m_writeTimeouts;  // time-out given to each write
+    int m_nReadTimeouts = 0;     // reads that found nothing
     int m_nOpens = 0;
     bool m_bLost = false;
 

@@ -8,10 +8,10 @@
 struct CSerialLineState
 {
     qint32 m_nBaudRate = 0;
-    quint8 m_nByteSize = 0;   // data bits
-    quint8 m_nParity = 0;     // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    quint8 m_nStopBits = 0;   // 0 one, 1 one and a half, 2 two
-    int m_nFlowControl = 0;   // the device's own value, never changed by the link
+    quint8 m_nByteSize = 0; // data bits
+    quint8 m_nParity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    quint8 m_nStopBits = 0; // 0 one, 1 one and a half, 2 two
+    int m_nFlowControl = 0; // the device's own value, never changed by the link
 };
 
 // The serial device services the instrument link needs: open a device
@@ -22,9 +22,9 @@ class CSerialDevice
 {
 public:
     enum EReadResult {
-        ReadByte,      // one byte was read
-        ReadTimedOut,  // no byte within the time-out
-        ReadFailed     // the device reported an error (gone, not open)
+        ReadByte,     // one byte was read
+        ReadTimedOut, // no byte within the time-out
+        ReadFailed    // the device reported an error (gone, not open)
     };
 
     virtual ~CSerialDevice() = default;

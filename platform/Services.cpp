@@ -43,16 +43,40 @@ CServices::WaitCursorHook g_waitCursor = nullptr;
 
 } // namespace
 
-CClock& CServices::Clock() { return g_clock ? *g_clock : g_realClock; }
-CPrompt& CServices::Prompt() { return g_prompt ? *g_prompt : g_declinePrompt; }
-CProgress& CServices::Progress() { return g_progress ? *g_progress : g_nullProgress; }
+CClock& CServices::Clock()
+{
+    return g_clock ? *g_clock : g_realClock;
+}
+CPrompt& CServices::Prompt()
+{
+    return g_prompt ? *g_prompt : g_declinePrompt;
+}
+CProgress& CServices::Progress()
+{
+    return g_progress ? *g_progress : g_nullProgress;
+}
 
-void CServices::SetClock(CClock* clock) { g_clock = clock; }
-void CServices::SetPrompt(CPrompt* prompt) { g_prompt = prompt; }
-void CServices::SetProgress(CProgress* progress) { g_progress = progress; }
+void CServices::SetClock(CClock* clock)
+{
+    g_clock = clock;
+}
+void CServices::SetPrompt(CPrompt* prompt)
+{
+    g_prompt = prompt;
+}
+void CServices::SetProgress(CProgress* progress)
+{
+    g_progress = progress;
+}
 
-void CServices::SetWaitCursorHook(WaitCursorHook hook) { g_waitCursor = hook; }
-CServices::WaitCursorHook CServices::WaitCursor() { return g_waitCursor; }
+void CServices::SetWaitCursorHook(WaitCursorHook hook)
+{
+    g_waitCursor = hook;
+}
+CServices::WaitCursorHook CServices::WaitCursor()
+{
+    return g_waitCursor;
+}
 
 CScopedServices::CScopedServices(CClock* clock, CPrompt* prompt, CProgress* progress)
     : m_pClock(g_clock), m_pPrompt(g_prompt), m_pProgress(g_progress)

@@ -4,5 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 "$(pwd)/scripts/deps.sh"
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARO_ONLY= -DTESSARO_NO_TESTS= >/dev/null
+# ccache, where installed, makes rebuilds in several checkouts cheap.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARO_ONLY= -DTESSARO_NO_TESTS= "${launcher[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"

@@ -85,11 +85,15 @@ void Measure(const QString& strLabel, qsizetype size, const QTemporaryDir& dir)
     QCoreApplication::processEvents();
     CQuillonView* pView = frame.View();
 
-    const double openMs = BestOf([&] { frame.OnFileNew(); QCoreApplication::processEvents(); },
-                                 [&] {
-                                     frame.Document()->OnOpenDocument(strSource);
-                                     pView->viewport()->repaint();
-                                 });
+    const double openMs = BestOf(
+        [&] {
+            frame.OnFileNew();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            frame.Document()->OnOpenDocument(strSource);
+            pView->viewport()->repaint();
+        });
 
     const double saveMs = BestOf([] {}, [&] { frame.Document()->OnSaveDocument(strSaved); });
     const bool bSame = ReadAll(strSaved) == bytes;
@@ -99,11 +103,12 @@ void Measure(const QString& strLabel, qsizetype size, const QTemporaryDir& dir)
     pView->setTextCursor(middle);
     pView->centerCursor();
     QCoreApplication::processEvents();
-    const double keyMs = BestOf([] {}, [&] {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
-        QCoreApplication::sendEvent(pView, &press);
-        pView->viewport()->repaint();
-    });
+    const double keyMs = BestOf([] {},
+                                [&] {
+                                    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+                                    QCoreApplication::sendEvent(pView, &press);
+                                    pView->viewport()->repaint();
+                                });
 
     // A search that finds nothing reads the whole text (twice: it wraps round).
     const double findMs = BestOf([] {}, [&] { pView->FindText("no such text", false); });
@@ -124,9 +129,7 @@ int main(int argc, char** argv)
         std::printf("message: %s\n", qPrintable(strText));
     };
     EditorPrompts().m_fnBeep = [] {};
-    EditorPrompts().m_fnAsk = [](QWidget*, const QString&, QMessageBox::StandardButtons) {
-        return QMessageBox::No;
-    };
+    EditorPrompts().m_fnAsk = [](QWidget*, const QString&, QMessageBox::StandardButtons) { return QMessageBox::No; };
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

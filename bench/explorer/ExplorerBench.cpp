@@ -61,8 +61,9 @@ int main(int argc, char* argv[])
     frame.show();
     QApplication::processEvents();
     const double startupMs = startup.nsecsElapsed() / 1e6;
-    std::printf("start-up to shown window (application object, frame, roots, offscreen): %.1f ms, resident memory %ld KiB\n", startupMs,
-                ResidentKiB());
+    std::printf(
+        "start-up to shown window (application object, frame, roots, offscreen): %.1f ms, resident memory %ld KiB\n",
+        startupMs, ResidentKiB());
 
     QTreeWidgetItem* big = frame.View()->MyComputerRoot()->child(0);
     for (int round = 0; round < 3; ++round) {

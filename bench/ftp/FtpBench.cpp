@@ -3,10 +3,10 @@
 // active), and the listing of a folder with 50,000 entries.
 #include "FtpServerProcess.h"
 
+#include "dialogs/TransferProgress.h"
 #include "ftp/FtpClient.h"
 #include "ftp/FtpListing.h"
 #include "platform/Clock.h"
-#include "dialogs/TransferProgress.h"
 #include "platform/Services.h"
 
 #include <QApplication>
@@ -20,7 +20,6 @@
 #include <random>
 
 namespace {
-
 
 bool MakeBigFile(const QString& path, qint64 size)
 {
@@ -112,7 +111,8 @@ int main(int argc, char** argv)
     if (!MakeBigFile(big, size))
         return 1;
     QFile::setPermissions(big, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-    const QString local = QDir::temp().filePath(QStringLiteral("tessaro-ftp-bench-%1").arg(QCoreApplication::applicationPid()));
+    const QString local =
+        QDir::temp().filePath(QStringLiteral("tessaro-ftp-bench-%1").arg(QCoreApplication::applicationPid()));
     QDir().mkpath(local);
     const QString url = QStringLiteral("ftp://%1:%2@127.0.0.1:%3%4/")
                             .arg(QString::fromLatin1(QUrl::toPercentEncoding(server.m_strUser)),
@@ -145,8 +145,10 @@ int main(int argc, char** argv)
                 return 1;
             }
             ours = qMin(ours, timer.nsecsElapsed() / 1e9);
-            curl = qMin(curl, RunCurl(mode + QStringList{QStringLiteral("-s"), QStringLiteral("-o"), curlTarget,
-                                                          url + QStringLiteral("big.bin")}));
+            curl = qMin(curl,
+                        RunCurl(mode
+                                + QStringList{QStringLiteral("-s"), QStringLiteral("-o"), curlTarget,
+                                              url + QStringLiteral("big.bin")}));
             same = same && SameFiles(target, big) && SameFiles(curlTarget, big);
 
             timer.restart();
@@ -156,8 +158,10 @@ int main(int argc, char** argv)
             }
             oursUp = qMin(oursUp, timer.nsecsElapsed() / 1e9);
             same = same && SameFiles(server.m_strRoot + QStringLiteral("/up.bin"), big);
-            curlUp = qMin(curlUp, RunCurl(mode + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), curlTarget,
-                                                              url + QStringLiteral("curl-up.bin")}));
+            curlUp = qMin(curlUp,
+                          RunCurl(mode
+                                  + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), curlTarget,
+                                                url + QStringLiteral("curl-up.bin")}));
             QFile::remove(server.m_strRoot + QStringLiteral("/up.bin"));
             QFile::remove(server.m_strRoot + QStringLiteral("/curl-up.bin"));
         }
@@ -192,8 +196,8 @@ int main(int argc, char** argv)
     CServices::SetClock(nullptr);
     const double curlList = RunCurl({QStringLiteral("-s"), QStringLiteral("--list-only"), QStringLiteral("-o"),
                                      QStringLiteral("/dev/null"), url + QStringLiteral("many/")});
-    const double curlLongList = RunCurl({QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                                         url + QStringLiteral("many/")});
+    const double curlLongList = RunCurl(
+        {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url + QStringLiteral("many/")});
     std::printf("listing %d entries: curl --list-only (NLST) %.3f s, curl LIST %.3f s\n", entries, curlList,
                 curlLongList);
 

@@ -61,7 +61,9 @@ QByteArray State()
 {
     QJsonArray jobs;
     for (int number = 1; number <= kJobs; ++number) {
-        QJsonObject job{{"name", JobName(number)}, {"number", number}, {"fixpointBlocks", number % 7},
+        QJsonObject job{{"name", JobName(number)},
+                        {"number", number},
+                        {"fixpointBlocks", number % 7},
                         {"measurementBlocks", number == 1 ? kLines : 2}};
         if (number == 1) {
             QJsonArray lines;
@@ -81,13 +83,13 @@ QByteArray State()
 double ListJobsBound(double byteMs, double& pausesMs, double& waitMs)
 {
     pausesMs = 200 + 1000 + kJobs * 100.0;
-    double t = 6 * byteMs;                                               // "c" and its reply
+    double t = 6 * byteMs; // "c" and its reply
     t += 200;
-    t += std::max(1000.0, (15 + JobRow(1).size() + 2) * byteMs);        // command, first row
+    t += std::max(1000.0, (15 + JobRow(1).size() + 2) * byteMs); // command, first row
     for (int number = 2; number <= kJobs; ++number)
         t += std::max(100.0, (3 + JobRow(number).size() + 2) * byteMs); // "?", next row
-    t += std::max(100.0, 4 * byteMs) + kReadTimeoutMs;                   // "?", bare "?", time-out
-    t += 4 * byteMs + kReadTimeoutMs;                                    // "?" again, bare "?", time-out
+    t += std::max(100.0, 4 * byteMs) + kReadTimeoutMs;                  // "?", bare "?", time-out
+    t += 4 * byteMs + kReadTimeoutMs;                                   // "?" again, bare "?", time-out
     waitMs = t - pausesMs;
     return t;
 }
@@ -97,11 +99,11 @@ double ListJobsBound(double byteMs, double& pausesMs, double& waitMs)
 double ReceiveBound(double byteMs, double& pausesMs, double& waitMs)
 {
     pausesMs = 1000 + 1000 + 2000 + 2000;
-    double t = 1000 + 1000;                                // "c" reply arrives during the pauses
-    t += (12 + 4) * byteMs;                                // "FORM/SET/0", "OK"
-    t += 2000 + 2000;                                      // the command's reply arrives during the pause
-    t += kLines * (3 + kLineLength + 2) * byteMs;          // "?", data line
-    t += 3 * byteMs + kReadTimeoutMs;                      // last "?", silence
+    double t = 1000 + 1000;                       // "c" reply arrives during the pauses
+    t += (12 + 4) * byteMs;                       // "FORM/SET/0", "OK"
+    t += 2000 + 2000;                             // the command's reply arrives during the pause
+    t += kLines * (3 + kLineLength + 2) * byteMs; // "?", data line
+    t += 3 * byteMs + kReadTimeoutMs;             // last "?", silence
     waitMs = t - pausesMs;
     return t;
 }
@@ -237,7 +239,7 @@ int main(int argc, char* argv[])
     for (int run = 0; run < runs; ++run) {
         prompt.PushDataDownload(true, QStringLiteral("bench.TQS"), 0);
         if (run > 0)
-            prompt.PushButton(IDYES);  // overwrite the file of the previous run
+            prompt.PushButton(IDYES); // overwrite the file of the previous run
         QElapsedTimer timer;
         timer.start();
         const bool ok = instrument.Receive(dir.path(), 1, Protocol::KindMeasurements, 0);

@@ -1,5 +1,5 @@
-#include "DialogTestUtil.h"
 #include "dialogs/ComSettingsDlg.h"
+#include "DialogTestUtil.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -1,5 +1,5 @@
-#include "DialogTestUtil.h"
 #include "dialogs/FtpSettingsDlg.h"
+#include "DialogTestUtil.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -55,10 +55,14 @@ private slots:
         const QStringList names = {"Data", "Job1"};
         QTest::newRow("duplicate") << true << names << "Job1" << QString();
         QTest::newRow("blanks do not hide a duplicate") << true << names << "  Job1 " << QString();
-        QTest::newRow("other case") << true << names << " job1" << "job1";
-        QTest::newRow("no list") << false << QStringList() << "Job1" << "Job1";
-        QTest::newRow("empty list") << true << QStringList() << "Job1" << "Job1";
-        QTest::newRow("16 characters at most") << true << names << "0123456789abcdefghij" << "0123456789abcdef";
+        QTest::newRow("other case") << true << names << " job1"
+                                    << "job1";
+        QTest::newRow("no list") << false << QStringList() << "Job1"
+                                 << "Job1";
+        QTest::newRow("empty list") << true << QStringList() << "Job1"
+                                    << "Job1";
+        QTest::newRow("16 characters at most") << true << names << "0123456789abcdefghij"
+                                               << "0123456789abcdef";
     }
 
     void nameRefusesOnlyExactDuplicates()
@@ -203,7 +207,12 @@ private slots:
 
     void errorContinueOrAbort()
     {
-        const struct { int button; int key; bool goOn; } cases[] = {
+        const struct
+        {
+            int button;
+            int key;
+            bool goOn;
+        } cases[] = {
             {1, 0, true},
             {2, 0, false},
             {0, Qt::Key_Return, true},
@@ -232,17 +241,28 @@ private slots:
         QTest::addColumn<int>("choose");
         QTest::addColumn<int>("index");
         const QStringList formats = {"TQS", "VRN", "GSI 8  "};
-        QTest::newRow("extension replaced") << "job1.txt" << formats << "VRN" << "job1.VRN" << -1 << 1;
-        QTest::newRow("extension added") << "job1" << formats << "VRN" << "job1.VRN" << -1 << 1;
-        QTest::newRow("last dot only") << "a.b.c" << formats << "VRN" << "a.b.VRN" << -1 << 1;
-        QTest::newRow("nothing before the dot") << ".txt" << formats << "VRN" << "" << -1 << 1;
-        QTest::newRow("no format selected") << "name" << formats << "XYZ" << "name." << -1 << -1;
-        QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN" << "name." << -1 << -1;
-        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "GSI" << "job2.GSI 8" << -1 << 2;
-        QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr" << "job3.VRN" << -1 << 1;
-        QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN" << "job4.VRN" << -1 << 0;
-        QTest::newRow("user's choice") << "out" << QStringList({"VRN", "TQS", "ASCII"}) << "VRN" << "out.ASCII" << 2 << 2;
-        QTest::newRow("empty name stays open") << "" << formats << "VRN" << "" << -1 << 1;
+        QTest::newRow("extension replaced") << "job1.txt" << formats << "VRN"
+                                            << "job1.VRN" << -1 << 1;
+        QTest::newRow("extension added") << "job1" << formats << "VRN"
+                                         << "job1.VRN" << -1 << 1;
+        QTest::newRow("last dot only") << "a.b.c" << formats << "VRN"
+                                       << "a.b.VRN" << -1 << 1;
+        QTest::newRow("nothing before the dot") << ".txt" << formats << "VRN"
+                                                << "" << -1 << 1;
+        QTest::newRow("no format selected") << "name" << formats << "XYZ"
+                                            << "name." << -1 << -1;
+        QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN"
+                                           << "name." << -1 << -1;
+        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "GSI"
+                                                          << "job2.GSI 8" << -1 << 2;
+        QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr"
+                                                       << "job3.VRN" << -1 << 1;
+        QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN"
+                                          << "job4.VRN" << -1 << 0;
+        QTest::newRow("user's choice") << "out" << QStringList({"VRN", "TQS", "ASCII"}) << "VRN"
+                                       << "out.ASCII" << 2 << 2;
+        QTest::newRow("empty name stays open") << "" << formats << "VRN"
+                                               << "" << -1 << 1;
     }
 
     void dataDownloadResultNames()

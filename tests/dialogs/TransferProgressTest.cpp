@@ -1,6 +1,6 @@
+#include "dialogs/TransferProgress.h"
 #include "DialogTestUtil.h"
 #include "dialogs/TransferDlg.h"
-#include "dialogs/TransferProgress.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -44,17 +44,21 @@ void ExplorerInstrumentE2E::connectReceiveAndErase()
     QDir(dir.path()).mkpath("handheld/Data");
     const QJsonObject state{
         {"name", "TC"},
-        {"jobs", QJsonArray{
-             QJsonObject{{"name", "A1"}, {"number", 1},
-                         {"measurements", QJsonArray{"11 1001 100.000 200.000", "11 1002 110.000 205.500",
-                                                     "11 1003 120.250 210.000"}},
+        {"jobs",
+         QJsonArray{
+             QJsonObject{{"name", "A1"},
+                         {"number", 1},
+                         {"measurements",
+                          QJsonArray{"11 1001 100.000 200.000", "11 1002 110.000 205.500", "11 1003 120.250 210.000"}},
                          {"fixpoints", QJsonArray{"F1,1.0,2.0,3.0"}}},
              QJsonObject{{"name", ""}, {"number", 2}},
          }},
-        {"formats", QJsonArray{QJsonObject{{"name", "TQS"}, {"number", 1}, {"first", 1}, {"second", 1}},
-                               QJsonObject{{"name", "VORN"}, {"number", 2}, {"first", 1}, {"second", 1}}}},
-        {"codeLists", QJsonArray{QJsonObject{{"name", "CODES"}, {"number", 1}, {"count", 2},
-                                             {"lines", QJsonArray{"001 TREE", "002 POLE"}}}}},
+        {"formats",
+         QJsonArray{QJsonObject{{"name", "TQS"}, {"number", 1}, {"first", 1}, {"second", 1}},
+                    QJsonObject{{"name", "VORN"}, {"number", 2}, {"first", 1}, {"second", 1}}}},
+        {"codeLists",
+         QJsonArray{QJsonObject{
+             {"name", "CODES"}, {"number", 1}, {"count", 2}, {"lines", QJsonArray{"001 TREE", "002 POLE"}}}}},
     };
     QFile stateFile(dir.filePath("state.json"));
     QVERIFY(stateFile.open(QIODevice::WriteOnly));

@@ -238,7 +238,8 @@ private slots:
         QTest::newRow("again from the top") << text << 17 << 22 << QString() << false << "alpha" << 0;
         QTest::newRow("not found") << text << 22 << -1 << "gamma" << false << "previous" << -1;
         QTest::newRow("match case") << "Beta beta BETA beta" << 5 << 9 << QString() << true << "beta" << 15;
-        QTest::newRow("match case, from the top") << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
+        QTest::newRow("match case, from the top")
+            << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
         QTest::newRow("first line of a selection") << "first\nsecond" << 0 << 12 << QString() << false << "first" << 0;
     }
 
@@ -426,7 +427,8 @@ private slots:
         QCOMPARE(recorder.m_messages.size(), 3);
 
         // Once the disk takes it, the save goes through and keeps the file's permissions.
-        const QFileDevice::Permissions perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        const QFileDevice::Permissions perms =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
         QVERIFY(QFile::setPermissions(strPath, perms));
         QVERIFY(frame.OnFileSave());
         QCOMPARE(ReadAll(strPath), "old\r\n" + QByteArray(5000, 'n'));

@@ -37,7 +37,8 @@ TEST(TextCodec, EveryByteValueRoundTrips)
 
 TEST(TextCodec, LineEndVariantsRoundTrip)
 {
-    const struct {
+    const struct
+    {
         std::string bytes;
         int lines; // line ends found
         ELineEnd usualEnd;

@@ -219,10 +219,10 @@ void InstrumentTreeTests::refreshCopyAndPasteFollowTheNodeKinds()
     QAction* refresh = m_frame->Action(ID_FILE_REFRESH);
 
     Select(Find(b, "Measurements"));
-    QVERIFY(!copy->isEnabled());      // one measurement block
+    QVERIFY(!copy->isEnabled()); // one measurement block
     QVERIFY(refresh->isEnabled());
     Select(a1);
-    QVERIFY(!copy->isEnabled());      // a job as a whole is not copied
+    QVERIFY(!copy->isEnabled()); // a job as a whole is not copied
     Select(m_view->PortRoot());
     QVERIFY(!copy->isEnabled());
     QVERIFY(refresh->isEnabled());
@@ -238,7 +238,7 @@ void InstrumentTreeTests::refreshCopyAndPasteFollowTheNodeKinds()
     Select(data);
     QVERIFY(paste->isEnabled());
     Select(Find(b, "Fix Points"));
-    QVERIFY(!paste->isEnabled());     // instrument data never goes onto the instrument
+    QVERIFY(!paste->isEnabled()); // instrument data never goes onto the instrument
 
     // A local file pastes onto jobs, fix points, code lists and formats, not
     // onto the folder "Formats" (no number to send it to), nor a local folder.
@@ -251,8 +251,8 @@ void InstrumentTreeTests::refreshCopyAndPasteFollowTheNodeKinds()
     copy->trigger();
     QCOMPARE(m_view->Clip().m_nSourceKind, CK_LOCAL_FILE);
     QCOMPARE(m_view->Clip().m_strPath, QString("P7.tqs"));
-    for (QTreeWidgetItem* target : {a1, Find(a1, "Fix Points"), formats->child(0),
-                                    m_view->PortRoot()->child(2)->child(0)}) {
+    for (QTreeWidgetItem* target :
+         {a1, Find(a1, "Fix Points"), formats->child(0), m_view->PortRoot()->child(2)->child(0)}) {
         Select(target);
         QVERIFY2(paste->isEnabled(), qPrintable(target->text(0)));
     }

@@ -12,16 +12,15 @@
 
 TEST(NodeData, WordsPackKindMarkerAndNumberButKindAndNumberStayApart)
 {
-    struct Row { CNodeData data; quint32 word; };
+    struct Row
+    {
+        CNodeData data;
+        quint32 word;
+    };
     const Row rows[] = {
-        {{NK_PORT, 0, false}, 0x2000},
-        {{NK_JOB, 3, true}, 0x8403},
-        {{NK_FIXPOINTS, 3, false}, 0x43},
-        {{NK_MEASUREMENTS, 7, true}, 0x487},
-        {{NK_FORMAT, 2, true}, 0x602},
-        {{NK_FORMATS, 0, false}, 0x200},
-        {{NK_CODELIST, 4, true}, 0x10404},
-        {{NK_LOCAL_FILE, 0, false}, 0x4000},
+        {{NK_PORT, 0, false}, 0x2000},       {{NK_JOB, 3, true}, 0x8403},         {{NK_FIXPOINTS, 3, false}, 0x43},
+        {{NK_MEASUREMENTS, 7, true}, 0x487}, {{NK_FORMAT, 2, true}, 0x602},       {{NK_FORMATS, 0, false}, 0x200},
+        {{NK_CODELIST, 4, true}, 0x10404},   {{NK_LOCAL_FILE, 0, false}, 0x4000},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.data.Word(), row.word);

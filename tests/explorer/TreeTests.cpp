@@ -102,8 +102,8 @@ void TreeTests::localListingOrderAndHiddenFiles()
 {
     const QStringList top = CTessaroView::ChildLabels(m_view->MyComputerRoot());
     // Folders first (hidden ones too), then files without the hidden ones.
-    const int firstFile = top.indexOf("alpha.txt") < top.indexOf("zeta.txt") ? top.indexOf("alpha.txt")
-                                                                             : top.indexOf("zeta.txt");
+    const int firstFile =
+        top.indexOf("alpha.txt") < top.indexOf("zeta.txt") ? top.indexOf("alpha.txt") : top.indexOf("zeta.txt");
     QCOMPARE(top.size(), 5);
     QVERIFY(!top.contains(".profile"));
     for (const QString& folder : {QString("Data"), QString("Windows"), QString(".config")}) {
@@ -172,9 +172,18 @@ void TreeTests::menuHasEveryItemAndUnbuiltOnesAreDisabled()
     for (QAction* a : m_frame->menuBar()->actions())
         menus.append(a->text());
     QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
-    const int ids[] = {ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_APP_EXIT, ID_EDIT_DELETE, ID_EDIT_COPY, ID_EDIT_PASTE,
-                       ID_EDIT_VIEW, ID_SETTINGS_FTP, ID_SETTINGS_COM, ID_CONNECTION_CONNECT,
-                       ID_CONNECTION_DISCONNECT, ID_APP_ABOUT};
+    const int ids[] = {ID_FILE_REFRESH,
+                       ID_FILE_NEW_FOLDER,
+                       ID_APP_EXIT,
+                       ID_EDIT_DELETE,
+                       ID_EDIT_COPY,
+                       ID_EDIT_PASTE,
+                       ID_EDIT_VIEW,
+                       ID_SETTINGS_FTP,
+                       ID_SETTINGS_COM,
+                       ID_CONNECTION_CONNECT,
+                       ID_CONNECTION_DISCONNECT,
+                       ID_APP_ABOUT};
     for (int id : ids)
         QVERIFY2(m_frame->Action(id), qPrintable(QString::number(id)));
     QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
@@ -205,7 +214,11 @@ void TreeTests::rightClickDoesNothing()
 
 void TreeTests::settingsCommandsOpenTheirDialogs()
 {
-    struct Row { int id; const char* title; };
+    struct Row
+    {
+        int id;
+        const char* title;
+    };
     for (const Row& row : {Row{ID_SETTINGS_FTP, "FTP Settings"}, Row{ID_SETTINGS_COM, "COM Settings"}}) {
         QVERIFY(m_frame->Action(row.id)->isEnabled());
         QString seen;

@@ -96,7 +96,7 @@ TEST_P(FtpCli, CommandsMoveFilesAndFolders)
     ok({u"rm"_s, Remote(u"my folder/c.bin"_s)});
     EXPECT_EQ(FolderEntries(OnServer(u"my folder"_s)), QStringList{u"T"_s});
     ASSERT_TRUE(QDir().mkpath(OnServer(u"gone"_s)));
-    ASSERT_EQ(::chmod(QFile::encodeName(OnServer(u"gone"_s)).constData(), 0777), 0);   // for vsftpd's "ftp" user
+    ASSERT_EQ(::chmod(QFile::encodeName(OnServer(u"gone"_s)).constData(), 0777), 0); // for vsftpd's "ftp" user
     ok({u"rmdir"_s, Remote(u"gone"_s)});
     EXPECT_FALSE(QFileInfo::exists(OnServer(u"gone"_s)));
 }
@@ -114,13 +114,13 @@ TEST_P(FtpCli, FailuresAndUsage)
 
     EXPECT_EQ(Cli({u"frobnicate"_s}).m_nExit, 2);
     EXPECT_EQ(Cli({u"get"_s, u"only-one"_s}).m_nExit, 2);
-    EXPECT_EQ(Cli({u"ls"_s}, false).m_nExit, 2);   // no server anywhere
+    EXPECT_EQ(Cli({u"ls"_s}, false).m_nExit, 2); // no server anywhere
 
     // Server, user and password from the profile; a wrong password fails with the server's reply.
-    ASSERT_TRUE(WriteAll(Local(u"profile.ini"_s), u"[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n"_s
-                                                      .arg(m_server->m_nPort)
-                                                      .arg(m_server->m_strUser, m_server->m_strPassword)
-                                                      .toUtf8()));
+    ASSERT_TRUE(WriteAll(Local(u"profile.ini"_s),
+                         u"[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n"_s.arg(m_server->m_nPort)
+                             .arg(m_server->m_strUser, m_server->m_strPassword)
+                             .toUtf8()));
     run = Cli({u"ls"_s, Remote(QString())}, false);
     EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
     if (GetParam() == CFtpServerProcess::Pyftpdlib) {

@@ -50,7 +50,7 @@ TEST(FtpControl, RepliesAreReadWholeAndInStep)
     EXPECT_FALSE(client.Command(u"BYE"_s));
     EXPECT_EQ(client.m_strReply, u"can not execute Read from archive"_s);
     client.CloseControlChannel();
-    client.CloseControlChannel();   // safe when already closed
+    client.CloseControlChannel(); // safe when already closed
     server.Join();
     EXPECT_EQ(server.m_transcript, (std::vector<std::string>{"MULTI", "SHORT", "SPLIT", "FAIL", "SLOW", "BYE"}));
 }

@@ -19,7 +19,7 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
         *folder = line.substr(4);
         peer.Send("250 Directory successfully changed.\r\n");
     });
-    server.On("MKD Job1", "550 Create directory operation failed.");   // it is there already
+    server.On("MKD Job1", "550 Create directory operation failed."); // it is there already
     server.On("MKD ", "257 Created");
     server.On("LIST", [folder, listings](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = listings.find(*folder);
@@ -68,7 +68,8 @@ TEST(FtpFolderCopy, Upload)
     ASSERT_TRUE(WriteAll(top + u"/Sub/X/x.txt"_s, "XX"));
 
     CScriptedFtpServer server;
-    FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
+    FolderRules(server,
+                {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
                 {});
     server.Start();
     services.m_prompt.PushFileExist({.m_bSkip = true});
@@ -88,11 +89,13 @@ TEST(FtpFolderCopy, Upload)
         client.CloseControlChannel();
     }
     server.Join();
-    const std::vector<std::string> folders = {"CWD /Data", "MKD Job1", "CWD /Data/", "CWD /Data/Job1/", "CWD /Data/Job1",
-                                              "MKD Sub", "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub", "MKD X"};
+    const std::vector<std::string> folders = {
+        "CWD /Data",      "MKD Job1", "CWD /Data/",           "CWD /Data/Job1/",
+        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub",
+        "MKD X"};
     std::vector<std::string> expected = folders;
-    for (const char* line : {"CWD /Data/Job1/", "CWD /Data/Job1/", "PASV", "STOR /Data/Job1/b.txt", "CWD /Data/Job1/Sub/X/",
-                             "PASV", "STOR /Data/Job1/Sub/X/x.txt"})
+    for (const char* line : {"CWD /Data/Job1/", "CWD /Data/Job1/", "PASV", "STOR /Data/Job1/b.txt",
+                             "CWD /Data/Job1/Sub/X/", "PASV", "STOR /Data/Job1/Sub/X/x.txt"})
         expected.push_back(line);
     expected.insert(expected.end(), folders.begin(), folders.end());
     expected.push_back("CWD /Data/Job1/");
@@ -109,8 +112,9 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     QTemporaryDir dir;
     CScriptedFtpServer server;
     FolderRules(server,
-                {{"/R/", UnixLine("-", "a.txt") + UnixLine("-", "..") + UnixLine("-", "x\\y") + UnixLine("d", "sub")
-                             + UnixLine("d", "..") + UnixLine("d", "up\\..")},
+                {{"/R/",
+                  UnixLine("-", "a.txt") + UnixLine("-", "..") + UnixLine("-", "x\\y") + UnixLine("d", "sub")
+                      + UnixLine("d", "..") + UnixLine("d", "up\\..")},
                  {"/R/sub/", UnixLine("-", "b.txt")},
                  {"/S/", UnixLine("-", "gone.txt") + UnixLine("-", "c.txt")}},
                 {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}, {"/S/c.txt", "gamma"}});
@@ -121,7 +125,7 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
-        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s));   // not everything could be copied
+        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s)); // not everything could be copied
         EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
         EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
         client.CloseControlChannel();
@@ -130,11 +134,13 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
     ASSERT_EQ(services.m_prompt.m_shown.size(), 3);
     EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
-    EXPECT_TRUE(services.m_prompt.m_shown[2].contains(u"550 Failed to open file."_s)) << qPrintable(services.m_prompt.m_shown[2]);
+    EXPECT_TRUE(services.m_prompt.m_shown[2].contains(u"550 Failed to open file."_s))
+        << qPrintable(services.m_prompt.m_shown[2]);
     EXPECT_EQ(ReadAll(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
     EXPECT_EQ(ReadAll(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Copy"_s, u"Stop"_s}));
     EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
     EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
-    EXPECT_EQ(Only(server.m_transcript, {"RETR"}), (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
+    EXPECT_EQ(Only(server.m_transcript, {"RETR"}),
+              (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
 }

@@ -31,8 +31,8 @@ TEST(FtpListing, RealServerLines)
         {"01-02-2024  17:45                 1234 report 2024.txt", "report 2024.txt"},
         {"total 24", nullptr},
         {"", nullptr},
-        {"-rw-r--r--   1 ftp   12 Jul  4 09:30 nogroup.txt", "nogroup.txt"},   // no group column
-        {"crw-rw-rw-   1 root     root       1,   3 Dec 06 21:16 null", "null"},  // a device is no folder
+        {"-rw-r--r--   1 ftp   12 Jul  4 09:30 nogroup.txt", "nogroup.txt"},     // no group column
+        {"crw-rw-rw-   1 root     root       1,   3 Dec 06 21:16 null", "null"}, // a device is no folder
     };
     for (const auto& [line, expected] : cases) {
         CFtpListEntry entry;
@@ -66,13 +66,12 @@ TEST(FtpListing, WholeListings)
 {
     // pyftpdlib ends lines with CR LF; a CR LF pair is one line end and one
     // empty line, the text after the last line end is dropped.
-    const QByteArray listing =
-        "total 3\r\n"
-        "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 sub dir\r\n"
-        "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 ..\r\n"
-        "-rw-r--r--   1 root     root            6 Dec 06 21:15 ..\r\n"
-        "-rw-r--r--   1 root     root            6 Dec 06 21:15 caf\xe9.txt\n"
-        "-rw-r--r--   1 root     root            6 Dec 06 21:15 unterminated";
+    const QByteArray listing = "total 3\r\n"
+                               "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 sub dir\r\n"
+                               "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 ..\r\n"
+                               "-rw-r--r--   1 root     root            6 Dec 06 21:15 ..\r\n"
+                               "-rw-r--r--   1 root     root            6 Dec 06 21:15 caf\xe9.txt\n"
+                               "-rw-r--r--   1 root     root            6 Dec 06 21:15 unterminated";
     const QList<CFtpListEntry> entries = ParseFtpListing(listing);
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0].m_strName, u"sub dir"_s);

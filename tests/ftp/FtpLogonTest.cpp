@@ -22,31 +22,57 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
     struct CCase
     {
         int m_nType;
-        int m_nPort;   // server port argument
+        int m_nPort; // server port argument
         Lines m_replies;
         Lines m_expected;
         bool m_bResult;
-        const char* m_szReply;   // m_strReply afterwards
+        const char* m_szReply; // m_strReply afterwards
     };
     const std::vector<CCase> cases = {
         {0, 21, {"331 Password", "332 Account", "230 Ok"}, {"USER u", "PASS p", "ACCT a"}, true, "230 Ok\r\n"},
         {0, 21, {"230 Ok"}, {"USER u"}, true, "230 Ok\r\n"},
         {0, 21, {"331 Password", "332 Account", "332 Again"}, {"USER u", "PASS p", "ACCT a"}, false, "Logon failed"},
         {0, 21, {"331 Password", "530 Login incorrect."}, {"USER u", "PASS p"}, false, "530 Login incorrect.\r\n"},
-        {1, 21, {"331 fw pass", "230 fw ok", "331 site ok", "331 Password", "332 Account", "230 Ok"},
-         {"USER fu", "PASS fp", "SITE ftp.example.com", "USER u", "PASS p", "ACCT a"}, true, "230 Ok\r\n"},
+        {1,
+         21,
+         {"331 fw pass", "230 fw ok", "331 site ok", "331 Password", "332 Account", "230 Ok"},
+         {"USER fu", "PASS fp", "SITE ftp.example.com", "USER u", "PASS p", "ACCT a"},
+         true,
+         "230 Ok\r\n"},
         {1, 21, {"230 fw ok", "200 site done"}, {"USER fu", "SITE ftp.example.com"}, false, "Logon failed"},
         {1, 21, {"331 fw pass", "331 fw again"}, {"USER fu", "PASS fp"}, false, "Logon failed"},
-        {2, 21, {"331 fw pass", "230 fw ok", "331 Password", "230 Ok"},
-         {"USER fu", "PASS fp", "USER u@ftp.example.com", "PASS p"}, true, "230 Ok\r\n"},
-        {3, 21, {"220 open", "331 Password", "230 Ok"}, {"OPEN ftp.example.com", "USER u", "PASS p"}, true, "230 Ok\r\n"},
-        {4, 21, {"230 fw ok", "331 Password", "332 Account", "230 Ok"}, {"USER fu", "USER u", "PASS p", "ACCT a"}, true,
+        {2,
+         21,
+         {"331 fw pass", "230 fw ok", "331 Password", "230 Ok"},
+         {"USER fu", "PASS fp", "USER u@ftp.example.com", "PASS p"},
+         true,
+         "230 Ok\r\n"},
+        {3,
+         21,
+         {"220 open", "331 Password", "230 Ok"},
+         {"OPEN ftp.example.com", "USER u", "PASS p"},
+         true,
+         "230 Ok\r\n"},
+        {4,
+         21,
+         {"230 fw ok", "331 Password", "332 Account", "230 Ok"},
+         {"USER fu", "USER u", "PASS p", "ACCT a"},
+         true,
          "230 Ok\r\n"},
         {5, 2121, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com:2121", "PASS p"}, true, "230 Ok\r\n"},
-        {6, 21, {"331 fw pass", "230 fw ok", "230 Ok"}, {"USER fu@ftp.example.com", "PASS fp", "USER u"}, true, "230 Ok\r\n"},
+        {6,
+         21,
+         {"331 fw pass", "230 fw ok", "230 Ok"},
+         {"USER fu@ftp.example.com", "PASS fp", "USER u"},
+         true,
+         "230 Ok\r\n"},
         {7, 21, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com fu", "PASS p"}, true, "230 Ok\r\n"},
         {7, 21, {"230 Ok"}, {"USER u@ftp.example.com fu"}, false, "Logon failed"},
-        {8, 21, {"331 Password", "332 Account", "230 Ok"}, {"USER u@fu@ftp.example.com", "PASS p@fp", "ACCT a"}, true,
+        {8,
+         21,
+         {"331 Password", "332 Account", "230 Ok"},
+         {"USER u@fu@ftp.example.com", "PASS p@fp", "ACCT a"},
+         true,
          "230 Ok\r\n"},
     };
     for (const CCase& c : cases) {

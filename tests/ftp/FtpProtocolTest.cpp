@@ -13,7 +13,7 @@ TEST(FtpProtocol, ReplyClassAndMultiLineMarkers)
     {
         const char* m_szLine;
         int m_nClass;
-        const char* m_szOpensCode;   // "" when the line opens no multi-line reply
+        const char* m_szOpensCode; // "" when the line opens no multi-line reply
     };
     const CCase cases[] = {
         {"220 (vsFTPd 3.0.3)\r\n", 2, ""},
@@ -42,15 +42,15 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
 {
     struct CCase
     {
-        const char* m_szText;   // PASV reply, or server name for SplitFtpServerName
+        const char* m_szText; // PASV reply, or server name for SplitFtpServerName
         bool m_bOk;
         const char* m_szHost;
         int m_nPort;
     };
     const CCase pasv[] = {
         {"227 Entering Passive Mode (192,168,0,5,4,1).\r\n", true, "192.168.0.5", 1025},
-        {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", true, "127.0.0.1", 40000},   // vsftpd
-        {"227 Entering passive mode (127,0,0,1,172,135).\r\n", true, "127.0.0.1", 44167},  // pyftpdlib
+        {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", true, "127.0.0.1", 40000},  // vsftpd
+        {"227 Entering passive mode (127,0,0,1,172,135).\r\n", true, "127.0.0.1", 44167}, // pyftpdlib
         {"227 =( 10, 0, 0, 7, 0, 21)\r\n", true, "10.0.0.7", 21},
         {"227 Entering Passive Mode 127,0,0,1,4,1\r\n", false, "", 0},
         {"227 Entering Passive Mode (127,0,0,1,4,1\r\n", false, "", 0},
@@ -62,7 +62,8 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
         int port = -1;
         EXPECT_EQ(ParseFtpPasvReply(QString::fromLatin1(c.m_szText), host, port), c.m_bOk) << c.m_szText;
         if (c.m_bOk) {
-            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port), QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
+            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port),
+                      QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
         }
     }
     EXPECT_EQ(MakeFtpPortArgument(u"10.0.0.7"_s, 1025), u"10,0,0,7,4,1"_s);
@@ -85,7 +86,8 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
         int port = 0;
         EXPECT_EQ(SplitFtpServerName(QString::fromLatin1(c.m_szText), host, port), c.m_bOk) << c.m_szText;
         if (c.m_bOk) {
-            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port), QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
+            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port),
+                      QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
         }
     }
 }
@@ -106,8 +108,8 @@ TEST(NetworkPresence, RoutableAddresses)
     const auto ip = [](const char* text) { return QHostAddress(QString::fromLatin1(text)).toIPv4Address(); };
     for (const char* address : {"172.32.0.1", "172.15.255.1", "193.5.20.1", "11.0.0.1"})
         EXPECT_TRUE(IsRoutableIPv4(ip(address))) << address;
-    for (const char* address : {"192.168.55.101", "169.254.1.1", "172.16.0.1", "172.31.9.9", "10.1.2.3", "127.0.0.1",
-                                "127.0.1.1", "0.0.0.0"})
+    for (const char* address :
+         {"192.168.55.101", "169.254.1.1", "172.16.0.1", "172.31.9.9", "10.1.2.3", "127.0.0.1", "127.0.1.1", "0.0.0.0"})
         EXPECT_FALSE(IsRoutableIPv4(ip(address))) << address;
     EXPECT_FALSE(AnyRoutableIPv4({ip("192.168.55.101"), ip("169.254.1.1")}));
     EXPECT_TRUE(AnyRoutableIPv4({ip("127.0.0.1"), ip("172.32.0.1")}));

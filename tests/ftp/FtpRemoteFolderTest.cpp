@@ -5,14 +5,13 @@
 namespace {
 
 // A pyftpdlib listing with the entries that the old column rule cut wrongly.
-const char* const kListing =
-    "drwxr-xr-x   2 root     root         4096 Dec 06 21:16   lead\r\n"
-    "-rw-r--r--   1 root     root            6 Dec 06 21:15 a.txt\r\n"
-    "lrwxrwxrwx   1 root     root            5 Dec 06 21:16 link to a -> a.txt\r\n"
-    "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 sub dir\r\n"
-    "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 ..\r\n"
-    "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 back\\slash\r\n"
-    "-rw-r--r--   1 root     root            0 Dec 06 21:16 ..\r\n";
+const char* const kListing = "drwxr-xr-x   2 root     root         4096 Dec 06 21:16   lead\r\n"
+                             "-rw-r--r--   1 root     root            6 Dec 06 21:15 a.txt\r\n"
+                             "lrwxrwxrwx   1 root     root            5 Dec 06 21:16 link to a -> a.txt\r\n"
+                             "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 sub dir\r\n"
+                             "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 ..\r\n"
+                             "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 back\\slash\r\n"
+                             "-rw-r--r--   1 root     root            0 Dec 06 21:16 ..\r\n";
 
 } // namespace
 
@@ -54,7 +53,7 @@ TEST(FtpRemoteFolder, ListingsAndFolderReads)
 
         // Subfolder paths are sent back later: unsafe names never become one.
         client.ListRemoteSubfolders(u"Data"_s, subfolders);
-        EXPECT_EQ(client.m_aRemoteFiles.size(), 3);   // the client's arrays are left alone
+        EXPECT_EQ(client.m_aRemoteFiles.size(), 3); // the client's arrays are left alone
         client.CloseControlChannel();
     }
     server.Join();
@@ -86,10 +85,19 @@ TEST(FtpRemoteFolder, SimpleCommands)
         {"rmdir", {"250 Remove directory operation successful."}, {"RMD /Data/Old"}, true},
         {"rmdir", {"257 Directory removed."}, {"RMD /Data/Old"}, true},
         {"rmdir", {"550 Remove directory operation failed."}, {"RMD /Data/Old"}, false},
-        {"mkdir", {"250 Directory successfully changed.", "257 \"/Data/Job1/Sub\" created"}, {"CWD /Data/Job1", "MKD Sub"}, true},
-        {"mkdir", {"250 Directory successfully changed.", "550 Create directory operation failed."}, {"CWD /Data/Job1", "MKD Sub"}, false},
+        {"mkdir",
+         {"250 Directory successfully changed.", "257 \"/Data/Job1/Sub\" created"},
+         {"CWD /Data/Job1", "MKD Sub"},
+         true},
+        {"mkdir",
+         {"250 Directory successfully changed.", "550 Create directory operation failed."},
+         {"CWD /Data/Job1", "MKD Sub"},
+         false},
         {"mkdir", {"550 Failed to change directory."}, {"CWD /Data/Job1"}, false},
-        {"rename", {"350 Ready for RNTO.", "250 Rename successful."}, {"RNFR /Data/old.txt", "RNTO /Data/new.txt"}, true},
+        {"rename",
+         {"350 Ready for RNTO.", "250 Rename successful."},
+         {"RNFR /Data/old.txt", "RNTO /Data/new.txt"},
+         true},
         {"rename", {"350 Ready for RNTO.", "550 Rename failed."}, {"RNFR /Data/old.txt", "RNTO /Data/new.txt"}, false},
         {"rename", {"550 RNFR command failed."}, {"RNFR /Data/old.txt"}, false},
         // Arguments with a line break are refused before anything is sent.
@@ -114,7 +122,8 @@ TEST(FtpRemoteFolder, SimpleCommands)
                 result = client.RenameRemote(u"Data/old.txt"_s, u"Data/new.txt"_s);
             else {
                 result = client.DeleteRemoteFile(u"a\r\nRMD /b"_s) || client.RemoveRemoteFolder(u"a\nb"_s)
-                         || client.MakeRemoteFolder(u"Data"_s, u"x\r\nDELE /y"_s) || client.RenameRemote(u"ok"_s, u"bad\n"_s);
+                    || client.MakeRemoteFolder(u"Data"_s, u"x\r\nDELE /y"_s)
+                    || client.RenameRemote(u"ok"_s, u"bad\n"_s);
                 client.ReadRemoteFolder(u"a\nb"_s);
                 EXPECT_TRUE(client.m_strReply.startsWith(u"Refused"_s));
             }

@@ -100,17 +100,17 @@ bool CFtpServerProcess::PrepareVsftpd(QString& config)
     config = m_dir.filePath(QStringLiteral("vsftpd.conf"));
     QFile file(config);
     return file.open(QIODevice::WriteOnly)
-           && file.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-                                        "background=NO\nseccomp_sandbox=NO\n"
-                                        "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
-                                        "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                                        "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-                                        "force_dot_files=YES\n"
-                                        "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\n"
-                                        "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
-                                        "dirmessage_enable=NO\nxferlog_enable=NO\n")
-                             .arg(m_nPort)
-                             .arg(chroot, empty)
-                             .toUtf8())
-                  > 0;
+        && file.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                                     "background=NO\nseccomp_sandbox=NO\n"
+                                     "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
+                                     "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                                     "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+                                     "force_dot_files=YES\n"
+                                     "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\n"
+                                     "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
+                                     "dirmessage_enable=NO\nxferlog_enable=NO\n")
+                          .arg(m_nPort)
+                          .arg(chroot, empty)
+                          .toUtf8())
+        > 0;
 }

@@ -21,8 +21,8 @@ public:
     EKind m_kind;
     QString m_strUser;
     QString m_strPassword;
-    QString m_strRoot;          // local folder the server shares at m_strRemoteBase
-    QString m_strRemoteBase;    // remote path of m_strRoot, without a trailing "/"
+    QString m_strRoot;       // local folder the server shares at m_strRemoteBase
+    QString m_strRemoteBase; // remote path of m_strRoot, without a trailing "/"
     int m_nPort = 0;
     QString m_strProblem;
 

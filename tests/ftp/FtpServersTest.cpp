@@ -9,7 +9,7 @@
 
 namespace {
 
-using CServerCase = std::pair<CFtpServerProcess::EKind, bool>;   // server, passive
+using CServerCase = std::pair<CFtpServerProcess::EKind, bool>; // server, passive
 
 // Relative path -> content of every file below folder (folders end in "/").
 QMap<QString, QByteArray> Snapshot(const QString& folder)
@@ -32,15 +32,15 @@ class FtpServers : public testing::TestWithParam<CServerCase>
 
 TEST_P(FtpServers, FolderTreeRoundTrip)
 {
-    CFtpTestServices services;   // real pauses are not needed against real servers
+    CFtpTestServices services; // real pauses are not needed against real servers
     CFtpServerProcess server(GetParam().first);
     if (!server.Start())
         GTEST_SKIP() << qPrintable(server.m_strProblem);
     CFtpClient client;
     client.m_bPassiveCopies = GetParam().second;
     client.m_nTimeoutMs = 10000;
-    ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.m_nPort, server.m_strUser, server.m_strPassword, QString(), QString(),
-                             QString(), QString(), 0, 0))
+    ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
+                             QString(), QString(), QString(), 0, 0))
         << qPrintable(client.m_strReply);
 
     QTemporaryDir local;
@@ -68,14 +68,13 @@ TEST_P(FtpServers, FolderTreeRoundTrip)
     client.LogOff();
 }
 
-INSTANTIATE_TEST_SUITE_P(Loopback, FtpServers,
-                         testing::Values(CServerCase{CFtpServerProcess::Pyftpdlib, false},
-                                         CServerCase{CFtpServerProcess::Pyftpdlib, true},
-                                         CServerCase{CFtpServerProcess::Vsftpd, false},
-                                         CServerCase{CFtpServerProcess::Vsftpd, true}),
-                         [](const testing::TestParamInfo<CServerCase>& info) {
-                             return std::string(info.param.first == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
-                                    + (info.param.second ? "_passive" : "_active");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Loopback, FtpServers,
+    testing::Values(CServerCase{CFtpServerProcess::Pyftpdlib, false}, CServerCase{CFtpServerProcess::Pyftpdlib, true},
+                    CServerCase{CFtpServerProcess::Vsftpd, false}, CServerCase{CFtpServerProcess::Vsftpd, true}),
+    [](const testing::TestParamInfo<CServerCase>& info) {
+        return std::string(info.param.first == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
+            + (info.param.second ? "_passive" : "_active");
+    });
 
 } // namespace

@@ -30,7 +30,9 @@ TEST(FtpSettings, RoundTripAndOwnerOnlyFile)
     EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Password"_s), settings.m_strPassword);
 
     // The password lies in that file: only its owner may read it.
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(profile).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     CProfile::SetFile(QString());

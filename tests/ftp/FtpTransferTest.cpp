@@ -61,8 +61,10 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
         commands.push_back(line.rfind("PORT 127,0,0,1,", 0) == 0 ? "PORT" : line);
     // The PORT argument is the control connection's own address and the
     // listening port, which the server reached.
-    EXPECT_EQ(commands, (std::vector<std::string>{"TYPE I", "PORT", "RETR /data/file.bin", "TYPE I", "PORT", "RETR /data/empty",
-                                                  "TYPE I", "PASV", "STOR /data/up load.bin", "TYPE I", "PORT", "STOR /data/empty"}));
+    EXPECT_EQ(
+        commands,
+        (std::vector<std::string>{"TYPE I", "PORT", "RETR /data/file.bin", "TYPE I", "PORT", "RETR /data/empty",
+                                  "TYPE I", "PASV", "STOR /data/up load.bin", "TYPE I", "PORT", "STOR /data/empty"}));
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{upload.toStdString(), std::string()}));
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"empty"_s, u"empty.bin"_s, u"file.bin"_s, u"up load.bin"_s}));
 }
@@ -161,7 +163,8 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
     }
     server.Join();
     ASSERT_EQ(server.m_transcript.size(), 4u);
-    EXPECT_EQ(server.m_transcript[0] + "|" + server.m_transcript[1] + "|" + server.m_transcript[2], "TYPE I|PASV|TYPE I");
+    EXPECT_EQ(server.m_transcript[0] + "|" + server.m_transcript[1] + "|" + server.m_transcript[2],
+              "TYPE I|PASV|TYPE I");
     EXPECT_EQ(server.m_transcript[3].rfind("PORT ", 0), 0u);
     EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
 }

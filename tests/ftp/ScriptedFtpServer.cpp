@@ -89,7 +89,8 @@ std::string CScriptedFtpServer::Pasv()
     int port = 0;
     CloseFd(m_nPasvListener);
     m_nPasvListener = ListenOnLoopback(port);
-    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) + ").\r\n";
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)
+        + ").\r\n";
 }
 
 bool CScriptedFtpServer::OpenData()

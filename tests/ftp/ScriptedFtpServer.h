@@ -21,28 +21,36 @@ public:
     using Handler = std::function<void(CScriptedFtpServer&, const std::string& line)>;
 
     explicit CScriptedFtpServer(std::string greeting = "220 Scripted server ready\r\n")
-        : m_strGreeting(std::move(greeting)) {}
+        : m_strGreeting(std::move(greeting))
+    {}
     ~CScriptedFtpServer();
 
-    void Queue(const std::vector<std::string>& replies) { m_queue.insert(m_queue.end(), replies.begin(), replies.end()); }
+    void Queue(const std::vector<std::string>& replies)
+    {
+        m_queue.insert(m_queue.end(), replies.begin(), replies.end());
+    }
     void On(const std::string& prefix, Handler handler) { m_rules.emplace_back(prefix, std::move(handler)); }
     void On(const std::string& prefix, const std::string& reply);
     void Start();
     int Port() const { return m_nPort; }
-    void Join() { if (m_thread.joinable()) m_thread.join(); }
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
 
     // For rules, on the peer's thread.
-    void Send(const std::string& text);   // sent as it stands
+    void Send(const std::string& text); // sent as it stands
     void CloseControl();
-    std::string Pasv();                   // the 227 reply line for a new listener
+    std::string Pasv(); // the 227 reply line for a new listener
     bool OpenData();
     void SendData(const std::string& bytes);
-    std::string ReceiveData();            // until the client closes it
+    std::string ReceiveData(); // until the client closes it
     void CloseData();
     void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-    std::vector<std::string> m_transcript;   // lines without CR LF
-    std::vector<std::string> m_uploads;      // data taken by ReceiveFile
+    std::vector<std::string> m_transcript; // lines without CR LF
+    std::vector<std::string> m_uploads;    // data taken by ReceiveFile
 
 private:
     void Serve();
@@ -64,4 +72,4 @@ namespace ScriptedFtp {
 CScriptedFtpServer::Handler SendFile(std::string content);
 // "150", take the data until the client closes, then "226".
 CScriptedFtpServer::Handler ReceiveFile();
-}
+} // namespace ScriptedFtp

@@ -18,7 +18,7 @@ TEST_F(LinkTest, SendLineFraming)
     EXPECT_EQ(Writes(), "JOB/CONF/LIST\r\n|\x41x\r\n|" + QByteArray(509, 'a') + "\r\n");
     ASSERT_EQ(m_prompt.m_shown.size(), 1);
     EXPECT_TRUE(m_prompt.m_shown.first().startsWith("Error: The line is too long"));
-    EXPECT_FALSE(m_link.SendLine("c"));   // port closed
+    EXPECT_FALSE(m_link.SendLine("c")); // port closed
 }
 
 TEST_F(LinkTest, Probe)
@@ -45,15 +45,20 @@ TEST_F(LinkTest, Probe)
 
 TEST_F(LinkTest, IdentifyVariants)
 {
-    struct CCase { QByteArray reply; bool result; QString name; };
+    struct CCase
+    {
+        QByteArray reply;
+        bool result;
+        QString name;
+    };
     const QList<CCase> cases = {
         {"%R1P,0,0:0,\"ABC\"\r\n", true, "ABC"},
-        {"%R1P,0,0:1,\"XYZ\"\r\n", false, "old"},   // error code: false, name kept
+        {"%R1P,0,0:1,\"XYZ\"\r\n", false, "old"}, // error code: false, name kept
         {"%R1P,0,0:0,NoQuotes\r\n", false, "old"},
-        {"%R1P,0,0:", false, "old"},                  // no return code at all
-        {"%R1P,0,0:0,\"\r\n", true, ""},               // a single quote: empty name
-        {"", true, "old"},                             // silence: true, name kept
-        {"hello\r\n", true, "old"},                    // another dialect: true, name kept
+        {"%R1P,0,0:", false, "old"},     // no return code at all
+        {"%R1P,0,0:0,\"\r\n", true, ""}, // a single quote: empty name
+        {"", true, "old"},               // silence: true, name kept
+        {"hello\r\n", true, "old"},      // another dialect: true, name kept
         {"%R1P,0,1:0,\"X\"\r\n", true, "old"},
     };
     for (const CCase& c : cases) {
@@ -69,46 +74,87 @@ TEST_F(LinkTest, Listings)
 {
     const QString noResponse = "Error: No response from instrument";
     const QString lost = "Error: Communication error\nThe device has disappeared";
-    struct CCase { bool (CComInstrument::*list)(); Script script; bool result; QStringList rows; QList<int> pauses;
-                   QStringList shown = {}; int loseAfter = 0; };
+    struct CCase
+    {
+        bool (CComInstrument::*list)();
+        Script script;
+        bool result;
+        QStringList rows;
+        QList<int> pauses;
+        QStringList shown = {};
+        int loseAfter = 0;
+    };
     const QList<CCase> cases = {
         {&CComInstrument::ListJobs,
-         {kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", ",2,0,0\r\n"},
-          {"?\r\n", "ROW WITHOUT NUMBER\r\n"}, {"?\r\n", ""}, {"?\r\n", ""}},   // "?" or silence twice ends
-         true, {"A1,1,3,5,0", "empty,2,0,0,1"}, {200, 1000, 100, 100, 100}},
+         {kWakeOk,
+          {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"},
+          {"?\r\n", ",2,0,0\r\n"},
+          {"?\r\n", "ROW WITHOUT NUMBER\r\n"},
+          {"?\r\n", ""},
+          {"?\r\n", ""}}, // "?" or silence twice ends
+         true,
+         {"A1,1,3,5,0", "empty,2,0,0,1"},
+         {200, 1000, 100, 100, 100}},
         // A bare "@127" repeats the command; "@127" CR LF on the second answer
         // is a row; "?" CR LF is short and ends the loop.
         {&CComInstrument::ListJobs,
-         {kWakeOk, {"JOB/CONF/LIST\r\n", "@127"}, {"JOB/CONF/LIST\r\n", "@127\r\n"}, {"?\r\n", "B2,4,0,1\r\n"},
+         {kWakeOk,
+          {"JOB/CONF/LIST\r\n", "@127"},
+          {"JOB/CONF/LIST\r\n", "@127\r\n"},
+          {"?\r\n", "B2,4,0,1\r\n"},
           {"?\r\n", "?\r\n"}},
-         true, {"B2,4,0,1,0"}, {200, 1000, 1000, 100, 100}},
-        {&CComInstrument::ListJobs, {{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false, {},
-         {200, 1000, 1000}, {noResponse}},
-        {&CComInstrument::ListCodeLists, {{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}},
-         false, {}, {200, 1000, 1000}, {noResponse}},
+         true,
+         {"B2,4,0,1,0"},
+         {200, 1000, 1000, 100, 100}},
+        {&CComInstrument::ListJobs,
+         {{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}},
+         false,
+         {},
+         {200, 1000, 1000},
+         {noResponse}},
+        {&CComInstrument::ListCodeLists,
+         {{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}},
+         false,
+         {},
+         {200, 1000, 1000},
+         {noResponse}},
         {&CComInstrument::ListFormats,
-         {kWakeOk, {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"}, {"?\r\n", "VORN,3,0,5\r\n"}, {"?\r\n", ",4,0,0\r\n"},
-          {"?\r\n", "?\r\n"}, kWakeOk},
-         true, {"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"}, {200, 1000, 100, 100, 100}},
+         {kWakeOk,
+          {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
+          {"?\r\n", "VORN,3,0,5\r\n"},
+          {"?\r\n", ",4,0,0\r\n"},
+          {"?\r\n", "?\r\n"},
+          kWakeOk},
+         true,
+         {"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"},
+         {200, 1000, 100, 100, 100}},
         // No comma and longer than 3: the end, without "c".
         {&CComInstrument::ListCodeLists,
          {kWakeOk, {"CODE/CONF/LIST\r\n", "CODES,3,12\r\n"}, {"?\r\n", ",4,0\r\n"}, {"?\r\n", "XYZ\r\n"}},
-         true, {"CODES,3,12,0", "empty,4,0,1"}, {200, 1000, 100, 100}},
+         true,
+         {"CODES,3,12,0", "empty,4,0,1"},
+         {200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
-        {&CComInstrument::ListJobs, {kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
-         {"A1,1,3,5,0"}, {200, 1000, 100}, {lost}, 3},
+        {&CComInstrument::ListJobs,
+         {kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}},
+         false,
+         {"A1,1,3,5,0"},
+         {200, 1000, 100},
+         {lost},
+         3},
     };
     for (const CCase& c : cases) {
         const QByteArray command = c.script.value(1).first;
         Fresh(c.script);
         m_device->LoseAfter(c.loseAfter);
-        m_link.m_jobs = {CJobInfo{"stale", 9, 0, 0, 0}};   // emptied by the listing, or here
+        m_link.m_jobs = {CJobInfo{"stale", 9, 0, 0, 0}}; // emptied by the listing, or here
         m_link.m_formats.clear();
         m_link.m_codeLists.clear();
         if (c.list != &CComInstrument::ListJobs)
             m_link.m_jobs.clear();
         EXPECT_EQ((m_link.*c.list)(), c.result) << command.toStdString();
-        EXPECT_EQ(Rows(m_link.m_jobs) + Rows(m_link.m_formats) + Rows(m_link.m_codeLists), c.rows) << command.toStdString();
+        EXPECT_EQ(Rows(m_link.m_jobs) + Rows(m_link.m_formats) + Rows(m_link.m_codeLists), c.rows)
+            << command.toStdString();
         EXPECT_EQ(Trace(), "<open>|<purge>|" + Sent(c.script) + "|<close>");
         EXPECT_EQ(m_clock.m_pauses, c.pauses) << command.toStdString();
         EXPECT_EQ(m_prompt.m_shown, c.shown) << command.toStdString();
@@ -124,7 +170,14 @@ TEST_F(LinkTest, Erase)
     m_link.m_jobs = {CJobInfo{"A1", 4, 1, 2, 0}, CJobInfo{"J9", 9, 0, 0, 0}};
     m_link.m_codeLists = {CCodeListInfo{"CODES", 3, 12, 0}};
     m_link.m_formats = {CFormatInfo{"F1", 2, 1, 1, 0}};
-    struct CCase { int kind; int number; QString question; QByteArray command; QList<int> pauses; };
+    struct CCase
+    {
+        int kind;
+        int number;
+        QString question;
+        QByteArray command;
+        QList<int> pauses;
+    };
     const QString lost = "Data will be definitely lost! - Continue anyway?";
     const QList<CCase> cases = {
         {0x80, 4, "Delete Measurements: A1:\n" + lost, "JOB/ERASE/OBSERV/4\r\n", {2000, 1000}},
@@ -134,7 +187,7 @@ TEST_F(LinkTest, Erase)
         {0x200, 2, "Delete Format F1:\n" + lost, "FORM/ERASE/2\r\n", {2000, 1000}},
     };
     for (const CCase& c : cases) {
-        Fresh({kWakeOk, {c.command, "@W\r\n"}});   // even a refusal is not judged
+        Fresh({kWakeOk, {c.command, "@W\r\n"}}); // even a refusal is not judged
         m_prompt.PushButton(IDYES);
         EXPECT_TRUE(m_link.Erase(c.number, c.kind, 0)) << c.command.toStdString();
         EXPECT_EQ(m_prompt.m_shown, QStringList{"Warning: " + c.question});

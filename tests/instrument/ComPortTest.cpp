@@ -10,7 +10,13 @@ using ComPortTest = InstrumentTest;
 
 TEST_F(ComPortTest, ReadLineEndMarks)
 {
-    struct CCase { const char* endMark; QByteArray input; QStringList lines; QList<int> timedOut; };
+    struct CCase
+    {
+        const char* endMark;
+        QByteArray input;
+        QStringList lines;
+        QList<int> timedOut;
+    };
     const QList<CCase> cases = {
         // CR inside the line does not end it; CR LF does, and stays in the line.
         {"\r\n", "a\rb\r\n", {"a\rb\r\n", ""}, {0, 1}},
@@ -56,15 +62,16 @@ TEST_F(ComPortTest, OpenAppliesLineSettingsAndKeepsFlowControl)
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(port.m_bOpen, 1);
     const CSerialLineState& state = m_device->m_state;
-    EXPECT_EQ(QList<int>({state.m_nBaudRate, state.m_nByteSize, state.m_nParity, state.m_nStopBits, state.m_nFlowControl}),
-              QList<int>({4800, 7, 2, 2, 2}));
+    EXPECT_EQ(
+        QList<int>({state.m_nBaudRate, state.m_nByteSize, state.m_nParity, state.m_nStopBits, state.m_nFlowControl}),
+        QList<int>({4800, 7, 2, 2, 2}));
     EXPECT_TRUE(port.Write("ab", 2));
     EXPECT_EQ(m_device->m_writeTimeouts, QList<int>{2002});
     port.Purge();
     port.Close();
-    port.Close();   // twice is harmless
+    port.Close(); // twice is harmless
     EXPECT_EQ(port.m_bOpen, 0);
-    EXPECT_FALSE(port.Write("x", 1));   // closed: nothing goes out
+    EXPECT_FALSE(port.Write("x", 1)); // closed: nothing goes out
     EXPECT_EQ(Trace(), "<open>|ab|<purge>|<close>");
     EXPECT_TRUE(m_prompt.m_shown.isEmpty());
 }
@@ -79,7 +86,7 @@ TEST_F(ComPortTest, OpenFailuresShowTheirMessages)
     EXPECT_FALSE(m_device->IsOpen());
     m_device->m_bFailLineState = false;
     m_device->m_bFailWriteLineState = true;
-    EXPECT_FALSE(m_link.m_port.Open());   // rejected settings: no message
+    EXPECT_FALSE(m_link.m_port.Open()); // rejected settings: no message
     EXPECT_FALSE(m_device->IsOpen());
     EXPECT_EQ(m_link.m_port.m_bOpen, 0);
     EXPECT_EQ(m_prompt.m_shown, (QStringList{"Error: COM Invalid handle", "Error: Can not open COM port"}));

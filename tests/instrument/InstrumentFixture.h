@@ -22,18 +22,29 @@ inline void PrintTo(const QString& text, std::ostream* os)
 {
     *os << '"' << QString(text).replace("\r", "\\r").replace("\n", "\\n").toStdString() << '"';
 }
-inline void PrintTo(const QByteArray& bytes, std::ostream* os) { PrintTo(QString::fromLatin1(bytes), os); }
+inline void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    PrintTo(QString::fromLatin1(bytes), os);
+}
 
 // Table rows as "name,number,values...,empty" so that whole rows compare at once.
 inline QString Row(const CJobInfo& r)
 {
     return QStringLiteral("%1,%2,%3,%4,%5")
-        .arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nFixBlocks).arg(r.m_nMeasBlocks).arg(r.m_bEmpty);
+        .arg(r.m_strName)
+        .arg(r.m_nNumber)
+        .arg(r.m_nFixBlocks)
+        .arg(r.m_nMeasBlocks)
+        .arg(r.m_bEmpty);
 }
 inline QString Row(const CFormatInfo& r)
 {
     return QStringLiteral("%1,%2,%3,%4,%5")
-        .arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nValue1).arg(r.m_nValue2).arg(r.m_bEmpty);
+        .arg(r.m_strName)
+        .arg(r.m_nNumber)
+        .arg(r.m_nValue1)
+        .arg(r.m_nValue2)
+        .arg(r.m_bEmpty);
 }
 inline QString Row(const CCodeListInfo& r)
 {

@@ -9,9 +9,16 @@ using namespace Protocol;
 TEST(InstrumentProtocol, ReadNumberLikeWcstol)
 {
     const QList<QPair<QString, qint32>> cases = {
-        {"12", 12},       {"  7\r\n", 7},   {"\t-3x", -3}, {"+5", 5},
-        {"", 0},          {"abc", 0},       {"4 5", 4},    {"99999999999", 2147483647},
-        {"-99999999999", -2147483647 - 1},  {"\r\n", 0},
+        {"12", 12},
+        {"  7\r\n", 7},
+        {"\t-3x", -3},
+        {"+5", 5},
+        {"", 0},
+        {"abc", 0},
+        {"4 5", 4},
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+        {"\r\n", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReadNumber(c.first), c.second) << c.first.toStdString();
@@ -22,10 +29,10 @@ TEST(InstrumentProtocol, ListingRows)
     const QList<QPair<QString, QString>> jobs = {
         {"A1,1,3,5\r\n", "A1,1,3,5,0"},
         {",2,0,0\r\n", "empty,2,0,0,1"},
-        {"NOCOMMA\r\n", "empty,0,0,0,1"},         // no comma: number 0, skipped by the listing
-        {"123\r\n", "empty,0,0,123,1"},           // no comma: the whole line is the last field
-        {"B,4\r\n", "B,0,0,4,0"},                 // too few commas: middle fields 0
-        {"@127\r\n", "empty,0,0,0,1"},            // "@" stops the number
+        {"NOCOMMA\r\n", "empty,0,0,0,1"}, // no comma: number 0, skipped by the listing
+        {"123\r\n", "empty,0,0,123,1"},   // no comma: the whole line is the last field
+        {"B,4\r\n", "B,0,0,4,0"},         // too few commas: middle fields 0
+        {"@127\r\n", "empty,0,0,0,1"},    // "@" stops the number
         {"Job 7, 7 , 2,11", "Job 7,7,2,11,0"},
         {"X,5,,", "X,5,0,0,0"},
     };
@@ -49,11 +56,11 @@ TEST(InstrumentProtocol, NamesAndFileTypes)
 {
     EXPECT_EQ(BaseName("Data\\Sub\\P7.tqs"), "P7");
     EXPECT_EQ(BaseName("/home/u/job.one.VRN"), "job.one");
-    EXPECT_EQ(BaseName("\\P7.tqs"), "\\P7");   // a leading separator is kept
+    EXPECT_EQ(BaseName("\\P7.tqs"), "\\P7"); // a leading separator is kept
     EXPECT_EQ(BaseName(".hidden"), ".hidden");
     EXPECT_EQ(FileType("x.frt"), "FRT");
     EXPECT_EQ(FileType("ab"), "AB");
-    EXPECT_EQ(ProposeName("dir/P7.tqs", {"A1", "p7"}, "MyJob7"), "P7");   // exact case only
+    EXPECT_EQ(ProposeName("dir/P7.tqs", {"A1", "p7"}, "MyJob7"), "P7"); // exact case only
 
     for (const QString name : {"", "a/b", "a\rb", "a\nb"})
         EXPECT_FALSE(IsSendableName(name)) << name.toStdString();

@@ -41,7 +41,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
 
     ASSERT_TRUE(device.Write(QByteArray("c\r\n"), 2003));
     char buffer[64] = {};
-    pollfd ready{master, POLLIN, 0};   // the bytes have left when Write returns
+    pollfd ready{master, POLLIN, 0}; // the bytes have left when Write returns
     ASSERT_EQ(poll(&ready, 1, 2000), 1);
     const ssize_t count = ::read(master, buffer, sizeof buffer);
     EXPECT_EQ(QByteArray(buffer, count > 0 ? static_cast<int>(count) : 0), "c\r\n");

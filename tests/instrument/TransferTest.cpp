@@ -45,24 +45,58 @@ const Script kReceiveStart = {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, {"JOB/RCV/O
 
 TEST_F(TransferTest, ReceiveNormalPaths)
 {
-    const QByteArray line = "12345678901234567890\r\n";   // 20 characters and CR LF
+    const QByteArray line = "12345678901234567890\r\n"; // 20 characters and CR LF
     const QByteArray longLine = QByteArray(5000, 'x') + "\r\n";
-    struct CCase { int number, kind, toStaging; QString name; int format; Script script; QByteArray data; int range;
-                   QList<int> pauses; };
+    struct CCase
+    {
+        int number, kind, toStaging;
+        QString name;
+        int format;
+        Script script;
+        QByteArray data;
+        int range;
+        QList<int> pauses;
+    };
     const QList<CCase> cases = {
-        {4, 0x80, 0, "A1.VRN", 0, kReceiveStart + Script{{"?\r\n", line}, {"?\r\n", ""}}, line, 5, {1000, 1000, 2000, 2000}},
-        {4, 0x40, 0, "fix.F2", 1,
-         {kWakeOk, {"FORM/SET/1\r\n", "OK\r\n"}, {"JOB/RCV/COORDS/4\r\n", "ACK\r\n"},
-          {"?\r\n", "?\r\n"},       // three characters: dropped
-          {"?\r\n", "ab\r\n"},      // four: written
-          {"?\r\n", "\x16"},        // busy: wait and ask again
-          {"?\r\n", longLine},      // longer than any buffer: written whole
-          {"?\r\n", "ok\r"},        // a short piece of a line: dropped
+        {4,
+         0x80,
+         0,
+         "A1.VRN",
+         0,
+         kReceiveStart + Script{{"?\r\n", line}, {"?\r\n", ""}},
+         line,
+         5,
+         {1000, 1000, 2000, 2000}},
+        {4,
+         0x40,
+         0,
+         "fix.F2",
+         1,
+         {kWakeOk,
+          {"FORM/SET/1\r\n", "OK\r\n"},
+          {"JOB/RCV/COORDS/4\r\n", "ACK\r\n"},
+          {"?\r\n", "?\r\n"},  // three characters: dropped
+          {"?\r\n", "ab\r\n"}, // four: written
+          {"?\r\n", "\x16"},   // busy: wait and ask again
+          {"?\r\n", longLine}, // longer than any buffer: written whole
+          {"?\r\n", "ok\r"},   // a short piece of a line: dropped
           {"?\r\n", ""}},
-         "ab\r\n" + longLine, 1, {1000, 1000, 2000, 2000, 2000}},
-        {3, 0x10000, 1, "CODES.VRN", 0,
-         {kWakeOk, {"FORM/SET/1\r\n", "OK\r\n"}, {"CODE/RCV/3\r\n", "ACK\r\n"}, {"?\r\n", "CODE LINE\r\n"}, {"?\r\n", ""}},
-         "CODE LINE\r\n", 0, {1000, 1000, 1000, 2000, 2000}},
+         "ab\r\n" + longLine,
+         1,
+         {1000, 1000, 2000, 2000, 2000}},
+        {3,
+         0x10000,
+         1,
+         "CODES.VRN",
+         0,
+         {kWakeOk,
+          {"FORM/SET/1\r\n", "OK\r\n"},
+          {"CODE/RCV/3\r\n", "ACK\r\n"},
+          {"?\r\n", "CODE LINE\r\n"},
+          {"?\r\n", ""}},
+         "CODE LINE\r\n",
+         0,
+         {1000, 1000, 1000, 2000, 2000}},
     };
     for (const CCase& c : cases) {
         const QString path = c.toStaging ? CLocalPaths::StagingPath("tempftp") : Target(c.name);
@@ -75,7 +109,7 @@ TEST_F(TransferTest, ReceiveNormalPaths)
         EXPECT_FALSE(m_device->IsOpen());
         EXPECT_EQ(m_clock.m_pauses, c.pauses);
         EXPECT_EQ(m_progress.m_nBytes, c.data.size());
-        EXPECT_EQ(m_progress.m_nRange, c.range);   // measurement or fix point blocks of the job
+        EXPECT_EQ(m_progress.m_nRange, c.range); // measurement or fix point blocks of the job
         EXPECT_EQ(m_progress.m_strText, c.toStaging ? c.name : path);
     }
     EXPECT_EQ(Entries(), (QStringList{"A1.VRN", "fix.F2"}));
@@ -93,7 +127,14 @@ TEST_F(TransferTest, ReceiveNormalPaths)
 
 TEST_F(TransferTest, ReceiveFailuresLeaveNoPartialFile)
 {
-    struct CCase { const char* what; bool older; Script data; int cancelAtPoll; int loseAfter; };
+    struct CCase
+    {
+        const char* what;
+        bool older;
+        Script data;
+        int cancelAtPoll;
+        int loseAfter;
+    };
     const QList<CCase> cases = {
         // "@E1": the older file stays, "c" stops the transfer.
         {"@E1", true, {{"?\r\n", "NEW LINE 1\r\n"}, {"?\r\n", "@E1 and more\r\n"}, {"c\r\n", ""}}, 0, 0},
@@ -134,15 +175,15 @@ TEST_F(TransferTest, ReceiveFailuresLeaveNoPartialFile)
 
 TEST_F(TransferTest, ReceiveRefusedBeforeTheInstrumentIsTouched)
 {
-    EXPECT_FALSE(m_link.Receive("", 4, 0x80, 0));            // no folder
-    EXPECT_FALSE(m_link.Receive(m_dir.path(), 5, 0x80, 0));  // not in the table: no dialog
+    EXPECT_FALSE(m_link.Receive("", 4, 0x80, 0));           // no folder
+    EXPECT_FALSE(m_link.Receive(m_dir.path(), 5, 0x80, 0)); // not in the table: no dialog
     EXPECT_TRUE(m_prompt.m_downloadRequests.isEmpty());
-    m_prompt.PushDataDownload(false);                        // dialog cancelled
+    m_prompt.PushDataDownload(false); // dialog cancelled
     EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0));
-    m_prompt.PushDataDownload(true, "../../A1.VRN", 0);      // a path, not a name
+    m_prompt.PushDataDownload(true, "../../A1.VRN", 0); // a path, not a name
     EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0));
     MakeFile("A1.VRN", "OLD");
-    m_prompt.PushDataDownload(true, "A1.VRN", 0);            // overwrite declined
+    m_prompt.PushDataDownload(true, "A1.VRN", 0); // overwrite declined
     m_prompt.PushButton(IDNO);
     EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0));
     EXPECT_EQ(ReadFile(Target("A1.VRN")), "OLD");
@@ -175,8 +216,17 @@ const Script kSendStart = {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB
 
 TEST_F(TransferTest, SendJobsAndCodeLists)
 {
-    const auto wake = [](const QByteArray& command, const QByteArray& reply) { return Script{kWakeOk, {command, reply}}; };
-    struct CCase { QString file; int number, kind; QString source, answer; Script script; QString proposal = {}, title = {}; };
+    const auto wake = [](const QByteArray& command, const QByteArray& reply) {
+        return Script{kWakeOk, {command, reply}};
+    };
+    struct CCase
+    {
+        QString file;
+        int number, kind;
+        QString source, answer;
+        Script script;
+        QString proposal = {}, title = {};
+    };
     const QList<CCase> cases = {
         // Fix points of an existing job: no naming.
         {"P7.tqs", 7, 0x40, "", "", wake("FORM/SET/0\r\n", "OK\r\n") + wake("JOB/SND/COORD/7\r\n", "OK\r\n")},
@@ -205,13 +255,14 @@ TEST_F(TransferTest, SendJobsAndCodeLists)
                                       : m_link.SendJobFile(path, c.number, c.kind, c.source));
         EXPECT_EQ(Writes(), Sent(script));
         EXPECT_FALSE(m_device->IsOpen());
-        EXPECT_EQ(m_progress.m_nBytes, 6);   // the data lines without their LF
+        EXPECT_EQ(m_progress.m_nBytes, 6); // the data lines without their LF
         EXPECT_EQ(m_progress.m_strText, path);
-        EXPECT_EQ(m_clock.m_pauses, (c.script.size() == 6 ? QList<int>{1000, 1000, 1000, 2000, 1000, 1000, 8000}
-                                                          : QList<int>{1000, 1000, 1000, 1000, 8000}));
+        EXPECT_EQ(m_clock.m_pauses,
+                  (c.script.size() == 6 ? QList<int>{1000, 1000, 1000, 2000, 1000, 1000, 8000}
+                                        : QList<int>{1000, 1000, 1000, 1000, 8000}));
         EXPECT_EQ(m_prompt.m_nameRequests.value(0).m_strName, c.proposal);
         EXPECT_EQ(m_prompt.m_nameRequests.value(0).m_strTitle, c.title);
-        EXPECT_EQ(m_prompt.m_shown.size(), c.answer.isEmpty() ? 0 : 1);   // the Name dialog
+        EXPECT_EQ(m_prompt.m_shown.size(), c.answer.isEmpty() ? 0 : 1); // the Name dialog
         if (c.proposal == "MyJob7") {
             EXPECT_EQ(m_prompt.m_nameRequests.value(0).m_existingNames, (QStringList{"A1", "../up"}));
         }
@@ -226,7 +277,8 @@ TEST_F(TransferTest, SendRefusals)
     EXPECT_FALSE(m_link.SendCodeListFile(MakeFile("x.tqs", "L1\r\n"), 3, 0x10000, QString()));
     EXPECT_FALSE(m_link.SendFormatFile(MakeFile("x.vrn", "L1\r\n"), 2, 0x200, QString()));
     // A line longer than the framing takes.
-    EXPECT_FALSE(m_link.SendJobFile(MakeFile("long.tqs", "ok\r\n" + QByteArray(508, 'x') + "\r\n"), 7, 0x40, QString()));
+    EXPECT_FALSE(
+        m_link.SendJobFile(MakeFile("long.tqs", "ok\r\n" + QByteArray(508, 'x') + "\r\n"), 7, 0x40, QString()));
     EXPECT_FALSE(m_link.SendFormatFile(m_dir.filePath("none.frt"), 2, 0x200, QString()));
     EXPECT_TRUE(m_device->m_events.isEmpty());
     ASSERT_EQ(m_prompt.m_shown.size(), 5);
@@ -238,12 +290,12 @@ TEST_F(TransferTest, SendRefusals)
     Fresh();
     const QString path = MakeFile("new.tqs", "L1\r\n");
     m_prompt.PushName(true, "a/b");
-    m_prompt.PushName(true, QString(95, 'n'));   // "JOB/SET/<95>/7" is over 99 characters
-    m_prompt.PushName(false);                    // Name dialog cancelled
+    m_prompt.PushName(true, QString(95, 'n')); // "JOB/SET/<95>/7" is over 99 characters
+    m_prompt.PushName(false);                  // Name dialog cancelled
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x8000, QString()));
     EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n|c\r\n|FORM/SET/0\r\n|c\r\n|FORM/SET/0\r\n");
-    ASSERT_EQ(m_prompt.m_shown.size(), 5);   // three Name dialogs and two errors
+    ASSERT_EQ(m_prompt.m_shown.size(), 5); // three Name dialogs and two errors
     EXPECT_TRUE(m_prompt.m_shown.at(1).startsWith("Error: The name \"a/b\" cannot be sent"));
     EXPECT_TRUE(m_prompt.m_shown.at(3).startsWith("Error: The command"));
     EXPECT_FALSE(m_device->IsOpen());
@@ -251,14 +303,15 @@ TEST_F(TransferTest, SendRefusals)
 
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
 {
-    m_link.m_jobs = {CJobInfo{"P7", 7, 2, 3, 0}};   // holds fix points: the question comes first
+    m_link.m_jobs = {CJobInfo{"P7", 7, 2, 3, 0}}; // holds fix points: the question comes first
     m_prompt.PushButton(IDYES);
     const QByteArray binary("\x00\xff\x80\x1a\r\n", 6);
     const QString path = MakeFile("P7.tqs", binary + QByteArray(507, 'y') + "\r\nTAIL");
     const Script script = kSendStart + Script{{binary + "\r\n", "?\r\n"}, {QByteArray(507, 'y') + "\r\n\r\n", "?\r\n"}};
     Fresh(script);
     ASSERT_TRUE(m_link.SendJobFile(path, 7, 0x40, QString()));
-    EXPECT_EQ(m_prompt.m_shown.value(0), "Job already contains fixpoints: Do you want to overwrite existing fixpoints ?");
+    EXPECT_EQ(m_prompt.m_shown.value(0),
+              "Job already contains fixpoints: Do you want to overwrite existing fixpoints ?");
     EXPECT_EQ(Writes(), Sent(script));
     EXPECT_EQ(m_progress.m_nBytes, 5 + 508);
 
@@ -272,20 +325,40 @@ TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
 TEST_F(TransferTest, SendStopsAtTheFirstFailure)
 {
     const QList<int> start = {1000, 1000, 1000, 1000, 8000};
-    struct CCase { const char* what; int number; Script script; int cancelAtPoll; int loseAfter; QList<int> pauses;
-                   QStringList shown; int hides; };
+    struct CCase
+    {
+        const char* what;
+        int number;
+        Script script;
+        int cancelAtPoll;
+        int loseAfter;
+        QList<int> pauses;
+        QStringList shown;
+        int hides;
+    };
     const QList<CCase> cases = {
         // No acknowledgement: five reads, each followed by 6000 ms; L2 is not sent.
         {"no ack", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, 0, 0, start + QList<int>(5, 6000), {}, 1},
-        {"refused", 7, {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/7\r\n", "@W\r\n"}}, 0, 0,
-         start, {}, 0},
+        {"refused",
+         7,
+         {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/7\r\n", "@W\r\n"}},
+         0,
+         0,
+         start,
+         {},
+         0},
         // Gone right after the first data line: no waiting for acknowledgements.
         {"cable", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, 0, 5, start, {kLost}, 1},
         // A job the table does not know: no question, no naming; cancelled
         // while reading the second line (one poll per byte read).
-        {"cancel", 12,
+        {"cancel",
+         12,
          {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/12\r\n", "OK\r\n"}, {"L1\r\n\r\n", "?\r\n"}},
-         6, 0, start, {}, 1},
+         6,
+         0,
+         start,
+         {},
+         1},
     };
     const QString path = MakeFile("new.tqs", "L1\r\nL2\r\n");
     for (const CCase& c : cases) {
@@ -328,7 +401,7 @@ TEST_F(TransferTest, SendFormatFileEndsWithEndOfFile)
 {
     const QString path = MakeFile("F.frt", "F1\r\nF2\r\n");
     Fresh({kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"F1\r\n\r\n", "?\r\n"}, {"F2\r\n\r\n", "?\r\n"}, {"\x1a\r\n", ""}});
-    m_device->FeedAt(9000, "DONE\r\n");   // the answer comes during the third read
+    m_device->FeedAt(9000, "DONE\r\n"); // the answer comes during the third read
     ASSERT_TRUE(m_link.SendFormatFile(path, 5, 0x200, QString()));
     EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SND/5\r\n|F1\r\n\r\n|F2\r\n\r\n|\x1a\r\n|<close>");
     EXPECT_EQ(m_clock.m_pauses, (QList<int>{1000, 3000}));

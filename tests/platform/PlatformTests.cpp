@@ -40,7 +40,9 @@ TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
     EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 42);
     EXPECT_EQ(CProfile::ReadString("S", "T"), "Grüße, \"quoted\"");
     // The file holds passwords: owner only.
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 

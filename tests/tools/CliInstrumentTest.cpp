@@ -25,8 +25,7 @@ struct SCliStep
 {
     SCliStep(const QStringList& args, int exit = 0, std::optional<QString> out = {}, const QString& errPart = {})
         : m_args(args), m_nExit(exit), m_out(std::move(out)), m_strErrPart(errPart)
-    {
-    }
+    {}
     QStringList m_args;
     int m_nExit;
     std::optional<QString> m_out;
@@ -60,7 +59,7 @@ QByteArray Latin1Lines(const QJsonArray& lines)
 {
     QByteArray bytes;
     for (const QJsonValue& line : lines)
-        bytes += line.toString().toLatin1() + "\r\n";  // the test data hold no character above 255
+        bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above 255
     return bytes;
 }
 
@@ -92,8 +91,8 @@ protected:
         if (!state.open(QIODevice::WriteOnly) || state.write(kState) < 0)
             return false;
         state.close();
-        return m_sim.Start(QStringList{"--state", state.fileName(), "--save-state", Path("saved.json"),
-                                       "--transcript", Path("transcript.txt")}
+        return m_sim.Start(QStringList{"--state", state.fileName(), "--save-state", Path("saved.json"), "--transcript",
+                                       Path("transcript.txt")}
                            + more);
     }
 
@@ -108,10 +107,16 @@ using CliInstrument = CliTest;
 
 TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
 {
-    const QList<QStringList> usageErrors = {
-        {"frobnicate"}, {"jobs", "extra"}, {"erase", "bogus", "1"}, {"erase", "job"}, {"erase", "job", "x1"},
-        {"receive", "measurements", "1"}, {"receive", "everything", "1", "f.TQS"}, {"send", "job", "1"},
-        {"jobs", "--device"}, {"codes", "--colour", "red"}};
+    const QList<QStringList> usageErrors = {{"frobnicate"},
+                                            {"jobs", "extra"},
+                                            {"erase", "bogus", "1"},
+                                            {"erase", "job"},
+                                            {"erase", "job", "x1"},
+                                            {"receive", "measurements", "1"},
+                                            {"receive", "everything", "1", "f.TQS"},
+                                            {"send", "job", "1"},
+                                            {"jobs", "--device"},
+                                            {"codes", "--colour", "red"}};
     for (const QStringList& args : usageErrors)
         Check({args, 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
@@ -126,9 +131,12 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     const std::vector<SCliStep> steps = {
         {{"identify"}, 0, "TS16 R500\n"},
         // Without --yes the question is answered No: nothing is erased.
-        {{"erase", "codelist", "3"}, 1, "", "Delete Codelist TREES:\nData will be definitely lost! - Continue anyway? -> No"},
+        {{"erase", "codelist", "3"},
+         1,
+         "",
+         "Delete Codelist TREES:\nData will be definitely lost! - Continue anyway? -> No"},
         {{"erase", "codelist", "3", "--yes"}, 0, ""},
-        {{"erase", "codelist", "9", "--yes"}, 1, "", "no code list number 9"},  // not sent at all
+        {{"erase", "codelist", "9", "--yes"}, 1, "", "no code list number 9"}, // not sent at all
         {{"receive", "measurements", "1", file, "--format", "TQS"}},
         // Job 2 is a free slot: it gets the name given with --name.
         {{"send", "fixpoints", "2", file, "--name", "BACK"}},
@@ -147,7 +155,7 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     EXPECT_EQ(Latin1Lines(Row(saved, "jobs", 2).value("fixpoints").toArray()), bytes);
     const QByteArray wire = ReadFile(Path("transcript.txt"));
     EXPECT_EQ(wire.count("RX CODE/ERASE/"), 1);
-    EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n"));  // TQS is the first format offered
+    EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n")); // TQS is the first format offered
     EXPECT_TRUE(wire.contains("RX JOB/SET/BACK/2\\r\\n"));
     EXPECT_TRUE(wire.contains("RX JOB/SND/COORD/2\\r\\n"));
 }
@@ -167,7 +175,7 @@ TEST_F(CliInstrument, ACableCutDuringAReceiveLeavesTheOlderFileAlone)
     EXPECT_EQ(ReadFile(file), QByteArray("older data\r\n"));
     EXPECT_EQ(QDir(m_dir.path()).entryList({"A1*"}, QDir::Files), QStringList{"A1.TQS"});
     const QByteArray wire = ReadFile(Path("transcript.txt"));
-    EXPECT_EQ(wire.count("RX ?\\r\\n"), 4 + 3 + 3);  // jobs and formats listings, then the data polls
+    EXPECT_EQ(wire.count("RX ?\\r\\n"), 4 + 3 + 3); // jobs and formats listings, then the data polls
     EXPECT_TRUE(wire.contains("-- line cut"));
     EXPECT_EQ(m_sim.Stop(), 0);
 }

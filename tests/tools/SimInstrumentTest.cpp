@@ -66,23 +66,40 @@ TEST_F(SimTest, IdentifyItsFailureOptionsAndSilence)
 TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
 {
     // The job loop asks twice at the end; both get the bare "?".
-    Play({{"c", kQuery}, {"JOB/CONF/LIST", "A1,1,3,5\r\n"}, {"?", ",2,0,0\r\n"}, {"?", "QUARRY,3,0,12\r\n"},
-          {"?", "P7,7,0,2\r\n"}, {"?", kBare}, {"?", kBare},
-          {"FORM/CONF/LIST", "TQS,1,1,1\r\n"}, {"?", "VORN,2,1,1\r\n"}, {"?", "GSI8,3,8,0\r\n"},
-          {"?", ",4,0,0\r\n"}, {"?", kBare}, {"c", kQuery},
-          {"CODE/CONF/LIST", "CODES,1,12\r\n"}, {"?", ",2,0\r\n"}, {"?", "TREES,3,4\r\n"}, {"?", kBare},
-          {"CODE/CONF/LIST", "CODES,1,12\r\n"}});  // a new listing starts from its first row
+    Play({{"c", kQuery},
+          {"JOB/CONF/LIST", "A1,1,3,5\r\n"},
+          {"?", ",2,0,0\r\n"},
+          {"?", "QUARRY,3,0,12\r\n"},
+          {"?", "P7,7,0,2\r\n"},
+          {"?", kBare},
+          {"?", kBare},
+          {"FORM/CONF/LIST", "TQS,1,1,1\r\n"},
+          {"?", "VORN,2,1,1\r\n"},
+          {"?", "GSI8,3,8,0\r\n"},
+          {"?", ",4,0,0\r\n"},
+          {"?", kBare},
+          {"c", kQuery},
+          {"CODE/CONF/LIST", "CODES,1,12\r\n"},
+          {"?", ",2,0\r\n"},
+          {"?", "TREES,3,4\r\n"},
+          {"?", kBare},
+          {"CODE/CONF/LIST", "CODES,1,12\r\n"}}); // a new listing starts from its first row
 
     for (const auto& [end, reply] : std::vector<std::pair<SSimOptions::EListEnd, QByteArray>>{
              {SSimOptions::EListEnd::Line, kQuery}, {SSimOptions::EListEnd::Silence, kNothing}}) {
         Restart();
         m_options.m_listEnd = end;
-        Play({{"CODE/CONF/LIST", "CODES,1,12\r\n"}, {"?", ",2,0\r\n"}, {"?", "TREES,3,4\r\n"}, {"?", reply},
-              {"?", reply}, {"c", kQuery}, {"?", kBare}});  // outside a listing a poll gets the bare "?"
+        Play({{"CODE/CONF/LIST", "CODES,1,12\r\n"},
+              {"?", ",2,0\r\n"},
+              {"?", "TREES,3,4\r\n"},
+              {"?", reply},
+              {"?", reply},
+              {"c", kQuery},
+              {"?", kBare}}); // outside a listing a poll gets the bare "?"
     }
 
     Restart();
-    m_options.m_bReply127 = true;  // only the first time
+    m_options.m_bReply127 = true; // only the first time
     Play({{"JOB/CONF/LIST", "@127"}, {"JOB/CONF/LIST", "A1,1,3,5\r\n"}, {"FORM/CONF/LIST", "TQS,1,1,1\r\n"}});
 
     Restart();
@@ -92,30 +109,45 @@ TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
 
 TEST_F(SimTest, ReceiveSendsLinesThenFallsSilent)
 {
-    Play({{"JOB/RCV/OBSERV/7", kOk}, {"?", Measurement(7, 0)}, {"?", Measurement(7, 1)}, {"?", kNothing},
+    Play({{"JOB/RCV/OBSERV/7", kOk},
+          {"?", Measurement(7, 0)},
+          {"?", Measurement(7, 1)},
+          {"?", kNothing},
           {"?", kNothing}});
     // "c" stops the transfer; a poll after it is no data poll.
-    Play({{"JOB/RCV/COORDS/1", kOk}, {"?", ToWire(m_state.FindJob(1)->m_fixpoints[0]) + "\r\n"}, {"c", kQuery},
-          {"?", kBare}, {"CODE/RCV/3", kOk}});
+    Play({{"JOB/RCV/COORDS/1", kOk},
+          {"?", ToWire(m_state.FindJob(1)->m_fixpoints[0]) + "\r\n"},
+          {"c", kQuery},
+          {"?", kBare},
+          {"CODE/RCV/3", kOk}});
     for (const QString& line : m_state.FindCodeList(3)->m_lines)
         EXPECT_EQ(Say("?"), ToWire(line) + "\r\n");
     Play({{"?", kNothing}, {"CODE/RCV/3", kOk}});
-    Sim().PortClosed();  // a closed port ends a receive too
+    Sim().PortClosed(); // a closed port ends a receive too
     Play({{"?", kBare}});
 
     // Busy and error count again for each receive.
     Restart();
     m_options.m_nBusy = 2;
     m_options.m_nErrorAfter = 3;
-    Play({{"JOB/RCV/OBSERV/3", kOk}, {"?", kBusy}, {"?", kBusy}, {"?", Measurement(3, 0)},
-          {"?", Measurement(3, 1)}, {"?", Measurement(3, 2)}, {"?", "@E1\r\n"}, {"JOB/RCV/OBSERV/3", kOk},
+    Play({{"JOB/RCV/OBSERV/3", kOk},
+          {"?", kBusy},
+          {"?", kBusy},
+          {"?", Measurement(3, 0)},
+          {"?", Measurement(3, 1)},
+          {"?", Measurement(3, 2)},
+          {"?", "@E1\r\n"},
+          {"JOB/RCV/OBSERV/3", kOk},
           {"?", kBusy}});
 
     Restart();
     m_options.m_nErrorAfter = 0;
     m_options.m_strErrorReply = QStringLiteral("@W1");
     // An unknown job is refused and its polls fail.
-    Play({{"JOB/RCV/COORDS/1", kOk}, {"?", "@W1\r\n"}, {"JOB/RCV/OBSERV/99", kRefused}, {"?", "@E1\r\n"},
+    Play({{"JOB/RCV/COORDS/1", kOk},
+          {"?", "@W1\r\n"},
+          {"JOB/RCV/OBSERV/99", kRefused},
+          {"?", "@E1\r\n"},
           {"CODE/RCV/x", kRefused}});
 }
 
@@ -123,8 +155,14 @@ TEST_F(SimTest, SendStoresLinesUntilTheClose)
 {
     // Each file line arrives as its text, CR LF, CR LF: one reply per line.
     const QByteArray raw("\xE9\x01 x\r y", 7);
-    Play({{"JOB/SND/COORD/2", kOk}, {"L1", kQuery}, {"", kNothing}, {"", kQuery}, {"", kNothing},
-          {"c", kQuery}, {"", kNothing}, {raw, kQuery}});
+    Play({{"JOB/SND/COORD/2", kOk},
+          {"L1", kQuery},
+          {"", kNothing},
+          {"", kQuery},
+          {"", kNothing},
+          {"c", kQuery},
+          {"", kNothing},
+          {raw, kQuery}});
     Sim().PortClosed();
     EXPECT_EQ(m_state.FindJob(2)->m_fixpoints, QStringList({"L1", "", "c", FromWire(raw)}));
     EXPECT_EQ(m_state.FindJob(2)->m_nFixpointBlocks, 4);
@@ -147,18 +185,23 @@ TEST_F(SimTest, SendStoresLinesUntilTheClose)
 
     Restart();
     m_options.m_bRefuseSnd = true;
-    Play({{"JOB/SND/COORD/2", kRefused}, {"L2", kRefused}});  // an unknown command now
+    Play({{"JOB/SND/COORD/2", kRefused}, {"L2", kRefused}}); // an unknown command now
     EXPECT_EQ(m_state.FindJob(2)->m_fixpoints.size(), 4);
 }
 
 TEST_F(SimTest, SettingAndErasing)
 {
     m_options.m_nRefuseSet = 3;
-    Play({{"FORM/SET/1", kRefused}, {"JOB/SET/NEW/2", kRefused}, {"CODE/SET/NEW/2", kRefused},
-          {"JOB/SET/NEW/2", kOk}, {"CODE/SET/BIRDS/2", kOk}, {"JOB/SET/P12/12", kOk}, {"FORM/SET/3", kOk}});
+    Play({{"FORM/SET/1", kRefused},
+          {"JOB/SET/NEW/2", kRefused},
+          {"CODE/SET/NEW/2", kRefused},
+          {"JOB/SET/NEW/2", kOk},
+          {"CODE/SET/BIRDS/2", kOk},
+          {"JOB/SET/P12/12", kOk},
+          {"FORM/SET/3", kOk}});
     EXPECT_EQ(m_state.FindJob(2)->m_strName, QStringLiteral("NEW"));
     EXPECT_EQ(m_state.FindCodeList(2)->m_strName, QStringLiteral("BIRDS"));
-    ASSERT_NE(m_state.FindJob(12), nullptr);  // a number without a slot gets one
+    ASSERT_NE(m_state.FindJob(12), nullptr); // a number without a slot gets one
     EXPECT_EQ(m_state.FindJob(12)->m_strName, QStringLiteral("P12"));
     for (const char* bad : {"JOB/SET//2", "JOB/SET/NAME", "JOB/SET/NAME/x", "FORM/SET/", "FORM/SET/-1", "FORM/SET/a"})
         EXPECT_EQ(Say(bad), kRefused) << bad;
@@ -168,14 +211,31 @@ TEST_F(SimTest, SettingAndErasing)
     EXPECT_TRUE(m_state.FindJob(1)->m_measurements.isEmpty());
     EXPECT_EQ(m_state.FindJob(1)->m_nFixpointBlocks, 3);
     // Erased slots stay, listed as free slots.
-    Play({{"JOB/ERASE/COORD/1", kOk}, {"JOB/ERASE/3", kOk}, {"CODE/ERASE/1", kOk}, {"FORM/ERASE/2", kOk},
-          {"JOB/CONF/LIST", "A1,1,0,0\r\n"}, {"?", "NEW,2,0,0\r\n"}, {"?", ",3,0,0\r\n"},
-          {"CODE/CONF/LIST", ",1,0\r\n"}, {"FORM/CONF/LIST", "TQS,1,1,1\r\n"}, {"?", ",2,0,0\r\n"}});
+    Play({{"JOB/ERASE/COORD/1", kOk},
+          {"JOB/ERASE/3", kOk},
+          {"CODE/ERASE/1", kOk},
+          {"FORM/ERASE/2", kOk},
+          {"JOB/CONF/LIST", "A1,1,0,0\r\n"},
+          {"?", "NEW,2,0,0\r\n"},
+          {"?", ",3,0,0\r\n"},
+          {"CODE/CONF/LIST", ",1,0\r\n"},
+          {"FORM/CONF/LIST", "TQS,1,1,1\r\n"},
+          {"?", ",2,0,0\r\n"}});
     for (const char* bad : {"JOB/ERASE/99", "CODE/ERASE/99", "FORM/ERASE/x", "JOB/ERASE/FOO/1", "DISK/ERASE/1"})
         EXPECT_EQ(Say(bad), kRefused) << bad;
 
-    const QList<QByteArray> junk = {"", "x", "??", "JOB", "/", "//", "JOB/RCV", "JOB/RCV/OBSERV/", "%R1Q,5005:",
-                                    QByteArray("\x00\xFF\x16", 3), QByteArray(600, 'Z'), "FORM/CONF/LIST/1"};
+    const QList<QByteArray> junk = {"",
+                                    "x",
+                                    "??",
+                                    "JOB",
+                                    "/",
+                                    "//",
+                                    "JOB/RCV",
+                                    "JOB/RCV/OBSERV/",
+                                    "%R1Q,5005:",
+                                    QByteArray("\x00\xFF\x16", 3),
+                                    QByteArray(600, 'Z'),
+                                    "FORM/CONF/LIST/1"};
     for (const QByteArray& line : junk) {
         const QByteArray reply = Say(line);
         EXPECT_TRUE(reply.isEmpty() || reply == kRefused) << line.toStdString();

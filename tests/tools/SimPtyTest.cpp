@@ -37,18 +37,19 @@ TEST(SimPty, IdentifiesListsAndKeepsATranscript)
     EXPECT_EQ(peer.Ask("CODE/CONF/LIST"), QByteArray("CODES,1,12\r\n"));
     EXPECT_EQ(peer.Ask("?"), QByteArray(",2,0\r\n"));
     EXPECT_EQ(peer.Ask("?"), QByteArray("TREES,3,4\r\n"));
-    EXPECT_EQ(peer.Ask("?"), QByteArray("?"));  // bare, then silence
+    EXPECT_EQ(peer.Ask("?"), QByteArray("?")); // bare, then silence
     peer.Close();
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_FALSE(QFileInfo::exists(link));
 
-    QStringList lines;  // without their time stamps
+    QStringList lines; // without their time stamps
     for (const QString& line : QString::fromLatin1(ReadFile(transcript)).split('\n', Qt::SkipEmptyParts))
         lines.append(line.section(' ', 1));
-    EXPECT_EQ(lines, QStringList({"-- port opened", "RX a\\r\\n", "RX c\\r\\n", "TX ?\\r\\n", "RX %R1Q,5004:\\r\\n",
-                                  "TX %R1P,0,0:0,\"TS16\"\\r\\n", "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n",
-                                  "RX ?\\r\\n", "TX ,2,0\\r\\n", "RX ?\\r\\n", "TX TREES,3,4\\r\\n", "RX ?\\r\\n",
-                                  "TX ?", "-- port closed"}));
+    EXPECT_EQ(
+        lines,
+        QStringList({"-- port opened", "RX a\\r\\n", "RX c\\r\\n", "TX ?\\r\\n", "RX %R1Q,5004:\\r\\n",
+                     "TX %R1P,0,0:0,\"TS16\"\\r\\n", "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n", "RX ?\\r\\n",
+                     "TX ,2,0\\r\\n", "RX ?\\r\\n", "TX TREES,3,4\\r\\n", "RX ?\\r\\n", "TX ?", "-- port closed"}));
 }
 
 TEST(SimPty, ReceiveEndsInSilenceSentLinesAreStoredAndUnreadRepliesAreDropped)
@@ -64,7 +65,7 @@ TEST(SimPty, ReceiveEndsInSilenceSentLinesAreStoredAndUnreadRepliesAreDropped)
     const QByteArray first = peer.Ask("?");
     EXPECT_TRUE(first.startsWith("M 07.0001 ") && first.endsWith("\r") && !first.endsWith("\n")) << first.data();
     EXPECT_TRUE(peer.Ask("?").startsWith("M 07.0002 "));
-    EXPECT_EQ(peer.Ask("?", 1000), QByteArray());  // silence, however long one waits
+    EXPECT_EQ(peer.Ask("?", 1000), QByteArray()); // silence, however long one waits
     peer.Close();
 
     // Fixpoints sent to job 2, each line followed by the extra CR LF; the
@@ -102,18 +103,21 @@ TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
     const QString state = dir.filePath("state.json");
     QFile file(state);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"({"name":"SLOW","jobs":[{"name":"J","number":1,"measurements":["0123456789012345678901234567890123456789"]}]})");
+    file.write(
+        R"({"name":"SLOW","jobs":[{"name":"J","number":1,"measurements":["0123456789012345678901234567890123456789"]}]})");
     file.close();
 
     CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--state", state, "--baud", "1200", "--error-after", "1", "--refuse-set", "1",
-                           "--reply-127"}));
+    ASSERT_TRUE(
+        sim.Start({"--state", state, "--baud", "1200", "--error-after", "1", "--refuse-set", "1", "--reply-127"}));
     CPtyPeer peer;
     ASSERT_TRUE(peer.Open(sim.Device()));
     // At 1200 bit/s a byte takes 8.3 ms: wait long enough for whole replies.
-    for (const auto& [command, reply] : std::vector<std::pair<QByteArray, QByteArray>>{
-             {"FORM/SET/1", "@W\r\n"}, {"FORM/SET/1", "OK\r\n"}, {"JOB/CONF/LIST", "@127"},
-             {"JOB/CONF/LIST", "J,1,0,1\r\n"}, {"JOB/RCV/OBSERV/1", "OK\r\n"}})
+    for (const auto& [command, reply] : std::vector<std::pair<QByteArray, QByteArray>>{{"FORM/SET/1", "@W\r\n"},
+                                                                                       {"FORM/SET/1", "OK\r\n"},
+                                                                                       {"JOB/CONF/LIST", "@127"},
+                                                                                       {"JOB/CONF/LIST", "J,1,0,1\r\n"},
+                                                                                       {"JOB/RCV/OBSERV/1", "OK\r\n"}})
         EXPECT_EQ(peer.Ask(command, 400), reply) << command.data();
 
     // "?" CR LF goes out (3 bytes) and 42 bytes come back: 45 bytes of

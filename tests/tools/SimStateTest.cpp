@@ -1,5 +1,5 @@
-#include "LineSplitter.h"
 #include "SimState.h"
+#include "LineSplitter.h"
 #include "WireText.h"
 
 #include <QTemporaryDir>
@@ -28,7 +28,7 @@ TEST(SimState, FileRoundTripKeepsEveryByteAndBadFilesAreRefused)
     CSimState parsed;
     ASSERT_TRUE(parsed.FromJson(R"({"jobs":[{"name":"J","number":4,"measurements":["m1 xx","m2 xx"]}],
                                    "codeLists":[{"name":"C","number":5,"lines":["a b c"],"count":7}]})",
-                               error));
+                                error));
     EXPECT_EQ(parsed.m_strName, QStringLiteral("TC1610"));
     EXPECT_EQ(parsed.FindJob(4)->m_nMeasurementBlocks, 2);
     EXPECT_EQ(parsed.FindJob(4)->m_nFixpointBlocks, 0);
@@ -46,9 +46,9 @@ TEST(LineSplitter, CutsOnlyAtCrLf)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].m_bytes, QByteArray("JOB/CONF/LIST"));
     EXPECT_EQ(lines[0].m_nEndOffset, 15);
-    lines = splitter.Feed(QByteArray("\na\rb\nc\r\n\r\n"));  // CR LF split across two reads
+    lines = splitter.Feed(QByteArray("\na\rb\nc\r\n\r\n")); // CR LF split across two reads
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0].m_bytes + "|" + lines[1].m_bytes + "|" + lines[2].m_bytes, "?|a\rb\nc|");  // lone CR, LF are data
+    EXPECT_EQ(lines[0].m_bytes + "|" + lines[1].m_bytes + "|" + lines[2].m_bytes, "?|a\rb\nc|"); // lone CR, LF are data
     EXPECT_EQ(lines[0].m_nEndOffset, 1);
     EXPECT_FALSE(splitter.HasPartial());
 
@@ -65,7 +65,9 @@ TEST(LineSplitter, CutsOnlyAtCrLf)
 
 TEST(WireText, LowBytesAndEscapes)
 {
-    EXPECT_EQ(ToWire(QString(QChar(0x0141)) + QChar(0xE9) + "A"), QByteArray("\x41\xE9" "A"));
+    EXPECT_EQ(ToWire(QString(QChar(0x0141)) + QChar(0xE9) + "A"),
+              QByteArray("\x41\xE9"
+                         "A"));
     EXPECT_EQ(FromWire(QByteArray("\xE9\x00", 2)), QString(QChar(0xE9)) + QChar(0));
     EXPECT_EQ(EscapeBytes(QByteArray("?\r\n\\\x16\xFF ~", 8)), QByteArray("?\\r\\n\\\\\\x16\\xFF ~"));
 }

@@ -15,7 +15,7 @@ public:
     struct SLine
     {
         QByteArray m_bytes;
-        int m_nEndOffset = 0;   // offset in the fed chunk just after the line's LF
+        int m_nEndOffset = 0; // offset in the fed chunk just after the line's LF
         bool m_bOverlong = false;
     };
 

@@ -38,8 +38,7 @@ bool Before(const timespec& a, const timespec& b)
 
 void SleepUntil(const timespec& deadline)
 {
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {}
 }
 
 double Seconds(const timespec& from, const timespec& to)
@@ -49,8 +48,7 @@ double Seconds(const timespec& from, const timespec& to)
 
 } // namespace
 
-CPtyLink::CPtyLink(CSimInstrument& instrument)
-    : m_instrument(instrument)
+CPtyLink::CPtyLink(CSimInstrument& instrument) : m_instrument(instrument)
 {
     m_start = Now();
 }
@@ -101,7 +99,8 @@ bool CPtyLink::WatchDevice()
     if (m_nWatch < 0)
         return false;
     return inotify_add_watch(m_nWatch, QFile::encodeName(m_strDevice).constData(),
-                             IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) >= 0;
+                             IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)
+        >= 0;
 }
 
 void CPtyLink::ReadDeviceEvents()
@@ -132,8 +131,8 @@ void CPtyLink::DropUnreadReplies()
     const timespec settled = AddNanos(m_lastSend, 20000000);
     if (Before(Now(), settled))
         SleepUntil(settled);
-    tcflush(m_nSlave, TCIFLUSH);   // what already waits at the handheld's end
-    tcflush(m_nMaster, TCOFLUSH);  // and what is still on its way there
+    tcflush(m_nSlave, TCIFLUSH);  // what already waits at the handheld's end
+    tcflush(m_nMaster, TCOFLUSH); // and what is still on its way there
     m_splitter.Clear();
 }
 
@@ -144,7 +143,7 @@ void CPtyLink::Run(const volatile std::sig_atomic_t& stop)
     while (!stop && !m_bVanished) {
         pollfd pfds[2] = {{m_nWatch, POLLIN, 0}, {m_nMaster, POLLIN, 0}};
         if (poll(pfds, 2, 50) <= 0)
-            continue;  // time-out, or a signal that set the stop flag
+            continue; // time-out, or a signal that set the stop flag
         // Opens and closes first: a line can only come from a session whose
         // open is already reported, so a reply never goes to the wrong one.
         ReadDeviceEvents();

@@ -47,17 +47,17 @@ private:
     CSimInstrument& m_instrument;
     CLineSplitter m_splitter;
     int m_nMaster = -1;
-    int m_nSlave = -1;       // held open so that unread replies can be dropped
+    int m_nSlave = -1; // held open so that unread replies can be dropped
     QString m_strDevice;
     int m_nBaud = 0;
-    int m_nWatch = -1;       // inotify descriptor reporting opens and closes of the slave
-    int m_nOpenCount = 0;    // descriptors the handheld holds on the slave
+    int m_nWatch = -1;    // inotify descriptor reporting opens and closes of the slave
+    int m_nOpenCount = 0; // descriptors the handheld holds on the slave
     int m_nVanishAfter = -1;
     int m_nLinesSeen = 0;
     bool m_bVanished = false;
-    timespec m_rxFree{};   // when the emulated line is free again for received bytes
+    timespec m_rxFree{}; // when the emulated line is free again for received bytes
     timespec m_start{};
-    timespec m_lastSend{};  // when the last reply was written
+    timespec m_lastSend{}; // when the last reply was written
     QFile m_transcript;
     const volatile std::sig_atomic_t* m_pStop = nullptr;
 };

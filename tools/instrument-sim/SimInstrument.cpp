@@ -43,11 +43,8 @@ QString CodeListRow(const SSimCodeList& list)
 } // namespace
 
 CSimInstrument::CSimInstrument(CSimState& state, const SSimOptions& options)
-    : m_state(state)
-    , m_options(options)
-    , m_nSetRefusalsLeft(options.m_nRefuseSet)
-{
-}
+    : m_state(state), m_options(options), m_nSetRefusalsLeft(options.m_nRefuseSet)
+{}
 
 QByteArray CSimInstrument::Line(const QString& text) const
 {
@@ -97,7 +94,7 @@ QByteArray CSimInstrument::HandleCommand(const QString& command)
     m_mode = EMode::Idle;
 
     if (command.isEmpty() || command == QLatin1String("a"))
-        return {};  // stray blank line, or the wake-up call: nothing to say
+        return {}; // stray blank line, or the wake-up call: nothing to say
     if (command == QLatin1String("c"))
         return Line(QStringLiteral("?"));
     if (command == QLatin1String("%R1Q,5004:")) {
@@ -175,9 +172,12 @@ QByteArray CSimInstrument::HandlePoll()
             return Line(m_listRows.at(m_nNextRow++));
         // End of the list, as often as asked.
         switch (m_options.m_listEnd) {
-        case SSimOptions::EListEnd::Line: return Line(QStringLiteral("?"));
-        case SSimOptions::EListEnd::Silence: return {};
-        case SSimOptions::EListEnd::Bare: break;
+        case SSimOptions::EListEnd::Line:
+            return Line(QStringLiteral("?"));
+        case SSimOptions::EListEnd::Silence:
+            return {};
+        case SSimOptions::EListEnd::Bare:
+            break;
         }
         return QByteArray("?");
     case EMode::Receiving:
@@ -195,7 +195,7 @@ QByteArray CSimInstrument::HandlePoll()
         }
         if (m_nNextLine < m_receiveLines.size())
             return Line(m_receiveLines.at(m_nNextLine++));
-        return {};  // all data sent: silence marks the end
+        return {}; // all data sent: silence marks the end
     default:
         return QByteArray("?");
     }

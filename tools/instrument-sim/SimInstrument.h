@@ -8,16 +8,16 @@
 // Behaviour switches, most of them provoke one failure path of the handheld.
 struct SSimOptions
 {
-    QByteArray m_endMark = "\r\n";  // terminator of every reply line
-    int m_nRefuseSet = 0;           // "@W" to the first n JOB/SET, CODE/SET, FORM/SET
-    bool m_bRefuseSnd = false;      // "@W" to every SND announcement
-    int m_nBusy = 0;                // 0x16 to the first n data polls of each receive
-    int m_nErrorAfter = -1;         // error reply after n data lines of a receive (-1: never)
+    QByteArray m_endMark = "\r\n"; // terminator of every reply line
+    int m_nRefuseSet = 0;          // "@W" to the first n JOB/SET, CODE/SET, FORM/SET
+    bool m_bRefuseSnd = false;     // "@W" to every SND announcement
+    int m_nBusy = 0;               // 0x16 to the first n data polls of each receive
+    int m_nErrorAfter = -1;        // error reply after n data lines of a receive (-1: never)
     QString m_strErrorReply = QStringLiteral("@E1");
-    bool m_bSilent = false;         // never answer anything
-    bool m_bReply127 = false;       // bare "@127" to the first list command
-    bool m_bNoName = false;         // no answer to the name request
-    int m_nIdentifyCode = 0;        // return code in the name reply
+    bool m_bSilent = false;   // never answer anything
+    bool m_bReply127 = false; // bare "@127" to the first list command
+    bool m_bNoName = false;   // no answer to the name request
+    int m_nIdentifyCode = 0;  // return code in the name reply
     // How a list ends when polled past its last row: a bare "?" (no
     // terminator), "?" with the end mark, or silence.
     enum class EListEnd { Bare, Line, Silence };

@@ -12,7 +12,7 @@ struct SSimJob
     int m_nNumber = 0;
     int m_nFixpointBlocks = 0;
     int m_nMeasurementBlocks = 0;
-    QStringList m_measurements;   // data lines without their terminator
+    QStringList m_measurements; // data lines without their terminator
     QStringList m_fixpoints;
 };
 

@@ -27,10 +27,12 @@ void OnSignal(int)
 
 void InstallSignals()
 {
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a blocked poll or sleep returns at once
+    action.sa_flags = 0; // no restart: a blocked poll or sleep returns at once
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
@@ -79,8 +81,7 @@ int main(int argc, char* argv[])
         {"silent", "Never answer."},
         {"reply-127", "Answer the first list command with a bare \"@127\"."},
         {"no-name", "Do not answer the name request."},
-        {"list-end", "End of a list: bare (\"?\" alone, default), line (\"?\" and the end mark) or silent.",
-         "HOW"},
+        {"list-end", "End of a list: bare (\"?\" alone, default), line (\"?\" and the end mark) or silent.", "HOW"},
     });
     if (!parser.parse(app.arguments()))
         return Fail(parser.errorText(), 2);
