@@ -88,10 +88,8 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
             if (answer.m_bSkip)
                 continue;
         }
-        QString remotePath = remote + name;
-        remotePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        if (!TransferFile(QLatin1Char('/') + remotePath, QDir::toNativeSeparators(folder + name), m_bPassiveCopies,
-                          false)) {
+        if (!TransferFile(QLatin1Char('/') + FtpServerPath(remote + name), QDir::toNativeSeparators(folder + name),
+                          m_bPassiveCopies, false)) {
             if (m_bCancelled)
                 return false;
             m_bCopyComplete = false;
@@ -145,9 +143,8 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
                                       .replace(QLatin1Char('\r'), QLatin1Char(' '))
                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')));
         } else {
-            QString remotePath = remoteFolder + QLatin1Char('/') + name;
-            remotePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
-            ok = TransferFile(QLatin1Char('/') + remotePath, LocalJoin(localFolder, name), m_bPassiveCopies, true);
+            ok = TransferFile(QLatin1Char('/') + FtpServerPath(remoteFolder + QLatin1Char('/') + name),
+                              LocalJoin(localFolder, name), m_bPassiveCopies, true);
         }
         if (!ok) {
             m_bCopyComplete = false;

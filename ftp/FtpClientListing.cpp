@@ -18,10 +18,7 @@ namespace {
 // and the root alone gives an empty argument.
 QString ListingFolderArgument(const QString& path)
 {
-    QString folder = path;
-    if (!folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('\\');
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString folder = FtpServerPath(path.endsWith(QLatin1Char('\\')) ? path : path + QLatin1Char('\\'));
     if (folder == QLatin1String("/"))
         folder.clear();
     return folder;
@@ -155,9 +152,7 @@ bool CFtpClient::MakeRemoteFolder(const QString& parent, const QString& name)
     if (HasFtpLineBreak(name))
         return Refuse(name);
     // Servers take "/" only; folder copies build parents with "\".
-    QString folder = parent;
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    Command(QStringLiteral("CWD /") + folder);
+    Command(QStringLiteral("CWD /") + FtpServerPath(parent));
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
     Command(QStringLiteral("MKD ") + name);

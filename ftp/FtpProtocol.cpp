@@ -107,6 +107,11 @@ bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int
     return true;
 }
 
+QString FtpServerPath(const QString& treePath)
+{
+    return QString(treePath).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 bool HasFtpLineBreak(const QString& text)
 {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));

@@ -30,6 +30,10 @@ QString MakeFtpPortArgument(const QString& dottedAddress, int port);
 // gets defaultPort. False for a port that is not a number in 1..65535.
 bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int defaultPort = 21);
 
+// A path of the tree ("Data\Job1", "\" between folders) as the server writes
+// it ("Data/Job1").
+QString FtpServerPath(const QString& treePath);
+
 // True when text holds a CR or LF, which would end a command line early.
 bool HasFtpLineBreak(const QString& text);
 
