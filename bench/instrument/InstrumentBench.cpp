@@ -10,8 +10,8 @@
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 #include "instrument/Protocol.h"
-#include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QCoreApplication>
 #include <QDir>

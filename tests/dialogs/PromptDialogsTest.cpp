@@ -1,9 +1,9 @@
 #include "DialogTestUtil.h"
 #include "dialogs/NameDlg.h"
 #include "dialogs/QtPrompt.h"
-#include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QApplication>
 #include <QComboBox>

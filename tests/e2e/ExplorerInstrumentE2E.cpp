@@ -3,9 +3,9 @@
 #include "explorer/TessaroView.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
-#include "platform/RecordingProgress.h"
-#include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QAction>
 #include <QDir>

@@ -6,10 +6,10 @@
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
-#include "platform/RecordingProgress.h"
-#include "platform/ScriptedPrompt.h"
-#include "platform/ScriptedSerialDevice.h"
 #include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
+#include "support/ScriptedSerialDevice.h"
 
 #include <QAction>
 #include <QDir>

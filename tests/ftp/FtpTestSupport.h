@@ -4,9 +4,9 @@
 
 #include "ftp/FtpClient.h"
 #include "platform/Clock.h"
-#include "platform/RecordingProgress.h"
-#include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -3,10 +3,10 @@
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 #include "platform/Clock.h"
-#include "platform/RecordingProgress.h"
-#include "platform/ScriptedPrompt.h"
-#include "platform/ScriptedSerialDevice.h"
 #include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
+#include "support/ScriptedSerialDevice.h"
 
 #include <gtest/gtest.h>
 

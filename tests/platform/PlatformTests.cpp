@@ -3,9 +3,9 @@
 #include "platform/DownloadName.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
-#include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QFile>
 #include <QTemporaryDir>

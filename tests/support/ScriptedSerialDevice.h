@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 #include <QByteArrayList>
 #include <QList>

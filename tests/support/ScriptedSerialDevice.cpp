@@ -1,6 +1,6 @@
 #include "ScriptedSerialDevice.h"
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 CScriptedSerialDevice::CScriptedSerialDevice(CVirtualClock* clock) : m_pClock(clock) {}
 
