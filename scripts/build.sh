@@ -7,5 +7,5 @@ BUILD_DIR=${BUILD_DIR:-build}
 # ccache, where installed, makes rebuilds in several checkouts cheap.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARO_ONLY= -DTESSARO_NO_TESTS= "${launcher[@]}" >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"

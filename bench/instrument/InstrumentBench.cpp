@@ -172,10 +172,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    QString sim;
-#ifdef INSTRUMENT_SIM
-    sim = QStringLiteral(INSTRUMENT_SIM);
-#endif
+    QString sim = QStringLiteral(INSTRUMENT_SIM);
     int baud = 19200;
     int runs = 2;
     for (int i = 0; i + 1 < args.size(); i += 2) {
