@@ -97,7 +97,7 @@ void CTransferDlg::Refresh()
     m_refreshTimer.stop();
     m_lastRefresh.start();
     if (m_nBytes != m_nShownBytes) {
-        m_pBytes->setText(QStringLiteral("%1 bytes ").arg(m_nBytes));
+        m_pBytes->setText(LoadString(IDS_BYTES_COUNT).arg(m_nBytes));
         m_nShownBytes = m_nBytes;
     }
     if (m_pProgress->value() != m_nPos)

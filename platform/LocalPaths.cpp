@@ -1,5 +1,7 @@
 #include "LocalPaths.h"
 
+#include "resources/StringTable.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -16,7 +18,7 @@ bool CLocalPaths::SetRoot(const QString& dir, QString* error)
     const QFileInfo info(dir);
     if (dir.isEmpty() || !info.exists() || !info.isDir()) {
         if (error)
-            *error = QStringLiteral("The root folder \"%1\" does not exist or is not a folder.").arg(dir);
+            *error = LoadString(IDS_ROOT_NOT_FOLDER).arg(dir);
         return false;
     }
     g_root = QDir::cleanPath(info.absoluteFilePath());

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Progress.h"
 #include "Prompt.h"
+#include "resources/StringTable.h"
 
 #include <cstdio>
 
@@ -26,7 +27,7 @@ public:
     }
     bool AskError(const QString& text) override
     {
-        std::fprintf(stderr, "Error: %s\n", qPrintable(text));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(LoadString(IDS_ERROR)), qPrintable(text));
         return false;
     }
     bool AskDataDownload(CDataDownloadRequest&) override { return false; }

@@ -56,6 +56,9 @@ const QHash<int, const char*>& Table()
         {IDS_EMPTY, "empty"},
         {IDS_JOB_HAS_FIXPOINTS, "Job already contains fixpoints"},
         {IDS_OVERWRITE_FIXPOINTS, "Do you want to overwrite existing fixpoints ?"},
+
+        {IDS_BYTES_COUNT, "%1 bytes "},
+        {IDS_ROOT_NOT_FOLDER, "The root folder \"%1\" does not exist or is not a folder."},
     };
     return table;
 }

@@ -54,6 +54,10 @@ enum EStringId : int {
     IDS_EMPTY = 61255,
     IDS_JOB_HAS_FIXPOINTS = 61256,
     IDS_OVERWRITE_FIXPOINTS = 61257,
+
+    // Texts of the dialogs and the platform layer.
+    IDS_BYTES_COUNT = 61300,
+    IDS_ROOT_NOT_FOLDER = 61301,
 };
 
 // The text of a string id; an empty string for an unknown id.
