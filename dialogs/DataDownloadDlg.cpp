@@ -10,6 +10,25 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// The first entry that begins with the preselected name, as the list's own
+// search finds it (without regard to case); -1 for none. An empty name
+// preselects nothing: every entry begins with it, yet the caller has no
+// format to propose (the instrument's first format row is a free slot).
+int PreselectedIndex(const QStringList& entries, const QString& preselect)
+{
+    if (preselect.isEmpty())
+        return -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i].startsWith(preselect, Qt::CaseInsensitive))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 CDataDownloadDlg::CDataDownloadDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Data Download..."));
@@ -50,15 +69,7 @@ void CDataDownloadDlg::InitDialog()
     m_pName->setText(m_strName);
     m_pFormatList->clear();
     m_pFormatList->addItems(m_formatNames);
-    m_pFormatList->setCurrentIndex(-1);
-    // The first entry that begins with the preselected name, as the list's
-    // own search finds it (without regard to case).
-    for (int i = 0; i < m_pFormatList->count(); ++i) {
-        if (m_pFormatList->itemText(i).startsWith(m_strSelectedFormat, Qt::CaseInsensitive)) {
-            m_pFormatList->setCurrentIndex(i);
-            break;
-        }
-    }
+    m_pFormatList->setCurrentIndex(PreselectedIndex(m_formatNames, m_strSelectedFormat));
     m_pName->selectAll();
     m_pName->setFocus();
 }

@@ -263,6 +263,9 @@ private slots:
                                        << "out.ASCII" << 2 << 2;
         QTest::newRow("empty name stays open") << "" << formats << "VRN"
                                                << "" << -1 << 1;
+        // The instrument's first format row is a free slot: nothing to preselect.
+        QTest::newRow("empty preselection selects nothing") << "job5" << formats << ""
+                                                            << "job5." << -1 << -1;
     }
 
     void dataDownloadResultNames()
