@@ -240,7 +240,7 @@ private slots:
         QTest::addColumn<QString>("result");
         QTest::addColumn<int>("choose");
         QTest::addColumn<int>("index");
-        const QStringList formats = {"TQS", "VRN", "GSI 8  "};
+        const QStringList formats = {"TQS", "VRN", "XYZ 8  "};
         QTest::newRow("extension replaced") << "job1.txt" << formats << "VRN"
                                             << "job1.VRN" << -1 << 1;
         QTest::newRow("extension added") << "job1" << formats << "VRN"
@@ -249,12 +249,12 @@ private slots:
                                        << "a.b.VRN" << -1 << 1;
         QTest::newRow("nothing before the dot") << ".txt" << formats << "VRN"
                                                 << "" << -1 << 1;
-        QTest::newRow("no format selected") << "name" << formats << "XYZ"
+        QTest::newRow("no format selected") << "name" << formats << "QQQ"
                                             << "name." << -1 << -1;
         QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN"
                                            << "name." << -1 << -1;
-        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "GSI"
-                                                          << "job2.GSI 8" << -1 << 2;
+        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "XYZ"
+                                                          << "job2.XYZ 8" << -1 << 2;
         QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr"
                                                        << "job3.VRN" << -1 << 1;
         QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN"

@@ -43,7 +43,7 @@ void ExplorerInstrumentE2E::connectReceiveAndErase()
     QTemporaryDir dir;
     QDir(dir.path()).mkpath("handheld/Data");
     const QJsonObject state{
-        {"name", "TC"},
+        {"name", "SIM"},
         {"jobs",
          QJsonArray{
              QJsonObject{{"name", "A1"},
@@ -87,7 +87,7 @@ void ExplorerInstrumentE2E::connectReceiveAndErase()
 
         view->PortRoot()->setExpanded(true);
         QVERIFY2(prompt.m_shown.isEmpty(), qPrintable(prompt.m_shown.join(" | ")));
-        QCOMPARE(view->PortRoot()->text(0), QString("Port1:TC"));
+        QCOMPARE(view->PortRoot()->text(0), QString("Port1:SIM"));
         QCOMPARE(CTessaroView::ChildLabels(view->PortRoot()), QStringList({"Jobs", "Formats", "Codes"}));
         QTreeWidgetItem* jobs = view->PortRoot()->child(0);
         QCOMPARE(CTessaroView::ChildLabels(jobs), QStringList({"Job 1: A1", "Job 2: empty"}));

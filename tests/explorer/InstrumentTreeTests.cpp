@@ -83,7 +83,7 @@ void InstrumentTreeTests::ScriptConnect()
     m_device->Expect("a\r\n");
     m_device->Expect("c\r\n", "\r\n");
     m_device->Expect("c\r\n", "OK\r\n");
-    m_device->Expect("%R1Q,5004:\r\n", "%R1P,0,0:0,\"TC\"\r\n");
+    m_device->Expect("%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM\"\r\n");
 }
 
 void InstrumentTreeTests::ScriptJobs(const QList<QByteArray>& rows)
@@ -168,7 +168,7 @@ void InstrumentTreeTests::connectBuildsTheSubtreeOnce()
 
     m_view->PortRoot()->setExpanded(true);
     QVERIFY2(m_device->AllExpected(), m_device->m_mismatches.join(" | ").constData());
-    QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:TC"));
+    QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:SIM"));
     QCOMPARE(CTessaroView::ChildLabels(m_view->PortRoot()), QStringList({"Jobs", "Formats", "Codes"}));
     QTreeWidgetItem* jobs = m_view->PortRoot()->child(0);
     QCOMPARE(CTessaroView::ChildLabels(jobs), QStringList({"Job 3: A1", "Job 4: empty"}));
@@ -183,7 +183,7 @@ void InstrumentTreeTests::connectBuildsTheSubtreeOnce()
     m_view->PortRoot()->setExpanded(false);
     m_view->PortRoot()->setExpanded(true);
     QCOMPARE(m_device->m_writes.size(), writes);
-    QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:TC"));
+    QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:SIM"));
 }
 
 void InstrumentTreeTests::failedProbeLeavesThePortAlone()

@@ -34,7 +34,7 @@ struct SCliStep
 
 // The state the simulator starts from; also the expected answers.
 const char* const kState = R"({
-  "name": "TS16 R500",
+  "name": "SIM-5 PLUS",
   "jobs": [
     {"name": "A1", "number": 1, "fixpointBlocks": 2, "measurementBlocks": 4, "fixpoints": ["F1 100.000 200.000"],
      "measurements": ["M1 0.000 90.0000 12.345 1.600 \u00e9\u00b0", "M2 45.000 90.1000 22.450 1.600 x",
@@ -129,7 +129,7 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     ASSERT_TRUE(StartSim());
     const QString file = Path("A1.TQS");
     const std::vector<SCliStep> steps = {
-        {{"identify"}, 0, "TS16 R500\n"},
+        {{"identify"}, 0, "SIM-5 PLUS\n"},
         // Without --yes the question is answered No: nothing is erased.
         {{"erase", "codelist", "3"},
          1,

@@ -46,7 +46,7 @@ protected:
 
 TEST_F(SimTest, IdentifyItsFailureOptionsAndSilence)
 {
-    Play({{"a", kNothing}, {"c", kQuery}, {"%R1Q,5004:", "%R1P,0,0:0,\"TC1610\"\r\n"}});
+    Play({{"a", kNothing}, {"c", kQuery}, {"%R1Q,5004:", "%R1P,0,0:0,\"SIM-1\"\r\n"}});
     Restart();
     m_options.m_bNoName = true;
     Play({{"%R1Q,5004:", kNothing}, {"c", kQuery}});
@@ -75,7 +75,7 @@ TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
           {"?", kBare},
           {"FORM/CONF/LIST", "TQS,1,1,1\r\n"},
           {"?", "VORN,2,1,1\r\n"},
-          {"?", "GSI8,3,8,0\r\n"},
+          {"?", "XYZ,3,8,0\r\n"},
           {"?", ",4,0,0\r\n"},
           {"?", kBare},
           {"c", kQuery},

@@ -26,14 +26,14 @@ TEST(SimPty, IdentifiesListsAndKeepsATranscript)
     const QString transcript = dir.filePath("transcript.txt");
     const QString link = dir.filePath("ttyInstrument");
     CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--name", "TS16", "--transcript", transcript, "--link", link}));
+    ASSERT_TRUE(sim.Start({"--name", "SIM-7", "--transcript", transcript, "--link", link}));
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.Device());
 
     CPtyPeer peer;
     ASSERT_TRUE(peer.Open(link));
     EXPECT_EQ(peer.Ask("a"), QByteArray());
     EXPECT_EQ(peer.Ask("c"), QByteArray("?\r\n"));
-    EXPECT_EQ(peer.Ask("%R1Q,5004:"), QByteArray("%R1P,0,0:0,\"TS16\"\r\n"));
+    EXPECT_EQ(peer.Ask("%R1Q,5004:"), QByteArray("%R1P,0,0:0,\"SIM-7\"\r\n"));
     EXPECT_EQ(peer.Ask("CODE/CONF/LIST"), QByteArray("CODES,1,12\r\n"));
     EXPECT_EQ(peer.Ask("?"), QByteArray(",2,0\r\n"));
     EXPECT_EQ(peer.Ask("?"), QByteArray("TREES,3,4\r\n"));
@@ -48,7 +48,7 @@ TEST(SimPty, IdentifiesListsAndKeepsATranscript)
     EXPECT_EQ(
         lines,
         QStringList({"-- port opened", "RX a\\r\\n", "RX c\\r\\n", "TX ?\\r\\n", "RX %R1Q,5004:\\r\\n",
-                     "TX %R1P,0,0:0,\"TS16\"\\r\\n", "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n", "RX ?\\r\\n",
+                     "TX %R1P,0,0:0,\"SIM-7\"\\r\\n", "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n", "RX ?\\r\\n",
                      "TX ,2,0\\r\\n", "RX ?\\r\\n", "TX TREES,3,4\\r\\n", "RX ?\\r\\n", "TX ?", "-- port closed"}));
 }
 

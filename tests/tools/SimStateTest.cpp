@@ -12,7 +12,7 @@ TEST(SimState, FileRoundTripKeepsEveryByteAndBadFilesAreRefused)
 {
     const QByteArray bytes("\x01\x7F\x80\xE9\xFF\"\\,", 8);
     CSimState state = CSimState::Default();
-    state.m_strName = QStringLiteral("TS 16");
+    state.m_strName = QStringLiteral("SIM 2");
     state.m_jobs[0].m_fixpoints.append(FromWire(bytes));
     state.m_jobs[0].m_nFixpointBlocks = 9;
     QTemporaryDir dir;
@@ -29,7 +29,7 @@ TEST(SimState, FileRoundTripKeepsEveryByteAndBadFilesAreRefused)
     ASSERT_TRUE(parsed.FromJson(R"({"jobs":[{"name":"J","number":4,"measurements":["m1 xx","m2 xx"]}],
                                    "codeLists":[{"name":"C","number":5,"lines":["a b c"],"count":7}]})",
                                 error));
-    EXPECT_EQ(parsed.m_strName, QStringLiteral("TC1610"));
+    EXPECT_EQ(parsed.m_strName, QStringLiteral("SIM-1"));
     EXPECT_EQ(parsed.FindJob(4)->m_nMeasurementBlocks, 2);
     EXPECT_EQ(parsed.FindJob(4)->m_nFixpointBlocks, 0);
     EXPECT_EQ(parsed.FindCodeList(5)->m_nCount, 7);

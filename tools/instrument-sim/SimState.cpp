@@ -67,7 +67,7 @@ CSimState CSimState::Default()
     state.m_formats = {
         {QStringLiteral("TQS"), 1, 1, 1, {QStringLiteral("FORMAT TQS"), QStringLiteral("FIELDS PT E N H")}},
         {QStringLiteral("VORN"), 2, 1, 1, {QStringLiteral("FORMAT VORN"), QStringLiteral("FIELDS PT E N H CODE")}},
-        {QStringLiteral("GSI8"), 3, 8, 0, {}},
+        {QStringLiteral("XYZ"), 3, 8, 0, {}},
         {QString(), 4, 0, 0, {}},
     };
 

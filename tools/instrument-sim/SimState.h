@@ -36,7 +36,7 @@ struct SSimCodeList
 class CSimState
 {
 public:
-    QString m_strName = QStringLiteral("TC1610");
+    QString m_strName = QStringLiteral("SIM-1");
     QList<SSimJob> m_jobs;
     QList<SSimFormat> m_formats;
     QList<SSimCodeList> m_codeLists;
