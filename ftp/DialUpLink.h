@@ -12,7 +12,6 @@ public:
     // True while a connection is held and the remote-access service reports
     // it up (or on its way up or down); false without a handle.
     bool IsConnected() const;
-    bool HasHandle() const { return m_hConnection != 0; }
     // Hangs up the held connection, if any, and forgets it.
     void HangUp();
 
