@@ -1,6 +1,7 @@
 #include "Services.h"
 
 #include "Clock.h"
+#include "NmcliRemoteAccess.h"
 #include "Progress.h"
 #include "Prompt.h"
 #include "resources/StringTable.h"
@@ -36,10 +37,12 @@ public:
 CRealClock g_realClock;
 CDeclinePrompt g_declinePrompt;
 CNullProgress g_nullProgress;
+CNmcliRemoteAccess g_nmcliRemoteAccess;
 
 CClock* g_clock = nullptr;
 CPrompt* g_prompt = nullptr;
 CProgress* g_progress = nullptr;
+CRemoteAccess* g_remoteAccess = nullptr;
 CServices::WaitCursorHook g_waitCursor = nullptr;
 
 } // namespace
@@ -57,6 +60,11 @@ CProgress& CServices::Progress()
     return g_progress ? *g_progress : g_nullProgress;
 }
 
+CRemoteAccess& CServices::RemoteAccess()
+{
+    return g_remoteAccess ? *g_remoteAccess : g_nmcliRemoteAccess;
+}
+
 void CServices::SetClock(CClock* clock)
 {
     g_clock = clock;
@@ -68,6 +76,11 @@ void CServices::SetPrompt(CPrompt* prompt)
 void CServices::SetProgress(CProgress* progress)
 {
     g_progress = progress;
+}
+
+void CServices::SetRemoteAccess(CRemoteAccess* remoteAccess)
+{
+    g_remoteAccess = remoteAccess;
 }
 
 void CServices::SetWaitCursorHook(WaitCursorHook hook)

@@ -3,6 +3,7 @@
 class CClock;
 class CPrompt;
 class CProgress;
+class CRemoteAccess;
 
 // The platform services that the core reaches without knowing who provides
 // them: the programs install real ones (dialogs, the Transfer window, real
@@ -14,12 +15,16 @@ public:
     static CClock& Clock();
     static CPrompt& Prompt();
     static CProgress& Progress();
+    // Dial-up networking; NetworkManager's nmcli unless another is installed.
+    static CRemoteAccess& RemoteAccess();
 
     // nullptr restores the default: real sleeping, a prompt that prints to
-    // stderr and answers No/Cancel, a progress service that shows nothing.
+    // stderr and answers No/Cancel, a progress service that shows nothing,
+    // remote access through nmcli.
     static void SetClock(CClock* clock);
     static void SetPrompt(CPrompt* prompt);
     static void SetProgress(CProgress* progress);
+    static void SetRemoteAccess(CRemoteAccess* remoteAccess);
 
     // Called with true/false when the first wait cursor starts / the last ends.
     using WaitCursorHook = void (*)(bool busy);
