@@ -350,8 +350,10 @@ void FtpTreeTests::quitOnlyEndsASessionThatALogonOpened()
     SetServer(QString("127.0.0.1:%1").arg(refused->Port()), "pw");
     Open(m_view->FtpRoot(), QString());
     QCOMPARE(m_prompt->m_shown, QStringList(": 530 Login incorrect."));
-    m_frame.reset();
+    // A client put in place of one that never logged on ends nothing either.
+    m_view->ReplaceFtpClient(std::make_unique<CFtpClient>());
     refused->Join();
+    m_frame.reset();
     QCOMPARE(refused->m_transcript, (std::vector<std::string>{"USER tess", "PASS pw"}));
 
     CScriptedFtpServer server;
