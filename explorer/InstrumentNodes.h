@@ -1,20 +1,8 @@
 #pragma once
 
-#include "NodeData.h"
+#include "NodeTemplate.h"
 
 #include "instrument/InstrumentTables.h"
-
-#include <QList>
-#include <QString>
-
-// One node to be made from a row of the instrument's tables.
-struct CNodeTemplate
-{
-    QString m_strLabel;
-    int m_nImage = -1;
-    CNodeData m_data;
-    QList<CNodeTemplate> m_children;
-};
 
 // Labels, images and node data of the instrument's entries, row by row in
 // table order: "Job 3: A1" with "Fix Points: 5 Fix blocks" and

@@ -3,6 +3,8 @@
 #include "CommandIds.h"
 #include "TessaroView.h"
 
+#include "resources/StringTable.h"
+
 #include <QAction>
 #include <QMenuBar>
 
@@ -38,7 +40,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     AddCommand(help, QStringLiteral("&About Tessaro..."), ID_APP_ABOUT);
 
     connect(m_pView, &CTessaroView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
-    setWindowTitle(QStringLiteral("Marvo Tessaro"));
+    setWindowTitle(LoadString(IDS_APP_WINDOW_TITLE));
     resize(360, 520);
 }
 

@@ -117,13 +117,12 @@ bool CTessaroApp::InitInstance()
     m_pPrompt->SetMainWindow(m_pFrame.get());
     m_pProgress->Create(m_pFrame->View());
     m_pFrame->show();
-    m_pFrame->setWindowTitle(QStringLiteral("Marvo Tessaro"));
+    m_pFrame->setWindowTitle(LoadString(IDS_APP_WINDOW_TITLE));
     m_pFrame->View()->OnInitialUpdate();
     m_pFrame->UpdateCommandUI();
 
     if (!SocketsAvailable()) {
-        CServices::Prompt().MessageBox(QStringLiteral("Could not initialize Windows Sockets!"), QString(), MB_OK,
-                                       MB_ICONERROR);
+        CServices::Prompt().MessageBox(LoadString(IDS_NO_SOCKETS), QString(), MB_OK, MB_ICONERROR);
         return false;
     }
     return true;

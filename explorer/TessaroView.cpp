@@ -6,6 +6,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/ComSettingsDlg.h"
 #include "dialogs/FtpSettingsDlg.h"
+#include "ftp/FtpClient.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"
@@ -16,7 +17,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent)
+CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_pFtpClient(std::make_unique<CFtpClient>())
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -28,7 +29,12 @@ CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent)
     connect(this, &QTreeWidget::currentItemChanged, this, &CTessaroView::CommandStateChanged);
 }
 
-CTessaroView::~CTessaroView() = default;
+CTessaroView::~CTessaroView()
+{
+    // QUIT only ends a session that a logon opened.
+    if (m_bLoggedOn)
+        m_pFtpClient->LogOff();
+}
 
 QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)
 {
@@ -45,7 +51,7 @@ QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& l
 
 QTreeWidgetItem* CTessaroView::AddPlaceholder(QTreeWidgetItem* parent, bool remote)
 {
-    return AddNode(parent, QStringLiteral("..."), remote ? CNodeImages::IMG_FILE : -1, CNodeData());
+    return AddNode(parent, LoadString(IDS_PLACEHOLDER), remote ? CNodeImages::IMG_FILE : -1, CNodeData());
 }
 
 void CTessaroView::OnInitialUpdate()
@@ -53,11 +59,11 @@ void CTessaroView::OnInitialUpdate()
     if (!m_images.IsBuilt())
         m_images.Build();
     clear();
-    m_pPortRoot = AddNode(nullptr, QStringLiteral("Port1:"), CNodeImages::IMG_PORT, {NK_PORT, 0, false});
-    AddNode(m_pPortRoot, QStringLiteral("no instruments connected"), -1, CNodeData());
-    m_pFtpRoot = AddNode(nullptr, QStringLiteral("FTP"), CNodeImages::IMG_FTP, {NK_FTP_FOLDER, 0, false});
-    AddNode(m_pFtpRoot, QStringLiteral("not connected"), CNodeImages::IMG_FILE, CNodeData());
-    m_pMyComputer = AddNode(nullptr, QStringLiteral("MyComputer"), CNodeImages::IMG_MY_COMPUTER, CNodeData());
+    m_pPortRoot = AddNode(nullptr, LoadString(IDS_PORT_ROOT), CNodeImages::IMG_PORT, {NK_PORT, 0, false});
+    AddNode(m_pPortRoot, LoadString(IDS_NO_INSTRUMENTS), -1, CNodeData());
+    m_pFtpRoot = AddNode(nullptr, LoadString(IDS_FTP_ROOT), CNodeImages::IMG_FTP, {NK_FTP_FOLDER, 0, false});
+    AddNode(m_pFtpRoot, LoadString(IDS_NOT_CONNECTED), CNodeImages::IMG_FILE, CNodeData());
+    m_pMyComputer = AddNode(nullptr, LoadString(IDS_MY_COMPUTER), CNodeImages::IMG_MY_COMPUTER, CNodeData());
     ListLocalFolder(m_pMyComputer, QString());
 }
 
@@ -91,6 +97,7 @@ int CTessaroView::ListLocalFolder(QTreeWidgetItem* node, const QString& path)
     const QIcon fileIcon = m_images.Icon(CNodeImages::IMG_FILE);
     const CNodeData folderData{NK_LOCAL_FOLDER, 0, false};
     const CNodeData fileData{NK_LOCAL_FILE, 0, false};
+    const QString placeholder = LoadString(IDS_PLACEHOLDER);
 
     // Built detached and added in one call: a folder of 100,000 entries
     // then costs one model update instead of 100,000.
@@ -101,7 +108,7 @@ int CTessaroView::ListLocalFolder(QTreeWidgetItem* node, const QString& path)
         item->setIcon(0, entry.m_bFolder ? folderIcon : fileIcon);
         (entry.m_bFolder ? folderData : fileData).Store(item);
         if (entry.m_bFolder)
-            item->addChild(new QTreeWidgetItem(QStringList(QStringLiteral("..."))));
+            item->addChild(new QTreeWidgetItem(QStringList(placeholder)));
         items.append(item);
     }
     node->addChildren(items);
@@ -110,11 +117,16 @@ int CTessaroView::ListLocalFolder(QTreeWidgetItem* node, const QString& path)
 
 void CTessaroView::OnItemExpanding(QTreeWidgetItem* node)
 {
+    if (m_nBusy)
+        return;
+    CBusyGuard busy(m_nBusy);
     const CNodeData data = CNodeData::Of(node);
     if (data.Is(NK_LOCAL_FOLDER)) {
         CWaitCursor wait;
         DeleteChildren(node);
         ListLocalFolder(node, NodePath(node));
+    } else if (data.Is(NK_FTP_FOLDER)) {
+        OpenFtpFolder(node);
     } else if (data.Is(NK_PORT)) {
         ConnectInstrument();
     }
@@ -141,6 +153,8 @@ QStringList CTessaroView::ChildLabels(const QTreeWidgetItem* node)
 
 bool CTessaroView::IsCommandEnabled(int id) const
 {
+    if (m_nBusy)
+        return false;
     const CNodeData data = CNodeData::Of(currentItem());
     switch (id) {
     case ID_SETTINGS_FTP:
@@ -165,6 +179,15 @@ void CTessaroView::OnCommand(int id)
 {
     if (!IsCommandEnabled(id))
         return;
+    {
+        CBusyGuard busy(m_nBusy);
+        RunCommand(id);
+    }
+    emit CommandStateChanged();
+}
+
+void CTessaroView::RunCommand(int id)
+{
     switch (id) {
     case ID_FILE_REFRESH:
         OnRefresh();
@@ -190,7 +213,6 @@ void CTessaroView::OnCommand(int id)
     default:
         break;
     }
-    emit CommandStateChanged();
 }
 
 // ---- Instrument subtree -------------------------------------------------
@@ -386,124 +408,6 @@ void CTessaroView::OnDelete()
     default:
         break;
     }
-}
-
-// ---- Copy and paste ---------------------------------------------------------
-
-bool CTessaroView::CanCopy(const CNodeData& data) const
-{
-    switch (data.m_nKind) {
-    case NK_LOCAL_FILE:
-    case NK_LOCAL_FOLDER:
-    case NK_FTP_FILE:
-    case NK_FTP_FOLDER:
-        return true;
-    case NK_MEASUREMENTS:
-    case NK_CODELIST:
-    case NK_FIXPOINTS:
-        return data.m_bHasData;
-    default:
-        return false;
-    }
-}
-
-void CTessaroView::OnCopy()
-{
-    QTreeWidgetItem* node = currentItem();
-    const CNodeData data = CNodeData::Of(node);
-    m_clip.Clear();
-    switch (data.m_nKind) {
-    case NK_LOCAL_FILE:
-        m_clip.m_nSourceKind = CK_LOCAL_FILE;
-        break;
-    case NK_MEASUREMENTS:
-    case NK_FIXPOINTS:
-    case NK_CODELIST:
-        m_clip.m_nSourceKind = data.m_nKind;
-        m_clip.m_nNumber = data.m_nNumber;
-        m_clip.m_bValid = 1;
-        return;
-    case NK_FTP_FILE:
-    case NK_FTP_FOLDER:
-    case NK_LOCAL_FOLDER:
-        m_clip.m_nSourceKind = data.m_nKind;
-        break;
-    default:
-        return;
-    }
-    m_clip.m_bValid = 1;
-    m_clip.m_strPath = NodePath(node);
-    m_clip.m_strLabel = node->text(0);
-}
-
-bool CTessaroView::CanPaste(const CNodeData& target) const
-{
-    if (!m_clip.m_bValid)
-        return false;
-    const quint32 source = m_clip.m_nSourceKind;
-    const bool instrumentData = source == NK_MEASUREMENTS || source == NK_FIXPOINTS || source == NK_CODELIST;
-    if (target.Is(NK_LOCAL_FOLDER))
-        return instrumentData;
-    // A file onto the instrument. The folder "Formats" has no number to
-    // send to, so it takes nothing.
-    if (target.Is(NK_FIXPOINTS) || target.Is(NK_JOB) || target.Is(NK_CODELIST) || target.IsFormat())
-        return source == CK_LOCAL_FILE;
-    return false;
-}
-
-void CTessaroView::OnPaste()
-{
-    QTreeWidgetItem* target = currentItem();
-    const CNodeData data = CNodeData::Of(target);
-    const quint32 source = m_clip.m_nSourceKind;
-    if (data.Is(NK_LOCAL_FOLDER)) {
-        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source), 0);
-        RelistLocal(target);
-        return;
-    }
-    if (source == CK_LOCAL_FILE)
-        SendToInstrument(CLocalPaths::ToNative(m_clip.m_strPath), QString(), target);
-}
-
-void CTessaroView::SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target)
-{
-    const CNodeData data = CNodeData::Of(target);
-    const int number = data.m_nNumber;
-    // The results are not looked at: the instrument is listed again anyway,
-    // after a pause that gives it time to store the data.
-    switch (data.m_nKind) {
-    case NK_JOB:
-    case NK_FIXPOINTS: {
-        m_instrument.SendJobFile(nativeFile, number, static_cast<int>(data.m_nKind), sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(5000);
-        RebuildJobs(JobsFolderOf(target));
-        break;
-    }
-    case NK_CODELIST: {
-        m_instrument.SendCodeListFile(nativeFile, number, NK_CODELIST, sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(4000);
-        RebuildCodeLists(target->parent());
-        break;
-    }
-    case NK_FORMAT: {
-        m_instrument.SendFormatFile(nativeFile, number, NK_FORMAT, sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(6000);
-        RebuildFormats(target->parent());
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void CTessaroView::RelistLocal(QTreeWidgetItem* node)
-{
-    CWaitCursor wait;
-    DeleteChildren(node);
-    ListLocalFolder(node, NodePath(node));
 }
 
 void CTessaroView::OnFtpSettings()

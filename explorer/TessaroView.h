@@ -11,6 +11,10 @@
 
 #include <QTreeWidget>
 
+#include <memory>
+
+class CFtpClient;
+
 // The explorer's single tree: the handheld's files under "MyComputer", the
 // instrument under "Port1:" and the FTP server under "FTP". It owns the state
 // of a run and carries out the menu commands on the selected node.
@@ -34,6 +38,21 @@ public:
     QTreeWidgetItem* FtpRoot() const { return m_pFtpRoot; }
     QTreeWidgetItem* MyComputerRoot() const { return m_pMyComputer; }
     const CNodeImages& Images() const { return m_images; }
+
+    // The FTP side of the tree. ListFtpFolder logs on once (m_bLoggedOn),
+    // enters the remote folder at the tree path and lists it below node: the
+    // number of nodes added, -1 when logon, folder change or listing failed.
+    int ListFtpFolder(QTreeWidgetItem* node, const QString& path);
+    // Lists a remote folder anew; a folder that cannot be listed keeps a
+    // placeholder child so that it can be opened again.
+    void OpenFtpFolder(QTreeWidgetItem* node);
+    // The tree path of a remote node: empty for the root "FTP".
+    QString FtpTreePath(const QTreeWidgetItem* node) const;
+    CFtpClient& FtpClient() { return *m_pFtpClient; }
+    // Puts a new client in place (after a dial-up connect); the old one is
+    // logged off when it was logged on, and the next opening logs on again.
+    void ReplaceFtpClient(std::unique_ptr<CFtpClient> client);
+    bool LoggedOn() const { return m_bLoggedOn != 0; }
 
     bool IsCommandEnabled(int id) const;
     void OnCommand(int id);
@@ -66,14 +85,15 @@ private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data);
     QTreeWidgetItem* AddPlaceholder(QTreeWidgetItem* parent, bool remote);
     void AddTemplates(QTreeWidgetItem* parent, const QList<CNodeTemplate>& templates);
+    QTreeWidgetItem* MakeItem(const CNodeTemplate& draft) const;
     QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* node, bool withFolder, int labelId, int image,
                                    const CNodeData& data);
-    void RelistLocal(QTreeWidgetItem* node);
     void RebuildJobs(QTreeWidgetItem* jobsFolder);
     void RebuildFormats(QTreeWidgetItem* formatsFolder);
     void RebuildCodeLists(QTreeWidgetItem* codesFolder);
     QTreeWidgetItem* JobsFolderOf(QTreeWidgetItem* node) const;
 
+    void RunCommand(int id);
     bool CanRefresh(const CNodeData& data) const;
     bool CanDelete(const CNodeData& data) const;
     bool CanCopy(const CNodeData& data) const;
@@ -83,12 +103,23 @@ private:
     void OnCopy();
     void OnPaste();
     void SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target);
+    void ReceiveToServer(QTreeWidgetItem* target);
+    void DownloadToInstrument(QTreeWidgetItem* target);
+    void UploadFolder(QTreeWidgetItem* target);
+    void DownloadFolder(QTreeWidgetItem* target);
+    bool TransferFile(const QString& remotePath, const QString& nativePath, bool download);
+    bool CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload);
+    void Relist(QTreeWidgetItem* node);
+
+    bool FtpLogOn();
     void OnFtpSettings();
     void OnCommunicationSettings();
     void OnAbout();
 
     CExplorerClip m_clip;
     CFtpSettings m_ftpSettings;
+    std::unique_ptr<CFtpClient> m_pFtpClient;
+    int m_bLoggedOn = 0;
     CComSettings m_comSettings;
     int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;
@@ -97,4 +128,17 @@ private:
     QTreeWidgetItem* m_pPortRoot = nullptr;
     QTreeWidgetItem* m_pFtpRoot = nullptr;
     QTreeWidgetItem* m_pMyComputer = nullptr;
+
+    struct CBusyGuard
+    {
+        explicit CBusyGuard(int& busy) : m_nBusy(busy) { ++m_nBusy; }
+        ~CBusyGuard() { --m_nBusy; }
+        CBusyGuard(const CBusyGuard&) = delete;
+        CBusyGuard& operator=(const CBusyGuard&) = delete;
+        int& m_nBusy;
+    };
+    // Set while a command or an opening runs: the Transfer window pumps
+    // events, and a second command or opening must not delete the nodes the
+    // first one still works on.
+    int m_nBusy = 0;
 };

@@ -7,6 +7,18 @@ namespace {
 const QHash<int, const char*>& Table()
 {
     static const QHash<int, const char*> table = {
+        {IDS_APP_WINDOW_TITLE, "Marvo Tessaro"},
+        {IDS_NO_SOCKETS, "Could not initialize Windows Sockets!"},
+        {IDS_PORT_ROOT, "Port1:"},
+        {IDS_FTP_ROOT, "FTP"},
+        {IDS_MY_COMPUTER, "MyComputer"},
+        {IDS_NO_INSTRUMENTS, "no instruments connected"},
+        {IDS_NOT_CONNECTED, "not connected"},
+        {IDS_PLACEHOLDER, "..."},
+        {IDS_PASTE_INTO_ITSELF, "A folder can not be pasted into itself or into one of its own subfolders."},
+        {IDS_BAD_FTP_SERVER, "The FTP server name must be a host or host:port, with a port from 1 to 65535."},
+        {IDS_NAME_NOT_SENDABLE,
+         "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
         {IDS_JOBS, "Jobs"},
         {IDS_JOB, "Job"},
         {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},

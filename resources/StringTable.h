@@ -60,6 +60,21 @@ enum EStringId : int {
     IDS_ROOT_NOT_FOLDER = 61301,
 };
 
+// Labels and messages of the explorer itself.
+enum EExplorerStringId : int {
+    IDS_APP_WINDOW_TITLE = 61400,
+    IDS_NO_SOCKETS = 61401,
+    IDS_PORT_ROOT = 61402,
+    IDS_FTP_ROOT = 61403,
+    IDS_MY_COMPUTER = 61404,
+    IDS_NO_INSTRUMENTS = 61405,
+    IDS_NOT_CONNECTED = 61406,
+    IDS_PLACEHOLDER = 61407,
+    IDS_PASTE_INTO_ITSELF = 61408,
+    IDS_BAD_FTP_SERVER = 61409,
+    IDS_NAME_NOT_SENDABLE = 61410,
+};
+
 // The text of a string id; an empty string for an unknown id.
 QString LoadString(int id);
 

@@ -1,0 +1,115 @@
+// The FTP side of the explorer's tree: logon, remote folder listings, log-off.
+#include "FtpNodes.h"
+#include "TessaroView.h"
+
+#include "ftp/FtpClient.h"
+#include "ftp/FtpProtocol.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+
+namespace {
+
+// The server's reply as a message: without the line end it came with.
+QString ReplyText(const QString& reply)
+{
+    QString text = reply;
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+// An empty folder lists no bytes, which the listing reports as 0 just like a
+// failure; the server's closing reply tells the two apart.
+bool ListingConfirmed(const CFtpClient& client)
+{
+    return client.m_strReply.startsWith(QLatin1String("226")) || client.m_strReply.startsWith(QLatin1String("250"));
+}
+
+} // namespace
+
+QString CTessaroView::FtpTreePath(const QTreeWidgetItem* node) const
+{
+    // The root's node path is its label; a folder called "FTP" right below the
+    // root has the same node path, so the root is told apart by identity.
+    return node == m_pFtpRoot ? QString() : NodePath(node);
+}
+
+void CTessaroView::ReplaceFtpClient(std::unique_ptr<CFtpClient> client)
+{
+    if (!client)
+        return;
+    if (m_bLoggedOn)
+        m_pFtpClient->LogOff();
+    m_pFtpClient = std::move(client);
+    m_bLoggedOn = 0;
+}
+
+bool CTessaroView::FtpLogOn()
+{
+    m_ftpSettings.Load();
+    if (m_bLoggedOn)
+        return true;
+    QString host;
+    int port = 21;
+    if (!SplitFtpServerName(m_ftpSettings.m_strServerName, host, port)) {
+        CServices::Prompt().MessageBox(LoadString(IDS_BAD_FTP_SERVER), QString(), MB_OK, MB_ICONERROR);
+        return false;
+    }
+    if (!m_pFtpClient->LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(), QString(),
+                             QString(), QString(), 0, 0)) {
+        CServices::Prompt().MessageBox(ReplyText(m_pFtpClient->m_strReply), QString(), MB_OK, MB_ICONNONE);
+        return false;
+    }
+    m_bLoggedOn = 1;
+    return true;
+}
+
+QTreeWidgetItem* CTessaroView::MakeItem(const CNodeTemplate& draft) const
+{
+    auto* item = new QTreeWidgetItem(QStringList(draft.m_strLabel));
+    if (draft.m_nImage >= 0)
+        item->setIcon(0, m_images.Icon(draft.m_nImage));
+    draft.m_data.Store(item);
+    for (const CNodeTemplate& child : draft.m_children)
+        item->addChild(MakeItem(child));
+    return item;
+}
+
+int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
+{
+    CWaitCursor wait;
+    if (!FtpLogOn())
+        return -1;
+    QString folder = FtpServerPath(path.endsWith(QLatin1Char('\\')) ? path : path + QLatin1Char('\\'));
+    if (folder == QLatin1String("/"))
+        folder.clear();
+    CFtpClient& client = *m_pFtpClient;
+    client.Command(QStringLiteral("CWD /") + folder);
+    if (!client.m_strReply.startsWith(QLatin1String("250")))
+        return -1;
+    QByteArray listing;
+    if (client.ListFolder(listing) == 0 && !(listing.isEmpty() && ListingConfirmed(client)))
+        return -1;
+
+    const QList<CNodeTemplate> drafts = FtpNodes(ParseFtpListing(listing));
+    // Built detached and added in one call: one model update for the folder.
+    QList<QTreeWidgetItem*> items;
+    items.reserve(drafts.size());
+    for (const CNodeTemplate& draft : drafts)
+        items.append(MakeItem(draft));
+    node->addChildren(items);
+    return static_cast<int>(items.size());
+}
+
+void CTessaroView::OpenFtpFolder(QTreeWidgetItem* node)
+{
+    DeleteChildren(node);
+    if (ListFtpFolder(node, FtpTreePath(node)) < 0) {
+        // Whatever a failed listing had begun is dropped: the placeholder
+        // alone lets the folder be opened again later.
+        DeleteChildren(node);
+        node->addChild(MakeItem(FtpPlaceholder()));
+    }
+}

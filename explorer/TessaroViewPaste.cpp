@@ -1,0 +1,295 @@
+// Copy and paste between the handheld's files, the FTP server and the
+// instrument. PasteAction decides what a paste does; this carries it out.
+#include "ExplorerClip.h"
+#include "FtpNodes.h"
+#include "PasteRules.h"
+#include "TessaroView.h"
+
+#include "ftp/FtpClient.h"
+#include "ftp/FtpProtocol.h"
+#include "platform/Clock.h"
+#include "platform/LocalPaths.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace {
+
+// A staging file of the explorer ("tempftp", "FTP-INSTRUMENT"). Nothing left
+// from an earlier paste is taken for new data, and the file is gone when the
+// paste ends, on success, failure or cancel.
+class CStagingFile
+{
+public:
+    explicit CStagingFile(const QString& name) : m_strPath(CLocalPaths::StagingPath(name)) { QFile::remove(m_strPath); }
+    ~CStagingFile() { QFile::remove(m_strPath); }
+    CStagingFile(const CStagingFile&) = delete;
+    CStagingFile& operator=(const CStagingFile&) = delete;
+
+    const QString& Path() const { return m_strPath; }
+
+private:
+    QString m_strPath;
+};
+
+void ShowError(const QString& text)
+{
+    CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
+}
+
+QString Trimmed(QString reply)
+{
+    while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
+        reply.chop(1);
+    return reply;
+}
+
+bool IsInstrumentData(quint32 kind)
+{
+    return kind == NK_MEASUREMENTS || kind == NK_FIXPOINTS || kind == NK_CODELIST;
+}
+
+bool HoldsFolder(const QString& nativeFolder, const QString& name)
+{
+    return QFileInfo(nativeFolder + QLatin1Char('/') + name).isDir();
+}
+
+// Folders below nativeFolder are searched as a folder copy walks them:
+// hidden ones included, links not followed.
+bool FindFolderBelow(const QString& nativeFolder, const QString& name)
+{
+    QDirIterator it(nativeFolder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (it.nextFileInfo().fileName() == name)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CTessaroView::CanCopy(const CNodeData& data) const
+{
+    return CopySourceKind(data) != 0;
+}
+
+void CTessaroView::OnCopy()
+{
+    QTreeWidgetItem* node = currentItem();
+    const CNodeData data = CNodeData::Of(node);
+    m_clip.Clear();
+    const quint32 kind = CopySourceKind(data);
+    if (kind == 0)
+        return;
+    m_clip.m_nSourceKind = kind;
+    m_clip.m_bValid = 1;
+    if (IsInstrumentData(kind)) {
+        m_clip.m_nNumber = data.m_nNumber;
+        return;
+    }
+    const bool remote = kind == NK_FTP_FOLDER || kind == NK_FTP_FILE;
+    m_clip.m_strPath = remote ? FtpTreePath(node) : NodePath(node);
+    m_clip.m_strLabel = node->text(0);
+}
+
+bool CTessaroView::CanPaste(const CNodeData& target) const
+{
+    return m_clip.m_bValid && PasteAction(m_clip.m_nSourceKind, target) != PA_NONE;
+}
+
+void CTessaroView::OnPaste()
+{
+    QTreeWidgetItem* target = currentItem();
+    const quint32 source = m_clip.m_nSourceKind;
+    switch (PasteAction(source, CNodeData::Of(target))) {
+    case PA_UPLOAD_FOLDER:
+        UploadFolder(target);
+        break;
+    case PA_DOWNLOAD_FOLDER:
+        DownloadFolder(target);
+        break;
+    case PA_RECEIVE_TO_FOLDER:
+        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source), 0);
+        Relist(target);
+        break;
+    case PA_RECEIVE_TO_SERVER:
+        ReceiveToServer(target);
+        break;
+    case PA_DOWNLOAD_FILE:
+        TransferFile(FtpRemotePath(m_clip.m_strPath),
+                     CLocalPaths::ToNative(NodePath(target)) + QLatin1Char('/') + m_clip.m_strLabel, true);
+        Relist(target);
+        break;
+    case PA_DOWNLOAD_TO_INSTRUMENT:
+        DownloadToInstrument(target);
+        break;
+    case PA_UPLOAD_FILE:
+        TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_clip.m_strLabel), CLocalPaths::ToNative(m_clip.m_strPath),
+                     false);
+        Relist(target);
+        break;
+    case PA_SEND_FILE:
+        SendToInstrument(CLocalPaths::ToNative(m_clip.m_strPath), QString(), target);
+        break;
+    case PA_NONE:
+        break;
+    }
+}
+
+bool CTessaroView::TransferFile(const QString& remotePath, const QString& nativePath, bool download)
+{
+    if (!FtpLogOn())
+        return false;
+    if (!download && !IsFtpSendableName(remotePath)) {
+        ShowError(LoadString(IDS_NAME_NOT_SENDABLE).arg(remotePath));
+        return false;
+    }
+    CFtpClient& client = *m_pFtpClient;
+    if (client.TransferFile(remotePath, nativePath, false, download))
+        return true;
+    // A cancel was the user's own doing; any other failure is told.
+    if (!client.m_bCancelled)
+        ShowError(Trimmed(client.m_strReply));
+    return false;
+}
+
+void CTessaroView::ReceiveToServer(QTreeWidgetItem* target)
+{
+    CStagingFile staging(QStringLiteral("tempftp"));
+    // A receive that fails or is cancelled uploads nothing.
+    const int kind = static_cast<int>(m_clip.m_nSourceKind);
+    if (!m_instrument.Receive(QStringLiteral("must not be empty"), m_clip.m_nNumber, kind, 1))
+        return;
+    if (!QFileInfo(staging.Path()).isFile())
+        return;
+    TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_instrument.m_strStagingName), staging.Path(), false);
+    Relist(target);
+}
+
+void CTessaroView::DownloadToInstrument(QTreeWidgetItem* target)
+{
+    CStagingFile staging(QStringLiteral("FTP-INSTRUMENT"));
+    // A download that failed or was cancelled stops here: the instrument is
+    // never sent an older copy, an empty file, or nothing.
+    if (!TransferFile(FtpRemotePath(m_clip.m_strPath), staging.Path(), true))
+        return;
+    SendToInstrument(staging.Path(), m_clip.m_strLabel, target);
+}
+
+void CTessaroView::UploadFolder(QTreeWidgetItem* target)
+{
+    const QString local = CLocalPaths::ToNative(m_clip.m_strPath);
+    const QString remoteParent = FtpTreePath(target);
+    if (!IsFtpSendableName(m_clip.m_strLabel)) {
+        ShowError(LoadString(IDS_NAME_NOT_SENDABLE).arg(m_clip.m_strLabel));
+        return;
+    }
+    if (!FtpLogOn())
+        return;
+    if (CopiesIntoItself(remoteParent, local, true)) {
+        ShowError(LoadString(IDS_PASTE_INTO_ITSELF));
+        return;
+    }
+    m_pFtpClient->UploadFolder(local, remoteParent, m_clip.m_strLabel);
+    Relist(target);
+}
+
+void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
+{
+    const QString local = CLocalPaths::ToNative(NodePath(target));
+    if (!FtpLogOn())
+        return;
+    if (CopiesIntoItself(m_clip.m_strPath, local, false)) {
+        ShowError(LoadString(IDS_PASTE_INTO_ITSELF));
+        return;
+    }
+    m_pFtpClient->DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel);
+    Relist(target);
+}
+
+// A folder copy between this machine and the server reads one folder and
+// writes into another; when the server shares a folder of this machine, the
+// two can be the same place, which no comparison of paths shows. Such a copy
+// would grow without end or overwrite its own source. A probe folder with a
+// unique name is made in the remote folder and looked for on this side:
+// - upload of nativeFolder into remoteFolder: the probe appears below the
+//   source, or beside it (the copy would land on the source itself);
+// - download of remoteFolder into nativeFolder: the probe appears in the
+//   target, a folder above it, or the folder the copy would create.
+// Where no probe can be made the server takes no new folders, so a copy
+// cannot grow into itself either.
+bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload)
+{
+    CFtpClient& client = *m_pFtpClient;
+    const QString probe = QStringLiteral(".tessaro-probe-") + QUuid::createUuid().toString(QUuid::Id128);
+    if (!client.MakeRemoteFolder(remoteFolder, probe))
+        return false;
+    bool same = false;
+    if (upload) {
+        same = HoldsFolder(QFileInfo(nativeFolder).absolutePath(), probe)
+            || FindFolderBelow(QFileInfo(nativeFolder).canonicalFilePath(), probe);
+    } else {
+        same = HoldsFolder(nativeFolder + QLatin1Char('/') + m_clip.m_strLabel, probe);
+        QDir dir(QFileInfo(nativeFolder).canonicalFilePath());
+        while (!same) {
+            same = HoldsFolder(dir.path(), probe);
+            if (!dir.cdUp())
+                break;
+        }
+    }
+    client.RemoveRemoteFolder(remoteFolder.isEmpty() ? probe : FtpServerPath(remoteFolder + QLatin1Char('\\') + probe));
+    return same;
+}
+
+void CTessaroView::SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target)
+{
+    const CNodeData data = CNodeData::Of(target);
+    const int number = data.m_nNumber;
+    // The results are not looked at: the instrument is listed again anyway,
+    // after a pause that gives it time to store the data.
+    switch (data.m_nKind) {
+    case NK_JOB:
+    case NK_FIXPOINTS: {
+        m_instrument.SendJobFile(nativeFile, number, static_cast<int>(data.m_nKind), sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(5000);
+        RebuildJobs(JobsFolderOf(target));
+        break;
+    }
+    case NK_CODELIST: {
+        m_instrument.SendCodeListFile(nativeFile, number, NK_CODELIST, sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(4000);
+        RebuildCodeLists(target->parent());
+        break;
+    }
+    case NK_FORMAT: {
+        m_instrument.SendFormatFile(nativeFile, number, NK_FORMAT, sourceName);
+        CWaitCursor wait;
+        CServices::Clock().Sleep(6000);
+        RebuildFormats(target->parent());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CTessaroView::Relist(QTreeWidgetItem* node)
+{
+    CWaitCursor wait;
+    if (CNodeData::Of(node).Is(NK_FTP_FOLDER)) {
+        OpenFtpFolder(node);
+        return;
+    }
+    DeleteChildren(node);
+    ListLocalFolder(node, NodePath(node));
+}
