@@ -1,0 +1,350 @@
+#include "ComInstrument.h"
+
+#include "Protocol.h"
+#include "platform/Progress.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace Protocol;
+
+namespace {
+
+// Reads of the acknowledgement of one streamed line, each followed by a pause.
+constexpr int kAckReads = 5;
+// Line buffer of the streaming.
+constexpr int kStreamBuffer = 4096;
+
+} // namespace
+
+// The file must be readable and every line that will be sent must fit the
+// framing (with its CR LF, at most 509 characters): a longer line is refused
+// before anything is sent rather than cut.
+bool CComInstrument::CheckSendableFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    qsizetype start = 0;
+    int lineNumber = 0;
+    for (;;) {
+        const qsizetype end = data.indexOf("\r\n", start);
+        if (end < 0)
+            return true; // a last line without CR LF is not sent
+        ++lineNumber;
+        if (end + 2 - start > kMaxCommand) {
+            ShowMessage(QStringLiteral("Line %1 of %2 is longer than %3 characters. The file was not sent.")
+                            .arg(lineNumber)
+                            .arg(QDir::toNativeSeparators(path))
+                            .arg(kMaxCommand));
+            return false;
+        }
+        start = end + 2;
+    }
+}
+
+bool CComInstrument::OpenSourceFile(const QString& path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return false;
+    m_file = std::move(file);
+    return true;
+}
+
+bool CComInstrument::SendableName(const QString& name)
+{
+    if (IsSendableName(name))
+        return true;
+    ShowMessage(
+        QStringLiteral("The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break.")
+            .arg(name));
+    return false;
+}
+
+// Commands built from a name pass through a buffer of 100 characters.
+bool CComInstrument::FitsFormatted(const QString& command)
+{
+    if (command.size() <= kMaxFormattedCommand)
+        return true;
+    ShowMessage(QStringLiteral("The command \"%1\" is too long for the instrument (at most %2 characters).")
+                    .arg(command)
+                    .arg(kMaxFormattedCommand));
+    return false;
+}
+
+bool CComInstrument::SendJobFile(QString path, int number, int kind, QString sourceName)
+{
+    const QString source = sourceName.isEmpty() ? path : sourceName;
+    const QString type = FileType(source);
+    if (type == QLatin1String("TQS")) {
+        m_nFormat = 0;
+    } else if (type == QLatin1String("VRN")) {
+        m_nFormat = 1;
+    } else {
+        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+        return false;
+    }
+    if (!CheckSendableFile(path))
+        return false;
+    if (!SelectFormat(0))
+        return false;
+    if (!PrepareJob(source, number, kind))
+        return false;
+    return StreamPrepared(path);
+}
+
+bool CComInstrument::SendCodeListFile(QString path, int number, int kind, QString sourceName)
+{
+    const QString source = sourceName.isEmpty() ? path : sourceName;
+    if (FileType(source) != QLatin1String("VRN")) {
+        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+        return false;
+    }
+    m_nFormat = 1;
+    if (!CheckSendableFile(path))
+        return false;
+    if (!SelectFormat(0))
+        return false;
+    if (!PrepareCodeList(source, number, kind))
+        return false;
+    return StreamPrepared(path);
+}
+
+// Streams the file to the prepared instrument (port open) and closes the port.
+bool CComInstrument::StreamPrepared(const QString& path)
+{
+    if (!OpenSourceFile(path)) {
+        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
+        Close();
+        return false;
+    }
+    CProgress& progress = CServices::Progress();
+    progress.Show();
+    progress.SetText(path);
+    progress.SetBytes(0);
+    progress.SetRange(static_cast<int>(m_file->size() / 50));
+    const bool complete = StreamFile();
+    Close();
+    progress.Hide();
+    return complete;
+}
+
+bool CComInstrument::PrepareJob(QString name, int number, int kind)
+{
+    const CJobInfo* row = FindRow(m_jobs, number);
+    const int empty = row ? row->m_bEmpty : 0;
+    const int fixBlocks = row ? row->m_nFixBlocks : 0;
+    if (fixBlocks != 0
+        && CServices::Prompt().MessageBox(LoadString(IDS_OVERWRITE_FIXPOINTS), LoadString(IDS_JOB_HAS_FIXPOINTS),
+                                          MB_YESNO, MB_ICONQUESTION)
+            != IDYES)
+        return false;
+
+    if (kind == KindJob || empty != 0) {
+        QStringList existing;
+        for (const CJobInfo& job : m_jobs) {
+            if (job.m_nNumber != number)
+                existing.append(job.m_strName);
+        }
+        if (!NameAndOpen(name, existing, row ? row->m_strName : QString(), QStringLiteral("MyJob%1").arg(number),
+                         IDS_NEW_JOB_NAME, QStringLiteral("JOB/SET/%1/") + QString::number(number)))
+            return false;
+    } else if (!Open()) {
+        return false;
+    }
+    return Announce(QStringLiteral("JOB/SND/COORD/%1").arg(number));
+}
+
+bool CComInstrument::PrepareCodeList(QString name, int number, int)
+{
+    const CCodeListInfo* row = FindRow(m_codeLists, number);
+    if (row && row->m_bEmpty) {
+        QStringList existing;
+        for (const CCodeListInfo& list : m_codeLists) {
+            if (list.m_nNumber != number)
+                existing.append(list.m_strName);
+        }
+        if (!NameAndOpen(name, existing, row->m_strName, QStringLiteral("MyCode%1").arg(number), IDS_NEW_CODELIST_NAME,
+                         QStringLiteral("CODE/SET/%1/") + QString::number(number)))
+            return false;
+    } else if (!Open()) {
+        return false;
+    }
+    return Announce(QStringLiteral("CODE/SND/%1").arg(number));
+}
+
+// Names the target job or code list: proposes a name from the source (or
+// `fallback` when another entry has it), asks when it differs from the
+// current name, opens the port and sends the naming command (`setPattern`
+// with %1 for the name). False, with the port closed, when any step fails.
+bool CComInstrument::NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
+                                 const QString& fallback, int titleId, const QString& setPattern)
+{
+    if (source.isEmpty())
+        return false;
+    QString newName = ProposeName(source, existing, fallback);
+    if (newName != current && !AskName(titleId, IDS_ENTER_NEW_NAME, newName, existing))
+        return false;
+    const QString command = setPattern.arg(newName);
+    if (!SendableName(newName) || !FitsFormatted(command))
+        return false;
+    if (!Open())
+        return false;
+    if (!SetName(command)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+// Wakes the instrument and announces the data; true with the port left open
+// when the announcement was answered and not refused.
+bool CComInstrument::Announce(const QString& command)
+{
+    CWaitCursor wait;
+    Pause(1000);
+    ReadLine();
+    if (!SendOrClose(kWake))
+        return false;
+    Pause(1000);
+    ReadLine();
+    if (!SendOrClose(command))
+        return false;
+    Pause(8000);
+    const QString reply = ReadLine();
+    if (!reply.isEmpty() && !IsRefusal(reply))
+        return true;
+    Close();
+    return false;
+}
+
+bool CComInstrument::SetName(const QString& command)
+{
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        CWaitCursor wait;
+        if (!SendOrClose(kWake))
+            return false;
+        Pause(1000);
+        ReadLine();
+        if (!SendLine(command))
+            return false;
+        Pause(2000);
+        const QString reply = ReadLine();
+        // Silence counts as acceptance, a vanished device does not.
+        if (!IsRefusal(reply))
+            return !m_port.DeviceLost();
+    }
+    ShowMessage(LoadString(IDS_PROBLEM_SETTING_NAME));
+    return false;
+}
+
+bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourceName)
+{
+    const QString source = sourceName.isEmpty() ? path : sourceName;
+    if (FileType(source) != QLatin1String("FRT")) {
+        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+        return false;
+    }
+    if (!CheckSendableFile(path))
+        return false;
+    if (!OpenSourceFile(path)) {
+        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
+        return false;
+    }
+    if (!Open()) {
+        CloseFile();
+        return false;
+    }
+    if (!SendLine(kWake)) {
+        Close();
+        CloseFile();
+        return false;
+    }
+    Pause(1000);
+    ReadLine();
+    if (!SendLine(QStringLiteral("FORM/SND/%1").arg(number))) {
+        Close();
+        CloseFile();
+        return false;
+    }
+    Pause(3000);
+    const QString reply = ReadLine();
+    if (reply.isEmpty() || IsRefusal(reply)) {
+        Close();
+        CloseFile();
+        return false;
+    }
+    CProgress& progress = CServices::Progress();
+    progress.Show();
+    progress.SetText(path);
+    progress.SetBytes(0);
+    progress.SetRange(static_cast<int>(m_file->size() / 50));
+    const bool complete = StreamFile();
+    if (!SendLine(QString(QChar(kEndOfFile)))) {
+        Close();
+        progress.Hide();
+        return false;
+    }
+    for (int read = 0; read < 6 && ReadLine().isEmpty() && !m_port.DeviceLost(); ++read) {}
+    Close();
+    progress.Hide();
+    return complete;
+}
+
+bool CComInstrument::StreamFile()
+{
+    CProgress& progress = CServices::Progress();
+    qint64 total = 0;
+    QString line;
+    for (;;) {
+        if (progress.PollCancel()) {
+            CloseFile();
+            return false;
+        }
+        char byte = 0;
+        if (!m_file || !m_file->getChar(&byte)) {
+            // The end of the file; a last line without CR LF is not sent.
+            const bool atEnd = m_file && m_file->atEnd();
+            CloseFile();
+            return atEnd;
+        }
+        line += QChar(static_cast<unsigned char>(byte));
+        if (line.size() < 2 || !line.endsWith(QLatin1String("\r\n"))) {
+            if (line.size() >= kStreamBuffer) {
+                ShowMessage(QStringLiteral("A line of the file is longer than %1 characters. Sending stopped.")
+                                .arg(kStreamBuffer));
+                CloseFile();
+                return false;
+            }
+            continue;
+        }
+        total += line.size() - 1;
+        // SendLine adds its own CR LF: the line goes out as text, CR LF, CR LF.
+        if (!SendLine(line)) {
+            CloseFile();
+            return false;
+        }
+        line.clear();
+        QString reply;
+        for (int read = 1; read <= kAckReads; ++read) {
+            reply = ReadLine();
+            if (!reply.isEmpty() || !m_port.m_bTimedOut || m_port.DeviceLost())
+                break;
+            Pause(6000);
+        }
+        if (!reply.startsWith(QLatin1Char('?'))) {
+            CloseFile();
+            return false;
+        }
+        progress.SetBytes(total);
+        progress.SetPos(static_cast<int>(total / 50));
+    }
+}
