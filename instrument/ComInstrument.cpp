@@ -1,6 +1,7 @@
 #include "ComInstrument.h"
 
 #include "ComSettings.h"
+#include "PortSession.h"
 #include "Protocol.h"
 #include "platform/Bytes.h"
 #include "platform/Clock.h"
@@ -69,38 +70,45 @@ void CComInstrument::ShowMessage(const QString& text)
     CServices::Prompt().MessageBox(text, LoadString(IDS_ERROR), MB_OK, MB_ICONERROR);
 }
 
+// "c" and the one reply line that follows it, which is discarded; the pauses
+// (none when 0) come before and after that read. False when "c" could not be sent.
+bool CComInstrument::Wake(int pauseBeforeReadMs, int pauseAfterReadMs)
+{
+    if (!SendLine(kWake))
+        return false;
+    if (pauseBeforeReadMs > 0)
+        Pause(pauseBeforeReadMs);
+    ReadLine();
+    if (pauseAfterReadMs > 0)
+        Pause(pauseAfterReadMs);
+    return true;
+}
+
 bool CComInstrument::Probe()
 {
-    Open();
-    if (!SendOrClose(QStringLiteral("a")))
-        return false;
-    Close();
+    {
+        CPortSession session(*this);
+        if (!SendLine(QStringLiteral("a")))
+            return false;
+    }
     Pause(3000);
-    Open();
-    if (!SendOrClose(kWake))
+    CPortSession session(*this);
+    if (!Wake(0, 0) || !SendLine(kWake))
         return false;
-    ReadLine();
-    if (!SendOrClose(kWake))
-        return false;
-    const QString reply = ReadLine();
-    Close();
-    return !reply.isEmpty();
+    return !ReadLine().isEmpty();
 }
 
 bool CComInstrument::Identify()
 {
-    Open();
-    if (!SendOrClose(QStringLiteral("%R1Q,5004:")))
+    CPortSession session(*this);
+    if (!SendLine(QStringLiteral("%R1Q,5004:")))
         return false;
     const std::optional<CIdentifyReply> reply = ParseIdentifyReply(ReadLine());
-    bool result = true;
-    if (reply) {
-        result = reply->m_bOk;
-        if (result)
-            m_strName = reply->m_strName;
-    }
-    Close();
-    return result;
+    if (!reply)
+        return true;
+    if (reply->m_bOk)
+        m_strName = reply->m_strName;
+    return reply->m_bOk;
 }
 
 // ---------------------------------------------------------------------------
@@ -129,13 +137,4 @@ bool CComInstrument::AskName(int titleId, int promptId, QString& name, const QSt
         return false;
     name = request.m_strName;
     return true;
-}
-
-// One step of a conversation: a failed send ends it with the port closed.
-bool CComInstrument::SendOrClose(const QString& text)
-{
-    if (SendLine(text))
-        return true;
-    Close();
-    return false;
 }

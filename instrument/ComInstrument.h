@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CComSettings;
+struct CDataDownloadRequest;
 
 // The instrument on the serial line. Every operation is one short blocking
 // conversation: open the port, exchange lines with fixed pauses (through
@@ -112,14 +115,20 @@ public:
     CComPort m_port;
 
 private:
-    bool SendOrClose(const QString& text);
+    bool Wake(int pauseBeforeReadMs, int pauseAfterReadMs);
     bool StartListing(const QString& command, QString& firstReply);
-    bool FinishListing(bool ok);
+    bool FinishListing();
     bool PollNextRow(QString& reply, bool& sendFailed);
     bool EndRowListing();
+    bool ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow);
+    bool AskDownload(const QString& rowName, bool jobData, CDataDownloadRequest& request);
+    QString ReceiveTarget(const QString& folder, const QString& name, int toStaging);
+    bool ChooseName(const QString& source, const QStringList& existing, const QString& current, const QString& fallback,
+                    int titleId, const QString& setPattern, QString& command);
+    int CheckFileType(const QString& source, const QStringList& types);
+    bool SendTableFile(const QString& path, const QString& source, int number, int kind, bool codeList);
+    bool OpenAndAnnounce(const QString& setCommand, const QString& announcement);
     bool Announce(const QString& command);
-    bool NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
-                     const QString& fallback, int titleId, const QString& setPattern);
     bool StreamPrepared(const QString& path);
     bool FitsFormatted(const QString& command);
     bool SendableName(const QString& name);

@@ -1,66 +1,73 @@
 #include "ComInstrument.h"
 
+#include "PortSession.h"
 #include "Protocol.h"
 #include "resources/StringTable.h"
 
 using namespace Protocol;
 
+namespace {
+
+// What each kind of item is erased with: the question's title and text, and
+// the command (followed by the item's number).
+struct CEraseKind
+{
+    int m_nKind;
+    int m_nTitleId;
+    int m_nQuestionId;
+    const char* m_szCommand;
+};
+
+const CEraseKind kEraseKinds[] = {
+    {KindMeasurements, IDS_DELETE_MEASUREMENTS, IDS_DATA_LOST_JOB, "JOB/ERASE/OBSERV/"},
+    {KindFixpoints, IDS_DELETE_FIXPOINTS, IDS_DATA_LOST_JOB, "JOB/ERASE/COORD/"},
+    {KindJob, IDS_DELETE_JOB, IDS_DATA_LOST_JOB, "JOB/ERASE/"},
+    {KindCodeList, IDS_DELETE_CODELIST, IDS_DATA_LOST, "CODE/ERASE/"},
+    {KindFormat, IDS_DELETE_FORMAT, IDS_DATA_LOST, "FORM/ERASE/"},
+};
+
+template <typename Row>
+bool FindName(const QList<Row>& table, int number, QString& name)
+{
+    const Row* row = FindRow(table, number);
+    if (row)
+        name = row->m_strName;
+    return row != nullptr;
+}
+
+// The name of the item in the table that holds its kind; false when the last
+// listing did not show it.
+bool ItemName(const CInstrument& link, int kind, int number, QString& name)
+{
+    if (kind == KindCodeList)
+        return FindName(link.m_codeLists, number, name);
+    if (kind == KindFormat)
+        return FindName(link.m_formats, number, name);
+    return FindName(link.m_jobs, number, name);
+}
+
+} // namespace
+
 bool CComInstrument::Erase(int number, int kind, int)
 {
-    QString name;
-    int titleId = 0;
-    int questionId = IDS_DATA_LOST_JOB;
-    QString command;
-    const QString n = QString::number(number);
-    if (kind == KindMeasurements || kind == KindFixpoints || kind == KindJob) {
-        const CJobInfo* row = FindRow(m_jobs, number);
-        if (!row)
-            return false;
-        name = row->m_strName;
-        if (kind == KindMeasurements) {
-            titleId = IDS_DELETE_MEASUREMENTS;
-            command = QStringLiteral("JOB/ERASE/OBSERV/") + n;
-        } else if (kind == KindFixpoints) {
-            titleId = IDS_DELETE_FIXPOINTS;
-            command = QStringLiteral("JOB/ERASE/COORD/") + n;
-        } else {
-            titleId = IDS_DELETE_JOB;
-            command = QStringLiteral("JOB/ERASE/") + n;
-        }
-    } else if (kind == KindCodeList) {
-        const CCodeListInfo* row = FindRow(m_codeLists, number);
-        if (!row)
-            return false;
-        name = row->m_strName;
-        titleId = IDS_DELETE_CODELIST;
-        questionId = IDS_DATA_LOST;
-        command = QStringLiteral("CODE/ERASE/") + n;
-    } else if (kind == KindFormat) {
-        const CFormatInfo* row = FindRow(m_formats, number);
-        if (!row)
-            return false;
-        name = row->m_strName;
-        titleId = IDS_DELETE_FORMAT;
-        questionId = IDS_DATA_LOST;
-        command = QStringLiteral("FORM/ERASE/") + n;
-    } else {
-        return false;
+    const CEraseKind* erase = nullptr;
+    for (const CEraseKind& candidate : kEraseKinds) {
+        if (candidate.m_nKind == kind)
+            erase = &candidate;
     }
-    if (!AskDelete(titleId, name, questionId, IDS_WARNING))
+    QString name;
+    if (!erase || !ItemName(*this, kind, number, name))
+        return false;
+    if (!AskDelete(erase->m_nTitleId, name, erase->m_nQuestionId, IDS_WARNING))
         return false;
 
-    Open();
-    if (!SendOrClose(kWake))
-        return false;
-    ReadLine();
-    Pause(2000);
-    if (!SendOrClose(command))
+    CPortSession session(*this);
+    if (!Wake(0, 2000) || !SendLine(QLatin1String(erase->m_szCommand) + QString::number(number)))
         return false;
     Pause(1000);
     if (kind == KindJob)
         Pause(5000);
     ReadLine();
-    Close();
     return true;
 }
 
@@ -68,20 +75,13 @@ bool CComInstrument::SelectFormat(int builtIn)
 {
     const QString command = builtIn ? QStringLiteral("FORM/SET/1") : QStringLiteral("FORM/SET/%1").arg(m_nFormat);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        Open();
-        if (!SendOrClose(kWake))
-            return false;
-        Pause(1000);
-        ReadLine();
-        Pause(1000);
-        if (!SendOrClose(command))
+        CPortSession session(*this);
+        if (!Wake(1000, 1000) || !SendLine(command))
             return false;
         if (builtIn)
             Pause(1000);
-        const QString reply = ReadLine();
-        Close();
         // Silence counts as acceptance, a vanished device does not.
-        if (!IsRefusal(reply))
+        if (!IsRefusal(ReadLine()))
             return !m_port.DeviceLost();
     }
     ShowMessage(LoadString(IDS_CANNOT_SELECT_FORMAT));

@@ -1,34 +1,28 @@
 #include "ComInstrument.h"
 
+#include "PortSession.h"
 #include "Protocol.h"
 #include "resources/StringTable.h"
 
 using namespace Protocol;
 
-// Opens the port, wakes the instrument and sends the list command, once more
-// when the first answer says "not ready". False (port closed) when the
-// instrument does not answer.
+// Wakes the instrument (port open) and sends the list command, once more when
+// the first answer says "not ready". False when the instrument does not answer.
 bool CComInstrument::StartListing(const QString& command, QString& reply)
 {
-    Open();
     m_port.Purge();
-    if (!SendOrClose(kWake))
-        return false;
-    ReadLine();
-    Pause(200);
-    if (!SendOrClose(command))
+    if (!Wake(0, 200) || !SendLine(command))
         return false;
     Pause(1000);
     reply = ReadLine();
     if (reply == kPoll || reply == QLatin1String("@127") || reply.isEmpty()) {
-        if (!SendOrClose(command))
+        if (!SendLine(command))
             return false;
         Pause(1000);
         reply = ReadLine();
         if (IsListEnd(reply)) {
             if (!m_port.DeviceLost())
                 ShowMessage(LoadString(IDS_NO_RESPONSE));
-            Close();
             return false;
         }
     }
@@ -36,15 +30,15 @@ bool CComInstrument::StartListing(const QString& command, QString& reply)
 }
 
 // A listing that ended because the device disappeared did not reach its end.
-bool CComInstrument::FinishListing(bool ok)
+bool CComInstrument::FinishListing()
 {
-    Close();
-    return ok && !m_port.DeviceLost();
+    return !m_port.DeviceLost();
 }
 
 bool CComInstrument::ListJobs()
 {
     m_jobs.clear();
+    CPortSession session(*this);
     QString reply;
     if (!StartListing(QStringLiteral("JOB/CONF/LIST"), reply))
         return false;
@@ -53,59 +47,64 @@ bool CComInstrument::ListJobs()
     // it going.
     while (reply.size() > 3) {
         if (m_port.DeviceLost())
-            return FinishListing(false);
+            return false;
         const CJobInfo row = ParseJobRow(reply);
         if (row.m_nNumber != 0)
             m_jobs.append(row);
         if (!SendLine(kPoll))
-            return FinishListing(false);
+            return false;
         Pause(100);
         reply = ReadLine();
         if (IsListEnd(reply)) {
             if (!SendLine(kPoll))
-                return FinishListing(false);
+                return false;
             reply = ReadLine();
             if (IsListEnd(reply))
                 break;
         }
     }
-    return FinishListing(true);
+    return FinishListing();
 }
 
 bool CComInstrument::ListFormats()
 {
     m_formats.clear();
-    QString reply;
-    if (!StartListing(QStringLiteral("FORM/CONF/LIST"), reply))
-        return false;
-    for (;;) {
-        if (m_port.DeviceLost())
-            return FinishListing(false);
+    return ListRows(QStringLiteral("FORM/CONF/LIST"), [this](const QString& reply) {
         const QString row = TrimLine(reply);
         if (row.isEmpty())
-            return FinishListing(true);
+            return false;
         m_formats.append(ParseFormatRow(row));
-        bool sendFailed = false;
-        if (!PollNextRow(reply, sendFailed))
-            return sendFailed ? FinishListing(false) : EndRowListing();
-    }
+        return true;
+    });
 }
 
 bool CComInstrument::ListCodeLists()
 {
     m_codeLists.clear();
+    return ListRows(QStringLiteral("CODE/CONF/LIST"), [this](const QString& reply) {
+        if (reply.isEmpty() || !reply.contains(QLatin1Char(',')))
+            return false;
+        m_codeLists.append(ParseCodeListRow(reply));
+        return true;
+    });
+}
+
+// The loop of the format and code-list listings: takeRow stores the row of a
+// reply, or returns false when the reply is no row (the end of the data).
+bool CComInstrument::ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow)
+{
+    CPortSession session(*this);
     QString reply;
-    if (!StartListing(QStringLiteral("CODE/CONF/LIST"), reply))
+    if (!StartListing(command, reply))
         return false;
     for (;;) {
         if (m_port.DeviceLost())
-            return FinishListing(false);
-        if (reply.isEmpty() || !reply.contains(QLatin1Char(',')))
-            return FinishListing(true);
-        m_codeLists.append(ParseCodeListRow(reply));
+            return false;
+        if (!takeRow(reply))
+            return FinishListing();
         bool sendFailed = false;
         if (!PollNextRow(reply, sendFailed))
-            return sendFailed ? FinishListing(false) : EndRowListing();
+            return !sendFailed && EndRowListing();
     }
 }
 
@@ -125,8 +124,5 @@ bool CComInstrument::PollNextRow(QString& reply, bool& sendFailed)
 // Ends a format or code-list listing: "c" stops the instrument's list.
 bool CComInstrument::EndRowListing()
 {
-    if (!SendLine(kWake))
-        return FinishListing(false);
-    ReadLine();
-    return FinishListing(true);
+    return Wake(0, 0) && FinishListing();
 }

@@ -1,9 +1,11 @@
 #include "ComInstrument.h"
 
+#include "PortSession.h"
 #include "Protocol.h"
 #include "platform/Bytes.h"
 #include "platform/LocalPaths.h"
 #include "platform/Progress.h"
+#include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
@@ -43,6 +45,58 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
     }
 
     CDataDownloadRequest request;
+    if (!AskDownload(rowName, jobData, request))
+        return false;
+    const QString path = ReceiveTarget(folder, request.m_strResultName, toStaging);
+    if (path.isEmpty())
+        return false;
+    // The data go to a temporary file beside the target, which replaces the
+    // target only at the normal end.
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly))
+        return false;
+    if (toStaging)
+        m_strStagingName = request.m_strResultName;
+
+    m_nFormat = jobData ? request.m_nSelectedFormat : 1;
+    if (!SelectFormat(jobData ? 0 : 1))
+        return false;
+
+    bool committed = false;
+    QString error;
+    {
+        CProgressScope progress(toStaging ? m_strStagingName : path);
+        if (jobData)
+            progress->SetRange(range);
+        QSaveFile* target = file.get();
+        m_file = std::move(file);
+        CPortSession session(*this, CPortSession::DropFile);
+        Pause(2000);
+        if (!SendLine(command))
+            return false;
+        Pause(2000);
+        ReadLine();
+        if (!ReceiveLines()) {
+            Pause(3000);
+            SendLine(kWake); // stops the instrument's transfer
+            return false;
+        }
+        progress.Hide();
+        committed = target->commit();
+        error = target->errorString();
+    }
+    if (!committed) {
+        ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + error);
+        return false;
+    }
+    return true;
+}
+
+// Asks for the file name and format ("Data Download..."), offering the
+// instrument's formats for job data and "VRN" for a code list. False when the
+// user cancelled or chose a name that is not a plain file name.
+bool CComInstrument::AskDownload(const QString& rowName, bool jobData, CDataDownloadRequest& request)
+{
     request.m_strName = SafeFileName(rowName);
     request.m_strResultName = request.m_strName;
     if (jobData) {
@@ -61,84 +115,29 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
     }
     if (!CServices::Prompt().AskDataDownload(request) || request.m_strResultName.isEmpty())
         return false;
-    const QString resultName = request.m_strResultName;
-    if (!IsSafeFileName(resultName)) {
-        ShowMessage(QStringLiteral("The file name \"%1\" is not a plain file name.").arg(resultName));
-        return false;
-    }
-
-    QString path;
-    if (toStaging) {
-        path = CLocalPaths::StagingPath(QStringLiteral("tempftp"));
-    } else {
-        path = QDir(folder).filePath(resultName);
-        QFile existing(path);
-        if (existing.open(QIODevice::ReadOnly)) {
-            existing.close();
-            if (CServices::Prompt().MessageBox(LoadString(IDS_OVERWRITE_FILE), AppTitle(), MB_YESNO, MB_ICONQUESTION)
-                != IDYES)
-                return false;
-        }
-    }
-    // The data go to a temporary file beside the target, which replaces the
-    // target only at the normal end.
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
-        return false;
-    m_file = std::move(file);
-    if (toStaging)
-        m_strStagingName = resultName;
-
-    bool selected;
-    if (jobData) {
-        m_nFormat = request.m_nSelectedFormat;
-        selected = SelectFormat(0);
-    } else {
-        m_nFormat = 1;
-        selected = SelectFormat(1);
-    }
-    if (!selected) {
-        CloseFile();
-        return false;
-    }
-
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(toStaging ? m_strStagingName : path);
-    progress.SetBytes(0);
-    if (jobData)
-        progress.SetRange(range);
-
-    Open();
-    Pause(2000);
-    if (!SendLine(command)) {
-        Close();
-        CloseFile();
-        progress.Hide();
-        return false;
-    }
-    Pause(2000);
-    ReadLine();
-
-    if (!ReceiveLines()) {
-        Pause(3000);
-        progress.Hide();
-        CloseFile();
-        SendLine(kWake); // stops the instrument's transfer
-        Close();
-        return false;
-    }
-    progress.Hide();
-    auto* target = static_cast<QSaveFile*>(m_file.get());
-    const bool committed = target->commit();
-    const QString error = target->errorString();
-    m_file.reset();
-    Close();
-    if (!committed) {
-        ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + error);
+    if (!IsSafeFileName(request.m_strResultName)) {
+        ShowMessage(QStringLiteral("The file name \"%1\" is not a plain file name.").arg(request.m_strResultName));
         return false;
     }
     return true;
+}
+
+// The file a receive writes: the staging file, or the chosen name in the
+// folder once the user agreed to replace a file of that name. Empty when the
+// user declined.
+QString CComInstrument::ReceiveTarget(const QString& folder, const QString& name, int toStaging)
+{
+    if (toStaging)
+        return CLocalPaths::StagingPath(QStringLiteral("tempftp"));
+    const QString path = QDir(folder).filePath(name);
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly)) {
+        existing.close();
+        if (CServices::Prompt().MessageBox(LoadString(IDS_OVERWRITE_FILE), AppTitle(), MB_YESNO, MB_ICONQUESTION)
+            != IDYES)
+            return QString();
+    }
+    return path;
 }
 
 bool CComInstrument::ReceiveLines()
@@ -150,7 +149,7 @@ bool CComInstrument::ReceiveLines()
     for (;;) {
         if (progress.PollCancel())
             return false;
-        if (!SendOrClose(kPoll))
+        if (!SendLine(kPoll))
             return false;
         QString reply = ReadLine();
         if (IsBusy(reply)) {

@@ -1,7 +1,9 @@
 #include "ComInstrument.h"
 
+#include "PortSession.h"
 #include "Protocol.h"
 #include "platform/Progress.h"
+#include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
@@ -18,6 +20,18 @@ namespace {
 constexpr int kAckReads = 5;
 // Line buffer of the streaming.
 constexpr int kStreamBuffer = 4096;
+
+// The names of a table's other rows: a new name must differ from them.
+template <typename Row>
+QStringList NamesExcept(const QList<Row>& table, int number)
+{
+    QStringList names;
+    for (const Row& row : table) {
+        if (row.m_nNumber != number)
+            names.append(row.m_strName);
+    }
+    return names;
+}
 
 } // namespace
 
@@ -53,8 +67,10 @@ bool CComInstrument::CheckSendableFile(const QString& path)
 bool CComInstrument::OpenSourceFile(const QString& path)
 {
     auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly))
+    if (!file->open(QIODevice::ReadOnly)) {
+        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
         return false;
+    }
     m_file = std::move(file);
     return true;
 }
@@ -83,58 +99,52 @@ bool CComInstrument::FitsFormatted(const QString& command)
 bool CComInstrument::SendJobFile(QString path, int number, int kind, QString sourceName)
 {
     const QString source = sourceName.isEmpty() ? path : sourceName;
-    const QString type = FileType(source);
-    if (type == QLatin1String("TQS")) {
-        m_nFormat = 0;
-    } else if (type == QLatin1String("VRN")) {
-        m_nFormat = 1;
-    } else {
-        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+    // The position in the list is the format number: 0 for TQS, 1 for VRN.
+    const int format = CheckFileType(source, {QStringLiteral("TQS"), QStringLiteral("VRN")});
+    if (format < 0)
         return false;
-    }
-    if (!CheckSendableFile(path))
-        return false;
-    if (!SelectFormat(0))
-        return false;
-    if (!PrepareJob(source, number, kind))
-        return false;
-    return StreamPrepared(path);
+    m_nFormat = format;
+    return SendTableFile(path, source, number, kind, false);
 }
 
 bool CComInstrument::SendCodeListFile(QString path, int number, int kind, QString sourceName)
 {
     const QString source = sourceName.isEmpty() ? path : sourceName;
-    if (FileType(source) != QLatin1String("VRN")) {
-        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+    if (CheckFileType(source, {QStringLiteral("VRN")}) < 0)
         return false;
-    }
     m_nFormat = 1;
-    if (!CheckSendableFile(path))
+    return SendTableFile(path, source, number, kind, true);
+}
+
+// The position of the file's type (FileType of its origin) in `types`; -1,
+// with "Wrong file format", when it is none of them.
+int CComInstrument::CheckFileType(const QString& source, const QStringList& types)
+{
+    const int index = static_cast<int>(types.indexOf(FileType(source)));
+    if (index < 0)
+        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+    return index;
+}
+
+// The common steps of a job or code-list send: check the file, select the
+// format, prepare the target and stream the file into it.
+bool CComInstrument::SendTableFile(const QString& path, const QString& source, int number, int kind, bool codeList)
+{
+    if (!CheckSendableFile(path) || !SelectFormat(0))
         return false;
-    if (!SelectFormat(0))
-        return false;
-    if (!PrepareCodeList(source, number, kind))
-        return false;
-    return StreamPrepared(path);
+    const bool prepared = codeList ? PrepareCodeList(source, number, kind) : PrepareJob(source, number, kind);
+    return prepared && StreamPrepared(path);
 }
 
 // Streams the file to the prepared instrument (port open) and closes the port.
 bool CComInstrument::StreamPrepared(const QString& path)
 {
-    if (!OpenSourceFile(path)) {
-        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
-        Close();
+    CPortSession session = CPortSession::Adopt(*this, CPortSession::DropFile);
+    if (!OpenSourceFile(path))
         return false;
-    }
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(path);
-    progress.SetBytes(0);
-    progress.SetRange(static_cast<int>(m_file->size() / 50));
-    const bool complete = StreamFile();
-    Close();
-    progress.Hide();
-    return complete;
+    CProgressScope progress(path);
+    progress->SetRange(static_cast<int>(m_file->size() / 50));
+    return StreamFile();
 }
 
 bool CComInstrument::PrepareJob(QString name, int number, int kind)
@@ -148,98 +158,80 @@ bool CComInstrument::PrepareJob(QString name, int number, int kind)
             != IDYES)
         return false;
 
-    if (kind == KindJob || empty != 0) {
-        QStringList existing;
-        for (const CJobInfo& job : m_jobs) {
-            if (job.m_nNumber != number)
-                existing.append(job.m_strName);
-        }
-        if (!NameAndOpen(name, existing, row ? row->m_strName : QString(), QStringLiteral("MyJob%1").arg(number),
-                         IDS_NEW_JOB_NAME, QStringLiteral("JOB/SET/%1/") + QString::number(number)))
-            return false;
-    } else if (!Open()) {
+    QString setCommand;
+    if ((kind == KindJob || empty != 0)
+        && !ChooseName(name, NamesExcept(m_jobs, number), row ? row->m_strName : QString(),
+                       QStringLiteral("MyJob%1").arg(number), IDS_NEW_JOB_NAME,
+                       QStringLiteral("JOB/SET/%1/") + QString::number(number), setCommand))
         return false;
-    }
-    return Announce(QStringLiteral("JOB/SND/COORD/%1").arg(number));
+    return OpenAndAnnounce(setCommand, QStringLiteral("JOB/SND/COORD/%1").arg(number));
 }
 
 bool CComInstrument::PrepareCodeList(QString name, int number, int)
 {
     const CCodeListInfo* row = FindRow(m_codeLists, number);
-    if (row && row->m_bEmpty) {
-        QStringList existing;
-        for (const CCodeListInfo& list : m_codeLists) {
-            if (list.m_nNumber != number)
-                existing.append(list.m_strName);
-        }
-        if (!NameAndOpen(name, existing, row->m_strName, QStringLiteral("MyCode%1").arg(number), IDS_NEW_CODELIST_NAME,
-                         QStringLiteral("CODE/SET/%1/") + QString::number(number)))
-            return false;
-    } else if (!Open()) {
+    QString setCommand;
+    if (row && row->m_bEmpty
+        && !ChooseName(name, NamesExcept(m_codeLists, number), row->m_strName, QStringLiteral("MyCode%1").arg(number),
+                       IDS_NEW_CODELIST_NAME, QStringLiteral("CODE/SET/%1/") + QString::number(number), setCommand))
         return false;
-    }
-    return Announce(QStringLiteral("CODE/SND/%1").arg(number));
+    return OpenAndAnnounce(setCommand, QStringLiteral("CODE/SND/%1").arg(number));
 }
 
 // Names the target job or code list: proposes a name from the source (or
-// `fallback` when another entry has it), asks when it differs from the
-// current name, opens the port and sends the naming command (`setPattern`
-// with %1 for the name). False, with the port closed, when any step fails.
-bool CComInstrument::NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
-                                 const QString& fallback, int titleId, const QString& setPattern)
+// `fallback` when another entry has it) and asks when it differs from the
+// current name. On true `command` is the naming command (`setPattern` with %1
+// for the name); false when the user cancelled or the name cannot be sent.
+bool CComInstrument::ChooseName(const QString& source, const QStringList& existing, const QString& current,
+                                const QString& fallback, int titleId, const QString& setPattern, QString& command)
 {
     if (source.isEmpty())
         return false;
     QString newName = ProposeName(source, existing, fallback);
     if (newName != current && !AskName(titleId, IDS_ENTER_NEW_NAME, newName, existing))
         return false;
-    const QString command = setPattern.arg(newName);
-    if (!SendableName(newName) || !FitsFormatted(command))
+    command = setPattern.arg(newName);
+    return SendableName(newName) && FitsFormatted(command);
+}
+
+// Opens the port, sends the naming command when there is one and announces
+// the data; true with the port left open for the streaming.
+bool CComInstrument::OpenAndAnnounce(const QString& setCommand, const QString& announcement)
+{
+    CPortSession session(*this);
+    if (!session.IsOpen())
         return false;
-    if (!Open())
+    if (!setCommand.isEmpty() && !SetName(setCommand))
         return false;
-    if (!SetName(command)) {
-        Close();
+    if (!Announce(announcement))
         return false;
-    }
+    session.KeepOpen();
     return true;
 }
 
-// Wakes the instrument and announces the data; true with the port left open
-// when the announcement was answered and not refused.
+// Wakes the instrument and announces the data; true when the announcement was
+// answered and not refused.
 bool CComInstrument::Announce(const QString& command)
 {
     CWaitCursor wait;
     Pause(1000);
     ReadLine();
-    if (!SendOrClose(kWake))
-        return false;
-    Pause(1000);
-    ReadLine();
-    if (!SendOrClose(command))
+    if (!Wake(1000, 0) || !SendLine(command))
         return false;
     Pause(8000);
     const QString reply = ReadLine();
-    if (!reply.isEmpty() && !IsRefusal(reply))
-        return true;
-    Close();
-    return false;
+    return !reply.isEmpty() && !IsRefusal(reply);
 }
 
 bool CComInstrument::SetName(const QString& command)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         CWaitCursor wait;
-        if (!SendOrClose(kWake))
-            return false;
-        Pause(1000);
-        ReadLine();
-        if (!SendLine(command))
+        if (!Wake(1000, 0) || !SendLine(command))
             return false;
         Pause(2000);
-        const QString reply = ReadLine();
         // Silence counts as acceptance, a vanished device does not.
-        if (!IsRefusal(reply))
+        if (!IsRefusal(ReadLine()))
             return !m_port.DeviceLost();
     }
     ShowMessage(LoadString(IDS_PROBLEM_SETTING_NAME));
@@ -249,53 +241,21 @@ bool CComInstrument::SetName(const QString& command)
 bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourceName)
 {
     const QString source = sourceName.isEmpty() ? path : sourceName;
-    if (FileType(source) != QLatin1String("FRT")) {
-        ShowMessage(LoadString(IDS_WRONG_FILE_FORMAT));
+    if (CheckFileType(source, {QStringLiteral("FRT")}) < 0 || !CheckSendableFile(path) || !OpenSourceFile(path))
         return false;
-    }
-    if (!CheckSendableFile(path))
+    CPortSession session(*this, CPortSession::DropFile);
+    if (!session.IsOpen() || !Wake(1000, 0) || !SendLine(QStringLiteral("FORM/SND/%1").arg(number)))
         return false;
-    if (!OpenSourceFile(path)) {
-        ShowError(IDS_COMMUNICATION_ERROR, IDS_CANNOT_OPEN_FILE);
-        return false;
-    }
-    if (!Open()) {
-        CloseFile();
-        return false;
-    }
-    if (!SendLine(kWake)) {
-        Close();
-        CloseFile();
-        return false;
-    }
-    Pause(1000);
-    ReadLine();
-    if (!SendLine(QStringLiteral("FORM/SND/%1").arg(number))) {
-        Close();
-        CloseFile();
-        return false;
-    }
     Pause(3000);
     const QString reply = ReadLine();
-    if (reply.isEmpty() || IsRefusal(reply)) {
-        Close();
-        CloseFile();
+    if (reply.isEmpty() || IsRefusal(reply))
         return false;
-    }
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(path);
-    progress.SetBytes(0);
-    progress.SetRange(static_cast<int>(m_file->size() / 50));
+    CProgressScope progress(path);
+    progress->SetRange(static_cast<int>(m_file->size() / 50));
     const bool complete = StreamFile();
-    if (!SendLine(QString(QChar(kEndOfFile)))) {
-        Close();
-        progress.Hide();
+    if (!SendLine(QString(QChar(kEndOfFile))))
         return false;
-    }
     for (int read = 0; read < 6 && ReadLine().isEmpty() && !m_port.DeviceLost(); ++read) {}
-    Close();
-    progress.Hide();
     return complete;
 }
 

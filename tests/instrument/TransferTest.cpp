@@ -414,4 +414,57 @@ TEST_F(TransferTest, SendFormatFileEndsWithEndOfFile)
     EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SND/5\r\n|<close>");
 }
 
+// Every way out of a format send closes the port, releases the file and hides
+// the Transfer window it showed.
+TEST_F(TransferTest, SendFormatFileFailuresCloseThePortAndTheFile)
+{
+    struct CCase
+    {
+        const char* what;
+        Script script;
+        bool failOpen;
+        int loseAfter;
+        int cancelAtPoll;
+        QByteArray trace;
+        int shows;
+    };
+    const QList<CCase> cases = {
+        {"port", {}, true, 0, 0, "", 0},
+        {"cable after c", {kWakeOk}, false, 1, 0, "<open>|c\r\n|<close>", 0},
+        {"refused", {kWakeOk, {"FORM/SND/5\r\n", "@W\r\n"}}, false, 0, 0, "<open>|c\r\n|FORM/SND/5\r\n|<close>", 0},
+        {"cable in the data",
+         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"F1\r\n\r\n", "?\r\n"}},
+         false,
+         3,
+         0,
+         "<open>|c\r\n|FORM/SND/5\r\n|F1\r\n\r\n|<close>",
+         1},
+        // A cancel still ends the format on the instrument.
+        {"cancel",
+         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"\x1a\r\n", "DONE\r\n"}},
+         false,
+         0,
+         1,
+         "<open>|c\r\n|FORM/SND/5\r\n|\x1a\r\n|<close>",
+         1},
+    };
+    const QString path = MakeFile("F.frt", "F1\r\nF2\r\n");
+    for (const CCase& c : cases) {
+        Fresh(c.script);
+        m_device->m_bFailOpen = c.failOpen;
+        m_device->LoseAfter(c.loseAfter);
+        m_progress.m_nCancelAtPoll = c.cancelAtPoll;
+        m_progress.m_nPolls = 0;
+        m_progress.m_nShows = 0;
+        m_progress.m_nHides = 0;
+        EXPECT_FALSE(m_link.SendFormatFile(path, 5, 0x200, QString())) << c.what;
+        EXPECT_EQ(Trace(), c.trace) << c.what;
+        EXPECT_FALSE(m_device->IsOpen()) << c.what;
+        EXPECT_EQ(m_link.m_file, nullptr) << c.what;
+        EXPECT_EQ(m_progress.m_nShows, c.shows) << c.what;
+        EXPECT_EQ(m_progress.m_nHides, c.shows) << c.what;
+        EXPECT_FALSE(m_progress.m_bVisible) << c.what;
+    }
+}
+
 } // namespace

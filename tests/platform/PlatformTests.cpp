@@ -3,6 +3,8 @@
 #include "platform/DownloadName.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
+#include "platform/ProgressScope.h"
+#include "platform/RecordingProgress.h"
 #include "platform/ScriptedPrompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
@@ -131,4 +133,33 @@ TEST(Services, NestedWaitCursorsShowItOnce)
     }
     CServices::SetWaitCursorHook(nullptr);
     EXPECT_EQ(calls, QList<bool>({true, false}));
+}
+
+TEST(Services, ProgressScopeHidesTheWindowOnceUnlessItHidItself)
+{
+    struct CCase
+    {
+        const char* what;
+        void (*act)(CProgressScope&);
+        int hides;
+    };
+    const CCase cases[] = {
+        {"end of scope", [](CProgressScope&) {}, 1},
+        {"hidden before a message", [](CProgressScope& scope) { scope.Hide(); }, 1},
+        {"cancelled", [](CProgressScope& scope) { scope.MarkHidden(); }, 0},
+    };
+    for (const CCase& c : cases) {
+        CRecordingProgress progress;
+        progress.m_nBytes = 99;
+        CScopedServices services(nullptr, nullptr, &progress);
+        {
+            CProgressScope scope("A1.TQS");
+            EXPECT_TRUE(progress.m_bVisible) << c.what;
+            EXPECT_EQ(progress.m_strText, "A1.TQS") << c.what;
+            EXPECT_EQ(progress.m_nBytes, 0) << c.what;
+            c.act(scope);
+        }
+        EXPECT_EQ(progress.m_nShows, 1) << c.what;
+        EXPECT_EQ(progress.m_nHides, c.hides) << c.what;
+    }
 }
