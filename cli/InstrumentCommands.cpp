@@ -7,7 +7,6 @@
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 #include "instrument/Protocol.h"
-#include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
@@ -142,16 +141,17 @@ const char* TableWord(ETable table)
     return "item";
 }
 
-// Probe, the explorer's pause, Identify; prints the name.
+// Connects as the explorer does and prints the name.
 int Identify(CComInstrument& instrument)
 {
-    if (!instrument.Probe()) {
-        CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), AppTitle(), MB_OK, MB_ICONERROR);
+    switch (instrument.Connect()) {
+    case CComInstrument::ConnectNoAnswer:
         return Fail(QStringLiteral("the instrument did not answer"));
-    }
-    CServices::Clock().Sleep(1000);
-    if (!instrument.Identify())
+    case CComInstrument::ConnectIdentifyError:
         return Fail(QStringLiteral("the instrument reported an error instead of its name"));
+    case CComInstrument::ConnectOk:
+        break;
+    }
     std::printf("%s\n", qPrintable(instrument.m_strName));
     return EXIT_OK;
 }

@@ -111,6 +111,17 @@ bool CComInstrument::Identify()
     return reply->m_bOk;
 }
 
+CComInstrument::EConnect CComInstrument::Connect()
+{
+    if (!Probe()) {
+        // An empty caption stands for the application's name.
+        CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), QString(), MB_OK, MB_ICONNONE);
+        return ConnectNoAnswer;
+    }
+    Pause(1000);
+    return Identify() ? ConnectOk : ConnectIdentifyError;
+}
+
 // ---------------------------------------------------------------------------
 // Shared prompts
 

@@ -22,9 +22,8 @@ struct CDataDownloadRequest;
 // Kind codes are those of Protocol::EKind: 0x40 fix points, 0x80
 // measurements, 0x200 format, 0x8000 job, 0x10000 code list.
 //
-// How the shell connects: SetComSettings, Probe (false: "Communication
-// problem"), wait 1000 ms, Identify, wait 100 ms, ListJobs, ListFormats,
-// ListCodeLists.
+// How the shell connects: SetComSettings, Connect, wait 100 ms, ListJobs,
+// ListFormats, ListCodeLists.
 class CComInstrument : public CInstrument
 {
 public:
@@ -42,6 +41,11 @@ public:
     // only for a well-formed reply with an error; any other reply (or none)
     // is true and keeps the name.
     virtual bool Identify();
+    // The connection step of the shell and of the command line: Probe (on
+    // failure "Communication problem", the application's name as caption),
+    // wait 1000 ms, Identify. Apply the settings with SetComSettings first.
+    enum EConnect { ConnectOk, ConnectNoAnswer, ConnectIdentifyError };
+    EConnect Connect();
 
     // Framing: the text plus CR LF, each character as its low 8 bits, in one
     // write. A text longer than 509 characters is refused with a message and
