@@ -335,8 +335,7 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     prompt.m_strFormat = format;
     prompt.m_strName = name;
     CConsoleProgress progress;
-    CServices::SetPrompt(&prompt);
-    CServices::SetProgress(&progress);
+    CScopedServices services(nullptr, &prompt, &progress);
     if (!device.isEmpty())
         CComPort::SetDeviceOverride(device);
 
@@ -350,7 +349,5 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     }
     std::fflush(stdout);
     CComPort::SetDeviceOverride(QString());
-    CServices::SetPrompt(nullptr);
-    CServices::SetProgress(nullptr);
     return result;
 }
