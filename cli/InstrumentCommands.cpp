@@ -141,7 +141,7 @@ const char* TableWord(ETable table)
     return "item";
 }
 
-// Connects as the explorer does and prints the name.
+// Connects as the explorer does and prints the name, if the instrument gave one.
 int Identify(CComInstrument& instrument)
 {
     switch (instrument.Connect()) {
@@ -152,7 +152,12 @@ int Identify(CComInstrument& instrument)
     case CComInstrument::ConnectOk:
         break;
     }
-    std::printf("%s\n", qPrintable(instrument.m_strName));
+    // An instrument that does not say its name was still identified: no
+    // empty line on stdout for a script to take as a name.
+    if (instrument.m_strName.isEmpty())
+        CliNote(QStringLiteral("the instrument gave no name"));
+    else
+        std::printf("%s\n", qPrintable(instrument.m_strName));
     return EXIT_OK;
 }
 
