@@ -40,10 +40,7 @@ void CComInstrument::Close()
 bool CComInstrument::SendLine(const QString& text)
 {
     if (text.size() > kMaxCommand) {
-        ShowMessage(
-            QStringLiteral("The line is too long for the instrument (%1 characters, at most %2). Nothing was sent.")
-                .arg(text.size())
-                .arg(kMaxCommand));
+        ShowMessage(LoadString(IDS_LINE_TOO_LONG).arg(text.size()).arg(kMaxCommand));
         return false;
     }
     return m_port.Write(ToBytes(text + QLatin1String("\r\n")));

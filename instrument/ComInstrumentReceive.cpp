@@ -116,7 +116,7 @@ bool CComInstrument::AskDownload(const QString& rowName, bool jobData, CDataDown
     if (!CServices::Prompt().AskDataDownload(request) || request.m_strResultName.isEmpty())
         return false;
     if (!IsSafeFileName(request.m_strResultName)) {
-        ShowMessage(QStringLiteral("The file name \"%1\" is not a plain file name.").arg(request.m_strResultName));
+        ShowMessage(LoadString(IDS_NOT_PLAIN_FILE_NAME).arg(request.m_strResultName));
         return false;
     }
     return true;

@@ -54,10 +54,9 @@ bool CComInstrument::CheckSendableFile(const QString& path)
             return true; // a last line without CR LF is not sent
         ++lineNumber;
         if (end + 2 - start > kMaxCommand) {
-            ShowMessage(QStringLiteral("Line %1 of %2 is longer than %3 characters. The file was not sent.")
-                            .arg(lineNumber)
-                            .arg(QDir::toNativeSeparators(path))
-                            .arg(kMaxCommand));
+            ShowMessage(
+                LoadString(IDS_FILE_LINE_TOO_LONG)
+                    .arg(QString::number(lineNumber), QDir::toNativeSeparators(path), QString::number(kMaxCommand)));
             return false;
         }
         start = end + 2;
@@ -79,9 +78,7 @@ bool CComInstrument::SendableName(const QString& name)
 {
     if (IsSendableName(name))
         return true;
-    ShowMessage(
-        QStringLiteral("The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break.")
-            .arg(name));
+    ShowMessage(LoadString(IDS_NAME_NOT_SENDABLE).arg(name));
     return false;
 }
 
@@ -90,9 +87,7 @@ bool CComInstrument::FitsFormatted(const QString& command)
 {
     if (command.size() <= kMaxFormattedCommand)
         return true;
-    ShowMessage(QStringLiteral("The command \"%1\" is too long for the instrument (at most %2 characters).")
-                    .arg(command)
-                    .arg(kMaxFormattedCommand));
+    ShowMessage(LoadString(IDS_COMMAND_TOO_LONG).arg(command, QString::number(kMaxFormattedCommand)));
     return false;
 }
 
@@ -279,8 +274,7 @@ bool CComInstrument::StreamFile()
         line += QChar(static_cast<unsigned char>(byte));
         if (line.size() < 2 || !line.endsWith(QLatin1String("\r\n"))) {
             if (line.size() >= kStreamBuffer) {
-                ShowMessage(QStringLiteral("A line of the file is longer than %1 characters. Sending stopped.")
-                                .arg(kStreamBuffer));
+                ShowMessage(LoadString(IDS_STREAM_LINE_TOO_LONG).arg(kStreamBuffer));
                 CloseFile();
                 return false;
             }

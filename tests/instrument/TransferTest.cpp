@@ -301,6 +301,23 @@ TEST_F(TransferTest, SendRefusals)
     EXPECT_FALSE(m_device->IsOpen());
 }
 
+// A path or a name with "%" in it stands in a refusal exactly as it is.
+TEST_F(TransferTest, RefusalsQuotePathsAndNamesAsTheyAre)
+{
+    const QString name = QString(93, 'n') + "%2";
+    m_prompt.PushName(true, name);
+    Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
+    EXPECT_FALSE(m_link.SendJobFile(MakeFile("new.tqs", "L1\r\n"), 7, 0x8000, QString()));
+    EXPECT_EQ(m_prompt.m_shown.last(),
+              "Error: The command \"JOB/SET/" + name + "/7\" is too long for the instrument (at most 99 characters).");
+    Fresh();
+    const QString path = MakeFile("long%3.tqs", QByteArray(508, 'x') + "\r\n");
+    EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x40, QString()));
+    EXPECT_EQ(m_prompt.m_shown,
+              QStringList("Error: Line 1 of " + QDir::toNativeSeparators(path)
+                          + " is longer than 509 characters. The file was not sent."));
+}
+
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
 {
     m_link.m_jobs = {CJobInfo{"P7", 7, 2, 3, 0}}; // holds fix points: the question comes first
