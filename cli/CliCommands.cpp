@@ -5,9 +5,14 @@
 
 #include <cstdio>
 
-int CliFail(const QString& message)
+void CliNote(const QString& message)
 {
     std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message.trimmed()));
+}
+
+int CliFail(const QString& message)
+{
+    CliNote(message);
     return EXIT_FAILED;
 }
 

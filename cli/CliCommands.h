@@ -21,7 +21,9 @@ int RunInstrumentCommand(const QStringList& args, const CCliOptions& options);
 void PrintFtpUsage();
 void PrintInstrumentUsage();
 
-// Prints "tessaro-cli: message" on stderr and returns EXIT_FAILED.
+// Prints "tessaro-cli: message" on stderr.
+void CliNote(const QString& message);
+// The same, and returns EXIT_FAILED.
 int CliFail(const QString& message);
 // Prints the message and the usage of a group of commands; returns EXIT_USAGE.
 int CliUsage(const QString& message, void (*printUsage)());

@@ -1,9 +1,13 @@
 #include "ConsolePrompt.h"
 
+#include "resources/StringTable.h"
+
 #include <cstdio>
 
-int CConsolePrompt::MessageBox(const QString& text, const QString& caption, int buttons, int)
+int CConsolePrompt::MessageBox(const QString& text, const QString& givenCaption, int buttons, int)
 {
+    // An empty caption stands for the application's name, as in the explorer.
+    const QString caption = givenCaption.isEmpty() ? AppTitle() : givenCaption;
     m_strLastMessage = text;
     if (buttons == MB_YESNO) {
         std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(caption), qPrintable(text), m_bYes ? "Yes" : "No");

@@ -191,31 +191,20 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     CConsolePrompt prompt;
     prompt.m_bYes = yes;
     CConsoleProgress progress;
-    CServices::SetPrompt(&prompt);
-    CServices::SetProgress(&progress);
+    CScopedServices services(nullptr, &prompt, &progress);
 
-    int result = EXIT_OK;
-    {
-        CFtpClient client;
-        client.m_bPassiveCopies = passive;
-        if (!timeout.isEmpty()) {
-            bool ok = false;
-            const double seconds = timeout.toDouble(&ok);
-            if (!ok || seconds <= 0) {
-                CServices::SetPrompt(nullptr);
-                CServices::SetProgress(nullptr);
-                return Usage(QStringLiteral("--timeout needs a number of seconds"));
-            }
-            client.m_nTimeoutMs = static_cast<int>(seconds * 1000);
-        }
-        if (!client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0)) {
-            result = Fail(client.m_strReply);
-        } else {
-            result = Run(client, command, args, options);
-            client.LogOff();
-        }
+    CFtpClient client;
+    client.m_bPassiveCopies = passive;
+    if (!timeout.isEmpty()) {
+        bool ok = false;
+        const double seconds = timeout.toDouble(&ok);
+        if (!ok || seconds <= 0)
+            return Usage(QStringLiteral("--timeout needs a number of seconds"));
+        client.m_nTimeoutMs = static_cast<int>(seconds * 1000);
     }
-    CServices::SetPrompt(nullptr);
-    CServices::SetProgress(nullptr);
+    if (!client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0))
+        return Fail(client.m_strReply);
+    const int result = Run(client, command, args, options);
+    client.LogOff();
     return result;
 }

@@ -7,7 +7,6 @@
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 #include "instrument/Protocol.h"
-#include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
@@ -92,20 +91,11 @@ bool HasRow(const CComInstrument& instrument, ETable table, int number)
 {
     switch (table) {
     case JobTable:
-        for (const CJobInfo& row : instrument.m_jobs)
-            if (row.m_nNumber == number)
-                return true;
-        return false;
+        return FindRow(instrument.m_jobs, number) != nullptr;
     case FormatTable:
-        for (const CFormatInfo& row : instrument.m_formats)
-            if (row.m_nNumber == number)
-                return true;
-        return false;
+        return FindRow(instrument.m_formats, number) != nullptr;
     case CodeListTable:
-        for (const CCodeListInfo& row : instrument.m_codeLists)
-            if (row.m_nNumber == number)
-                return true;
-        return false;
+        return FindRow(instrument.m_codeLists, number) != nullptr;
     case NoTable:
         break;
     }
@@ -127,39 +117,66 @@ bool List(CComInstrument& instrument, ETable table)
     return true;
 }
 
-const char* TableWord(ETable table)
+QString TableWord(ETable table)
 {
     switch (table) {
     case JobTable:
-        return "job";
+        return LoadString(IDS_CLI_JOB);
     case FormatTable:
-        return "format";
+        return LoadString(IDS_CLI_FORMAT);
     case CodeListTable:
-        return "code list";
+        return LoadString(IDS_CLI_CODE_LIST);
     case NoTable:
         break;
     }
-    return "item";
+    return QString();
 }
 
-// Probe, the explorer's pause, Identify; prints the name.
+int FailListing(ETable table)
+{
+    return Fail(LoadString(IDS_CLI_LIST_INCOMPLETE).arg(TableWord(table)));
+}
+
+// Reads the arguments "WHAT NUMBER" (and "FILE" withFile) of an item command;
+// the usage message when their count, the item or the number is wrong.
+template <size_t N>
+QString ParseItem(const QString& command, const CItemKind (&kinds)[N], const QStringList& args, bool withFile,
+                  const CItemKind*& kind, int& number)
+{
+    if (args.size() != (withFile ? 3 : 2))
+        return LoadString(withFile ? IDS_CLI_TAKES_NUMBER_FILE : IDS_CLI_TAKES_NUMBER).arg(command);
+    kind = FindKind(kinds, args[0]);
+    if (!kind)
+        return LoadString(IDS_CLI_UNKNOWN_ITEM).arg(command, args[0]);
+    if (!ParseNumber(args[1], number))
+        return LoadString(IDS_CLI_NOT_A_NUMBER).arg(command, args[1]);
+    return QString();
+}
+
+// Connects as the explorer does and prints the name, if the instrument gave one.
 int Identify(CComInstrument& instrument)
 {
-    if (!instrument.Probe()) {
-        CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), AppTitle(), MB_OK, MB_ICONERROR);
-        return Fail(QStringLiteral("the instrument did not answer"));
+    switch (instrument.Connect()) {
+    case CComInstrument::ConnectNoAnswer:
+        return Fail(LoadString(IDS_CLI_NO_ANSWER));
+    case CComInstrument::ConnectIdentifyError:
+        return Fail(LoadString(IDS_CLI_IDENTIFY_ERROR));
+    case CComInstrument::ConnectOk:
+        break;
     }
-    CServices::Clock().Sleep(1000);
-    if (!instrument.Identify())
-        return Fail(QStringLiteral("the instrument reported an error instead of its name"));
-    std::printf("%s\n", qPrintable(instrument.m_strName));
+    // An instrument that does not say its name was still identified: no
+    // empty line on stdout for a script to take as a name.
+    if (instrument.m_strName.isEmpty())
+        CliNote(LoadString(IDS_CLI_NO_NAME));
+    else
+        std::printf("%s\n", qPrintable(instrument.m_strName));
     return EXIT_OK;
 }
 
 int PrintJobs(CComInstrument& instrument)
 {
     if (!instrument.ListJobs())
-        return Fail(QStringLiteral("the job list was not read to its end"));
+        return FailListing(JobTable);
     for (const CJobInfo& row : instrument.m_jobs)
         std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nFixBlocks,
                     row.m_nMeasBlocks, row.m_bEmpty);
@@ -169,7 +186,7 @@ int PrintJobs(CComInstrument& instrument)
 int PrintFormats(CComInstrument& instrument)
 {
     if (!instrument.ListFormats())
-        return Fail(QStringLiteral("the format list was not read to its end"));
+        return FailListing(FormatTable);
     for (const CFormatInfo& row : instrument.m_formats)
         std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nValue1, row.m_nValue2,
                     row.m_bEmpty);
@@ -179,89 +196,75 @@ int PrintFormats(CComInstrument& instrument)
 int PrintCodeLists(CComInstrument& instrument)
 {
     if (!instrument.ListCodeLists())
-        return Fail(QStringLiteral("the code list list was not read to its end"));
+        return FailListing(CodeListTable);
     for (const CCodeListInfo& row : instrument.m_codeLists)
         std::printf("%d\t%s\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nCount, row.m_bEmpty);
     return EXIT_OK;
 }
 
-// Lists the item's table so the operation finds its row; false (with a
-// message) when the listing failed or the number is not there.
-bool FindItem(CComInstrument& instrument, const CItemKind& kind, int number, QString& failure)
+// Lists the item's table so the operation finds its row; the failure's
+// message when the listing failed or the number is not there, else empty.
+QString FindItem(CComInstrument& instrument, const CItemKind& kind, int number)
 {
-    if (!List(instrument, kind.m_table)) {
-        failure = QStringLiteral("the %1 list was not read to its end").arg(QLatin1String(TableWord(kind.m_table)));
-        return false;
-    }
-    if (!HasRow(instrument, kind.m_table, number)) {
-        failure = QStringLiteral("the instrument has no %1 number %2")
-                      .arg(QLatin1String(TableWord(kind.m_table)))
-                      .arg(number);
-        return false;
-    }
-    return true;
+    if (!List(instrument, kind.m_table))
+        return LoadString(IDS_CLI_LIST_INCOMPLETE).arg(TableWord(kind.m_table));
+    if (!HasRow(instrument, kind.m_table, number))
+        return LoadString(IDS_CLI_NO_ITEM).arg(TableWord(kind.m_table), QString::number(number));
+    return QString();
 }
 
 int Erase(CComInstrument& instrument, const QStringList& args)
 {
-    if (args.size() != 2)
-        return Usage(QStringLiteral("erase takes what and a number"));
-    const CItemKind* kind = FindKind(kEraseKinds, args[0]);
+    const CItemKind* kind = nullptr;
     int number = 0;
-    if (!kind)
-        return Usage(QStringLiteral("erase: unknown item \"%1\"").arg(args[0]));
-    if (!ParseNumber(args[1], number))
-        return Usage(QStringLiteral("erase: \"%1\" is not a number").arg(args[1]));
-    QString failure;
-    if (!FindItem(instrument, *kind, number, failure))
+    const QString usage = ParseItem(QStringLiteral("erase"), kEraseKinds, args, false, kind, number);
+    if (!usage.isEmpty())
+        return Usage(usage);
+    const QString failure = FindItem(instrument, *kind, number);
+    if (!failure.isEmpty())
         return Fail(failure);
     if (!instrument.Erase(number, kind->m_nKind, 0))
-        return Fail(QStringLiteral("nothing was erased"));
+        return Fail(LoadString(IDS_CLI_NOTHING_ERASED));
     return EXIT_OK;
 }
 
 int Receive(CComInstrument& instrument, CConsolePrompt& prompt, const QStringList& args, const CCliOptions& options)
 {
-    if (args.size() != 3)
-        return Usage(QStringLiteral("receive takes what, a number and a file"));
-    const CItemKind* kind = FindKind(kReceiveKinds, args[0]);
+    const CItemKind* kind = nullptr;
     int number = 0;
-    if (!kind)
-        return Usage(QStringLiteral("receive: unknown item \"%1\"").arg(args[0]));
-    if (!ParseNumber(args[1], number))
-        return Usage(QStringLiteral("receive: \"%1\" is not a number").arg(args[1]));
+    const QString command = QStringLiteral("receive");
+    const QString usage = ParseItem(command, kReceiveKinds, args, true, kind, number);
+    if (!usage.isEmpty())
+        return Usage(usage);
     const QFileInfo target(LocalPath(args[2], options));
     if (target.fileName().isEmpty() || !target.absoluteDir().exists())
-        return Usage(QStringLiteral("receive: no folder for \"%1\"").arg(args[2]));
+        return Usage(LoadString(IDS_CLI_NO_FOLDER).arg(command, args[2]));
 
-    QString failure;
-    if (!FindItem(instrument, *kind, number, failure))
+    const QString failure = FindItem(instrument, *kind, number);
+    if (!failure.isEmpty())
         return Fail(failure);
     // Job data are received in one of the instrument's formats.
     if (kind->m_table == JobTable && !instrument.ListFormats())
-        return Fail(QStringLiteral("the format list was not read to its end"));
+        return FailListing(FormatTable);
     prompt.m_strFileName = target.fileName();
     if (!instrument.Receive(QDir::toNativeSeparators(target.absolutePath()), number, kind->m_nKind, 0))
-        return Fail(QStringLiteral("nothing was received"));
+        return Fail(LoadString(IDS_CLI_NOTHING_RECEIVED));
     return EXIT_OK;
 }
 
 int Send(CComInstrument& instrument, const QStringList& args, const CCliOptions& options)
 {
-    if (args.size() != 3)
-        return Usage(QStringLiteral("send takes what, a number and a file"));
-    const CItemKind* kind = FindKind(kSendKinds, args[0]);
+    const CItemKind* kind = nullptr;
     int number = 0;
-    if (!kind)
-        return Usage(QStringLiteral("send: unknown item \"%1\"").arg(args[0]));
-    if (!ParseNumber(args[1], number))
-        return Usage(QStringLiteral("send: \"%1\" is not a number").arg(args[1]));
+    const QString usage = ParseItem(QStringLiteral("send"), kSendKinds, args, true, kind, number);
+    if (!usage.isEmpty())
+        return Usage(usage);
     const QString path = LocalPath(args[2], options);
     if (!QFileInfo(path).isFile())
-        return Fail(QStringLiteral("no file %1").arg(args[2]));
+        return Fail(LoadString(IDS_CLI_NO_FILE).arg(args[2]));
     // The naming and the fix point question look at the table.
     if (!List(instrument, kind->m_table))
-        return Fail(QStringLiteral("the %1 list was not read to its end").arg(QLatin1String(TableWord(kind->m_table))));
+        return FailListing(kind->m_table);
 
     bool sent = false;
     if (kind->m_nKind == KindJob || kind->m_nKind == KindFixpoints)
@@ -271,7 +274,7 @@ int Send(CComInstrument& instrument, const QStringList& args, const CCliOptions&
     else
         sent = instrument.SendFormatFile(path, number, kind->m_nKind, QString());
     if (!sent)
-        return Fail(QStringLiteral("the file was not sent completely"));
+        return Fail(LoadString(IDS_CLI_NOT_SENT));
     return EXIT_OK;
 }
 
@@ -294,8 +297,8 @@ int Run(CComInstrument& instrument, CConsolePrompt& prompt, const QString& comma
     if (command == QLatin1String("send"))
         return Send(instrument, args, options);
     if (noArguments)
-        return Usage(QStringLiteral("unknown command \"%1\"").arg(command));
-    return Usage(QStringLiteral("%1 takes no arguments").arg(command));
+        return Usage(LoadString(IDS_CLI_UNKNOWN_COMMAND).arg(command));
+    return Usage(LoadString(IDS_CLI_NO_ARGUMENTS).arg(command));
 }
 
 } // namespace
@@ -323,11 +326,11 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
         || !TakeOption(args, QStringLiteral("--name"), name))
         return EXIT_USAGE;
     if (args.isEmpty())
-        return Usage(QStringLiteral("no command given"));
+        return Usage(LoadString(IDS_CLI_NO_COMMAND));
     const QString command = args.takeFirst();
     for (const QString& arg : std::as_const(args)) {
         if (arg.startsWith(QLatin1String("--")))
-            return Usage(QStringLiteral("unknown option %1").arg(arg));
+            return Usage(LoadString(IDS_CLI_UNKNOWN_OPTION).arg(arg));
     }
 
     CConsolePrompt prompt;
@@ -335,8 +338,7 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     prompt.m_strFormat = format;
     prompt.m_strName = name;
     CConsoleProgress progress;
-    CServices::SetPrompt(&prompt);
-    CServices::SetProgress(&progress);
+    CScopedServices services(nullptr, &prompt, &progress);
     if (!device.isEmpty())
         CComPort::SetDeviceOverride(device);
 
@@ -350,7 +352,5 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     }
     std::fflush(stdout);
     CComPort::SetDeviceOverride(QString());
-    CServices::SetPrompt(nullptr);
-    CServices::SetProgress(nullptr);
     return result;
 }

@@ -273,12 +273,7 @@ void CTessaroView::ConnectInstrument()
     CWaitCursor wait;
     m_comSettings.Load();
     m_instrument.SetComSettings(m_comSettings);
-    if (!m_instrument.Probe()) {
-        CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), QString(), MB_OK, MB_ICONNONE);
-        return;
-    }
-    CServices::Clock().Sleep(1000);
-    if (!m_instrument.Identify())
+    if (m_instrument.Connect() != CComInstrument::ConnectOk)
         return;
     if (!m_instrument.m_strName.isEmpty())
         m_pPortRoot->setText(0, m_pPortRoot->text(0) + m_instrument.m_strName);

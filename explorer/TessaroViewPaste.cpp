@@ -149,7 +149,7 @@ bool CTessaroView::TransferFile(const QString& remotePath, const QString& native
     if (!FtpLogOn())
         return false;
     if (!download && !IsFtpSendableName(remotePath)) {
-        ShowError(LoadString(IDS_NAME_NOT_SENDABLE).arg(remotePath));
+        ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(remotePath));
         return false;
     }
     CFtpClient& client = *m_pFtpClient;
@@ -189,7 +189,7 @@ void CTessaroView::UploadFolder(QTreeWidgetItem* target)
     const QString local = CLocalPaths::ToNative(m_clip.m_strPath);
     const QString remoteParent = FtpTreePath(target);
     if (!IsFtpSendableName(m_clip.m_strLabel)) {
-        ShowError(LoadString(IDS_NAME_NOT_SENDABLE).arg(m_clip.m_strLabel));
+        ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(m_clip.m_strLabel));
         return;
     }
     if (!FtpLogOn())

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CComSettings;
+struct CDataDownloadRequest;
 
 // The instrument on the serial line. Every operation is one short blocking
 // conversation: open the port, exchange lines with fixed pauses (through
@@ -19,9 +22,8 @@ class CComSettings;
 // Kind codes are those of Protocol::EKind: 0x40 fix points, 0x80
 // measurements, 0x200 format, 0x8000 job, 0x10000 code list.
 //
-// How the shell connects: SetComSettings, Probe (false: "Communication
-// problem"), wait 1000 ms, Identify, wait 100 ms, ListJobs, ListFormats,
-// ListCodeLists.
+// How the shell connects: SetComSettings, Connect, wait 100 ms, ListJobs,
+// ListFormats, ListCodeLists.
 class CComInstrument : public CInstrument
 {
 public:
@@ -39,6 +41,11 @@ public:
     // only for a well-formed reply with an error; any other reply (or none)
     // is true and keeps the name.
     virtual bool Identify();
+    // The connection step of the shell and of the command line: Probe (on
+    // failure "Communication problem", the application's name as caption),
+    // wait 1000 ms, Identify. Apply the settings with SetComSettings first.
+    enum EConnect { ConnectOk, ConnectNoAnswer, ConnectIdentifyError };
+    EConnect Connect();
 
     // Framing: the text plus CR LF, each character as its low 8 bits, in one
     // write. A text longer than 509 characters is refused with a message and
@@ -112,14 +119,20 @@ public:
     CComPort m_port;
 
 private:
-    bool SendOrClose(const QString& text);
+    bool Wake(int pauseBeforeReadMs, int pauseAfterReadMs);
     bool StartListing(const QString& command, QString& firstReply);
-    bool FinishListing(bool ok);
+    bool FinishListing();
     bool PollNextRow(QString& reply, bool& sendFailed);
     bool EndRowListing();
+    bool ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow);
+    bool AskDownload(const QString& rowName, bool jobData, CDataDownloadRequest& request);
+    QString ReceiveTarget(const QString& folder, const QString& name, int toStaging);
+    bool ChooseName(const QString& source, const QStringList& existing, const QString& current, const QString& fallback,
+                    int titleId, const QString& setPattern, QString& command);
+    int CheckFileType(const QString& source, const QStringList& types);
+    bool SendTableFile(const QString& path, const QString& source, int number, int kind, bool codeList);
+    bool OpenAndAnnounce(const QString& setCommand, const QString& announcement);
     bool Announce(const QString& command);
-    bool NameAndOpen(const QString& source, const QStringList& existing, const QString& current,
-                     const QString& fallback, int titleId, const QString& setPattern);
     bool StreamPrepared(const QString& path);
     bool FitsFormatted(const QString& command);
     bool SendableName(const QString& name);

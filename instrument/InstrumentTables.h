@@ -36,3 +36,14 @@ struct CCodeListInfo
 using CJobTable = QList<CJobInfo>;
 using CFormatTable = QList<CFormatInfo>;
 using CCodeListTable = QList<CCodeListInfo>;
+
+// The row of a table with this number; nullptr when there is none.
+template <typename Row>
+const Row* FindRow(const QList<Row>& table, int number)
+{
+    for (const Row& row : table) {
+        if (row.m_nNumber == number)
+            return &row;
+    }
+    return nullptr;
+}

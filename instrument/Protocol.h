@@ -28,6 +28,12 @@ constexpr int kMaxFormattedCommand = 99;
 constexpr char16_t kBusy = 0x16;
 // End of a format file.
 constexpr char16_t kEndOfFile = 0x1A;
+// The wake-up call that begins most conversations, and the poll that asks
+// for the next line of a list or of received data.
+constexpr QLatin1String kWake("c");
+constexpr QLatin1String kPoll("?");
+// Attempts of the format selection and of the naming commands.
+constexpr int kAttempts = 10;
 
 // Reads a number the way wcstol does: leading white space, optional sign,
 // digits up to the first other character; 0 without digits. Clamped to 32 bits.

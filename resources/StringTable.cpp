@@ -2,76 +2,121 @@
 
 #include <QHash>
 
+#include <iterator>
+
 namespace {
+
+struct CStringEntry
+{
+    int m_nId;
+    const char* m_pszText;
+};
+
+const CStringEntry kEntries[] = {
+    {IDS_APP_WINDOW_TITLE, "Marvo Tessaro"},
+    {IDS_NO_SOCKETS, "Could not initialize Windows Sockets!"},
+    {IDS_PORT_ROOT, "Port1:"},
+    {IDS_FTP_ROOT, "FTP"},
+    {IDS_MY_COMPUTER, "MyComputer"},
+    {IDS_NO_INSTRUMENTS, "no instruments connected"},
+    {IDS_NOT_CONNECTED, "not connected"},
+    {IDS_PLACEHOLDER, "..."},
+    {IDS_PASTE_INTO_ITSELF, "A folder can not be pasted into itself or into one of its own subfolders."},
+    {IDS_BAD_FTP_SERVER, "The FTP server name must be a host or host:port, with a port from 1 to 65535."},
+    {IDS_FTP_NAME_NOT_SENDABLE,
+     "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
+    {IDS_JOBS, "Jobs"},
+    {IDS_JOB, "Job"},
+    {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},
+    {IDS_WARNING, "Warning"},
+    {IDS_DELETE_FIXPOINTS, "Delete Fixpoints:"},
+    {IDS_DATA_LOST_JOB, "Data will be definitely lost! - Continue anyway?"},
+    {IDS_DELETE_MEASUREMENTS, "Delete Measurements:"},
+    {IDS_DELETE_CODELIST, "Delete Codelist"},
+    {IDS_DATA_LOST, "Data will be definitely lost! - Continue anyway?"},
+    {IDS_DELETE_FORMAT, "Delete Format"},
+    {IDS_DELETE_JOB, "Delete Job"},
+    {IDS_COMMUNICATION_ERROR, "Communication error"},
+    {IDS_CANNOT_OPEN_FILE, "Can not open file"},
+    {IDS_NEW_JOB_NAME, "New job name"},
+    {IDS_ENTER_NEW_NAME, "Enter new name"},
+    {IDS_NEW_CODELIST_NAME, "New codelist name"},
+    {IDS_NEW_FOLDER, "NewFolder"},
+    {IDS_CANNOT_CREATE_FOLDER, "Can not create folder"},
+    {IDS_CANNOT_DELETE_FILE, "Can not delete file"},
+    {IDS_CANNOT_DELETE_FOLDER, "Can not delete folder"},
+    {IDS_NO_CONNECTIONS, "Can not find avaiable connections"},
+    {IDS_PORT_IN_USE, "Port already in use. Try to disconnect and connect again ?"},
+    {IDS_CONNECTION_ERROR, "Connection error"},
+    {IDS_CONNECTION_OPENED, "Connection was opened successfuly"},
+    {IDS_DUPLICATE_NAME, "Duplicate name"},
+    {IDS_LOGON_FAILED, "Logon failed"},
+    {IDS_CANNOT_OPEN_LOCAL_FILE, "Unable to open file to local maschine"},
+    {IDS_NETWORK_ERROR, "Network error"},
+    {IDS_FILE_ERROR, "File error"},
+    {IDS_CANCEL, "Cancel"},
+    {IDS_COM_INVALID_HANDLE, "COM Invalid handle"},
+    {IDS_ERROR, "Error"},
+    {IDS_CANNOT_OPEN_COM, "Can not open COM port"},
+    {IDS_COMMUNICATION_PROBLEM, "Communication problem"},
+    {IDS_ENTER_FOLDER_NAME, "Enter folder name"},
+    {IDS_FIX_POINTS, "Fix Points"},
+    {IDS_FIX_BLOCKS, "Fix blocks"},
+    {IDS_MEASUREMENTS, "Measurements"},
+    {IDS_MEASUREMENTS_BLOCKS, "Measurements blocks"},
+    {IDS_FORMATS, "Formats"},
+    {IDS_CODE, "Code"},
+    {IDS_CODES, "Codes"},
+    {IDS_NO_RESPONSE, "No response from instrument"},
+    {IDS_CANNOT_SELECT_FORMAT, "Can not select this format"},
+    {IDS_WRONG_FILE_FORMAT, "Wrong file format"},
+    {IDS_PROBLEM_SETTING_NAME, "Problem with setting name"},
+    {IDS_EMPTY, "empty"},
+    {IDS_JOB_HAS_FIXPOINTS, "Job already contains fixpoints"},
+    {IDS_OVERWRITE_FIXPOINTS, "Do you want to overwrite existing fixpoints ?"},
+
+    {IDS_BYTES_COUNT, "%1 bytes "},
+    {IDS_ROOT_NOT_FOLDER, "The root folder \"%1\" does not exist or is not a folder."},
+
+    {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
+    {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},
+    {IDS_FILE_LINE_TOO_LONG, "Line %1 of %2 is longer than %3 characters. The file was not sent."},
+    {IDS_NAME_NOT_SENDABLE,
+     "The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break."},
+    {IDS_COMMAND_TOO_LONG, "The command \"%1\" is too long for the instrument (at most %2 characters)."},
+    {IDS_STREAM_LINE_TOO_LONG, "A line of the file is longer than %1 characters. Sending stopped."},
+
+    {IDS_CLI_NO_ANSWER, "the instrument did not answer"},
+    {IDS_CLI_IDENTIFY_ERROR, "the instrument reported an error instead of its name"},
+    {IDS_CLI_NO_NAME, "the instrument gave no name"},
+    {IDS_CLI_LIST_INCOMPLETE, "the %1 list was not read to its end"},
+    {IDS_CLI_NO_ITEM, "the instrument has no %1 number %2"},
+    {IDS_CLI_JOB, "job"},
+    {IDS_CLI_FORMAT, "format"},
+    {IDS_CLI_CODE_LIST, "code list"},
+    {IDS_CLI_TAKES_NUMBER, "%1 takes what and a number"},
+    {IDS_CLI_TAKES_NUMBER_FILE, "%1 takes what, a number and a file"},
+    {IDS_CLI_UNKNOWN_ITEM, "%1: unknown item \"%2\""},
+    {IDS_CLI_NOT_A_NUMBER, "%1: \"%2\" is not a number"},
+    {IDS_CLI_NO_FOLDER, "%1: no folder for \"%2\""},
+    {IDS_CLI_NOTHING_ERASED, "nothing was erased"},
+    {IDS_CLI_NOTHING_RECEIVED, "nothing was received"},
+    {IDS_CLI_NO_FILE, "no file %1"},
+    {IDS_CLI_NOT_SENT, "the file was not sent completely"},
+    {IDS_CLI_UNKNOWN_COMMAND, "unknown command \"%1\""},
+    {IDS_CLI_NO_ARGUMENTS, "%1 takes no arguments"},
+    {IDS_CLI_NO_COMMAND, "no command given"},
+    {IDS_CLI_UNKNOWN_OPTION, "unknown option %1"},
+};
 
 const QHash<int, const char*>& Table()
 {
-    static const QHash<int, const char*> table = {
-        {IDS_APP_WINDOW_TITLE, "Marvo Tessaro"},
-        {IDS_NO_SOCKETS, "Could not initialize Windows Sockets!"},
-        {IDS_PORT_ROOT, "Port1:"},
-        {IDS_FTP_ROOT, "FTP"},
-        {IDS_MY_COMPUTER, "MyComputer"},
-        {IDS_NO_INSTRUMENTS, "no instruments connected"},
-        {IDS_NOT_CONNECTED, "not connected"},
-        {IDS_PLACEHOLDER, "..."},
-        {IDS_PASTE_INTO_ITSELF, "A folder can not be pasted into itself or into one of its own subfolders."},
-        {IDS_BAD_FTP_SERVER, "The FTP server name must be a host or host:port, with a port from 1 to 65535."},
-        {IDS_NAME_NOT_SENDABLE,
-         "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
-        {IDS_JOBS, "Jobs"},
-        {IDS_JOB, "Job"},
-        {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},
-        {IDS_WARNING, "Warning"},
-        {IDS_DELETE_FIXPOINTS, "Delete Fixpoints:"},
-        {IDS_DATA_LOST_JOB, "Data will be definitely lost! - Continue anyway?"},
-        {IDS_DELETE_MEASUREMENTS, "Delete Measurements:"},
-        {IDS_DELETE_CODELIST, "Delete Codelist"},
-        {IDS_DATA_LOST, "Data will be definitely lost! - Continue anyway?"},
-        {IDS_DELETE_FORMAT, "Delete Format"},
-        {IDS_DELETE_JOB, "Delete Job"},
-        {IDS_COMMUNICATION_ERROR, "Communication error"},
-        {IDS_CANNOT_OPEN_FILE, "Can not open file"},
-        {IDS_NEW_JOB_NAME, "New job name"},
-        {IDS_ENTER_NEW_NAME, "Enter new name"},
-        {IDS_NEW_CODELIST_NAME, "New codelist name"},
-        {IDS_NEW_FOLDER, "NewFolder"},
-        {IDS_CANNOT_CREATE_FOLDER, "Can not create folder"},
-        {IDS_CANNOT_DELETE_FILE, "Can not delete file"},
-        {IDS_CANNOT_DELETE_FOLDER, "Can not delete folder"},
-        {IDS_NO_CONNECTIONS, "Can not find avaiable connections"},
-        {IDS_PORT_IN_USE, "Port already in use. Try to disconnect and connect again ?"},
-        {IDS_CONNECTION_ERROR, "Connection error"},
-        {IDS_CONNECTION_OPENED, "Connection was opened successfuly"},
-        {IDS_DUPLICATE_NAME, "Duplicate name"},
-        {IDS_LOGON_FAILED, "Logon failed"},
-        {IDS_CANNOT_OPEN_LOCAL_FILE, "Unable to open file to local maschine"},
-        {IDS_NETWORK_ERROR, "Network error"},
-        {IDS_FILE_ERROR, "File error"},
-        {IDS_CANCEL, "Cancel"},
-        {IDS_COM_INVALID_HANDLE, "COM Invalid handle"},
-        {IDS_ERROR, "Error"},
-        {IDS_CANNOT_OPEN_COM, "Can not open COM port"},
-        {IDS_COMMUNICATION_PROBLEM, "Communication problem"},
-        {IDS_ENTER_FOLDER_NAME, "Enter folder name"},
-        {IDS_FIX_POINTS, "Fix Points"},
-        {IDS_FIX_BLOCKS, "Fix blocks"},
-        {IDS_MEASUREMENTS, "Measurements"},
-        {IDS_MEASUREMENTS_BLOCKS, "Measurements blocks"},
-        {IDS_FORMATS, "Formats"},
-        {IDS_CODE, "Code"},
-        {IDS_CODES, "Codes"},
-        {IDS_NO_RESPONSE, "No response from instrument"},
-        {IDS_CANNOT_SELECT_FORMAT, "Can not select this format"},
-        {IDS_WRONG_FILE_FORMAT, "Wrong file format"},
-        {IDS_PROBLEM_SETTING_NAME, "Problem with setting name"},
-        {IDS_EMPTY, "empty"},
-        {IDS_JOB_HAS_FIXPOINTS, "Job already contains fixpoints"},
-        {IDS_OVERWRITE_FIXPOINTS, "Do you want to overwrite existing fixpoints ?"},
-
-        {IDS_BYTES_COUNT, "%1 bytes "},
-        {IDS_ROOT_NOT_FOLDER, "The root folder \"%1\" does not exist or is not a folder."},
-    };
+    static const QHash<int, const char*> table = [] {
+        QHash<int, const char*> hash;
+        for (const CStringEntry& entry : kEntries)
+            hash.insert(entry.m_nId, entry.m_pszText);
+        return hash;
+    }();
     return table;
 }
 
@@ -83,6 +128,11 @@ QString LoadString(int id)
 {
     const auto it = Table().constFind(id);
     return it == Table().constEnd() ? QString() : QString::fromLatin1(*it);
+}
+
+int DuplicateStringIds()
+{
+    return static_cast<int>(std::size(kEntries)) - static_cast<int>(Table().size());
 }
 
 QString AppTitle()

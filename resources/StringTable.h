@@ -58,6 +58,37 @@ enum EStringId : int {
     // Texts of the dialogs and the platform layer.
     IDS_BYTES_COUNT = 61300,
     IDS_ROOT_NOT_FOLDER = 61301,
+
+    // The instrument link's refusals of what cannot go on the wire.
+    IDS_LINE_TOO_LONG = 62001,
+    IDS_NOT_PLAIN_FILE_NAME = 62002,
+    IDS_FILE_LINE_TOO_LONG = 62003,
+    IDS_NAME_NOT_SENDABLE = 62004,
+    IDS_COMMAND_TOO_LONG = 62005,
+    IDS_STREAM_LINE_TOO_LONG = 62006,
+
+    // tessaro-cli's instrument commands.
+    IDS_CLI_NO_ANSWER = 62101,
+    IDS_CLI_IDENTIFY_ERROR = 62102,
+    IDS_CLI_NO_NAME = 62103,
+    IDS_CLI_LIST_INCOMPLETE = 62104,
+    IDS_CLI_NO_ITEM = 62105,
+    IDS_CLI_JOB = 62106,
+    IDS_CLI_FORMAT = 62107,
+    IDS_CLI_CODE_LIST = 62108,
+    IDS_CLI_TAKES_NUMBER = 62109,
+    IDS_CLI_TAKES_NUMBER_FILE = 62110,
+    IDS_CLI_UNKNOWN_ITEM = 62111,
+    IDS_CLI_NOT_A_NUMBER = 62112,
+    IDS_CLI_NO_FOLDER = 62113,
+    IDS_CLI_NOTHING_ERASED = 62114,
+    IDS_CLI_NOTHING_RECEIVED = 62115,
+    IDS_CLI_NO_FILE = 62116,
+    IDS_CLI_NOT_SENT = 62117,
+    IDS_CLI_UNKNOWN_COMMAND = 62118,
+    IDS_CLI_NO_ARGUMENTS = 62119,
+    IDS_CLI_NO_COMMAND = 62120,
+    IDS_CLI_UNKNOWN_OPTION = 62121,
 };
 
 // Labels and messages of the explorer itself.
@@ -72,11 +103,15 @@ enum EExplorerStringId : int {
     IDS_PLACEHOLDER = 61407,
     IDS_PASTE_INTO_ITSELF = 61408,
     IDS_BAD_FTP_SERVER = 61409,
-    IDS_NAME_NOT_SENDABLE = 61410,
+    IDS_FTP_NAME_NOT_SENDABLE = 61410,
 };
 
 // The text of a string id; an empty string for an unknown id.
 QString LoadString(int id);
+
+// How many entries of the table repeat an id that another entry has; a
+// repeated id silently hides a text, so this must be 0.
+int DuplicateStringIds();
 
 // The application's name, the caption of message boxes that name none.
 QString AppTitle();

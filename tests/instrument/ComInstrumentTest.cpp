@@ -70,6 +70,48 @@ TEST_F(LinkTest, IdentifyVariants)
     }
 }
 
+// The connection step: the probe, the explorer's pause, the name request.
+TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
+{
+    const Script wake = {{"a\r\n", ""}, {"c\r\n", "\r\n"}, kWakeOk};
+    struct CCase
+    {
+        Script script;
+        CComInstrument::EConnect result;
+        QList<int> pauses;
+        QStringList shown;
+        QString name;
+    };
+    const QList<CCase> cases = {
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}},
+         CComInstrument::ConnectOk,
+         {3000, 1000},
+         {},
+         "SIM-1"},
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}},
+         CComInstrument::ConnectIdentifyError,
+         {3000, 1000},
+         {},
+         ""},
+        // No answer: the message (its caption is the application's name), no name request.
+        {{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}},
+         CComInstrument::ConnectNoAnswer,
+         {3000},
+         {": Communication problem"},
+         ""},
+    };
+    for (const CCase& c : cases) {
+        Fresh(c.script);
+        m_link.m_strName.clear();
+        EXPECT_EQ(m_link.Connect(), c.result) << Sent(c.script).toStdString();
+        EXPECT_EQ(Writes(), Sent(c.script));
+        EXPECT_EQ(m_clock.m_pauses, c.pauses);
+        EXPECT_EQ(m_prompt.m_shown, c.shown);
+        EXPECT_EQ(m_link.m_strName, c.name);
+        EXPECT_FALSE(m_device->IsOpen());
+    }
+}
+
 TEST_F(LinkTest, Listings)
 {
     const QString noResponse = "Error: No response from instrument";

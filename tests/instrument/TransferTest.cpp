@@ -301,6 +301,23 @@ TEST_F(TransferTest, SendRefusals)
     EXPECT_FALSE(m_device->IsOpen());
 }
 
+// A path or a name with "%" in it stands in a refusal exactly as it is.
+TEST_F(TransferTest, RefusalsQuotePathsAndNamesAsTheyAre)
+{
+    const QString name = QString(93, 'n') + "%2";
+    m_prompt.PushName(true, name);
+    Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
+    EXPECT_FALSE(m_link.SendJobFile(MakeFile("new.tqs", "L1\r\n"), 7, 0x8000, QString()));
+    EXPECT_EQ(m_prompt.m_shown.last(),
+              "Error: The command \"JOB/SET/" + name + "/7\" is too long for the instrument (at most 99 characters).");
+    Fresh();
+    const QString path = MakeFile("long%3.tqs", QByteArray(508, 'x') + "\r\n");
+    EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x40, QString()));
+    EXPECT_EQ(m_prompt.m_shown,
+              QStringList("Error: Line 1 of " + QDir::toNativeSeparators(path)
+                          + " is longer than 509 characters. The file was not sent."));
+}
+
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
 {
     m_link.m_jobs = {CJobInfo{"P7", 7, 2, 3, 0}}; // holds fix points: the question comes first
@@ -412,6 +429,59 @@ TEST_F(TransferTest, SendFormatFileEndsWithEndOfFile)
     Fresh({kWakeOk, {"FORM/SND/5\r\n", ""}});
     EXPECT_FALSE(m_link.SendFormatFile(path, 5, 0x200, QString()));
     EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SND/5\r\n|<close>");
+}
+
+// Every way out of a format send closes the port, releases the file and hides
+// the Transfer window it showed.
+TEST_F(TransferTest, SendFormatFileFailuresCloseThePortAndTheFile)
+{
+    struct CCase
+    {
+        const char* what;
+        Script script;
+        bool failOpen;
+        int loseAfter;
+        int cancelAtPoll;
+        QByteArray trace;
+        int shows;
+    };
+    const QList<CCase> cases = {
+        {"port", {}, true, 0, 0, "", 0},
+        {"cable after c", {kWakeOk}, false, 1, 0, "<open>|c\r\n|<close>", 0},
+        {"refused", {kWakeOk, {"FORM/SND/5\r\n", "@W\r\n"}}, false, 0, 0, "<open>|c\r\n|FORM/SND/5\r\n|<close>", 0},
+        {"cable in the data",
+         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"F1\r\n\r\n", "?\r\n"}},
+         false,
+         3,
+         0,
+         "<open>|c\r\n|FORM/SND/5\r\n|F1\r\n\r\n|<close>",
+         1},
+        // A cancel still ends the format on the instrument.
+        {"cancel",
+         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"\x1a\r\n", "DONE\r\n"}},
+         false,
+         0,
+         1,
+         "<open>|c\r\n|FORM/SND/5\r\n|\x1a\r\n|<close>",
+         1},
+    };
+    const QString path = MakeFile("F.frt", "F1\r\nF2\r\n");
+    for (const CCase& c : cases) {
+        Fresh(c.script);
+        m_device->m_bFailOpen = c.failOpen;
+        m_device->LoseAfter(c.loseAfter);
+        m_progress.m_nCancelAtPoll = c.cancelAtPoll;
+        m_progress.m_nPolls = 0;
+        m_progress.m_nShows = 0;
+        m_progress.m_nHides = 0;
+        EXPECT_FALSE(m_link.SendFormatFile(path, 5, 0x200, QString())) << c.what;
+        EXPECT_EQ(Trace(), c.trace) << c.what;
+        EXPECT_FALSE(m_device->IsOpen()) << c.what;
+        EXPECT_EQ(m_link.m_file, nullptr) << c.what;
+        EXPECT_EQ(m_progress.m_nShows, c.shows) << c.what;
+        EXPECT_EQ(m_progress.m_nHides, c.shows) << c.what;
+        EXPECT_FALSE(m_progress.m_bVisible) << c.what;
+    }
 }
 
 } // namespace

@@ -3,8 +3,11 @@
 #include "platform/DownloadName.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
+#include "platform/ProgressScope.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+#include "support/RecordingProgress.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QFile>
@@ -98,6 +101,15 @@ TEST(DownloadName, NameIsCutAtItsLastDotAndGetsTheFormat)
     EXPECT_EQ(MakeDownloadName("job1", ""), "job1.");
 }
 
+TEST(StringTable, EveryIdHasOneTextAndTheQuotedTextsStandAsTheyAre)
+{
+    // Ids are added from several places; a repeated one would hide a text.
+    EXPECT_EQ(DuplicateStringIds(), 0);
+    EXPECT_EQ(LoadString(IDS_NO_CONNECTIONS), "Can not find avaiable connections");
+    EXPECT_EQ(LoadString(IDS_FTP_ROOT), "FTP");
+    EXPECT_EQ(LoadString(1), "");
+}
+
 TEST(Services, ScriptedPromptAnswersInOrderAndRecordsWhatItCouldNotAnswer)
 {
     CVirtualClock clock;
@@ -131,4 +143,33 @@ TEST(Services, NestedWaitCursorsShowItOnce)
     }
     CServices::SetWaitCursorHook(nullptr);
     EXPECT_EQ(calls, QList<bool>({true, false}));
+}
+
+TEST(Services, ProgressScopeHidesTheWindowOnceUnlessItHidItself)
+{
+    struct CCase
+    {
+        const char* what;
+        void (*act)(CProgressScope&);
+        int hides;
+    };
+    const CCase cases[] = {
+        {"end of scope", [](CProgressScope&) {}, 1},
+        {"hidden before a message", [](CProgressScope& scope) { scope.Hide(); }, 1},
+        {"cancelled", [](CProgressScope& scope) { scope.MarkHidden(); }, 0},
+    };
+    for (const CCase& c : cases) {
+        CRecordingProgress progress;
+        progress.m_nBytes = 99;
+        CScopedServices services(nullptr, nullptr, &progress);
+        {
+            CProgressScope scope("A1.TQS");
+            EXPECT_TRUE(progress.m_bVisible) << c.what;
+            EXPECT_EQ(progress.m_strText, "A1.TQS") << c.what;
+            EXPECT_EQ(progress.m_nBytes, 0) << c.what;
+            c.act(scope);
+        }
+        EXPECT_EQ(progress.m_nShows, 1) << c.what;
+        EXPECT_EQ(progress.m_nHides, c.hides) << c.what;
+    }
 }

@@ -180,6 +180,14 @@ TEST_F(CliInstrument, ACableCutDuringAReceiveLeavesTheOlderFileAlone)
     EXPECT_EQ(m_sim.Stop(), 0);
 }
 
+// Identified but nameless: nothing on stdout, a note on stderr, success.
+TEST_F(CliInstrument, AnInstrumentWithoutANamePrintsNothing)
+{
+    ASSERT_TRUE(StartSim({"--no-name"}));
+    Check({{"identify"}, 0, "", "the instrument gave no name"});
+    EXPECT_EQ(m_sim.Stop(), 0);
+}
+
 TEST_F(CliInstrument, ASilentInstrumentFailsWithTheMessage)
 {
     ASSERT_TRUE(StartSim({"--silent"}));

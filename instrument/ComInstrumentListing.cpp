@@ -1,0 +1,128 @@
+#include "ComInstrument.h"
+
+#include "PortSession.h"
+#include "Protocol.h"
+#include "resources/StringTable.h"
+
+using namespace Protocol;
+
+// Wakes the instrument (port open) and sends the list command, once more when
+// the first answer says "not ready". False when the instrument does not answer.
+bool CComInstrument::StartListing(const QString& command, QString& reply)
+{
+    m_port.Purge();
+    if (!Wake(0, 200) || !SendLine(command))
+        return false;
+    Pause(1000);
+    reply = ReadLine();
+    if (reply == kPoll || reply == QLatin1String("@127") || reply.isEmpty()) {
+        if (!SendLine(command))
+            return false;
+        Pause(1000);
+        reply = ReadLine();
+        if (IsListEnd(reply)) {
+            if (!m_port.DeviceLost())
+                ShowMessage(LoadString(IDS_NO_RESPONSE));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A listing that ended because the device disappeared did not reach its end.
+bool CComInstrument::FinishListing()
+{
+    return !m_port.DeviceLost();
+}
+
+bool CComInstrument::ListJobs()
+{
+    m_jobs.clear();
+    CPortSession session(*this);
+    QString reply;
+    if (!StartListing(QStringLiteral("JOB/CONF/LIST"), reply))
+        return false;
+    // Besides the end of the list ("?" or silence, twice) a short reply ends
+    // the loop, so an instrument that answers every "?" with noise cannot keep
+    // it going.
+    while (reply.size() > 3) {
+        if (m_port.DeviceLost())
+            return false;
+        const CJobInfo row = ParseJobRow(reply);
+        if (row.m_nNumber != 0)
+            m_jobs.append(row);
+        if (!SendLine(kPoll))
+            return false;
+        Pause(100);
+        reply = ReadLine();
+        if (IsListEnd(reply)) {
+            if (!SendLine(kPoll))
+                return false;
+            reply = ReadLine();
+            if (IsListEnd(reply))
+                break;
+        }
+    }
+    return FinishListing();
+}
+
+bool CComInstrument::ListFormats()
+{
+    m_formats.clear();
+    return ListRows(QStringLiteral("FORM/CONF/LIST"), [this](const QString& reply) {
+        const QString row = TrimLine(reply);
+        if (row.isEmpty())
+            return false;
+        m_formats.append(ParseFormatRow(row));
+        return true;
+    });
+}
+
+bool CComInstrument::ListCodeLists()
+{
+    m_codeLists.clear();
+    return ListRows(QStringLiteral("CODE/CONF/LIST"), [this](const QString& reply) {
+        if (reply.isEmpty() || !reply.contains(QLatin1Char(',')))
+            return false;
+        m_codeLists.append(ParseCodeListRow(reply));
+        return true;
+    });
+}
+
+// The loop of the format and code-list listings: takeRow stores the row of a
+// reply, or returns false when the reply is no row (the end of the data).
+bool CComInstrument::ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow)
+{
+    CPortSession session(*this);
+    QString reply;
+    if (!StartListing(command, reply))
+        return false;
+    for (;;) {
+        if (m_port.DeviceLost())
+            return false;
+        if (!takeRow(reply))
+            return FinishListing();
+        bool sendFailed = false;
+        if (!PollNextRow(reply, sendFailed))
+            return !sendFailed && EndRowListing();
+    }
+}
+
+// Asks for the next row of a format or code-list listing. False when the list
+// has ended (a bare "?" or a reply of three characters or fewer, such as "?"
+// CR LF) or when the poll could not be sent (sendFailed is then set).
+bool CComInstrument::PollNextRow(QString& reply, bool& sendFailed)
+{
+    sendFailed = !SendLine(kPoll);
+    if (sendFailed)
+        return false;
+    Pause(100);
+    reply = ReadLine();
+    return reply != kPoll && reply.size() > 3;
+}
+
+// Ends a format or code-list listing: "c" stops the instrument's list.
+bool CComInstrument::EndRowListing()
+{
+    return Wake(0, 0) && FinishListing();
+}
