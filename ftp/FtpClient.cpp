@@ -7,19 +7,17 @@
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <climits>
 #include <memory>
 
 namespace {
 
-// Reply lines longer than this are not FTP; reading stops with a network error.
-constexpr qsizetype kMaxReplyLine = 8192;
 // Upload data queued in the socket beyond this is written out before the next
 // block is read, so that memory stays small whatever the file size.
 constexpr qint64 kMaxQueuedUpload = 256 * 1024;
@@ -86,6 +84,12 @@ QString DottedLocalAddress(const QTcpSocket& socket)
     return QHostAddress(address).toString();
 }
 
+// Milliseconds as seconds for a message: "30", "0.2".
+QString Seconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 4);
+}
+
 // Writes everything queued on a socket, waiting at most timeoutMs per step.
 bool FlushSocket(QTcpSocket& socket, int timeoutMs)
 {
@@ -98,7 +102,10 @@ bool FlushSocket(QTcpSocket& socket, int timeoutMs)
 
 } // namespace
 
-CFtpClient::CFtpClient() = default;
+CFtpClient::CFtpClient()
+{
+    m_elapsed.start();
+}
 
 CFtpClient::~CFtpClient()
 {
@@ -109,22 +116,23 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
 {
     // A channel left over from an earlier, failed logon is released first.
     CloseControlChannel();
-    m_strReply = QStringLiteral("Unable to create socket 1");
+    m_strReply = LoadString(IDS_FTP_NO_SOCKET);
     m_pControl = new QTcpSocket;
 
-    m_strReply = QStringLiteral("Unable to connect to the server");
+    m_strReply = LoadString(IDS_FTP_CANNOT_CONNECT);
     if (port < 1 || port > 65535)
         return false;
     m_pControl->connectToHost(host.trimmed(), static_cast<quint16>(port));
     if (!m_pControl->waitForConnected(m_nTimeoutMs))
         return false;
 
-    m_strReply = QStringLiteral("Unable to create socket 2");
+    m_strReply = LoadString(IDS_FTP_NO_STREAM);
     return true;
 }
 
 void CFtpClient::CloseControlChannel()
 {
+    m_replyReader.Reset();
     if (!m_pControl)
         return;
     if (m_pControl->state() == QAbstractSocket::ConnectedState)
@@ -137,7 +145,7 @@ void CFtpClient::CloseControlChannel()
 bool CFtpClient::Refuse(const QString&)
 {
     // The argument itself is not repeated: it may be a password.
-    m_strReply = QStringLiteral("Refused: a command argument holds a line break (CR or LF)");
+    m_strReply = LoadString(IDS_FTP_REFUSED_LINE_BREAK);
     return false;
 }
 
@@ -148,7 +156,7 @@ bool CFtpClient::SendLine(const QString& line)
     if (HasFtpLineBreak(line))
         return Refuse(line);
     if (line.size() > kMaxLineLength) {
-        m_strReply = QStringLiteral("Refused: the command line is longer than %1 characters").arg(kMaxLineLength);
+        m_strReply = LoadString(IDS_FTP_REFUSED_LONG_LINE).arg(kMaxLineLength);
         return false;
     }
     m_strReply = LoadString(IDS_NETWORK_ERROR);
@@ -162,64 +170,76 @@ bool CFtpClient::SendLine(const QString& line)
 
 bool CFtpClient::ReadReplyLine()
 {
+    return AwaitReply(false);
+}
+
+bool CFtpClient::ReadReply()
+{
+    return AwaitReply(true);
+}
+
+bool CFtpClient::AwaitReply(bool wholeReply)
+{
     m_strReply.clear();
     if (!m_pControl) {
         m_strReply = LoadString(IDS_NETWORK_ERROR);
         return false;
     }
-    // The whole line is read even when it arrives in pieces, so that the
-    // rest of a line is never taken for the next reply; each line has its
-    // own deadline.
-    const QDeadlineTimer deadline(m_nTimeoutMs);
-    QByteArray line;
-    bool sawCr = false;
+    // One deadline for the whole reply: a server that keeps sending lines
+    // of a reply that never ends cannot hold the client longer than that.
+    m_replyReader.m_limits.m_nMaxMs = m_nTimeoutMs;
+    m_replyReader.Begin(m_elapsed.elapsed());
     for (;;) {
-        if (m_pControl->bytesAvailable() == 0) {
-            if (m_pControl->state() != QAbstractSocket::ConnectedState)
-                break;
-            if (!m_pControl->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-                if (m_pControl->error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired()) {
-                    m_strReply = LoadString(IDS_NETWORK_ERROR);
-                    return false;
-                }
-                if (m_pControl->bytesAvailable() == 0)
-                    break; // the server closed the connection
-            }
-        }
-        char c = 0;
-        if (!m_pControl->getChar(&c))
+        const qint64 now = m_elapsed.elapsed();
+        const CFtpReplyReader::EStatus status = wholeReply ? m_replyReader.ReadReply(now) : m_replyReader.ReadLine(now);
+        switch (status) {
+        case CFtpReplyReader::NeedMore:
+            ReceiveControlBytes(m_replyReader.RemainingMs(now));
+            continue;
+        case CFtpReplyReader::LineReady:
+        case CFtpReplyReader::ReplyReady:
+            m_strReply = FromBytes(m_replyReader.Lines().constLast());
+            m_nReplyClass = FtpReplyClass(m_strReply);
+            return true;
+        case CFtpReplyReader::LineTooLong:
+        case CFtpReplyReader::ReplyTooLong:
+            m_strReply = LoadString(IDS_FTP_REPLY_TOO_LONG);
             break;
-        line.append(c);
-        if (c == '\n' && sawCr)
+        case CFtpReplyReader::TimedOut:
+            m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(Seconds(m_nTimeoutMs));
             break;
-        if (c == '\r')
-            sawCr = true;
-        if (line.size() > kMaxReplyLine) {
-            m_strReply = LoadString(IDS_NETWORK_ERROR);
-            return false;
+        case CFtpReplyReader::Closed:
+            m_strReply = LoadString(IDS_FTP_NOTHING_READ);
+            break;
         }
-    }
-    if (line.isEmpty()) {
-        m_strReply = QStringLiteral("can not execute Read from archive");
+        // A late or cut reply would be taken for the answer to the next
+        // command: the connection is closed, so the next operation fails
+        // cleanly or logs on afresh.
+        CloseControlChannel();
         return false;
     }
-    m_strReply = FromBytes(line);
-    m_nReplyClass = FtpReplyClass(m_strReply);
-    return true;
 }
 
-bool CFtpClient::ReadReply()
+void CFtpClient::ReceiveControlBytes(qint64 waitMs)
 {
-    if (!ReadReplyLine())
-        return false;
-    const QString code = FtpMultiLineCode(m_strReply);
-    if (code.isEmpty())
-        return true;
-    do {
-        if (!ReadReplyLine())
-            return false;
-    } while (!IsFtpMultiLineEnd(m_strReply, code));
-    return true;
+    if (m_pControl->bytesAvailable() == 0) {
+        if (m_pControl->state() != QAbstractSocket::ConnectedState) {
+            m_replyReader.End();
+            return;
+        }
+        if (!m_pControl->waitForReadyRead(static_cast<int>(qMin<qint64>(waitMs, INT_MAX)))
+            && m_pControl->bytesAvailable() == 0) {
+            if (m_pControl->error() != QAbstractSocket::SocketTimeoutError)
+                m_replyReader.End(); // closed or broken; a time-out shows in the reader
+            return;
+        }
+    }
+    char block[kBlockSize];
+    const qint64 received = m_pControl->read(block, sizeof block);
+    if (received > 0)
+        m_replyReader.Feed(QByteArrayView(block, received));
+    else if (received < 0)
+        m_replyReader.End();
 }
 
 bool CFtpClient::Command(const QString& line)

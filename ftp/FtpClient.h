@@ -1,6 +1,9 @@
 #pragma once
 
+#include "FtpReplyReader.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -10,9 +13,13 @@ class QTcpSocket;
 // The explorer's FTP client: one control connection to one server, file
 // transfers in active or passive mode, folder listings, remote folder
 // operations and folder-tree copies. Every operation blocks the calling
-// thread, but never longer than m_nTimeoutMs per wait (connect, each reply
-// line, each data block). On failure the text that explains it is left in
+// thread, but never longer than m_nTimeoutMs per wait (connect, each whole
+// reply, each data block). On failure the text that explains it is left in
 // m_strReply.
+//
+// A reply that does not come in time, or is too long, leaves the control
+// connection out of step: the client closes it, IsOpen() turns false and
+// every further command fails until the caller logs on again.
 //
 // Local paths are native paths of this machine. Remote paths of the listing
 // and folder operations are given without a leading "/"; TransferFile takes
@@ -75,6 +82,8 @@ public:
     bool m_bPassiveCopies = false;
 
 private:
+    bool AwaitReply(bool wholeReply);
+    void ReceiveControlBytes(qint64 waitMs);
     bool PrepareActiveData(QTcpServer& listener, QString& portArgument);
     QTcpSocket* AcceptData(QTcpServer& listener);
     bool FetchFolderListing(const QString& path, QByteArray& listing);
@@ -86,5 +95,7 @@ private:
     bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
 
     QTcpSocket* m_pControl = nullptr;
+    CFtpReplyReader m_replyReader;
+    QElapsedTimer m_elapsed;
     bool m_bCopyComplete = true;
 };

@@ -5,6 +5,7 @@
 
 #include "platform/Prompt.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -138,7 +139,7 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
         bool ok = false;
         if (!IsSafeFtpName(name)) {
             // Such a name would write outside the target folder.
-            m_strReply = QStringLiteral("Refused the file name \"%1\" from the server: it is not a plain file name")
+            m_strReply = LoadString(IDS_FTP_REFUSED_SERVER_NAME)
                              .arg(QString(name)
                                       .replace(QLatin1Char('\r'), QLatin1Char(' '))
                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')));

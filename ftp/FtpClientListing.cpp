@@ -6,6 +6,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -37,7 +38,7 @@ qint64 CFtpClient::ListFolder(QByteArray& listing)
     if (!Command(QStringLiteral("TYPE I")))
         return 0;
 
-    m_strReply = QStringLiteral("Can not get socket name");
+    m_strReply = LoadString(IDS_FTP_NO_SOCKET_NAME);
     QTcpServer listener;
     QString portArgument;
     if (!PrepareActiveData(listener, portArgument))
@@ -68,7 +69,7 @@ qint64 CFtpClient::ListFolder(QByteArray& listing)
                 break;
             if (!data->waitForReadyRead(m_nTimeoutMs)) {
                 if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                    m_strReply = QStringLiteral("socket error");
+                    m_strReply = LoadString(IDS_FTP_SOCKET_ERROR);
                     return 0;
                 }
                 if (data->bytesAvailable() == 0)

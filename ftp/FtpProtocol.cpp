@@ -29,23 +29,6 @@ int FtpReplyClass(const QString& line)
     return line.at(0).unicode() - '0';
 }
 
-QString FtpMultiLineCode(const QString& line)
-{
-    if (line.size() < 4 || line.at(3) != QLatin1Char('-'))
-        return QString();
-    qsizetype digits = 0;
-    while (digits < 3 && line.at(digits).isDigit())
-        ++digits;
-    // A line such as "ab-c" opens no numbered reply; the code is then empty
-    // and such a line is treated as a single-line reply.
-    return digits == 3 ? line.left(3) : QString();
-}
-
-bool IsFtpMultiLineEnd(const QString& line, const QString& code)
-{
-    return line.size() >= 4 && line.at(3) == QLatin1Char(' ') && line.startsWith(code);
-}
-
 bool ParseFtpPasvReply(const QString& reply, QString& host, int& port)
 {
     const qsizetype open = reply.indexOf(QLatin1Char('('));

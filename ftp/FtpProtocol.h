@@ -10,14 +10,6 @@
 // 2 completed, 3 more input needed, 4 and 5 failure).
 int FtpReplyClass(const QString& line);
 
-// The reply code that opens a multi-line reply ("230-Welcome" gives "230"),
-// or an empty string for a line that does not open one.
-QString FtpMultiLineCode(const QString& line);
-
-// True for the line that closes a multi-line reply opened with code:
-// the same code followed by a space.
-bool IsFtpMultiLineEnd(const QString& line, const QString& code);
-
 // Data address of a PASV reply: the six numbers between the first "(" and the
 // first ")"; false when either parenthesis is missing.
 bool ParseFtpPasvReply(const QString& reply, QString& host, int& port);

@@ -28,7 +28,7 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     server.On("RETR ", [files](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = files.find(line.substr(5));
         if (it == files.end())
-            return peer.Send("550 Failed to open file.\r\n");
+            return void(peer.Send("550 Failed to open file.\r\n"));
         ScriptedFtp::SendFile(it->second)(peer, line);
     });
     server.On("STOR ", ScriptedFtp::ReceiveFile());

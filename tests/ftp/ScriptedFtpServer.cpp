@@ -19,14 +19,15 @@ bool WaitReadable(int fd, int ms)
     return ::poll(&p, 1, ms) > 0;
 }
 
-void SendAll(int fd, const std::string& bytes)
+bool SendAll(int fd, const std::string& bytes)
 {
-    for (size_t done = 0; fd >= 0 && done < bytes.size();) {
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = fd < 0 ? -1 : ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0)
-            return;
+            return false;
         done += static_cast<size_t>(n);
     }
+    return fd >= 0;
 }
 
 int ListenOnLoopback(int& port)
@@ -74,9 +75,9 @@ void CScriptedFtpServer::Start()
     m_thread = std::thread([this] { Serve(); });
 }
 
-void CScriptedFtpServer::Send(const std::string& text)
+bool CScriptedFtpServer::Send(const std::string& text)
 {
-    SendAll(m_nControl, text);
+    return SendAll(m_nControl, text);
 }
 
 void CScriptedFtpServer::CloseControl()
@@ -115,9 +116,9 @@ bool CScriptedFtpServer::OpenData()
     return false;
 }
 
-void CScriptedFtpServer::SendData(const std::string& bytes)
+bool CScriptedFtpServer::SendData(const std::string& bytes)
 {
-    SendAll(m_nData, bytes);
+    return SendAll(m_nData, bytes);
 }
 
 std::string CScriptedFtpServer::ReceiveData()
@@ -174,7 +175,7 @@ CScriptedFtpServer::Handler SendFile(std::string content)
     return [content](CScriptedFtpServer& server, const std::string&) {
         server.Send("150 Opening BINARY mode data connection.\r\n");
         if (!server.OpenData())
-            return server.Send("425 Can't open data connection.\r\n");
+            return void(server.Send("425 Can't open data connection.\r\n"));
         server.SendData(content);
         server.CloseData();
         server.Send("226 Transfer complete.\r\n");
@@ -186,7 +187,7 @@ CScriptedFtpServer::Handler ReceiveFile()
     return [](CScriptedFtpServer& server, const std::string&) {
         server.Send("150 Ok to send data.\r\n");
         if (!server.OpenData())
-            return server.Send("425 Can't open data connection.\r\n");
+            return void(server.Send("425 Can't open data connection.\r\n"));
         server.m_uploads.push_back(server.ReceiveData());
         server.CloseData();
         server.Send("226 Transfer complete.\r\n");

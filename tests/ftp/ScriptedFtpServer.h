@@ -40,11 +40,11 @@ public:
     }
 
     // For rules, on the peer's thread.
-    void Send(const std::string& text); // sent as it stands
+    bool Send(const std::string& text); // sent as it stands; false once the client has gone
     void CloseControl();
     std::string Pasv(); // the 227 reply line for a new listener
     bool OpenData();
-    void SendData(const std::string& bytes);
+    bool SendData(const std::string& bytes);
     std::string ReceiveData(); // until the client closes it
     void CloseData();
     void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
