@@ -89,6 +89,8 @@ private:
     bool FetchFolderListing(const QString& path, QByteArray& listing);
     bool Refuse(const QString& argument);
 
+    void NoteCopyFailure(const QString& text);
+    bool EndCopy();
     void CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
     bool UploadFolderFiles(const QString& localFolder, const QString& remoteFolder);
     void CollectRemoteSubfolders(const QString& remoteFolder);
@@ -98,4 +100,5 @@ private:
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
     bool m_bCopyComplete = true;
+    QString m_strCopyFailure; // the first failure of the current copy
 };

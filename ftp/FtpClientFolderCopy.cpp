@@ -24,6 +24,23 @@ QString LocalJoin(const QString& folder, const QString& name)
 
 } // namespace
 
+void CFtpClient::NoteCopyFailure(const QString& text)
+{
+    if (m_bCopyComplete)
+        m_strCopyFailure = text;
+    m_bCopyComplete = false;
+}
+
+bool CFtpClient::EndCopy()
+{
+    m_aTransferFolders.clear();
+    // The first thing that went wrong explains the copy better than the
+    // last reply, which is usually a success.
+    if (!m_bCopyComplete)
+        m_strReply = m_strCopyFailure;
+    return m_bCopyComplete;
+}
+
 bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteParent, const QString& name)
 {
     m_bCopyComplete = true;
@@ -45,8 +62,7 @@ bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteP
         if (!UploadFolderFiles(folder, remoteTop + QLatin1Char('\\') + relative))
             return false;
     }
-    m_aTransferFolders.clear();
-    return m_bCopyComplete;
+    return EndCopy();
 }
 
 void CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder)
@@ -60,12 +76,16 @@ void CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QStrin
         const QString name = entry.fileName();
         if (name.isEmpty())
             continue;
+        if (!IsSafeFtpName(name)) {
+            NoteCopyFailure(LoadString(IDS_FTP_REFUSED_LOCAL_NAME).arg(name));
+            continue;
+        }
         ReadRemoteFolder(remoteFolder);
         if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder, name)) {
             m_aTransferFolders.append(folder + name);
             CreateRemoteSubfolders(folder + name, remoteFolder + QStringLiteral("//") + name);
         } else {
-            m_bCopyComplete = false;
+            NoteCopyFailure(m_strReply);
         }
     }
 }
@@ -81,6 +101,12 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
         const QString name = entry.fileName();
         if (name.isEmpty())
             continue;
+        // Checked before anything is sent: a name that holds "/" or a line
+        // break on the wire would write elsewhere or smuggle in a command.
+        if (!IsSafeFtpName(name)) {
+            NoteCopyFailure(LoadString(IDS_FTP_REFUSED_LOCAL_NAME).arg(name));
+            continue;
+        }
         ReadRemoteFolder(remote);
         if (IsRemoteFile(name)) {
             const CFileExistAnswer answer = CServices::Prompt().AskFileExist(name);
@@ -93,7 +119,7 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
                           m_bPassiveCopies, false)) {
             if (m_bCancelled)
                 return false;
-            m_bCopyComplete = false;
+            NoteCopyFailure(m_strReply);
         }
     }
     return true;
@@ -117,8 +143,7 @@ bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& loca
         if (!DownloadFolderFiles(local, folder))
             return false;
     }
-    m_aTransferFolders.clear();
-    return m_bCopyComplete;
+    return EndCopy();
 }
 
 void CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder)
@@ -148,7 +173,7 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
                               LocalJoin(localFolder, name), m_bPassiveCopies, true);
         }
         if (!ok) {
-            m_bCopyComplete = false;
+            NoteCopyFailure(m_strReply);
             if (!CServices::Prompt().AskError(m_strReply))
                 return false;
         }

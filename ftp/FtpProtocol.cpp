@@ -1,5 +1,7 @@
 #include "FtpProtocol.h"
 
+#include "platform/Bytes.h"
+
 #include <QStringList>
 
 namespace {
@@ -97,15 +99,23 @@ QString FtpServerPath(const QString& treePath)
 
 bool HasFtpLineBreak(const QString& text)
 {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    // What counts is the byte that goes out: U+010A is sent as LF.
+    for (QChar c : text) {
+        const int byte = c.unicode() & 0xFF;
+        if (byte == '\r' || byte == '\n')
+            return true;
+    }
+    return false;
 }
 
 bool IsSafeFtpName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    // Judged by the bytes on the wire: U+012F goes out as "/", U+012E as ".".
+    const QByteArray bytes = ToBytes(name);
+    if (bytes.isEmpty() || bytes == "." || bytes == "..")
         return false;
-    for (QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+    for (char c : bytes) {
+        if (c == '/' || c == '\\' || c == '\r' || c == '\n')
             return false;
     }
     return true;

@@ -26,10 +26,11 @@ bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int
 // it ("Data/Job1").
 QString FtpServerPath(const QString& treePath);
 
-// True when text holds a CR or LF, which would end a command line early.
+// True when text holds a CR or LF as it goes on the wire, where each
+// character is sent as its low 8 bits: U+010D and U+010A count as CR and LF.
 bool HasFtpLineBreak(const QString& text);
 
-// A name received from the server may become a local path or be sent back in
-// a command only when it is a plain name: not empty, not "." or "..", and free
-// of "/", "\", CR and LF.
+// A name may become a local path or a remote path in a command only when it
+// is a plain name on the wire: not empty, not "." or "..", and free of "/",
+// "\", CR and LF, each judged by the low 8 bits that are sent.
 bool IsSafeFtpName(const QString& name);

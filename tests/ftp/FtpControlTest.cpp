@@ -125,6 +125,7 @@ TEST(FtpControl, SendLineBytesAndRefusals)
     EXPECT_FALSE(client.SendLine(u"DELE a\r\nDELE b"_s));
     EXPECT_TRUE(client.m_strReply.startsWith(u"Refused"_s));
     EXPECT_FALSE(client.Command(u"RETR x\nQUIT"_s));
+    EXPECT_FALSE(client.SendLine(u"RETR x\u010D\u010AQUIT"_s)); // U+010D U+010A go out as CR LF
     // A line that would not fit the command buffer is refused, not cut.
     EXPECT_FALSE(client.SendLine(QString(CFtpClient::kMaxLineLength + 1, u'a')));
     EXPECT_TRUE(client.SendLine(u"NOOP "_s + QString(CFtpClient::kMaxLineLength - 5, u'b')));

@@ -144,3 +144,39 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     EXPECT_EQ(Only(server.m_transcript, {"RETR"}),
               (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
 }
+
+// Local names whose characters above U+00FF go out as CR LF, "/" or "..":
+// uploaded as they are, they would send a command of the name's choosing or
+// write elsewhere on the server. They are refused before anything is sent
+// for them; the rest of the folder arrives and the copy reports the refusal.
+TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    const QString top = dir.filePath(u"Job1"_s);
+    ASSERT_TRUE(WriteAll(top + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/ok.txt"_s, "fine"));
+
+    CScriptedFtpServer server;
+    FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}}, {});
+    server.Start();
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
+        EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
+        EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
+        // The operations that take a caller's path refuse it the same way.
+        EXPECT_FALSE(client.DeleteRemoteFile(u"a\u010D\u010ADELE /victim"_s));
+        EXPECT_FALSE(client.MakeRemoteFolder(u"Data"_s, u"s\u010ARMD /victim"_s));
+        EXPECT_FALSE(client.TransferFile(u"/x\u010AQUIT"_s, top + u"/ok.txt"_s, false, false));
+        EXPECT_TRUE(client.IsOpen());
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "QUIT", "STOR", "MKD"}),
+              (std::vector<std::string>{"MKD Job1", "STOR /Data/Job1/ok.txt"}));
+    EXPECT_EQ(server.m_uploads, std::vector<std::string>{"fine"});
+}

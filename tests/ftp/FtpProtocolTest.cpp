@@ -88,9 +88,16 @@ TEST(FtpProtocol, UnsafeNamesAndLineBreaks)
         EXPECT_TRUE(IsSafeFtpName(QString::fromLatin1(name))) << name;
     for (const char* name : {"", ".", "..", "a/b", "..\\x", "/etc", "a\rb", "a\nb"})
         EXPECT_FALSE(IsSafeFtpName(QString::fromLatin1(name))) << name;
+    // Characters above U+00FF are judged by the byte that is sent.
+    for (const QString& name : {u"a\u010D\u010ADELE x"_s, u"\u012F"_s, u"\u012E\u012E"_s, u"x\u015Cy"_s})
+        EXPECT_FALSE(IsSafeFtpName(name)) << qPrintable(name);
+    EXPECT_TRUE(IsSafeFtpName(u"Mu\u0308ller \u010Ceske\u0301"_s)); // bytes 0x08, 0x0C, 0x01: no separator
+
     EXPECT_TRUE(HasFtpLineBreak(u"a\r\nDELE x"_s));
     EXPECT_TRUE(HasFtpLineBreak(u"a\nb"_s));
-    EXPECT_FALSE(HasFtpLineBreak(u"plain name"_s));
+    EXPECT_TRUE(HasFtpLineBreak(u"a\u010D\u010ADELE x"_s));
+    EXPECT_TRUE(HasFtpLineBreak(u"\u040A"_s));
+    EXPECT_FALSE(HasFtpLineBreak(u"plain name \u0141\u00E9"_s));
 }
 
 TEST(NetworkPresence, RoutableAddresses)
