@@ -10,13 +10,21 @@
 // 2 completed, 3 more input needed, 4 and 5 failure).
 int FtpReplyClass(const QString& line);
 
-// Data address of a PASV reply: the six numbers between the first "(" and the
-// first ")"; false when either parenthesis is missing.
+// Data address of a PASV reply: the six numbers between the first "(" and
+// the ")" after it, each 1 to 3 digits and at most 255. False when the
+// parentheses are missing or any number is not such a number. The client
+// uses only the port: the host is where the reply says the server waits.
 bool ParseFtpPasvReply(const QString& reply, QString& host, int& port);
+
+// Port of an EPSV reply: "229 Entering Extended Passive Mode (|||6446|)".
+bool ParseFtpEpsvReply(const QString& reply, int& port);
 
 // The PORT argument: the four numbers of the dotted address and the high and
 // low byte of the port, joined by ",".
 QString MakeFtpPortArgument(const QString& dottedAddress, int port);
+
+// The EPRT argument: "|1|10.0.0.7|1025|" or "|2|::1|1025|".
+QString MakeFtpEprtArgument(const QString& address, bool ipv6, int port);
 
 // A server name of the settings: "host" or "host:port". A name without a port
 // gets defaultPort. False for a port that is not a number in 1..65535.

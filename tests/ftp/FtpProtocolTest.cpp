@@ -46,6 +46,21 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
         {"227 Entering Passive Mode (127,0,0,1,4,1\r\n", false, "", 0},
         {"227 (1,2)\r\n", false, "", 0},
         {"227 (127,0,0,1,0,0)\r\n", false, "", 0},
+        // Over-long and out-of-range fields: high * 256 + low must not
+        // overflow into an accepted port, nor a bent host go to name look-up.
+        {"227 (1,2,3,4,99999999,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,16777216,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,256,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,1,256)\r\n", false, "", 0},
+        {"227 (999,0,0,1,4,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,0004,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,-1,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,4a,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,5)\r\n", false, "", 0},
+        {"227 (1,2,3,4,5,6,7)\r\n", false, "", 0},
+        {"227 (1,2,3,,4,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,4,1)(\r\n", true, "1.2.3.4", 1025},
+        {"227 )(1,2,3,4,4,1)\r\n", true, "1.2.3.4", 1025},
     };
     for (const CCase& c : pasv) {
         QString host = u"unchanged"_s;
@@ -56,6 +71,27 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
                       QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
         }
     }
+    const std::pair<const char*, int> epsv[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)\r\n", 6446},
+        {"229 Extended Passive (!!!65535!)\r\n", 65535},
+        {"229 (|||1|)\r\n", 1},
+        {"229 (|||0|)\r\n", 0},
+        {"229 (|||65536|)\r\n", 0},
+        {"229 (|||99999999999|)\r\n", 0},
+        {"229 (|||6446)\r\n", 0},
+        {"229 (||6446|)\r\n", 0},
+        {"229 (|1|::1|6446|)\r\n", 0},
+        {"229 (   6446 )\r\n", 0},
+        {"229 (|||64a6|)\r\n", 0},
+        {"229 |||6446|\r\n", 0},
+    };
+    for (const auto& [text, expected] : epsv) {
+        int port = -1;
+        EXPECT_EQ(ParseFtpEpsvReply(QString::fromLatin1(text), port), expected != 0) << text;
+        EXPECT_EQ(port, expected != 0 ? expected : -1) << text;
+    }
+    EXPECT_EQ(MakeFtpEprtArgument(u"10.0.0.7"_s, false, 1025), u"|1|10.0.0.7|1025|"_s);
+    EXPECT_EQ(MakeFtpEprtArgument(u"::1"_s, true, 65535), u"|2|::1|65535|"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"10.0.0.7"_s, 1025), u"10,0,0,7,4,1"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"127.0.0.1"_s, 65535), u"127,0,0,1,255,255"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"192.168.1.20"_s, 255), u"192,168,1,20,0,255"_s);
