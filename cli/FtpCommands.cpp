@@ -92,12 +92,12 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
     if (command == QLatin1String("ls"))
         return List(client, args.value(0));
     if (command == QLatin1String("get")) {
-        if (!client.TransferFile(RemoteAbsolute(args[0]), LocalPath(args[1], options), client.m_bPassiveCopies, true))
+        if (!client.TransferFile(RemoteAbsolute(args[0]), LocalPath(args[1], options), client.m_bPassive, true))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
     if (command == QLatin1String("put")) {
-        if (!client.TransferFile(RemoteAbsolute(args[1]), LocalPath(args[0], options), client.m_bPassiveCopies, false))
+        if (!client.TransferFile(RemoteAbsolute(args[1]), LocalPath(args[0], options), client.m_bPassive, false))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
@@ -197,7 +197,7 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     int result = EXIT_OK;
     {
         CFtpClient client;
-        client.m_bPassiveCopies = passive;
+        client.m_bPassive = passive;
         if (!timeout.isEmpty()) {
             bool ok = false;
             const double seconds = timeout.toDouble(&ok);

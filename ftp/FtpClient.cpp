@@ -3,25 +3,16 @@
 #include "FtpProtocol.h"
 
 #include "platform/Bytes.h"
-#include "platform/Progress.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
-#include <QFile>
 #include <QHostAddress>
-#include <QSaveFile>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <climits>
 #include <memory>
 
 namespace {
-
-// Upload data queued in the socket beyond this is written out before the next
-// block is read, so that memory stays small whatever the file size.
-constexpr qint64 kMaxQueuedUpload = 256 * 1024;
-constexpr qint64 kUploadChunk = 64 * 1024;
 
 enum ELogonEntry { LOGON_FAIL = -1, LOGON_OK = -2 };
 
@@ -74,16 +65,6 @@ QString LogonCommand(int code, const QString& host, const QString& user, const Q
     return QString();
 }
 
-// The dotted IPv4 address of a socket's own end, or an empty string.
-QString DottedLocalAddress(const QTcpSocket& socket)
-{
-    bool ok = false;
-    const quint32 address = socket.localAddress().toIPv4Address(&ok);
-    if (!ok)
-        return QString();
-    return QHostAddress(address).toString();
-}
-
 // Milliseconds as seconds for a message: "30", "0.2".
 QString Seconds(int ms)
 {
@@ -126,6 +107,8 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     if (!m_pControl->waitForConnected(m_nTimeoutMs))
         return false;
 
+    m_bEpsvRefused = false;
+    m_bOtherModeWorks = false;
     m_strReply = LoadString(IDS_FTP_NO_STREAM);
     return true;
 }
@@ -297,202 +280,4 @@ void CFtpClient::LogOff()
 {
     SendLine(QStringLiteral("QUIT"));
     CloseControlChannel();
-}
-
-bool CFtpClient::PrepareActiveData(QTcpServer& listener, QString& portArgument)
-{
-    const QString address = m_pControl ? DottedLocalAddress(*m_pControl) : QString();
-    if (address.isEmpty())
-        return false;
-    if (!listener.listen(m_pControl->localAddress(), 0))
-        return false;
-    listener.setMaxPendingConnections(5);
-    portArgument = MakeFtpPortArgument(address, listener.serverPort());
-    return true;
-}
-
-QTcpSocket* CFtpClient::AcceptData(QTcpServer& listener)
-{
-    if (!listener.hasPendingConnections() && !listener.waitForNewConnection(m_nTimeoutMs))
-        return nullptr;
-    QTcpSocket* socket = listener.nextPendingConnection();
-    if (socket)
-        socket->setParent(nullptr);
-    return socket;
-}
-
-bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download)
-{
-    m_bCancelled = false;
-    if (HasFtpLineBreak(remotePath))
-        return Refuse(remotePath);
-
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(remotePath);
-    progress.SetBytes(0);
-
-    // Everything below is released on every return; the progress window is
-    // hidden on every failure.
-    struct CHideOnExit
-    {
-        CProgress& m_progress;
-        bool m_bActive = true;
-        ~CHideOnExit()
-        {
-            if (m_bActive)
-                m_progress.Hide();
-        }
-    } hideOnExit{progress};
-
-    // A download goes into a temporary file beside the target that replaces
-    // the target only after the server confirmed the transfer: a failure or a
-    // cancel leaves an older file as it was and nothing partial behind.
-    std::unique_ptr<QSaveFile> saveFile;
-    std::unique_ptr<QFile> readFile;
-    QIODevice* file = nullptr;
-    if (download) {
-        saveFile = std::make_unique<QSaveFile>(localPath);
-        file = saveFile.get();
-        if (!saveFile->open(QIODevice::WriteOnly)) {
-            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
-            return false;
-        }
-    } else {
-        readFile = std::make_unique<QFile>(localPath);
-        file = readFile.get();
-        if (!readFile->open(QIODevice::ReadOnly)) {
-            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
-            return false;
-        }
-    }
-
-    if (!Command(QStringLiteral("TYPE I")))
-        return false;
-
-    QString dataHost;
-    int dataPort = 0;
-    QTcpServer listener;
-    if (passive) {
-        if (!Command(QStringLiteral("PASV")))
-            return false;
-        if (!ParseFtpPasvReply(m_strReply, dataHost, dataPort))
-            return false;
-    } else {
-        m_strReply = LoadString(IDS_NETWORK_ERROR);
-        QString portArgument;
-        if (!PrepareActiveData(listener, portArgument))
-            return false;
-        if (!Command(QStringLiteral("PORT ") + portArgument))
-            return false;
-    }
-
-    if (!SendLine((download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath))
-        return false;
-
-    std::unique_ptr<QTcpSocket> data;
-    if (passive) {
-        // A failed connect shows in the server's reply to RETR/STOR.
-        data = std::make_unique<QTcpSocket>();
-        data->connectToHost(dataHost, static_cast<quint16>(dataPort));
-        data->waitForConnected(m_nTimeoutMs);
-    }
-    if (!ReadReply() || m_nReplyClass != 1)
-        return false;
-    if (!passive) {
-        data.reset(AcceptData(listener));
-        if (!data)
-            return false;
-    }
-    listener.close();
-
-    char block[kBlockSize];
-    qint64 count = 0;
-    for (;;) {
-        if (progress.PollCancel()) {
-            m_bCancelled = true;
-            data->abort();
-            Command(QString());
-            hideOnExit.m_bActive = false;
-            return false;
-        }
-        if (download) {
-            if (data->bytesAvailable() == 0) {
-                if (data->state() != QAbstractSocket::ConnectedState)
-                    break;
-                if (!data->waitForReadyRead(m_nTimeoutMs)) {
-                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                        m_strReply = LoadString(IDS_NETWORK_ERROR);
-                        return false;
-                    }
-                    if (data->bytesAvailable() == 0)
-                        break;
-                }
-            }
-            const qint64 received = data->read(block, kBlockSize);
-            if (received < 0)
-                break;
-            if (received == 0)
-                continue;
-            if (file->write(block, received) != received) {
-                m_strReply = LoadString(IDS_FILE_ERROR);
-                return false;
-            }
-            count += received;
-            progress.SetBytes(count);
-        } else {
-            const qint64 read = file->read(block, kBlockSize);
-            if (read < 0) {
-                m_strReply = LoadString(IDS_FILE_ERROR);
-                return false;
-            }
-            if (read == 0)
-                break;
-            const qint64 sent = data->write(block, read);
-            if (sent < 0)
-                break;
-            if (sent < read)
-                file->seek(file->pos() - (read - sent));
-            count += sent;
-            progress.SetBytes(count);
-            progress.Step();
-            // Blocks are handed to the socket in 4 KiB steps but written out
-            // in larger pieces; at most kMaxQueuedUpload waits in memory.
-            bool sendFailed = false;
-            if (data->bytesToWrite() >= kUploadChunk)
-                data->flush();
-            while (data->bytesToWrite() > kMaxQueuedUpload) {
-                if (!data->waitForBytesWritten(m_nTimeoutMs)) {
-                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                        m_strReply = LoadString(IDS_NETWORK_ERROR);
-                        return false;
-                    }
-                    sendFailed = true;
-                    break;
-                }
-            }
-            if (sendFailed)
-                break;
-        }
-    }
-
-    // Closing the data connection tells the server that an upload is complete.
-    if (!download && data->state() == QAbstractSocket::ConnectedState && !FlushSocket(*data, m_nTimeoutMs)
-        && data->error() == QAbstractSocket::SocketTimeoutError) {
-        m_strReply = LoadString(IDS_NETWORK_ERROR);
-        return false;
-    }
-    data->disconnectFromHost();
-    if (data->state() != QAbstractSocket::UnconnectedState)
-        data->waitForDisconnected(m_nTimeoutMs);
-    data.reset();
-    if (readFile)
-        readFile->close();
-
-    const bool confirmed = Command(QString());
-    if (confirmed && saveFile && !saveFile->commit()) {
-        m_strReply = LoadString(IDS_FILE_ERROR);
-        return false;
-    }
-    return confirmed;
 }

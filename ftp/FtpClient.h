@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
-class QTcpServer;
+class CFtpDataLink;
+class QFileDevice;
+class QIODevice;
 class QTcpSocket;
 
 // The explorer's FTP client: one control connection to one server, file
@@ -34,6 +36,7 @@ public:
 
     static constexpr int kDefaultTimeoutMs = 30000;
     static constexpr int kBlockSize = 4096;
+    static constexpr qint64 kMaxListingBytes = 64 * 1024 * 1024;
     // A command line and its CR LF fit into 1000 characters.
     static constexpr int kMaxLineLength = 997;
 
@@ -52,9 +55,13 @@ public:
     // File transfer.
     bool TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download);
 
-    // Listings and remote operations.
+    // Listings and remote operations. ListFolder gives the number of bytes
+    // received, 0 for a failure and for an empty listing alike; ReadListing
+    // tells the two apart.
     qint64 ListFolder(QByteArray& listing);
-    void ReadRemoteFolder(const QString& path);
+    bool ReadListing(QByteArray& listing);
+    // True when the folder was entered and listed, also when it is empty.
+    bool ReadRemoteFolder(const QString& path);
     void ListRemoteSubfolders(const QString& path, QStringList& folders);
     bool IsRemoteFolder(const QString& name) const { return m_aRemoteFolders.contains(name); }
     bool IsRemoteFile(const QString& name) const { return m_aRemoteFiles.contains(name); }
@@ -75,17 +82,39 @@ public:
     QStringList m_aRemoteFolders;
     QStringList m_aRemoteFiles;
 
-    // Longest wait for a connect, a reply line or a data block.
+    // Longest wait for a connect, a whole reply or a data block.
     int m_nTimeoutMs = kDefaultTimeoutMs;
-    // Mode of the file transfers of the folder-tree copies; the explorer
-    // always copies in active mode.
-    bool m_bPassiveCopies = false;
+    // The passive setting: the mode of the listings and of the folder
+    // copies' transfers (the explorer uses active mode). When one mode cannot
+    // open a data connection, the other is tried once; if that works, later
+    // operations on this connection start with it.
+    bool m_bPassive = false;
+    // Bytes moved per step of a transfer, between two polls for Cancel.
+    int m_nBlockSize = kBlockSize;
+    // A listing larger than this fails instead of filling the memory.
+    qint64 m_nMaxListingBytes = kMaxListingBytes;
 
 private:
+    // How an attempt to open a data connection ended: a failure to connect
+    // at all lets the other mode be tried; any other failure is final.
+    enum EDataOpen { DATA_OPEN, DATA_NO_CONNECTION, DATA_FAILED };
+    // How the data of a transfer or listing ended.
+    enum EDataEnd { END_COMPLETE, END_CANCELLED, END_STALLED, END_BROKEN, END_FILE_ERROR, END_TOO_LARGE };
+
     bool AwaitReply(bool wholeReply);
     void ReceiveControlBytes(qint64 waitMs);
-    bool PrepareActiveData(QTcpServer& listener, QString& portArgument);
-    QTcpSocket* AcceptData(QTcpServer& listener);
+
+    bool OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link);
+    EDataOpen TryDataConnection(const QString& command, bool passive, CFtpDataLink& link);
+    bool EnterPassiveMode(quint16& port);
+    bool EnterActiveMode(CFtpDataLink& link);
+    bool IsIPv6Control() const;
+    void ListingPause(int ms);
+    EDataEnd ReceiveData(QTcpSocket& data, QIODevice& target, qint64 limit, bool showBytes);
+    EDataEnd SendData(QTcpSocket& data, QIODevice& source);
+    bool EndData(EDataEnd end, CFtpDataLink& link);
+    bool FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download);
+
     bool FetchFolderListing(const QString& path, QByteArray& listing);
     bool Refuse(const QString& argument);
 
@@ -99,6 +128,9 @@ private:
     QTcpSocket* m_pControl = nullptr;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
+    bool m_bEpsvRefused = false;    // on this connection
+    bool m_bOtherModeWorks = false; // the mode not asked for opened a data connection
+    bool m_bListing = false;        // the fixed pauses of a listing apply
     bool m_bCopyComplete = true;
     QString m_strCopyFailure; // the first failure of the current copy
 };

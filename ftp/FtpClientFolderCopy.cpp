@@ -116,7 +116,7 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
                 continue;
         }
         if (!TransferFile(QLatin1Char('/') + FtpServerPath(remote + name), QDir::toNativeSeparators(folder + name),
-                          m_bPassiveCopies, false)) {
+                          m_bPassive, false)) {
             if (m_bCancelled)
                 return false;
             NoteCopyFailure(m_strReply);
@@ -170,7 +170,7 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')));
         } else {
             ok = TransferFile(QLatin1Char('/') + FtpServerPath(remoteFolder + QLatin1Char('/') + name),
-                              LocalJoin(localFolder, name), m_bPassiveCopies, true);
+                              LocalJoin(localFolder, name), m_bPassive, true);
         }
         if (!ok) {
             NoteCopyFailure(m_strReply);

@@ -1,17 +1,15 @@
 // Listings and the simple remote folder operations of CFtpClient.
 #include "FtpClient.h"
 
+#include "FtpDataLink.h"
 #include "FtpListing.h"
 #include "FtpProtocol.h"
 
-#include "platform/Clock.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
-#include <QTcpServer>
+#include <QBuffer>
 #include <QTcpSocket>
-
-#include <memory>
 
 namespace {
 
@@ -34,57 +32,31 @@ bool ReplyStartsWith(const QString& reply, const char* code)
 
 qint64 CFtpClient::ListFolder(QByteArray& listing)
 {
-    CClock& clock = CServices::Clock();
+    const qsizetype before = listing.size();
+    return ReadListing(listing) ? listing.size() - before : 0;
+}
+
+bool CFtpClient::ReadListing(QByteArray& listing)
+{
+    m_bCancelled = false;
     if (!Command(QStringLiteral("TYPE I")))
-        return 0;
+        return false;
+    CFtpDataLink link;
+    m_bListing = true;
+    const bool open = OpenDataConnection(QStringLiteral("LIST"), m_bPassive, link);
+    m_bListing = false;
+    if (!open)
+        return false;
 
-    m_strReply = LoadString(IDS_FTP_NO_SOCKET_NAME);
-    QTcpServer listener;
-    QString portArgument;
-    if (!PrepareActiveData(listener, portArgument))
-        return 0;
-    clock.Sleep(100);
-    clock.Sleep(100);
-
-    if (!Command(QStringLiteral("PORT ") + portArgument))
-        return 0;
-    clock.Sleep(100);
-    if (!SendLine(QStringLiteral("LIST")))
-        return 0;
-    clock.Sleep(300);
-    if (!ReadReply() || m_nReplyClass != 1)
-        return 0;
-    clock.Sleep(100);
-
-    std::unique_ptr<QTcpSocket> data(AcceptData(listener));
-    if (!data)
-        return 0;
-    listener.close();
-    clock.Sleep(100);
-
-    qint64 count = 0;
-    for (;;) {
-        if (data->bytesAvailable() == 0) {
-            if (data->state() != QAbstractSocket::ConnectedState)
-                break;
-            if (!data->waitForReadyRead(m_nTimeoutMs)) {
-                if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                    m_strReply = LoadString(IDS_FTP_SOCKET_ERROR);
-                    return 0;
-                }
-                if (data->bytesAvailable() == 0)
-                    break;
-            }
-        }
-        const QByteArray block = data->readAll();
-        listing.append(block);
-        count += block.size();
-    }
-    data->abort();
-    data.reset();
-    if (!Command(QString()))
-        return 0;
-    return count;
+    // The listing is bounded in size; Cancel stops it where a Transfer
+    // window is shown.
+    QBuffer buffer(&listing);
+    buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+    const EDataEnd end = ReceiveData(*link.Socket(), buffer, m_nMaxListingBytes, false);
+    if (end != END_COMPLETE)
+        return EndData(end, link);
+    link.Abort();
+    return Command(QString());
 }
 
 bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
@@ -95,16 +67,16 @@ bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
     Command(QStringLiteral("CWD /") + folder);
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
-    return ListFolder(listing) != 0;
+    return ReadListing(listing);
 }
 
-void CFtpClient::ReadRemoteFolder(const QString& path)
+bool CFtpClient::ReadRemoteFolder(const QString& path)
 {
     m_aRemoteFolders.clear();
     m_aRemoteFiles.clear();
     QByteArray listing;
     if (!FetchFolderListing(path, listing))
-        return;
+        return false;
     const QList<CFtpListEntry> entries = ParseFtpListing(listing);
     for (const CFtpListEntry& entry : entries) {
         if (entry.m_bFolder)
@@ -114,6 +86,7 @@ void CFtpClient::ReadRemoteFolder(const QString& path)
         if (!entry.m_bFolder)
             m_aRemoteFiles.append(entry.m_strName);
     }
+    return true;
 }
 
 void CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)

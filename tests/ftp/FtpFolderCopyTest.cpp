@@ -77,7 +77,7 @@ TEST(FtpFolderCopy, Upload)
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
-        client.m_bPassiveCopies = true;
+        client.m_bPassive = true;
         EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
         EXPECT_TRUE(services.m_prompt.Idle());
@@ -90,16 +90,17 @@ TEST(FtpFolderCopy, Upload)
     }
     server.Join();
     const std::vector<std::string> folders = {
-        "CWD /Data",      "MKD Job1", "CWD /Data/",           "CWD /Data/Job1/",
-        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub",
-        "MKD X"};
+        "CWD /Data",      "MKD Job1", "CWD /Data/",           "LIST", "CWD /Data/Job1/",     "LIST",
+        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "LIST", "CWD /Data/Job1//Sub", "MKD X"};
     std::vector<std::string> expected = folders;
-    for (const char* line : {"CWD /Data/Job1/", "CWD /Data/Job1/", "PASV", "STOR /Data/Job1/b.txt",
-                             "CWD /Data/Job1/Sub/X/", "PASV", "STOR /Data/Job1/Sub/X/x.txt"})
+    for (const char* line : {"CWD /Data/Job1/", "LIST", "CWD /Data/Job1/", "LIST", "STOR /Data/Job1/b.txt",
+                             "CWD /Data/Job1/Sub/X/", "LIST", "STOR /Data/Job1/Sub/X/x.txt"})
         expected.push_back(line);
     expected.insert(expected.end(), folders.begin(), folders.end());
-    expected.push_back("CWD /Data/Job1/");
-    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "PASV", "STOR"}), expected);
+    expected.insert(expected.end(), {"CWD /Data/Job1/", "LIST"});
+    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), expected);
+    // Listings and transfers all go in passive mode; EPSV is asked once.
+    EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), std::vector<std::string>{"EPSV"});
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{"B", "XX"}));
 }
 

@@ -37,7 +37,7 @@ TEST_P(FtpServers, FolderTreeRoundTrip)
     if (!server.Start())
         GTEST_SKIP() << qPrintable(server.m_strProblem);
     CFtpClient client;
-    client.m_bPassiveCopies = GetParam().second;
+    client.m_bPassive = GetParam().second;
     client.m_nTimeoutMs = 10000;
     ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
                              QString(), QString(), QString(), 0, 0))
