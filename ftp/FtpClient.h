@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,8 @@ public:
     static constexpr int kDefaultTimeoutMs = 30000;
     static constexpr int kBlockSize = 4096;
     static constexpr qint64 kMaxListingBytes = 64 * 1024 * 1024;
+    static constexpr int kMaxCopyDepth = 64;
+    static constexpr int kMaxCopyFolders = 10000;
     // A command line and its CR LF fit into 1000 characters.
     static constexpr int kMaxLineLength = 997;
 
@@ -62,7 +65,7 @@ public:
     bool ReadListing(QByteArray& listing);
     // True when the folder was entered and listed, also when it is empty.
     bool ReadRemoteFolder(const QString& path);
-    void ListRemoteSubfolders(const QString& path, QStringList& folders);
+    bool ListRemoteSubfolders(const QString& path, QStringList& folders);
     bool IsRemoteFolder(const QString& name) const { return m_aRemoteFolders.contains(name); }
     bool IsRemoteFile(const QString& name) const { return m_aRemoteFiles.contains(name); }
     bool DeleteRemoteFile(const QString& path);
@@ -71,7 +74,11 @@ public:
     bool RenameRemote(const QString& oldPath, const QString& newPath);
 
     // Folder-tree copies. True when every folder and file was copied or
-    // deliberately skipped by the user.
+    // deliberately skipped by the user; otherwise m_strReply tells the first
+    // thing that went wrong. A remote folder that cannot be read is not taken
+    // for an empty one: a download asks through the Error prompt whether to
+    // go on (the top folder fails the copy before anything is created), an
+    // upload sends no file into it, so nothing is overwritten unasked.
     bool UploadFolder(const QString& localFolder, const QString& remoteParent, const QString& name);
     bool DownloadFolder(const QString& remoteFolder, const QString& localParent, const QString& name);
 
@@ -93,6 +100,9 @@ public:
     int m_nBlockSize = kBlockSize;
     // A listing larger than this fails instead of filling the memory.
     qint64 m_nMaxListingBytes = kMaxListingBytes;
+    // Limits of a folder download, against servers that list without end.
+    int m_nMaxCopyDepth = kMaxCopyDepth;
+    int m_nMaxCopyFolders = kMaxCopyFolders;
 
 private:
     // How an attempt to open a data connection ended: a failure to connect
@@ -118,11 +128,19 @@ private:
     bool FetchFolderListing(const QString& path, QByteArray& listing);
     bool Refuse(const QString& argument);
 
+    // Marks a folder copy from its start to its end.
+    struct CCopyScope
+    {
+        explicit CCopyScope(CFtpClient& client);
+        ~CCopyScope();
+        CFtpClient& m_client;
+    };
+    QString FolderNotRead(const QString& remoteFolder) const;
     void NoteCopyFailure(const QString& text);
     bool EndCopy();
-    void CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
+    bool CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
     bool UploadFolderFiles(const QString& localFolder, const QString& remoteFolder);
-    void CollectRemoteSubfolders(const QString& remoteFolder);
+    bool CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen);
     bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
 
     QTcpSocket* m_pControl = nullptr;
@@ -131,6 +149,7 @@ private:
     bool m_bEpsvRefused = false;    // on this connection
     bool m_bOtherModeWorks = false; // the mode not asked for opened a data connection
     bool m_bListing = false;        // the fixed pauses of a listing apply
+    bool m_bCopying = false;        // listings show the Transfer window, so Cancel reaches them
     bool m_bCopyComplete = true;
     QString m_strCopyFailure; // the first failure of the current copy
 };

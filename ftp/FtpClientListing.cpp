@@ -5,6 +5,7 @@
 #include "FtpListing.h"
 #include "FtpProtocol.h"
 
+#include "platform/Progress.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
@@ -52,7 +53,7 @@ bool CFtpClient::ReadListing(QByteArray& listing)
     // window is shown.
     QBuffer buffer(&listing);
     buffer.open(QIODevice::WriteOnly | QIODevice::Append);
-    const EDataEnd end = ReceiveData(*link.Socket(), buffer, m_nMaxListingBytes, false);
+    const EDataEnd end = ReceiveData(*link.Socket(), buffer, m_nMaxListingBytes, m_bCopying);
     if (end != END_COMPLETE)
         return EndData(end, link);
     link.Abort();
@@ -67,7 +68,18 @@ bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
     Command(QStringLiteral("CWD /") + folder);
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
-    return ReadListing(listing);
+    if (!m_bCopying)
+        return ReadListing(listing);
+    // During a folder copy the Transfer window shows the listing too, so
+    // that Cancel can stop a listing that will not end.
+    CProgress& progress = CServices::Progress();
+    progress.Show();
+    progress.SetText(QLatin1Char('/') + folder);
+    progress.SetBytes(0);
+    const bool read = ReadListing(listing);
+    if (!m_bCancelled)
+        progress.Hide();
+    return read;
 }
 
 bool CFtpClient::ReadRemoteFolder(const QString& path)
@@ -89,17 +101,18 @@ bool CFtpClient::ReadRemoteFolder(const QString& path)
     return true;
 }
 
-void CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
+bool CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
 {
     folders.clear();
     QByteArray listing;
     if (!FetchFolderListing(path, listing))
-        return;
+        return false;
     for (const CFtpListEntry& entry : ParseFtpListing(listing)) {
         // These paths are sent back to the server and become local folders.
         if (entry.m_bFolder && IsSafeFtpName(entry.m_strName))
             folders.append(path + QLatin1Char('/') + entry.m_strName);
     }
+    return true;
 }
 
 bool CFtpClient::DeleteRemoteFile(const QString& path)
