@@ -1,15 +1,18 @@
 #include "ConsolePrompt.h"
 
+#include "TerminalText.h"
+
 #include <cstdio>
 
 int CConsolePrompt::MessageBox(const QString& text, const QString& caption, int buttons, int)
 {
     m_strLastMessage = text;
     if (buttons == MB_YESNO) {
-        std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(caption), qPrintable(text), m_bYes ? "Yes" : "No");
+        std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)),
+                     m_bYes ? "Yes" : "No");
         return m_bYes ? IDYES : IDNO;
     }
-    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)));
     return IDOK;
 }
 
@@ -31,7 +34,7 @@ CFileExistAnswer CConsolePrompt::AskFileExist(const QString& fileName)
     if (m_bYes) {
         answer.m_bOverwrite = true;
     } else {
-        std::fprintf(stderr, "File exist: %s (skipped; --yes overwrites)\n", qPrintable(fileName));
+        std::fprintf(stderr, "File exist: %s (skipped; --yes overwrites)\n", qPrintable(TerminalText(fileName)));
         answer.m_bSkip = true;
     }
     return answer;
@@ -39,7 +42,7 @@ CFileExistAnswer CConsolePrompt::AskFileExist(const QString& fileName)
 
 bool CConsolePrompt::AskError(const QString& text)
 {
-    std::fprintf(stderr, "Error: %s\n", qPrintable(text));
+    std::fprintf(stderr, "Error: %s\n", qPrintable(TerminalText(text)));
     m_strLastMessage = text;
     return m_bYes;
 }
