@@ -36,7 +36,9 @@ public:
     CFtpClient& operator=(const CFtpClient&) = delete;
 
     static constexpr int kDefaultTimeoutMs = 30000;
-    static constexpr int kBlockSize = 4096;
+    // 256 KiB moved twice as fast as 4 KiB on loopback (ftp_bench); reads
+    // take what has arrived, so Cancel stays as responsive on slow links.
+    static constexpr int kBlockSize = 256 * 1024;
     static constexpr qint64 kMaxListingBytes = 64 * 1024 * 1024;
     static constexpr int kMaxCopyDepth = 64;
     static constexpr int kMaxCopyFolders = 10000;

@@ -168,11 +168,18 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
 {
     CProgress& progress = CServices::Progress();
     QByteArray block(qMax(1, m_nBlockSize), Qt::Uninitialized);
+    // The socket takes whole blocks and writes them out as the peer reads;
+    // only a few blocks wait in memory, and Cancel is polled while they go.
     const qint64 maxQueued = kQueuedBlocks * qMax<qint64>(block.size(), 64 * 1024);
     qint64 count = 0;
     for (;;) {
         if (progress.PollCancel())
             return END_CANCELLED;
+        if (data.bytesToWrite() > maxQueued) {
+            if (!data.waitForBytesWritten(m_nTimeoutMs))
+                return data.error() == QAbstractSocket::SocketTimeoutError ? END_STALLED : END_BROKEN;
+            continue;
+        }
         const qint64 read = source.read(block.data(), block.size());
         if (read < 0)
             return END_FILE_ERROR;
@@ -186,13 +193,7 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
         count += sent;
         progress.SetBytes(count);
         progress.Step();
-        // The socket takes whole blocks and writes them out as the peer
-        // reads; only a few blocks may wait in memory.
         data.flush();
-        while (data.bytesToWrite() > maxQueued) {
-            if (!data.waitForBytesWritten(m_nTimeoutMs))
-                return data.error() == QAbstractSocket::SocketTimeoutError ? END_STALLED : END_BROKEN;
-        }
     }
 }
 

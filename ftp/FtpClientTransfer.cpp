@@ -1,6 +1,7 @@
 // File transfers of CFtpClient: one file down ("RETR ") or up ("STOR ").
 #include "FtpClient.h"
 
+#include "DownloadFile.h"
 #include "FtpDataLink.h"
 #include "FtpProtocol.h"
 
@@ -9,7 +10,6 @@
 #include "resources/StringTable.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTcpSocket>
 
 #include <limits>
@@ -30,19 +30,14 @@ struct CHideOnExit
     }
 };
 
-// A download goes into a temporary file beside the target that replaces the
-// target only after the server confirmed the transfer: a failure or a cancel
-// leaves an older file as it was and nothing partial behind.
 std::unique_ptr<QFileDevice> OpenLocalFile(const QString& localPath, bool download)
 {
-    std::unique_ptr<QFileDevice> file;
-    if (download)
-        file = std::make_unique<QSaveFile>(localPath);
-    else
-        file = std::make_unique<QFile>(localPath);
-    if (!file->open(download ? QIODevice::WriteOnly : QIODevice::ReadOnly))
-        file.reset();
-    return file;
+    if (download) {
+        auto file = std::make_unique<CDownloadFile>(localPath);
+        return file->Open() ? std::move(file) : nullptr;
+    }
+    auto file = std::make_unique<QFile>(localPath);
+    return file->open(QIODevice::ReadOnly) ? std::move(file) : nullptr;
 }
 
 } // namespace
@@ -107,7 +102,7 @@ bool CFtpClient::FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& f
         file.close();
     if (!Command(QString()))
         return false;
-    if (download && !static_cast<QSaveFile&>(file).commit()) {
+    if (download && !static_cast<CDownloadFile&>(file).Commit()) {
         m_strReply = LoadString(IDS_FILE_ERROR);
         return false;
     }

@@ -39,6 +39,8 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     ASSERT_TRUE(WriteAll(dir.filePath(u"empty"_s), QByteArray()));
     const QString target = dir.filePath(u"file.bin"_s);
     ASSERT_TRUE(WriteAll(target, "older"));
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(target, ownerOnly));
 
     CScriptedFtpServer server;
     BinaryAndPort(server);
@@ -49,10 +51,12 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
+        client.m_nBlockSize = 4096; // one poll for Cancel and one progress step per block
         // A download replaces an older file.
         EXPECT_TRUE(client.TransferFile(u"/data/file.bin"_s, target, false, true)) << qPrintable(client.m_strReply);
         EXPECT_EQ(client.m_strReply, u"226 Transfer complete.\r\n"_s);
         EXPECT_EQ(ReadAll(target), content);
+        EXPECT_EQ(QFile::permissions(target) & 0x7077, ownerOnly); // the replaced file's permissions stay
         EXPECT_EQ(services.m_progress.m_nShows, 1);
         EXPECT_EQ(services.m_progress.m_nHides, 1);
         EXPECT_EQ(services.m_progress.m_strText, u"/data/file.bin"_s);
