@@ -55,6 +55,9 @@ public:
     bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost, QString fwUser,
                QString fwPassword, int fwPort, int logonType);
     void LogOff();
+    // False once the control connection is gone: never opened, closed, or
+    // closed by the client after a reply that came too late, was too long or
+    // was cut off. The caller then logs on again before the next operation.
     bool IsOpen() const { return m_pControl != nullptr; }
 
     // File transfer.
