@@ -20,8 +20,11 @@ QString TerminalText(const QString& text)
 {
     QString shown;
     shown.reserve(text.size());
-    for (QChar c : text)
-        shown += IsControl(c.unicode()) ? Escaped(c.unicode()) : QString(c);
+    for (QChar c : text) {
+        // Line breaks and tabs of a message stay; a CR could overwrite a line.
+        const bool keep = c == u'\n' || c == u'\t' || !IsControl(c.unicode());
+        shown += keep ? QString(c) : Escaped(c.unicode());
+    }
     return shown;
 }
 

@@ -5,7 +5,7 @@
 
 // Text from a server, an instrument or a file may hold escape sequences that
 // a terminal would obey. Before anything such reaches stdout or stderr, every
-// control character (C0, DEL and C1) is shown as \xNN.
+// control character (C0, DEL and C1) but LF and TAB is shown as \xNN.
 QString TerminalText(const QString& text);
 
 // A name received as bytes, for a listing on stdout: valid UTF-8 stays as it
