@@ -14,16 +14,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <ostream>
 #include <random>
 
 using namespace Qt::StringLiterals;
-
-// Failed expectations show QStrings as text.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // Services of one client test: a virtual clock, scripted answers and a
 // recording progress window.
