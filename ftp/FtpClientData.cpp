@@ -154,7 +154,7 @@ CFtpClient::EDataEnd CFtpClient::ReceiveData(QTcpSocket& data, QIODevice& target
             return END_BROKEN;
         if (received == 0)
             continue;
-        if (count + received > limit)
+        if (received > limit - count)
             return END_TOO_LARGE;
         if (target.write(block.constData(), received) != received)
             return END_FILE_ERROR;
