@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "TerminalText.h"
 
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
@@ -7,7 +8,8 @@
 
 void CliNote(const QString& message)
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message.trimmed()));
+    // The message may hold a server's or an instrument's reply.
+    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message.trimmed())));
 }
 
 int CliFail(const QString& message)
@@ -18,7 +20,7 @@ int CliFail(const QString& message)
 
 int CliUsage(const QString& message, void (*printUsage)())
 {
-    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(message));
+    std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message)));
     printUsage();
     return EXIT_USAGE;
 }

@@ -1,5 +1,7 @@
 #include "ConsoleProgress.h"
 
+#include "TerminalText.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -23,7 +25,7 @@ void CConsoleProgress::SetBytes(qint64 bytes)
 
 void CConsoleProgress::Print()
 {
-    std::fprintf(stderr, "\r%s: %lld bytes ", qPrintable(m_strText), static_cast<long long>(m_nBytes));
+    std::fprintf(stderr, "\r%s: %lld bytes ", qPrintable(TerminalText(m_strText)), static_cast<long long>(m_nBytes));
     std::fflush(stderr);
 }
 

@@ -1,5 +1,6 @@
 #include "ConsolePrompt.h"
 
+#include "TerminalText.h"
 #include "resources/StringTable.h"
 
 #include <cstdio>
@@ -10,10 +11,11 @@ int CConsolePrompt::MessageBox(const QString& text, const QString& givenCaption,
     const QString caption = givenCaption.isEmpty() ? AppTitle() : givenCaption;
     m_strLastMessage = text;
     if (buttons == MB_YESNO) {
-        std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(caption), qPrintable(text), m_bYes ? "Yes" : "No");
+        std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)),
+                     m_bYes ? "Yes" : "No");
         return m_bYes ? IDYES : IDNO;
     }
-    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)));
     return IDOK;
 }
 
@@ -35,7 +37,7 @@ CFileExistAnswer CConsolePrompt::AskFileExist(const QString& fileName)
     if (m_bYes) {
         answer.m_bOverwrite = true;
     } else {
-        std::fprintf(stderr, "File exist: %s (skipped; --yes overwrites)\n", qPrintable(fileName));
+        std::fprintf(stderr, "File exist: %s (skipped; --yes overwrites)\n", qPrintable(TerminalText(fileName)));
         answer.m_bSkip = true;
     }
     return answer;
@@ -43,7 +45,7 @@ CFileExistAnswer CConsolePrompt::AskFileExist(const QString& fileName)
 
 bool CConsolePrompt::AskError(const QString& text)
 {
-    std::fprintf(stderr, "Error: %s\n", qPrintable(text));
+    std::fprintf(stderr, "Error: %s\n", qPrintable(TerminalText(text)));
     m_strLastMessage = text;
     return m_bYes;
 }

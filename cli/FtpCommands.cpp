@@ -2,6 +2,8 @@
 #include "CliCommands.h"
 #include "ConsoleProgress.h"
 #include "ConsolePrompt.h"
+#include "TerminalPassword.h"
+#include "TerminalText.h"
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpListing.h"
@@ -12,8 +14,10 @@
 #include "platform/Services.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -24,6 +28,8 @@ struct CFtpCommandForm
     int m_nArguments; // required arguments
     int m_nOptional;  // further optional arguments
 };
+
+const char* const kPasswordVariable = "TESSARO_FTP_PASSWORD";
 
 const CFtpCommandForm kCommands[] = {
     {"ls", 0, 1},    {"get", 2, 0},    {"put", 2, 0},           {"mkdir", 2, 0},           {"rm", 1, 0},
@@ -77,14 +83,66 @@ int List(CFtpClient& client, const QString& path)
     if (!client.m_strReply.startsWith(QLatin1String("250")))
         return Fail(client.m_strReply);
     QByteArray listing;
-    if (client.ListFolder(listing) == 0 && client.m_nReplyClass != 2)
+    if (!client.ReadListing(listing))
         return Fail(client.m_strReply);
     for (const CFtpListEntry& entry : ParseFtpListing(listing)) {
-        // The name's bytes as the server sent them.
-        std::printf("%s\t%s\n", entry.m_bFolder ? "d" : "-", ToBytes(entry.m_strName).constData());
+        // The name's bytes as the server sent them, with nothing that a
+        // terminal would take for a command.
+        std::printf("%s\t%s\n", entry.m_bFolder ? "d" : "-", TerminalName(ToBytes(entry.m_strName)).constData());
     }
     std::fflush(stdout);
     return EXIT_OK;
+}
+
+// The first line of a password file, without its line end.
+bool ReadPasswordFile(const QString& path, QString& password, QString& problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("cannot read the password file %1").arg(path);
+        return false;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther))
+        std::fprintf(stderr, "tessaro-cli: warning: other users can read %s\n", qPrintable(TerminalText(path)));
+    password = FromBytes(line);
+    return true;
+}
+
+// The password from the first source that has one: --password or
+// --password-file, the environment, the profile, the terminal. Passwords go
+// out with the bytes they were given in, like remote names.
+bool FindPassword(const QString& option, const QString& file, const QString& profile, const QString& who,
+                  QString& password, QString& problem)
+{
+    if (!option.isNull()) {
+        password = FromBytes(option.toLocal8Bit());
+        return true;
+    }
+    if (!file.isNull())
+        return ReadPasswordFile(file, password, problem);
+    const QByteArray environment = qgetenv(kPasswordVariable);
+    if (!environment.isEmpty() || !profile.isEmpty()) {
+        password = environment.isEmpty() ? profile : FromBytes(environment);
+        return true;
+    }
+    QByteArray typed;
+    if (ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed))
+        password = FromBytes(typed);
+    return true;
+}
+
+// Seconds of --timeout as milliseconds; false for anything outside 1 ms to a day.
+bool TimeoutMs(const QString& text, int& ms)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < 0.001 || seconds > 86400)
+        return false;
+    ms = static_cast<int>(std::lround(seconds * 1000));
+    return true;
 }
 
 int Run(CFtpClient& client, const QString& command, const QStringList& args, const CCliOptions& options)
@@ -92,12 +150,12 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
     if (command == QLatin1String("ls"))
         return List(client, args.value(0));
     if (command == QLatin1String("get")) {
-        if (!client.TransferFile(RemoteAbsolute(args[0]), LocalPath(args[1], options), client.m_bPassiveCopies, true))
+        if (!client.TransferFile(RemoteAbsolute(args[0]), LocalPath(args[1], options), client.m_bPassive, true))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
     if (command == QLatin1String("put")) {
-        if (!client.TransferFile(RemoteAbsolute(args[1]), LocalPath(args[0], options), client.m_bPassiveCopies, false))
+        if (!client.TransferFile(RemoteAbsolute(args[1]), LocalPath(args[0], options), client.m_bPassive, false))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
@@ -130,31 +188,44 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
 
 void PrintFtpUsage()
 {
-    std::fprintf(
-        stderr,
-        "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
-        "  ftp [--server HOST[:PORT]] [--user NAME] [--password TEXT] [--passive] [--timeout SECONDS] COMMAND\n"
-        "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
-        "    get REMOTE LOCAL                   download a file\n"
-        "    put LOCAL REMOTE                   upload a file\n"
-        "    mkdir PARENT NAME                  make a remote folder\n"
-        "    rm PATH | rmdir PATH               delete a remote file | folder\n"
-        "    rename OLD NEW                     rename a remote file or folder\n"
-        "    upload-folder LOCAL REMOTE_PARENT NAME\n"
-        "    download-folder REMOTE LOCAL_PARENT NAME\n"
-        "  --yes overwrites existing remote files and goes on after a failed download.\n");
+    std::fprintf(stderr,
+                 "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
+                 "  ftp [--server HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
+                 "      COMMAND\n"
+                 "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
+                 "    get REMOTE LOCAL                   download a file\n"
+                 "    put LOCAL REMOTE                   upload a file\n"
+                 "    mkdir PARENT NAME                  make a remote folder\n"
+                 "    rm PATH | rmdir PATH               delete a remote file | folder\n"
+                 "    rename OLD NEW                     rename a remote file or folder\n"
+                 "    upload-folder LOCAL REMOTE_PARENT NAME\n"
+                 "    download-folder REMOTE LOCAL_PARENT NAME\n"
+                 "  Password: the first line of --password-file FILE, else the environment variable\n"
+                 "  TESSARO_FTP_PASSWORD, else the profile, else it is asked for on the terminal without\n"
+                 "  echo. Prefer the profile (only its owner can read it) or a private password file.\n"
+                 "  --password TEXT is still accepted but avoid it: every user of the machine can read it\n"
+                 "  in the process list, and it stays in the shell's history.\n"
+                 "  --passive uses passive mode (EPSV, then PASV) for transfers and listings; when a mode\n"
+                 "  cannot connect, the other is tried once. --timeout bounds every wait (default 30 s).\n"
+                 "  Names and server texts are printed with control characters as \\xNN (ls: \\ as \\\\).\n"
+                 "  --yes overwrites existing remote files and goes on after a failed download.\n");
 }
 
 int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
 {
     QStringList args = arguments;
-    QString server, user, password, timeout;
+    QString server, user, passwordOption, passwordFile, timeout;
     bool haveUser = args.contains(QLatin1String("--user"));
-    bool havePassword = args.contains(QLatin1String("--password"));
     if (!TakeOption(args, QStringLiteral("--server"), server) || !TakeOption(args, QStringLiteral("--user"), user)
-        || !TakeOption(args, QStringLiteral("--password"), password)
+        || !TakeOption(args, QStringLiteral("--password"), passwordOption)
+        || !TakeOption(args, QStringLiteral("--password-file"), passwordFile)
         || !TakeOption(args, QStringLiteral("--timeout"), timeout))
         return EXIT_USAGE;
+    if (!passwordOption.isNull() && !passwordFile.isNull())
+        return Usage(QStringLiteral("give either --password or --password-file"));
+    int timeoutMs = CFtpClient::kDefaultTimeoutMs;
+    if (!timeout.isNull() && !TimeoutMs(timeout, timeoutMs))
+        return Usage(QStringLiteral("--timeout needs a number of seconds from 0.001 to 86400"));
     const bool passive = TakeFlag(args, QStringLiteral("--passive"));
     const bool yes = options.m_bYes || TakeFlag(args, QStringLiteral("--yes"));
     if (args.isEmpty())
@@ -181,12 +252,14 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
         server = settings.m_strServerName;
     if (!haveUser)
         user = settings.m_strUserName;
-    if (!havePassword)
-        password = settings.m_strPassword;
     QString host;
     int port = 21;
     if (server.isEmpty() || !SplitFtpServerName(server, host, port))
         return Usage(QStringLiteral("no valid FTP server (--server HOST[:PORT] or the profile's FTP ServerName)"));
+    QString password, problem;
+    if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user + QLatin1Char('@') + server, password,
+                      problem))
+        return Usage(problem);
 
     CConsolePrompt prompt;
     prompt.m_bYes = yes;
@@ -194,14 +267,8 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     CScopedServices services(nullptr, &prompt, &progress);
 
     CFtpClient client;
-    client.m_bPassiveCopies = passive;
-    if (!timeout.isEmpty()) {
-        bool ok = false;
-        const double seconds = timeout.toDouble(&ok);
-        if (!ok || seconds <= 0)
-            return Usage(QStringLiteral("--timeout needs a number of seconds"));
-        client.m_nTimeoutMs = static_cast<int>(seconds * 1000);
-    }
+    client.m_bPassive = passive;
+    client.m_nTimeoutMs = timeoutMs;
     if (!client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0))
         return Fail(client.m_strReply);
     const int result = Run(client, command, args, options);

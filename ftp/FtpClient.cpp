@@ -3,27 +3,16 @@
 #include "FtpProtocol.h"
 
 #include "platform/Bytes.h"
-#include "platform/Progress.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QHostAddress>
-#include <QSaveFile>
-#include <QTcpServer>
 #include <QTcpSocket>
 
+#include <climits>
 #include <memory>
 
 namespace {
-
-// Reply lines longer than this are not FTP; reading stops with a network error.
-constexpr qsizetype kMaxReplyLine = 8192;
-// Upload data queued in the socket beyond this is written out before the next
-// block is read, so that memory stays small whatever the file size.
-constexpr qint64 kMaxQueuedUpload = 256 * 1024;
-constexpr qint64 kUploadChunk = 64 * 1024;
 
 enum ELogonEntry { LOGON_FAIL = -1, LOGON_OK = -2 };
 
@@ -76,14 +65,10 @@ QString LogonCommand(int code, const QString& host, const QString& user, const Q
     return QString();
 }
 
-// The dotted IPv4 address of a socket's own end, or an empty string.
-QString DottedLocalAddress(const QTcpSocket& socket)
+// Milliseconds as seconds for a message: "30", "0.2".
+QString Seconds(int ms)
 {
-    bool ok = false;
-    const quint32 address = socket.localAddress().toIPv4Address(&ok);
-    if (!ok)
-        return QString();
-    return QHostAddress(address).toString();
+    return QString::number(ms / 1000.0, 'g', 4);
 }
 
 // Writes everything queued on a socket, waiting at most timeoutMs per step.
@@ -98,7 +83,10 @@ bool FlushSocket(QTcpSocket& socket, int timeoutMs)
 
 } // namespace
 
-CFtpClient::CFtpClient() = default;
+CFtpClient::CFtpClient()
+{
+    m_elapsed.start();
+}
 
 CFtpClient::~CFtpClient()
 {
@@ -109,22 +97,25 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
 {
     // A channel left over from an earlier, failed logon is released first.
     CloseControlChannel();
-    m_strReply = QStringLiteral("Unable to create socket 1");
+    m_strReply = LoadString(IDS_FTP_NO_SOCKET);
     m_pControl = new QTcpSocket;
 
-    m_strReply = QStringLiteral("Unable to connect to the server");
+    m_strReply = LoadString(IDS_FTP_CANNOT_CONNECT);
     if (port < 1 || port > 65535)
         return false;
     m_pControl->connectToHost(host.trimmed(), static_cast<quint16>(port));
     if (!m_pControl->waitForConnected(m_nTimeoutMs))
         return false;
 
-    m_strReply = QStringLiteral("Unable to create socket 2");
+    m_bEpsvRefused = false;
+    m_bOtherModeWorks = false;
+    m_strReply = LoadString(IDS_FTP_NO_STREAM);
     return true;
 }
 
 void CFtpClient::CloseControlChannel()
 {
+    m_replyReader.Reset();
     if (!m_pControl)
         return;
     if (m_pControl->state() == QAbstractSocket::ConnectedState)
@@ -137,7 +128,7 @@ void CFtpClient::CloseControlChannel()
 bool CFtpClient::Refuse(const QString&)
 {
     // The argument itself is not repeated: it may be a password.
-    m_strReply = QStringLiteral("Refused: a command argument holds a line break (CR or LF)");
+    m_strReply = LoadString(IDS_FTP_REFUSED_LINE_BREAK);
     return false;
 }
 
@@ -148,7 +139,7 @@ bool CFtpClient::SendLine(const QString& line)
     if (HasFtpLineBreak(line))
         return Refuse(line);
     if (line.size() > kMaxLineLength) {
-        m_strReply = QStringLiteral("Refused: the command line is longer than %1 characters").arg(kMaxLineLength);
+        m_strReply = LoadString(IDS_FTP_REFUSED_LONG_LINE).arg(kMaxLineLength);
         return false;
     }
     m_strReply = LoadString(IDS_NETWORK_ERROR);
@@ -162,64 +153,76 @@ bool CFtpClient::SendLine(const QString& line)
 
 bool CFtpClient::ReadReplyLine()
 {
+    return AwaitReply(false);
+}
+
+bool CFtpClient::ReadReply()
+{
+    return AwaitReply(true);
+}
+
+bool CFtpClient::AwaitReply(bool wholeReply)
+{
     m_strReply.clear();
     if (!m_pControl) {
         m_strReply = LoadString(IDS_NETWORK_ERROR);
         return false;
     }
-    // The whole line is read even when it arrives in pieces, so that the
-    // rest of a line is never taken for the next reply; each line has its
-    // own deadline.
-    const QDeadlineTimer deadline(m_nTimeoutMs);
-    QByteArray line;
-    bool sawCr = false;
+    // One deadline for the whole reply: a server that keeps sending lines
+    // of a reply that never ends cannot hold the client longer than that.
+    m_replyReader.m_limits.m_nMaxMs = m_nTimeoutMs;
+    m_replyReader.Begin(m_elapsed.elapsed());
     for (;;) {
-        if (m_pControl->bytesAvailable() == 0) {
-            if (m_pControl->state() != QAbstractSocket::ConnectedState)
-                break;
-            if (!m_pControl->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-                if (m_pControl->error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired()) {
-                    m_strReply = LoadString(IDS_NETWORK_ERROR);
-                    return false;
-                }
-                if (m_pControl->bytesAvailable() == 0)
-                    break; // the server closed the connection
-            }
-        }
-        char c = 0;
-        if (!m_pControl->getChar(&c))
+        const qint64 now = m_elapsed.elapsed();
+        const CFtpReplyReader::EStatus status = wholeReply ? m_replyReader.ReadReply(now) : m_replyReader.ReadLine(now);
+        switch (status) {
+        case CFtpReplyReader::NeedMore:
+            ReceiveControlBytes(m_replyReader.RemainingMs(now));
+            continue;
+        case CFtpReplyReader::LineReady:
+        case CFtpReplyReader::ReplyReady:
+            m_strReply = FromBytes(m_replyReader.Lines().constLast());
+            m_nReplyClass = FtpReplyClass(m_strReply);
+            return true;
+        case CFtpReplyReader::LineTooLong:
+        case CFtpReplyReader::ReplyTooLong:
+            m_strReply = LoadString(IDS_FTP_REPLY_TOO_LONG);
             break;
-        line.append(c);
-        if (c == '\n' && sawCr)
+        case CFtpReplyReader::TimedOut:
+            m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(Seconds(m_nTimeoutMs));
             break;
-        if (c == '\r')
-            sawCr = true;
-        if (line.size() > kMaxReplyLine) {
-            m_strReply = LoadString(IDS_NETWORK_ERROR);
-            return false;
+        case CFtpReplyReader::Closed:
+            m_strReply = LoadString(IDS_FTP_NOTHING_READ);
+            break;
         }
-    }
-    if (line.isEmpty()) {
-        m_strReply = QStringLiteral("can not execute Read from archive");
+        // A late or cut reply would be taken for the answer to the next
+        // command: the connection is closed, so the next operation fails
+        // cleanly or logs on afresh.
+        CloseControlChannel();
         return false;
     }
-    m_strReply = FromBytes(line);
-    m_nReplyClass = FtpReplyClass(m_strReply);
-    return true;
 }
 
-bool CFtpClient::ReadReply()
+void CFtpClient::ReceiveControlBytes(qint64 waitMs)
 {
-    if (!ReadReplyLine())
-        return false;
-    const QString code = FtpMultiLineCode(m_strReply);
-    if (code.isEmpty())
-        return true;
-    do {
-        if (!ReadReplyLine())
-            return false;
-    } while (!IsFtpMultiLineEnd(m_strReply, code));
-    return true;
+    if (m_pControl->bytesAvailable() == 0) {
+        if (m_pControl->state() != QAbstractSocket::ConnectedState) {
+            m_replyReader.End();
+            return;
+        }
+        if (!m_pControl->waitForReadyRead(static_cast<int>(qMin<qint64>(waitMs, INT_MAX)))
+            && m_pControl->bytesAvailable() == 0) {
+            if (m_pControl->error() != QAbstractSocket::SocketTimeoutError)
+                m_replyReader.End(); // closed or broken; a time-out shows in the reader
+            return;
+        }
+    }
+    char block[kBlockSize];
+    const qint64 received = m_pControl->read(block, sizeof block);
+    if (received > 0)
+        m_replyReader.Feed(QByteArrayView(block, received));
+    else if (received < 0)
+        m_replyReader.End();
 }
 
 bool CFtpClient::Command(const QString& line)
@@ -277,202 +280,4 @@ void CFtpClient::LogOff()
 {
     SendLine(QStringLiteral("QUIT"));
     CloseControlChannel();
-}
-
-bool CFtpClient::PrepareActiveData(QTcpServer& listener, QString& portArgument)
-{
-    const QString address = m_pControl ? DottedLocalAddress(*m_pControl) : QString();
-    if (address.isEmpty())
-        return false;
-    if (!listener.listen(m_pControl->localAddress(), 0))
-        return false;
-    listener.setMaxPendingConnections(5);
-    portArgument = MakeFtpPortArgument(address, listener.serverPort());
-    return true;
-}
-
-QTcpSocket* CFtpClient::AcceptData(QTcpServer& listener)
-{
-    if (!listener.hasPendingConnections() && !listener.waitForNewConnection(m_nTimeoutMs))
-        return nullptr;
-    QTcpSocket* socket = listener.nextPendingConnection();
-    if (socket)
-        socket->setParent(nullptr);
-    return socket;
-}
-
-bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download)
-{
-    m_bCancelled = false;
-    if (HasFtpLineBreak(remotePath))
-        return Refuse(remotePath);
-
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(remotePath);
-    progress.SetBytes(0);
-
-    // Everything below is released on every return; the progress window is
-    // hidden on every failure.
-    struct CHideOnExit
-    {
-        CProgress& m_progress;
-        bool m_bActive = true;
-        ~CHideOnExit()
-        {
-            if (m_bActive)
-                m_progress.Hide();
-        }
-    } hideOnExit{progress};
-
-    // A download goes into a temporary file beside the target that replaces
-    // the target only after the server confirmed the transfer: a failure or a
-    // cancel leaves an older file as it was and nothing partial behind.
-    std::unique_ptr<QSaveFile> saveFile;
-    std::unique_ptr<QFile> readFile;
-    QIODevice* file = nullptr;
-    if (download) {
-        saveFile = std::make_unique<QSaveFile>(localPath);
-        file = saveFile.get();
-        if (!saveFile->open(QIODevice::WriteOnly)) {
-            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
-            return false;
-        }
-    } else {
-        readFile = std::make_unique<QFile>(localPath);
-        file = readFile.get();
-        if (!readFile->open(QIODevice::ReadOnly)) {
-            m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
-            return false;
-        }
-    }
-
-    if (!Command(QStringLiteral("TYPE I")))
-        return false;
-
-    QString dataHost;
-    int dataPort = 0;
-    QTcpServer listener;
-    if (passive) {
-        if (!Command(QStringLiteral("PASV")))
-            return false;
-        if (!ParseFtpPasvReply(m_strReply, dataHost, dataPort))
-            return false;
-    } else {
-        m_strReply = LoadString(IDS_NETWORK_ERROR);
-        QString portArgument;
-        if (!PrepareActiveData(listener, portArgument))
-            return false;
-        if (!Command(QStringLiteral("PORT ") + portArgument))
-            return false;
-    }
-
-    if (!SendLine((download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath))
-        return false;
-
-    std::unique_ptr<QTcpSocket> data;
-    if (passive) {
-        // A failed connect shows in the server's reply to RETR/STOR.
-        data = std::make_unique<QTcpSocket>();
-        data->connectToHost(dataHost, static_cast<quint16>(dataPort));
-        data->waitForConnected(m_nTimeoutMs);
-    }
-    if (!ReadReply() || m_nReplyClass != 1)
-        return false;
-    if (!passive) {
-        data.reset(AcceptData(listener));
-        if (!data)
-            return false;
-    }
-    listener.close();
-
-    char block[kBlockSize];
-    qint64 count = 0;
-    for (;;) {
-        if (progress.PollCancel()) {
-            m_bCancelled = true;
-            data->abort();
-            Command(QString());
-            hideOnExit.m_bActive = false;
-            return false;
-        }
-        if (download) {
-            if (data->bytesAvailable() == 0) {
-                if (data->state() != QAbstractSocket::ConnectedState)
-                    break;
-                if (!data->waitForReadyRead(m_nTimeoutMs)) {
-                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                        m_strReply = LoadString(IDS_NETWORK_ERROR);
-                        return false;
-                    }
-                    if (data->bytesAvailable() == 0)
-                        break;
-                }
-            }
-            const qint64 received = data->read(block, kBlockSize);
-            if (received < 0)
-                break;
-            if (received == 0)
-                continue;
-            if (file->write(block, received) != received) {
-                m_strReply = LoadString(IDS_FILE_ERROR);
-                return false;
-            }
-            count += received;
-            progress.SetBytes(count);
-        } else {
-            const qint64 read = file->read(block, kBlockSize);
-            if (read < 0) {
-                m_strReply = LoadString(IDS_FILE_ERROR);
-                return false;
-            }
-            if (read == 0)
-                break;
-            const qint64 sent = data->write(block, read);
-            if (sent < 0)
-                break;
-            if (sent < read)
-                file->seek(file->pos() - (read - sent));
-            count += sent;
-            progress.SetBytes(count);
-            progress.Step();
-            // Blocks are handed to the socket in 4 KiB steps but written out
-            // in larger pieces; at most kMaxQueuedUpload waits in memory.
-            bool sendFailed = false;
-            if (data->bytesToWrite() >= kUploadChunk)
-                data->flush();
-            while (data->bytesToWrite() > kMaxQueuedUpload) {
-                if (!data->waitForBytesWritten(m_nTimeoutMs)) {
-                    if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                        m_strReply = LoadString(IDS_NETWORK_ERROR);
-                        return false;
-                    }
-                    sendFailed = true;
-                    break;
-                }
-            }
-            if (sendFailed)
-                break;
-        }
-    }
-
-    // Closing the data connection tells the server that an upload is complete.
-    if (!download && data->state() == QAbstractSocket::ConnectedState && !FlushSocket(*data, m_nTimeoutMs)
-        && data->error() == QAbstractSocket::SocketTimeoutError) {
-        m_strReply = LoadString(IDS_NETWORK_ERROR);
-        return false;
-    }
-    data->disconnectFromHost();
-    if (data->state() != QAbstractSocket::UnconnectedState)
-        data->waitForDisconnected(m_nTimeoutMs);
-    data.reset();
-    if (readFile)
-        readFile->close();
-
-    const bool confirmed = Command(QString());
-    if (confirmed && saveFile && !saveFile->commit()) {
-        m_strReply = LoadString(IDS_FILE_ERROR);
-        return false;
-    }
-    return confirmed;
 }

@@ -5,9 +5,11 @@
 
 #include "platform/Prompt.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -23,19 +25,59 @@ QString LocalJoin(const QString& folder, const QString& name)
 
 } // namespace
 
+CFtpClient::CCopyScope::CCopyScope(CFtpClient& client) : m_client(client)
+{
+    m_client.m_bCopying = true;
+    m_client.m_bCopyComplete = true;
+    m_client.m_strCopyFailure.clear();
+}
+
+CFtpClient::CCopyScope::~CCopyScope()
+{
+    m_client.m_bCopying = false;
+}
+
+QString CFtpClient::FolderNotRead(const QString& remoteFolder) const
+{
+    // m_strReply holds why: the server's reply or the client's own text.
+    return LoadString(IDS_FTP_FOLDER_NOT_READ).arg(FtpServerPath(remoteFolder), m_strReply.trimmed());
+}
+
+void CFtpClient::NoteCopyFailure(const QString& text)
+{
+    if (m_bCopyComplete)
+        m_strCopyFailure = text;
+    m_bCopyComplete = false;
+}
+
+bool CFtpClient::EndCopy()
+{
+    m_aTransferFolders.clear();
+    // The first thing that went wrong explains the copy better than the
+    // last reply, which is usually a success.
+    if (!m_bCopyComplete)
+        m_strReply = m_strCopyFailure;
+    return m_bCopyComplete;
+}
+
 bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteParent, const QString& name)
 {
-    m_bCopyComplete = true;
+    const CCopyScope scope(*this);
     if (!MakeRemoteFolder(remoteParent, name)) {
-        ReadRemoteFolder(remoteParent);
-        if (!IsRemoteFolder(name))
+        const QString made = m_strReply;
+        if (!ReadRemoteFolder(remoteParent))
             return false;
+        if (!IsRemoteFolder(name)) {
+            m_strReply = made;
+            return false;
+        }
     }
     const QString remoteTop = remoteParent + QLatin1Char('\\') + name;
     const QString localTop = QDir::cleanPath(QDir::fromNativeSeparators(localFolder));
     m_aTransferFolders.clear();
     m_aTransferFolders.append(localTop);
-    CreateRemoteSubfolders(localTop, remoteTop);
+    if (!CreateRemoteSubfolders(localTop, remoteTop))
+        return false;
 
     // Copy of the list: the loop must not see later changes.
     const QStringList folders = m_aTransferFolders;
@@ -44,11 +86,10 @@ bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteP
         if (!UploadFolderFiles(folder, remoteTop + QLatin1Char('\\') + relative))
             return false;
     }
-    m_aTransferFolders.clear();
-    return m_bCopyComplete;
+    return EndCopy();
 }
 
-void CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder)
+bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder)
 {
     const QString folder = WithSlash(localFolder, QLatin1Char('/'));
     // Hidden and system folders are copied too; links are not followed, so a
@@ -59,14 +100,23 @@ void CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QStrin
         const QString name = entry.fileName();
         if (name.isEmpty())
             continue;
-        ReadRemoteFolder(remoteFolder);
+        if (!IsSafeFtpName(name)) {
+            NoteCopyFailure(LoadString(IDS_FTP_REFUSED_LOCAL_NAME).arg(name));
+            continue;
+        }
+        // A folder that cannot be listed may still be made; "MKD" fails
+        // harmlessly when it is there already.
+        if (!ReadRemoteFolder(remoteFolder) && (m_bCancelled || !IsOpen()))
+            return false;
         if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder, name)) {
             m_aTransferFolders.append(folder + name);
-            CreateRemoteSubfolders(folder + name, remoteFolder + QStringLiteral("//") + name);
+            if (!CreateRemoteSubfolders(folder + name, remoteFolder + QStringLiteral("//") + name))
+                return false;
         } else {
-            m_bCopyComplete = false;
+            NoteCopyFailure(m_strReply);
         }
     }
+    return true;
 }
 
 bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& remoteFolder)
@@ -80,7 +130,23 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
         const QString name = entry.fileName();
         if (name.isEmpty())
             continue;
-        ReadRemoteFolder(remote);
+        // Checked before anything is sent: a name that holds "/" or a line
+        // break on the wire would write elsewhere or smuggle in a command.
+        if (!IsSafeFtpName(name)) {
+            NoteCopyFailure(LoadString(IDS_FTP_REFUSED_LOCAL_NAME).arg(name));
+            continue;
+        }
+        // Without the listing nobody knows whether the file would overwrite
+        // one on the server: it is not sent.
+        if (!ReadRemoteFolder(remote)) {
+            if (m_bCancelled)
+                return false;
+            m_strReply = FolderNotRead(remote);
+            NoteCopyFailure(m_strReply);
+            if (!IsOpen())
+                return false;
+            continue;
+        }
         if (IsRemoteFile(name)) {
             const CFileExistAnswer answer = CServices::Prompt().AskFileExist(name);
             if (answer.m_bCancel)
@@ -89,10 +155,12 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
                 continue;
         }
         if (!TransferFile(QLatin1Char('/') + FtpServerPath(remote + name), QDir::toNativeSeparators(folder + name),
-                          m_bPassiveCopies, false)) {
+                          m_bPassive, false)) {
             if (m_bCancelled)
                 return false;
-            m_bCopyComplete = false;
+            NoteCopyFailure(m_strReply);
+            if (!IsOpen())
+                return false;
         }
     }
     return true;
@@ -100,13 +168,17 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
 
 bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& localParent, const QString& name)
 {
-    m_bCopyComplete = true;
-    const QString localTop = LocalJoin(localParent, name);
-    QDir().mkdir(localTop);
+    const CCopyScope scope(*this);
     m_aTransferFolders.clear();
     m_aTransferFolders.append(remoteFolder);
-    CollectRemoteSubfolders(remoteFolder);
+    // The whole tree is known before anything is created: a top folder
+    // that cannot be read, a tree without end or a cancel leave nothing.
+    QSet<QString> seen{remoteFolder};
+    if (!CollectRemoteSubfolders(remoteFolder, 0, seen))
+        return false;
 
+    const QString localTop = LocalJoin(localParent, name);
+    QDir().mkdir(localTop);
     const QStringList folders = m_aTransferFolders;
     for (const QString& folder : folders) {
         QString relative = folder.mid(remoteFolder.size() + 1);
@@ -116,39 +188,70 @@ bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& loca
         if (!DownloadFolderFiles(local, folder))
             return false;
     }
-    m_aTransferFolders.clear();
-    return m_bCopyComplete;
+    return EndCopy();
 }
 
-void CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder)
+bool CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen)
 {
     QStringList subfolders;
-    ListRemoteSubfolders(remoteFolder, subfolders);
-    for (const QString& subfolder : subfolders) {
-        m_aTransferFolders.append(subfolder);
-        CollectRemoteSubfolders(subfolder);
+    if (!ListRemoteSubfolders(remoteFolder, subfolders)) {
+        // An unreadable folder is not an empty one: the top folder fails the
+        // copy, a folder below it is asked about like a failed file.
+        if (m_bCancelled)
+            return false;
+        m_strReply = FolderNotRead(remoteFolder);
+        if (depth == 0 || !IsOpen())
+            return false;
+        NoteCopyFailure(m_strReply);
+        m_aTransferFolders.removeAll(remoteFolder);
+        return CServices::Prompt().AskError(m_strReply);
     }
+    for (const QString& subfolder : subfolders) {
+        // A server that lists a folder twice, or lists the same folders in
+        // every folder, must not make the copy endless.
+        if (seen.contains(subfolder))
+            continue;
+        if (depth + 1 >= m_nMaxCopyDepth) {
+            m_strReply = LoadString(IDS_FTP_TREE_TOO_DEEP).arg(m_nMaxCopyDepth);
+            return false;
+        }
+        if (m_aTransferFolders.size() >= m_nMaxCopyFolders) {
+            m_strReply = LoadString(IDS_FTP_TREE_TOO_LARGE).arg(m_nMaxCopyFolders);
+            return false;
+        }
+        seen.insert(subfolder);
+        m_aTransferFolders.append(subfolder);
+        if (!CollectRemoteSubfolders(subfolder, depth + 1, seen))
+            return false;
+    }
+    return true;
 }
 
 bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder)
 {
-    ReadRemoteFolder(remoteFolder);
+    if (!ReadRemoteFolder(remoteFolder)) {
+        if (m_bCancelled)
+            return false;
+        m_strReply = FolderNotRead(remoteFolder);
+        NoteCopyFailure(m_strReply);
+        return IsOpen() && CServices::Prompt().AskError(m_strReply);
+    }
     const QStringList files = m_aRemoteFiles;
     for (const QString& name : files) {
         bool ok = false;
         if (!IsSafeFtpName(name)) {
             // Such a name would write outside the target folder.
-            m_strReply = QStringLiteral("Refused the file name \"%1\" from the server: it is not a plain file name")
+            m_strReply = LoadString(IDS_FTP_REFUSED_SERVER_NAME)
                              .arg(QString(name)
                                       .replace(QLatin1Char('\r'), QLatin1Char(' '))
                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')));
         } else {
             ok = TransferFile(QLatin1Char('/') + FtpServerPath(remoteFolder + QLatin1Char('/') + name),
-                              LocalJoin(localFolder, name), m_bPassiveCopies, true);
+                              LocalJoin(localFolder, name), m_bPassive, true);
         }
         if (!ok) {
-            m_bCopyComplete = false;
-            if (!CServices::Prompt().AskError(m_strReply))
+            NoteCopyFailure(m_strReply);
+            if (!IsOpen() || !CServices::Prompt().AskError(m_strReply))
                 return false;
         }
     }

@@ -1,16 +1,16 @@
 // Listings and the simple remote folder operations of CFtpClient.
 #include "FtpClient.h"
 
+#include "FtpDataLink.h"
 #include "FtpListing.h"
 #include "FtpProtocol.h"
 
-#include "platform/Clock.h"
+#include "platform/Progress.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 
-#include <QTcpServer>
+#include <QBuffer>
 #include <QTcpSocket>
-
-#include <memory>
 
 namespace {
 
@@ -33,57 +33,31 @@ bool ReplyStartsWith(const QString& reply, const char* code)
 
 qint64 CFtpClient::ListFolder(QByteArray& listing)
 {
-    CClock& clock = CServices::Clock();
+    const qsizetype before = listing.size();
+    return ReadListing(listing) ? listing.size() - before : 0;
+}
+
+bool CFtpClient::ReadListing(QByteArray& listing)
+{
+    m_bCancelled = false;
     if (!Command(QStringLiteral("TYPE I")))
-        return 0;
+        return false;
+    CFtpDataLink link;
+    m_bListing = true;
+    const bool open = OpenDataConnection(QStringLiteral("LIST"), m_bPassive, link);
+    m_bListing = false;
+    if (!open)
+        return false;
 
-    m_strReply = QStringLiteral("Can not get socket name");
-    QTcpServer listener;
-    QString portArgument;
-    if (!PrepareActiveData(listener, portArgument))
-        return 0;
-    clock.Sleep(100);
-    clock.Sleep(100);
-
-    if (!Command(QStringLiteral("PORT ") + portArgument))
-        return 0;
-    clock.Sleep(100);
-    if (!SendLine(QStringLiteral("LIST")))
-        return 0;
-    clock.Sleep(300);
-    if (!ReadReply() || m_nReplyClass != 1)
-        return 0;
-    clock.Sleep(100);
-
-    std::unique_ptr<QTcpSocket> data(AcceptData(listener));
-    if (!data)
-        return 0;
-    listener.close();
-    clock.Sleep(100);
-
-    qint64 count = 0;
-    for (;;) {
-        if (data->bytesAvailable() == 0) {
-            if (data->state() != QAbstractSocket::ConnectedState)
-                break;
-            if (!data->waitForReadyRead(m_nTimeoutMs)) {
-                if (data->error() == QAbstractSocket::SocketTimeoutError) {
-                    m_strReply = QStringLiteral("socket error");
-                    return 0;
-                }
-                if (data->bytesAvailable() == 0)
-                    break;
-            }
-        }
-        const QByteArray block = data->readAll();
-        listing.append(block);
-        count += block.size();
-    }
-    data->abort();
-    data.reset();
-    if (!Command(QString()))
-        return 0;
-    return count;
+    // The listing is bounded in size; Cancel stops it where a Transfer
+    // window is shown.
+    QBuffer buffer(&listing);
+    buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+    const EDataEnd end = ReceiveData(*link.Socket(), buffer, m_nMaxListingBytes, m_bCopying);
+    if (end != END_COMPLETE)
+        return EndData(end, link);
+    link.Abort();
+    return Command(QString());
 }
 
 bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
@@ -94,16 +68,27 @@ bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
     Command(QStringLiteral("CWD /") + folder);
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
-    return ListFolder(listing) != 0;
+    if (!m_bCopying)
+        return ReadListing(listing);
+    // During a folder copy the Transfer window shows the listing too, so
+    // that Cancel can stop a listing that will not end.
+    CProgress& progress = CServices::Progress();
+    progress.Show();
+    progress.SetText(QLatin1Char('/') + folder);
+    progress.SetBytes(0);
+    const bool read = ReadListing(listing);
+    if (!m_bCancelled)
+        progress.Hide();
+    return read;
 }
 
-void CFtpClient::ReadRemoteFolder(const QString& path)
+bool CFtpClient::ReadRemoteFolder(const QString& path)
 {
     m_aRemoteFolders.clear();
     m_aRemoteFiles.clear();
     QByteArray listing;
     if (!FetchFolderListing(path, listing))
-        return;
+        return false;
     const QList<CFtpListEntry> entries = ParseFtpListing(listing);
     for (const CFtpListEntry& entry : entries) {
         if (entry.m_bFolder)
@@ -113,19 +98,21 @@ void CFtpClient::ReadRemoteFolder(const QString& path)
         if (!entry.m_bFolder)
             m_aRemoteFiles.append(entry.m_strName);
     }
+    return true;
 }
 
-void CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
+bool CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
 {
     folders.clear();
     QByteArray listing;
     if (!FetchFolderListing(path, listing))
-        return;
+        return false;
     for (const CFtpListEntry& entry : ParseFtpListing(listing)) {
         // These paths are sent back to the server and become local folders.
         if (entry.m_bFolder && IsSafeFtpName(entry.m_strName))
             folders.append(path + QLatin1Char('/') + entry.m_strName);
     }
+    return true;
 }
 
 bool CFtpClient::DeleteRemoteFile(const QString& path)

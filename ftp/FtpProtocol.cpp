@@ -1,23 +1,37 @@
 #include "FtpProtocol.h"
 
+#include "platform/Bytes.h"
+
 #include <QStringList>
 
 namespace {
 
-// Decimal number as the C library reads it: leading white space, then digits
-// up to the first character that is not one.
-int LeadingNumber(const QString& text)
+// One number of a PASV reply: 1 to 3 digits, blanks around them allowed,
+// at most 255. Anything else makes the whole reply unusable: a longer field
+// would overflow, and a bent one names something else than it seems to.
+bool PasvField(QStringView text, int& value)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace())
-        ++i;
-    int value = 0;
-    for (; i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i) {
-        value = value * 10 + (text.at(i).unicode() - '0');
-        if (value > 0xFFFFFF)
-            break;
+    text = text.trimmed();
+    if (text.isEmpty() || text.size() > 3)
+        return false;
+    value = 0;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
     }
-    return value;
+    return value <= 255;
+}
+
+// The text between the first "(" and the first ")" after it.
+bool Parenthesised(const QString& reply, QStringView& inside)
+{
+    const qsizetype open = reply.indexOf(QLatin1Char('('));
+    const qsizetype close = open < 0 ? -1 : reply.indexOf(QLatin1Char(')'), open);
+    if (close < 0)
+        return false;
+    inside = QStringView(reply).mid(open + 1, close - open - 1);
+    return true;
 }
 
 } // namespace
@@ -29,50 +43,50 @@ int FtpReplyClass(const QString& line)
     return line.at(0).unicode() - '0';
 }
 
-QString FtpMultiLineCode(const QString& line)
-{
-    if (line.size() < 4 || line.at(3) != QLatin1Char('-'))
-        return QString();
-    qsizetype digits = 0;
-    while (digits < 3 && line.at(digits).isDigit())
-        ++digits;
-    // A line such as "ab-c" opens no numbered reply; the code is then empty
-    // and such a line is treated as a single-line reply.
-    return digits == 3 ? line.left(3) : QString();
-}
-
-bool IsFtpMultiLineEnd(const QString& line, const QString& code)
-{
-    return line.size() >= 4 && line.at(3) == QLatin1Char(' ') && line.startsWith(code);
-}
-
 bool ParseFtpPasvReply(const QString& reply, QString& host, int& port)
 {
-    const qsizetype open = reply.indexOf(QLatin1Char('('));
-    const qsizetype close = reply.indexOf(QLatin1Char(')'));
-    if (open < 0 || close < 0 || close < open)
+    QStringView inside;
+    if (!Parenthesised(reply, inside))
         return false;
-    QString numbers = reply.mid(open + 1, close - open - 1);
+    const QList<QStringView> fields = inside.split(QLatin1Char(','));
+    if (fields.size() != 6)
+        return false;
+    int numbers[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        if (!PasvField(fields[i], numbers[i]))
+            return false;
+    }
+    const int value = numbers[4] * 256 + numbers[5];
+    if (value == 0)
+        return false;
+    host = QStringLiteral("%1.%2.%3.%4").arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
+    port = value;
+    return true;
+}
 
-    qsizetype comma = numbers.lastIndexOf(QLatin1Char(','));
-    if (comma < 0)
+bool ParseFtpEpsvReply(const QString& reply, int& port)
+{
+    QStringView inside;
+    if (!Parenthesised(reply, inside) || inside.size() < 5)
         return false;
-    const int low = LeadingNumber(numbers.mid(comma + 1));
-    numbers.truncate(comma);
-    comma = numbers.lastIndexOf(QLatin1Char(','));
-    if (comma < 0)
+    // "|||6446|": a printable delimiter three times, the port, the delimiter.
+    const QChar delimiter = inside.at(0);
+    if (delimiter.unicode() < 33 || delimiter.unicode() > 126 || inside.at(1) != delimiter || inside.at(2) != delimiter
+        || inside.back() != delimiter)
         return false;
-    const int high = LeadingNumber(numbers.mid(comma + 1));
-    numbers.truncate(comma);
-
-    QStringList parts = numbers.split(QLatin1Char(','));
-    if (parts.size() != 4)
+    const QStringView digits = inside.mid(3, inside.size() - 4);
+    if (digits.isEmpty() || digits.size() > 5)
         return false;
-    for (QString& part : parts)
-        part = QString::number(LeadingNumber(part));
-    host = parts.join(QLatin1Char('.'));
-    port = high * 256 + low;
-    return port > 0 && port <= 65535;
+    int value = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    port = value;
+    return true;
 }
 
 QString MakeFtpPortArgument(const QString& dottedAddress, int port)
@@ -80,6 +94,11 @@ QString MakeFtpPortArgument(const QString& dottedAddress, int port)
     QString text = dottedAddress;
     text.replace(QLatin1Char('.'), QLatin1Char(','));
     return text + QStringLiteral(",%1,%2").arg(port / 256).arg(port % 256);
+}
+
+QString MakeFtpEprtArgument(const QString& address, bool ipv6, int port)
+{
+    return QStringLiteral("|%1|%2|%3|").arg(ipv6 ? 2 : 1).arg(address).arg(port);
 }
 
 bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int defaultPort)
@@ -114,15 +133,23 @@ QString FtpServerPath(const QString& treePath)
 
 bool HasFtpLineBreak(const QString& text)
 {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    // What counts is the byte that goes out: U+010A is sent as LF.
+    for (QChar c : text) {
+        const int byte = c.unicode() & 0xFF;
+        if (byte == '\r' || byte == '\n')
+            return true;
+    }
+    return false;
 }
 
 bool IsSafeFtpName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    // Judged by the bytes on the wire: U+012F goes out as "/", U+012E as ".".
+    const QByteArray bytes = ToBytes(name);
+    if (bytes.isEmpty() || bytes == "." || bytes == "..")
         return false;
-    for (QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+    for (char c : bytes) {
+        if (c == '/' || c == '\\' || c == '\r' || c == '\n')
             return false;
     }
     return true;

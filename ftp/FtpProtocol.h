@@ -10,21 +10,21 @@
 // 2 completed, 3 more input needed, 4 and 5 failure).
 int FtpReplyClass(const QString& line);
 
-// The reply code that opens a multi-line reply ("230-Welcome" gives "230"),
-// or an empty string for a line that does not open one.
-QString FtpMultiLineCode(const QString& line);
-
-// True for the line that closes a multi-line reply opened with code:
-// the same code followed by a space.
-bool IsFtpMultiLineEnd(const QString& line, const QString& code);
-
-// Data address of a PASV reply: the six numbers between the first "(" and the
-// first ")"; false when either parenthesis is missing.
+// Data address of a PASV reply: the six numbers between the first "(" and
+// the ")" after it, each 1 to 3 digits and at most 255. False when the
+// parentheses are missing or any number is not such a number. The client
+// uses only the port: the host is where the reply says the server waits.
 bool ParseFtpPasvReply(const QString& reply, QString& host, int& port);
+
+// Port of an EPSV reply: "229 Entering Extended Passive Mode (|||6446|)".
+bool ParseFtpEpsvReply(const QString& reply, int& port);
 
 // The PORT argument: the four numbers of the dotted address and the high and
 // low byte of the port, joined by ",".
 QString MakeFtpPortArgument(const QString& dottedAddress, int port);
+
+// The EPRT argument: "|1|10.0.0.7|1025|" or "|2|::1|1025|".
+QString MakeFtpEprtArgument(const QString& address, bool ipv6, int port);
 
 // A server name of the settings: "host" or "host:port". A name without a port
 // gets defaultPort. False for a port that is not a number in 1..65535.
@@ -34,10 +34,11 @@ bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int
 // it ("Data/Job1").
 QString FtpServerPath(const QString& treePath);
 
-// True when text holds a CR or LF, which would end a command line early.
+// True when text holds a CR or LF as it goes on the wire, where each
+// character is sent as its low 8 bits: U+010D and U+010A count as CR and LF.
 bool HasFtpLineBreak(const QString& text);
 
-// A name received from the server may become a local path or be sent back in
-// a command only when it is a plain name: not empty, not "." or "..", and free
-// of "/", "\", CR and LF.
+// A name may become a local path or a remote path in a command only when it
+// is a plain name on the wire: not empty, not "." or "..", and free of "/",
+// "\", CR and LF, each judged by the low 8 bits that are sent.
 bool IsSafeFtpName(const QString& name);

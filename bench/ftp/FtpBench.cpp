@@ -83,12 +83,15 @@ int main(int argc, char** argv)
     qint64 sizeMiB = 1024;
     int entries = 50000;
     int runs = 3;
+    int blockKiB = CFtpClient::kBlockSize / 1024;
     CFtpServerProcess::EKind kind = CFtpServerProcess::Vsftpd;
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--size"))
             sizeMiB = args[i + 1].toLongLong();
         else if (args[i] == QLatin1String("--entries"))
             entries = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--block"))
+            blockKiB = qBound(1, args[i + 1].toInt(), 16 * 1024);
         else if (args[i] == QLatin1String("--runs"))
             runs = qMax(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--server") && args[i + 1] == QLatin1String("pyftpdlib"))
@@ -99,9 +102,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the server did not start: %s\n", qPrintable(server.m_strProblem));
         return 1;
     }
-    std::printf("server: %s on 127.0.0.1:%d, file %lld MiB, listing %d entries, best of %d runs, files in %s\n",
+    std::printf("server: %s on 127.0.0.1:%d, file %lld MiB, blocks of %d KiB, listing %d entries, best of %d runs, "
+                "files in %s\n",
                 kind == CFtpServerProcess::Vsftpd ? "vsftpd" : "pyftpdlib", server.m_nPort,
-                static_cast<long long>(sizeMiB), entries, runs, qPrintable(QDir::tempPath()));
+                static_cast<long long>(sizeMiB), blockKiB, entries, runs, qPrintable(QDir::tempPath()));
 
     CTransferProgress progress;
     progress.Create(nullptr);
@@ -121,6 +125,7 @@ int main(int argc, char** argv)
                             .arg(server.m_strRemoteBase);
 
     CFtpClient client;
+    client.m_nBlockSize = blockKiB * 1024;
     if (!client.LogOn(QStringLiteral("127.0.0.1"), server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
                       QString(), QString(), QString(), 0, 0)) {
         std::fprintf(stderr, "logon failed: %s\n", qPrintable(client.m_strReply));
@@ -165,8 +170,8 @@ int main(int argc, char** argv)
             QFile::remove(server.m_strRoot + QStringLiteral("/up.bin"));
             QFile::remove(server.m_strRoot + QStringLiteral("/curl-up.bin"));
         }
-        Report(passive ? "download 4 KiB blocks, PASV" : "download 4 KiB blocks, PORT", size, ours, curl);
-        Report(passive ? "upload 4 KiB blocks, PASV" : "upload 4 KiB blocks, PORT", size, oursUp, curlUp);
+        Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
+        Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp);
         if (!same)
             std::printf("  files differ!\n");
         QFile::remove(target);
@@ -182,6 +187,7 @@ int main(int argc, char** argv)
         file.open(QIODevice::WriteOnly);
     }
     const QString manyRemote = (server.m_strRemoteBase + QStringLiteral("/many")).mid(1);
+    client.m_bPassive = true;
     for (bool realPauses : {true, false}) {
         CVirtualClock virtualClock;
         CServices::SetClock(realPauses ? nullptr : &virtualClock);
@@ -189,8 +195,8 @@ int main(int argc, char** argv)
         timer.start();
         client.ReadRemoteFolder(manyRemote);
         const double ours = timer.nsecsElapsed() / 1e9;
-        std::printf("listing %d entries: tessaro %.3f s to the parsed arrays (%s), %lld files\n", entries, ours,
-                    realPauses ? "with the fixed 800 ms of pauses" : "pauses skipped",
+        std::printf("listing %d entries, passive: tessaro %.3f s to the parsed arrays (%s), %lld files\n", entries,
+                    ours, realPauses ? "with the fixed pauses" : "pauses skipped",
                     static_cast<long long>(client.m_aRemoteFiles.size()));
     }
     CServices::SetClock(nullptr);

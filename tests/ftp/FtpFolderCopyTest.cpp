@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <map>
 #include <memory>
 
@@ -21,14 +23,20 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     });
     server.On("MKD Job1", "550 Create directory operation failed."); // it is there already
     server.On("MKD ", "257 Created");
+    // A listing "!reply" is refused with that reply; "*" lists any other folder.
     server.On("LIST", [folder, listings](CScriptedFtpServer& peer, const std::string& line) {
-        const auto it = listings.find(*folder);
-        ScriptedFtp::SendFile(it == listings.end() ? std::string() : it->second)(peer, line);
+        auto it = listings.find(*folder);
+        if (it == listings.end())
+            it = listings.find("*");
+        const std::string listing = it == listings.end() ? std::string() : it->second;
+        if (listing.rfind('!', 0) == 0)
+            return void(peer.Send(listing.substr(1) + "\r\n"));
+        ScriptedFtp::SendFile(listing)(peer, line);
     });
     server.On("RETR ", [files](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = files.find(line.substr(5));
         if (it == files.end())
-            return peer.Send("550 Failed to open file.\r\n");
+            return void(peer.Send("550 Failed to open file.\r\n"));
         ScriptedFtp::SendFile(it->second)(peer, line);
     });
     server.On("STOR ", ScriptedFtp::ReceiveFile());
@@ -77,7 +85,7 @@ TEST(FtpFolderCopy, Upload)
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
-        client.m_bPassiveCopies = true;
+        client.m_bPassive = true;
         EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
         EXPECT_TRUE(services.m_prompt.Idle());
@@ -90,16 +98,17 @@ TEST(FtpFolderCopy, Upload)
     }
     server.Join();
     const std::vector<std::string> folders = {
-        "CWD /Data",      "MKD Job1", "CWD /Data/",           "CWD /Data/Job1/",
-        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "CWD /Data/Job1//Sub",
-        "MKD X"};
+        "CWD /Data",      "MKD Job1", "CWD /Data/",           "LIST", "CWD /Data/Job1/",     "LIST",
+        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "LIST", "CWD /Data/Job1//Sub", "MKD X"};
     std::vector<std::string> expected = folders;
-    for (const char* line : {"CWD /Data/Job1/", "CWD /Data/Job1/", "PASV", "STOR /Data/Job1/b.txt",
-                             "CWD /Data/Job1/Sub/X/", "PASV", "STOR /Data/Job1/Sub/X/x.txt"})
+    for (const char* line : {"CWD /Data/Job1/", "LIST", "CWD /Data/Job1/", "LIST", "STOR /Data/Job1/b.txt",
+                             "CWD /Data/Job1/Sub/X/", "LIST", "STOR /Data/Job1/Sub/X/x.txt"})
         expected.push_back(line);
     expected.insert(expected.end(), folders.begin(), folders.end());
-    expected.push_back("CWD /Data/Job1/");
-    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "PASV", "STOR"}), expected);
+    expected.insert(expected.end(), {"CWD /Data/Job1/", "LIST"});
+    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), expected);
+    // Listings and transfers all go in passive mode; EPSV is asked once.
+    EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), std::vector<std::string>{"EPSV"});
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{"B", "XX"}));
 }
 
@@ -143,4 +152,162 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
     EXPECT_EQ(Only(server.m_transcript, {"RETR"}),
               (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
+}
+
+// Local names whose characters above U+00FF go out as CR LF, "/" or "..":
+// uploaded as they are, they would send a command of the name's choosing or
+// write elsewhere on the server. They are refused before anything is sent
+// for them; the rest of the folder arrives and the copy reports the refusal.
+TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    const QString top = dir.filePath(u"Job1"_s);
+    ASSERT_TRUE(WriteAll(top + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
+    ASSERT_TRUE(WriteAll(top + u"/ok.txt"_s, "fine"));
+
+    CScriptedFtpServer server;
+    FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}}, {});
+    server.Start();
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
+        EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
+        EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
+        // The operations that take a caller's path refuse it the same way.
+        EXPECT_FALSE(client.DeleteRemoteFile(u"a\u010D\u010ADELE /victim"_s));
+        EXPECT_FALSE(client.MakeRemoteFolder(u"Data"_s, u"s\u010ARMD /victim"_s));
+        EXPECT_FALSE(client.TransferFile(u"/x\u010AQUIT"_s, top + u"/ok.txt"_s, false, false));
+        EXPECT_TRUE(client.IsOpen());
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "QUIT", "STOR", "MKD"}),
+              (std::vector<std::string>{"MKD Job1", "STOR /Data/Job1/ok.txt"}));
+    EXPECT_EQ(server.m_uploads, std::vector<std::string>{"fine"});
+}
+
+// A folder that cannot be read is not an empty one. The top folder fails the
+// download before anything is made; a subfolder is asked about through the
+// Error prompt like a failed file. An upload sends nothing into a folder
+// whose listing failed: it cannot know what it would overwrite.
+TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    const QString top = dir.filePath(u"Job1"_s);
+    ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "new"));
+    CScriptedFtpServer server;
+    server.On("CWD /Refused/", "550 Failed to change directory.");
+    server.On("CWD /R/sub/", "550 Failed to change directory.");
+    FolderRules(server,
+                {{"/R/", UnixLine("d", "sub") + UnixLine("-", "a.txt")},
+                 {"/Data/", UnixLine("d", "Job1")},
+                 {"/Data/Job1/", "!550 Permission denied."}},
+                {{"/R/a.txt", "alpha"}});
+    server.Start();
+    services.m_prompt.PushError(true); // go on without R/sub
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        EXPECT_FALSE(client.DownloadFolder(u"Refused"_s, dir.path(), u"Nothing"_s));
+        EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"Refused\": 550 Failed to change directory."_s);
+        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Part"_s));
+        EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"R/sub\": 550 Failed to change directory."_s);
+        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
+        EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"Data/Job1/\": 550 Permission denied."_s);
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+    EXPECT_EQ(services.m_prompt.m_shown.size(), 1);
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Job1"_s, u"Part"_s}));
+    EXPECT_EQ(FolderEntries(dir.filePath(u"Part"_s)), QStringList{u"a.txt"_s});
+    EXPECT_TRUE(Only(server.m_transcript, {"STOR"}).empty());
+}
+
+// Servers whose tree has no end: every folder lists a subfolder again, or
+// lists the same one twice. The download stops with a clear text before
+// anything is made; a folder listed twice is copied once.
+TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    CScriptedFtpServer server;
+    FolderRules(server,
+                {{"/Twice/", UnixLine("d", "a") + UnixLine("d", "a")},
+                 {"/Twice/a/", UnixLine("-", "x.txt")},
+                 {"/Wide/", UnixLine("d", "1") + UnixLine("d", "2") + UnixLine("d", "3")},
+                 {"/Wide/1/", ""},
+                 {"/Wide/2/", ""},
+                 {"/Wide/3/", ""},
+                 {"*", UnixLine("d", "loop")}},
+                {{"/Twice/a/x.txt", "x"}});
+    server.Start();
+    QElapsedTimer timer;
+    timer.start();
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        EXPECT_FALSE(client.DownloadFolder(u"Loop"_s, dir.path(), u"Loop"_s));
+        EXPECT_EQ(client.m_strReply, u"The remote folder tree is deeper than 64 levels"_s);
+        EXPECT_TRUE(client.DownloadFolder(u"Twice"_s, dir.path(), u"Twice"_s)) << qPrintable(client.m_strReply);
+        client.m_nMaxCopyFolders = 3;
+        EXPECT_FALSE(client.DownloadFolder(u"Wide"_s, dir.path(), u"Wide"_s));
+        EXPECT_EQ(client.m_strReply, u"The remote folder tree holds more than 3 folders"_s);
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Twice"_s});
+    EXPECT_EQ(ReadAll(dir.filePath(u"Twice/a/x.txt"_s)), QByteArray("x"));
+    EXPECT_EQ(Only(server.m_transcript, {"CWD /Loop"}).size(), 64u);
+    EXPECT_TRUE(services.m_prompt.Idle());
+}
+
+// A listing that never ends is cut at the size limit, and during a folder
+// copy the Transfer window's Cancel stops it.
+TEST(FtpFolderCopy, EndlessListingsAreBounded)
+{
+    CFtpTestServices services;
+    CScriptedFtpServer server;
+    server.On("CWD ", "250 Directory successfully changed.");
+    server.On("TYPE I", "200 Switching to Binary mode.");
+    server.On("PORT ", "200 PORT command successful.");
+    server.On("NOOP", "200 NOOP ok");
+    server.On("LIST", [](CScriptedFtpServer& peer, const std::string&) {
+        peer.Send("150 Here comes the directory listing.\r\n");
+        if (!peer.OpenData())
+            return;
+        std::string block;
+        for (int i = 0; i < 1000; ++i)
+            block += UnixLine("-", "again and again " + std::to_string(i));
+        for (int sent = 0; sent < 200 * 1024 * 1024 && peer.SendData(block); sent += static_cast<int>(block.size())) {}
+        peer.CloseData();
+        peer.Send("226 Directory send OK.\r\n");
+    });
+    server.Start();
+    QTemporaryDir dir;
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        client.m_nMaxListingBytes = 1024 * 1024;
+        EXPECT_FALSE(client.ReadRemoteFolder(u"Data"_s));
+        EXPECT_EQ(client.m_strReply, u"The folder listing is larger than 1 MiB"_s);
+        EXPECT_TRUE(client.m_aRemoteFiles.isEmpty());
+        EXPECT_TRUE(client.Command(u"NOOP"_s)); // still in step
+
+        client.m_nMaxListingBytes = CFtpClient::kMaxListingBytes;
+        services.m_progress.m_nCancelAtPoll = services.m_progress.m_nPolls + 20;
+        EXPECT_FALSE(client.DownloadFolder(u"Data"_s, dir.path(), u"Copy"_s));
+        EXPECT_TRUE(client.m_bCancelled);
+        EXPECT_TRUE(client.Command(u"NOOP"_s));
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_EQ(services.m_progress.m_strText, u"/Data/"_s);
+    EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
 }

@@ -7,35 +7,25 @@
 
 using namespace Qt::StringLiterals;
 
-TEST(FtpProtocol, ReplyClassAndMultiLineMarkers)
+TEST(FtpProtocol, ReplyClass)
 {
     struct CCase
     {
         const char* m_szLine;
         int m_nClass;
-        const char* m_szOpensCode; // "" when the line opens no multi-line reply
     };
     const CCase cases[] = {
-        {"220 (vsFTPd 3.0.3)\r\n", 2, ""},
-        {"220-pyftpdlib 1.5.7 ready.\r\n", 2, "220"},
-        {"331 Please specify the password.\r\n", 3, ""},
-        {"150 Here comes the directory listing.\r\n", 1, ""},
-        {"530 Login incorrect.\r\n", 5, ""},
-        {"2\r\n", 2, ""},
-        {"211-Features:\r\n", 2, "211"},
-        {" EPRT\r\n", -16, ""},
-        {"", 0, ""},
+        {"220 (vsFTPd 3.0.3)\r\n", 2},
+        {"220-pyftpdlib 1.5.7 ready.\r\n", 2},
+        {"331 Please specify the password.\r\n", 3},
+        {"150 Here comes the directory listing.\r\n", 1},
+        {"530 Login incorrect.\r\n", 5},
+        {"2\r\n", 2},
+        {" EPRT\r\n", -16},
+        {"", 0},
     };
-    for (const CCase& c : cases) {
-        const QString line = QString::fromLatin1(c.m_szLine);
-        EXPECT_EQ(FtpReplyClass(line), c.m_nClass) << c.m_szLine;
-        EXPECT_EQ(FtpMultiLineCode(line), QString::fromLatin1(c.m_szOpensCode)) << c.m_szLine;
-    }
-    EXPECT_TRUE(IsFtpMultiLineEnd(u"230 Login successful.\r\n"_s, u"230"_s));
-    EXPECT_FALSE(IsFtpMultiLineEnd(u"231 not the end\r\n"_s, u"230"_s));
-    EXPECT_FALSE(IsFtpMultiLineEnd(u"230-still going\r\n"_s, u"230"_s));
-    EXPECT_FALSE(IsFtpMultiLineEnd(u" 230 indented\r\n"_s, u"230"_s));
-    EXPECT_FALSE(IsFtpMultiLineEnd(u"230"_s, u"230"_s));
+    for (const CCase& c : cases)
+        EXPECT_EQ(FtpReplyClass(QString::fromLatin1(c.m_szLine)), c.m_nClass) << c.m_szLine;
 }
 
 TEST(FtpProtocol, PasvRepliesAndPortArguments)
@@ -56,6 +46,21 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
         {"227 Entering Passive Mode (127,0,0,1,4,1\r\n", false, "", 0},
         {"227 (1,2)\r\n", false, "", 0},
         {"227 (127,0,0,1,0,0)\r\n", false, "", 0},
+        // Over-long and out-of-range fields: high * 256 + low must not
+        // overflow into an accepted port, nor a bent host go to name look-up.
+        {"227 (1,2,3,4,99999999,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,16777216,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,256,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,1,256)\r\n", false, "", 0},
+        {"227 (999,0,0,1,4,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,0004,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,-1,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,4a,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,5)\r\n", false, "", 0},
+        {"227 (1,2,3,4,5,6,7)\r\n", false, "", 0},
+        {"227 (1,2,3,,4,1)\r\n", false, "", 0},
+        {"227 (1,2,3,4,4,1)(\r\n", true, "1.2.3.4", 1025},
+        {"227 )(1,2,3,4,4,1)\r\n", true, "1.2.3.4", 1025},
     };
     for (const CCase& c : pasv) {
         QString host = u"unchanged"_s;
@@ -66,6 +71,27 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
                       QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
         }
     }
+    const std::pair<const char*, int> epsv[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)\r\n", 6446},
+        {"229 Extended Passive (!!!65535!)\r\n", 65535},
+        {"229 (|||1|)\r\n", 1},
+        {"229 (|||0|)\r\n", 0},
+        {"229 (|||65536|)\r\n", 0},
+        {"229 (|||99999999999|)\r\n", 0},
+        {"229 (|||6446)\r\n", 0},
+        {"229 (||6446|)\r\n", 0},
+        {"229 (|1|::1|6446|)\r\n", 0},
+        {"229 (   6446 )\r\n", 0},
+        {"229 (|||64a6|)\r\n", 0},
+        {"229 |||6446|\r\n", 0},
+    };
+    for (const auto& [text, expected] : epsv) {
+        int port = -1;
+        EXPECT_EQ(ParseFtpEpsvReply(QString::fromLatin1(text), port), expected != 0) << text;
+        EXPECT_EQ(port, expected != 0 ? expected : -1) << text;
+    }
+    EXPECT_EQ(MakeFtpEprtArgument(u"10.0.0.7"_s, false, 1025), u"|1|10.0.0.7|1025|"_s);
+    EXPECT_EQ(MakeFtpEprtArgument(u"::1"_s, true, 65535), u"|2|::1|65535|"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"10.0.0.7"_s, 1025), u"10,0,0,7,4,1"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"127.0.0.1"_s, 65535), u"127,0,0,1,255,255"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"192.168.1.20"_s, 255), u"192,168,1,20,0,255"_s);
@@ -98,9 +124,16 @@ TEST(FtpProtocol, UnsafeNamesAndLineBreaks)
         EXPECT_TRUE(IsSafeFtpName(QString::fromLatin1(name))) << name;
     for (const char* name : {"", ".", "..", "a/b", "..\\x", "/etc", "a\rb", "a\nb"})
         EXPECT_FALSE(IsSafeFtpName(QString::fromLatin1(name))) << name;
+    // Characters above U+00FF are judged by the byte that is sent.
+    for (const QString& name : {u"a\u010D\u010ADELE x"_s, u"\u012F"_s, u"\u012E\u012E"_s, u"x\u015Cy"_s})
+        EXPECT_FALSE(IsSafeFtpName(name)) << qPrintable(name);
+    EXPECT_TRUE(IsSafeFtpName(u"Mu\u0308ller \u010Ceske\u0301"_s)); // bytes 0x08, 0x0C, 0x01: no separator
+
     EXPECT_TRUE(HasFtpLineBreak(u"a\r\nDELE x"_s));
     EXPECT_TRUE(HasFtpLineBreak(u"a\nb"_s));
-    EXPECT_FALSE(HasFtpLineBreak(u"plain name"_s));
+    EXPECT_TRUE(HasFtpLineBreak(u"a\u010D\u010ADELE x"_s));
+    EXPECT_TRUE(HasFtpLineBreak(u"\u040A"_s));
+    EXPECT_FALSE(HasFtpLineBreak(u"plain name \u0141\u00E9"_s));
 }
 
 TEST(NetworkPresence, RoutableAddresses)

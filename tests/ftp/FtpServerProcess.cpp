@@ -13,18 +13,19 @@
 
 namespace {
 
-int FreeLoopbackPort()
+// A free port of the address; 0 when the machine cannot listen there.
+int FreeLoopbackPort(const QHostAddress& address)
 {
     QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    return probe.listen(address, 0) ? probe.serverPort() : 0;
 }
 
 // True once the server accepts a connection; its greeting is awaited too.
-bool WaitForGreeting(int port, int timeoutMs)
+bool WaitForGreeting(const QHostAddress& address, int port, int timeoutMs)
 {
     for (const QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(50)) {
         QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        socket.connectToHost(address, static_cast<quint16>(port));
         if (socket.waitForConnected(500)) {
             socket.waitForReadyRead(2000);
             return true;
@@ -49,7 +50,17 @@ CFtpServerProcess::~CFtpServerProcess()
 bool CFtpServerProcess::Start()
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_nPort = FreeLoopbackPort();
+    const QHostAddress address(m_bIPv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
+    m_strHost = address.toString();
+    m_nPort = FreeLoopbackPort(address);
+    if (m_nPort == 0) {
+        m_strProblem = QStringLiteral("this machine cannot listen on %1").arg(m_strHost);
+        return false;
+    }
+    if (m_bIPv6 && m_kind != Vsftpd) {
+        m_strProblem = QStringLiteral("only vsftpd is run over IPv6");
+        return false;
+    }
     if (m_kind == Pyftpdlib) {
         m_strUser = QStringLiteral("tess");
         m_strPassword = QStringLiteral("pw 1");
@@ -66,7 +77,7 @@ bool CFtpServerProcess::Start()
             return false;
         m_process.start(QStringLiteral("/usr/sbin/vsftpd"), {config});
     }
-    if (!m_process.waitForStarted(5000) || !WaitForGreeting(m_nPort, 10000)) {
+    if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort, 10000)) {
         m_strProblem = QStringLiteral("the server did not start: ") + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }
@@ -100,17 +111,21 @@ bool CFtpServerProcess::PrepareVsftpd(QString& config)
     config = m_dir.filePath(QStringLiteral("vsftpd.conf"));
     QFile file(config);
     return file.open(QIODevice::WriteOnly)
-        && file.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-                                     "background=NO\nseccomp_sandbox=NO\n"
-                                     "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
-                                     "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                                     "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-                                     "force_dot_files=YES\n"
-                                     "pasv_enable=YES\npasv_address=127.0.0.1\nport_enable=YES\n"
-                                     "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
-                                     "dirmessage_enable=NO\nxferlog_enable=NO\n")
-                          .arg(m_nPort)
-                          .arg(chroot, empty)
-                          .toUtf8())
+        && file.write((m_bIPv6 ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
+                               : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                                                "pasv_address=127.0.0.1\n"))
+                          .toUtf8()
+                      + QStringLiteral("listen_port=%1\n"
+                                       "background=NO\nseccomp_sandbox=NO\n"
+                                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
+                                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+                                       "force_dot_files=YES\n"
+                                       "pasv_enable=YES\nport_enable=YES\n"
+                                       "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
+                                       "dirmessage_enable=NO\nxferlog_enable=NO\n")
+                            .arg(m_nPort)
+                            .arg(chroot, empty)
+                            .toUtf8())
         > 0;
 }

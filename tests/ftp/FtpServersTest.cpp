@@ -9,7 +9,12 @@
 
 namespace {
 
-using CServerCase = std::pair<CFtpServerProcess::EKind, bool>; // server, passive
+struct CServerCase
+{
+    CFtpServerProcess::EKind m_kind;
+    bool m_bPassive;
+    bool m_bIPv6 = false;
+};
 
 // Relative path -> content of every file below folder (folders end in "/").
 QMap<QString, QByteArray> Snapshot(const QString& folder)
@@ -33,13 +38,13 @@ class FtpServers : public testing::TestWithParam<CServerCase>
 TEST_P(FtpServers, FolderTreeRoundTrip)
 {
     CFtpTestServices services; // real pauses are not needed against real servers
-    CFtpServerProcess server(GetParam().first);
+    CFtpServerProcess server(GetParam().m_kind, GetParam().m_bIPv6);
     if (!server.Start())
         GTEST_SKIP() << qPrintable(server.m_strProblem);
     CFtpClient client;
-    client.m_bPassiveCopies = GetParam().second;
+    client.m_bPassive = GetParam().m_bPassive;
     client.m_nTimeoutMs = 10000;
-    ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
+    ASSERT_TRUE(client.LogOn(server.m_strHost, server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
                              QString(), QString(), QString(), 0, 0))
         << qPrintable(client.m_strReply);
 
@@ -71,10 +76,13 @@ TEST_P(FtpServers, FolderTreeRoundTrip)
 INSTANTIATE_TEST_SUITE_P(
     Loopback, FtpServers,
     testing::Values(CServerCase{CFtpServerProcess::Pyftpdlib, false}, CServerCase{CFtpServerProcess::Pyftpdlib, true},
-                    CServerCase{CFtpServerProcess::Vsftpd, false}, CServerCase{CFtpServerProcess::Vsftpd, true}),
+                    CServerCase{CFtpServerProcess::Vsftpd, false}, CServerCase{CFtpServerProcess::Vsftpd, true},
+                    // EPRT and EPSV: PORT and PASV cannot carry an IPv6 address.
+                    CServerCase{CFtpServerProcess::Vsftpd, false, true},
+                    CServerCase{CFtpServerProcess::Vsftpd, true, true}),
     [](const testing::TestParamInfo<CServerCase>& info) {
-        return std::string(info.param.first == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
-            + (info.param.second ? "_passive" : "_active");
+        return std::string(info.param.m_kind == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
+            + (info.param.m_bIPv6 ? "_ipv6" : "") + (info.param.m_bPassive ? "_passive" : "_active");
     });
 
 } // namespace

@@ -2,12 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include <unistd.h>
+
 namespace {
+
+// The transcript with PORT arguments left out: they hold a random port.
+std::vector<std::string> Commands(const std::vector<std::string>& transcript)
+{
+    std::vector<std::string> commands;
+    for (const std::string& line : transcript)
+        commands.push_back(line.rfind("PORT ", 0) == 0 ? "PORT" : line);
+    return commands;
+}
 
 void BinaryAndPort(CScriptedFtpServer& server)
 {
     server.On("TYPE I", "200 Switching to Binary mode.");
     server.On("PORT ", "200 PORT command successful. Consider using PASV.");
+    server.On("EPSV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Epsv()); });
     server.On("PASV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Pasv()); });
 }
 
@@ -24,6 +39,8 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     ASSERT_TRUE(WriteAll(dir.filePath(u"empty"_s), QByteArray()));
     const QString target = dir.filePath(u"file.bin"_s);
     ASSERT_TRUE(WriteAll(target, "older"));
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(target, ownerOnly));
 
     CScriptedFtpServer server;
     BinaryAndPort(server);
@@ -34,10 +51,12 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     {
         CFtpClient client;
         ASSERT_TRUE(ConnectTo(client, server));
+        client.m_nBlockSize = 4096; // one poll for Cancel and one progress step per block
         // A download replaces an older file.
         EXPECT_TRUE(client.TransferFile(u"/data/file.bin"_s, target, false, true)) << qPrintable(client.m_strReply);
         EXPECT_EQ(client.m_strReply, u"226 Transfer complete.\r\n"_s);
         EXPECT_EQ(ReadAll(target), content);
+        EXPECT_EQ(QFile::permissions(target) & 0x7077, ownerOnly); // the replaced file's permissions stay
         EXPECT_EQ(services.m_progress.m_nShows, 1);
         EXPECT_EQ(services.m_progress.m_nHides, 1);
         EXPECT_EQ(services.m_progress.m_strText, u"/data/file.bin"_s);
@@ -64,7 +83,7 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     EXPECT_EQ(
         commands,
         (std::vector<std::string>{"TYPE I", "PORT", "RETR /data/file.bin", "TYPE I", "PORT", "RETR /data/empty",
-                                  "TYPE I", "PASV", "STOR /data/up load.bin", "TYPE I", "PORT", "STOR /data/empty"}));
+                                  "TYPE I", "EPSV", "STOR /data/up load.bin", "TYPE I", "PORT", "STOR /data/empty"}));
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{upload.toStdString(), std::string()}));
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"empty"_s, u"empty.bin"_s, u"file.bin"_s, u"up load.bin"_s}));
 }
@@ -107,15 +126,16 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         EXPECT_FALSE(client.TransferFile(u"/broken"_s, target, false, true));
         EXPECT_EQ(client.m_strReply, u"451 Local error in processing.\r\n"_s);
 
-        // A data connection that stops moving ends with a network error.
+        // A data connection that stops moving ends the transfer; the reply
+        // that the server sent meanwhile is read, so the next command gets
+        // its own reply.
         client.m_nTimeoutMs = 200;
         EXPECT_FALSE(client.TransferFile(u"/stalls"_s, target, false, true));
-        EXPECT_EQ(client.m_strReply, u"Network error"_s);
+        EXPECT_EQ(client.m_strReply, u"The data connection stood still for 0.2 s"_s);
         EXPECT_EQ(services.m_progress.m_nShows, services.m_progress.m_nHides);
         client.m_nTimeoutMs = 5000;
-        // The reply of the stalled transfer is left unread; take it.
-        EXPECT_TRUE(client.Command(QString()));
-        EXPECT_EQ(client.m_strReply, u"226 Transfer complete.\r\n"_s);
+        EXPECT_TRUE(client.Command(u"NOOP"_s));
+        EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
 
         // Cancel at the third block: the old file stays, one reply is read so
         // that the next command gets its own reply.
@@ -139,6 +159,7 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
     QTemporaryDir dir;
     CScriptedFtpServer server;
     server.On("TYPE I", "200 Switching to Binary mode.");
+    server.On("EPSV", "500 Unknown command.");
     server.On("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     server.On("PORT ", "500 Illegal PORT command.");
     server.Start();
@@ -153,18 +174,183 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
         EXPECT_FALSE(client.TransferFile(u"/x\r\nDELE /y"_s, dir.filePath(u"n"_s), false, true));
         EXPECT_TRUE(client.m_strReply.startsWith(u"Refused"_s));
 
-        // A PASV reply without parentheses, a refused PORT.
+        // Neither mode opens a data connection: EPSV refused, a PASV reply
+        // without parentheses, a refused PORT. Each mode is tried once (EPSV
+        // only until refused) and RETR is never sent.
         EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"a"_s), true, true));
-        EXPECT_EQ(client.m_strReply, u"227 Entering Passive Mode 127,0,0,1,4,1\r\n"_s);
-        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"a"_s), false, true));
         EXPECT_EQ(client.m_strReply, u"500 Illegal PORT command.\r\n"_s);
+        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"a"_s), false, true));
+        EXPECT_EQ(client.m_strReply, u"227 Entering Passive Mode 127,0,0,1,4,1\r\n"_s);
         EXPECT_EQ(services.m_progress.m_nShows, services.m_progress.m_nHides);
+        EXPECT_TRUE(client.IsOpen());
         client.CloseControlChannel();
     }
     server.Join();
-    ASSERT_EQ(server.m_transcript.size(), 4u);
-    EXPECT_EQ(server.m_transcript[0] + "|" + server.m_transcript[1] + "|" + server.m_transcript[2],
-              "TYPE I|PASV|TYPE I");
-    EXPECT_EQ(server.m_transcript[3].rfind("PORT ", 0), 0u);
+    EXPECT_EQ(Commands(server.m_transcript),
+              (std::vector<std::string>{"TYPE I", "EPSV", "PASV", "PORT", "TYPE I", "PORT", "PASV"}));
     EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
+}
+
+// Behind NAT or a firewall one mode cannot connect: the other is tried once
+// and, when it works, later transfers start with it. Listings follow the
+// passive setting too.
+TEST(FtpTransfer, TheOtherModeIsTriedOnce)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    int closedPort = 0;
+    ::close(ListenOn("127.0.0.1", closedPort)); // nobody listens there now
+    CScriptedFtpServer server;
+    server.On("TYPE I", "200 Switching to Binary mode.");
+    server.On("PORT ", "200 PORT command successful.");
+    server.On("EPSV", "502 EPSV not implemented.");
+    server.On("PASV",
+              "227 Entering Passive Mode (127,0,0,1," + std::to_string(closedPort / 256) + ","
+                  + std::to_string(closedPort % 256) + ").");
+    server.On("RETR ", ScriptedFtp::SendFile("content"));
+    server.On("CWD ", "250 Directory successfully changed.");
+    server.On("LIST", ScriptedFtp::SendFile("-rw-r--r--    1 0        0               7 Dec 06 21:16 a.txt\r\n"));
+    server.Start();
+    {
+        CFtpClient client;
+        ASSERT_TRUE(ConnectTo(client, server));
+        client.m_nTimeoutMs = 2000;
+        EXPECT_TRUE(client.TransferFile(u"/a.txt"_s, dir.filePath(u"1"_s), true, true))
+            << qPrintable(client.m_strReply);
+        EXPECT_TRUE(client.TransferFile(u"/a.txt"_s, dir.filePath(u"2"_s), true, true))
+            << qPrintable(client.m_strReply);
+        client.m_bPassive = true;
+        EXPECT_TRUE(client.ReadRemoteFolder(u"Data"_s));
+        EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_EQ(Commands(server.m_transcript),
+              (std::vector<std::string>{"TYPE I", "EPSV", "PASV", "PORT", "RETR /a.txt", "TYPE I", "PORT",
+                                        "RETR /a.txt", "CWD /Data/", "TYPE I", "PORT", "LIST"}));
+    EXPECT_EQ(ReadAll(dir.filePath(u"2"_s)), QByteArray("content"));
+}
+
+// Servers and strangers that would have the client send a file elsewhere,
+// take someone else's data for the file, or commit an empty or cut file on
+// a reply that claims success.
+TEST(FtpTransfer, HostileDataConnections)
+{
+    struct CCase
+    {
+        const char* m_szWhat;
+        std::function<void(CScriptedFtpServer&)> m_rules;
+        bool m_bPassive;
+        const char* m_szCommand; // "RETR /..." or "STOR /..."
+        bool m_bResult;
+        QByteArray m_local;                 // the local file afterwards
+        std::vector<std::string> m_uploads; // what the server took
+        QString m_strReply;                 // the text left, when it matters
+    };
+    const QByteArray old("older content");
+    const QByteArray content = RandomBytes(100000, 5);
+    const QByteArray big = RandomBytes(16 * 1024 * 1024, 6);
+    // A third party waits on 127.0.0.2 at a port on which the server waits
+    // on 127.0.0.1; the PASV reply names the third party.
+    int foreignPort = 0;
+    const int foreign = ListenOn("127.0.0.2", foreignPort);
+    ASSERT_GE(foreign, 0);
+    const std::string foreignPasv = "," + std::to_string(foreignPort / 256) + "," + std::to_string(foreignPort % 256);
+
+    const std::vector<CCase> cases = {
+        {"PASV names a third party",
+         [&](CScriptedFtpServer& server) {
+             server.On("PASV", [&](CScriptedFtpServer& peer, const std::string&) {
+                 peer.Send(peer.Pasv("127,0,0,2", foreignPort));
+             });
+             server.On("STOR ", ScriptedFtp::ReceiveFile());
+         },
+         true,
+         "STOR /up.txt",
+         true,
+         old,
+         {old.toStdString()},
+         {}},
+        {"a stranger reaches the active port first",
+         [&](CScriptedFtpServer& server) {
+             server.On("PORT ", [](CScriptedFtpServer& peer, const std::string&) {
+                 peer.Send("200 PORT command successful.\r\n");
+                 peer.StrangerConnects("stranger's data");
+             });
+             server.On("RETR ", ScriptedFtp::SendFile(content.toStdString()));
+         },
+         false,
+         "RETR /a.bin",
+         true,
+         content,
+         {},
+         {}},
+        {"success claimed for a data connection that never opened",
+         [&](CScriptedFtpServer& server) {
+             // Nobody serves the data port; active mode is refused.
+             server.On("PASV", "227 Entering Passive Mode (127,0,0,1" + foreignPasv + ").");
+             server.On("PORT ", "500 Illegal PORT command.");
+             server.On("RETR ", "150 Opening BINARY mode data connection.\r\n226 Transfer complete.");
+         },
+         true,
+         "RETR /a.bin",
+         false,
+         old,
+         {},
+         u"500 Illegal PORT command.\r\n"_s},
+        {"an upload cut short, then success claimed",
+         [](CScriptedFtpServer& server) {
+             server.On("PASV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Pasv()); });
+             server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
+                 peer.Send("150 Ok to send data.\r\n");
+                 peer.OpenData();
+                 peer.m_uploads.push_back(peer.ReceiveSome(4096));
+                 peer.CloseData();
+                 peer.Send("226 Transfer complete.\r\n");
+             });
+         },
+         true,
+         "STOR /big.bin",
+         false,
+         big,
+         {},
+         u"The data connection broke off before the end of the transfer"_s},
+    };
+    for (const CCase& c : cases) {
+        CFtpTestServices services;
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"local.bin"_s);
+        ASSERT_TRUE(WriteAll(local, c.m_szCommand[0] == 'S' ? c.m_local : old));
+        CScriptedFtpServer server;
+        server.On("TYPE I", "200 Switching to Binary mode.");
+        server.On("EPSV", "500 Unknown command.");
+        server.On("NOOP", "200 NOOP ok");
+        c.m_rules(server);
+        server.Start();
+        {
+            CFtpClient client;
+            ASSERT_TRUE(ConnectTo(client, server));
+            client.m_nTimeoutMs = 2000;
+            const bool download = c.m_szCommand[0] == 'R';
+            EXPECT_EQ(client.TransferFile(QString::fromLatin1(c.m_szCommand + 5), local, c.m_bPassive, download),
+                      c.m_bResult)
+                << c.m_szWhat << ": " << qPrintable(client.m_strReply);
+            if (!c.m_strReply.isEmpty()) {
+                EXPECT_EQ(client.m_strReply, c.m_strReply) << c.m_szWhat;
+            }
+            EXPECT_TRUE(client.Command(u"NOOP"_s)) << c.m_szWhat; // still in step
+            client.CloseControlChannel();
+        }
+        server.Join();
+        EXPECT_EQ(ReadAll(local), c.m_local) << c.m_szWhat;
+        if (c.m_szCommand[0] == 'S' && c.m_bResult) {
+            EXPECT_EQ(server.m_uploads, c.m_uploads) << c.m_szWhat;
+        }
+        EXPECT_EQ(Commands(server.m_transcript).back(), "NOOP") << c.m_szWhat;
+        const bool sent = std::count(server.m_transcript.begin(), server.m_transcript.end(), c.m_szCommand) > 0;
+        EXPECT_EQ(sent, c.m_bResult || c.m_szCommand[0] == 'S') << c.m_szWhat;
+        EXPECT_EQ(services.m_progress.m_nShows, services.m_progress.m_nHides) << c.m_szWhat;
+    }
+    EXPECT_FALSE(HasPendingConnection(foreign)); // the third party was never contacted
+    ::close(foreign);
 }

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,33 +20,39 @@ bool WaitReadable(int fd, int ms)
     return ::poll(&p, 1, ms) > 0;
 }
 
-void SendAll(int fd, const std::string& bytes)
+bool SendAll(int fd, const std::string& bytes)
 {
-    for (size_t done = 0; fd >= 0 && done < bytes.size();) {
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = fd < 0 ? -1 : ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0)
-            return;
+            return false;
         done += static_cast<size_t>(n);
     }
+    return fd >= 0;
 }
 
-int ListenOnLoopback(int& port)
+sockaddr_in LoopbackAddress(const char* address, int port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd, 5);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    return fd;
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, address, &result.sin_addr);
+    return result;
+}
+
+// Replies go out at once: no waiting for the client's delayed ACK.
+void NoDelay(int fd)
+{
+    const int yes = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
 }
 
 int AcceptOne(int listener)
 {
-    return WaitReadable(listener, kPeerWaitMs) ? ::accept(listener, nullptr, nullptr) : -1;
+    const int fd = WaitReadable(listener, kPeerWaitMs) ? ::accept(listener, nullptr, nullptr) : -1;
+    NoDelay(fd);
+    return fd;
 }
 
 void CloseFd(int& fd)
@@ -56,6 +63,27 @@ void CloseFd(int& fd)
 }
 
 } // namespace
+
+int ListenOn(const char* address, int& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in bound = LoopbackAddress(address, port);
+    socklen_t length = sizeof bound;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 || ::listen(fd, 5) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    port = ntohs(bound.sin_port);
+    return fd;
+}
+
+bool HasPendingConnection(int listener)
+{
+    return WaitReadable(listener, 0);
+}
 
 CScriptedFtpServer::~CScriptedFtpServer()
 {
@@ -70,13 +98,13 @@ void CScriptedFtpServer::On(const std::string& prefix, const std::string& reply)
 
 void CScriptedFtpServer::Start()
 {
-    m_nListener = ListenOnLoopback(m_nPort);
+    m_nListener = ListenOn("127.0.0.1", m_nPort);
     m_thread = std::thread([this] { Serve(); });
 }
 
-void CScriptedFtpServer::Send(const std::string& text)
+bool CScriptedFtpServer::Send(const std::string& text)
 {
-    SendAll(m_nControl, text);
+    return SendAll(m_nControl, text);
 }
 
 void CScriptedFtpServer::CloseControl()
@@ -84,13 +112,20 @@ void CScriptedFtpServer::CloseControl()
     CloseFd(m_nControl);
 }
 
-std::string CScriptedFtpServer::Pasv()
+std::string CScriptedFtpServer::Pasv(const std::string& shownAddress, int port)
+{
+    CloseFd(m_nPasvListener);
+    m_nPasvListener = ListenOn("127.0.0.1", port);
+    return "227 Entering Passive Mode (" + shownAddress + "," + std::to_string(port / 256) + ","
+        + std::to_string(port % 256) + ").\r\n";
+}
+
+std::string CScriptedFtpServer::Epsv()
 {
     int port = 0;
     CloseFd(m_nPasvListener);
-    m_nPasvListener = ListenOnLoopback(port);
-    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)
-        + ").\r\n";
+    m_nPasvListener = ListenOn("127.0.0.1", port);
+    return "229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)\r\n";
 }
 
 bool CScriptedFtpServer::OpenData()
@@ -101,23 +136,37 @@ bool CScriptedFtpServer::OpenData()
         CloseFd(m_nPasvListener);
         return m_nData >= 0;
     }
-    int n[6] = {0};
-    if (std::sscanf(m_strPortArgument.c_str(), "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) != 6)
-        return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(n[4] * 256 + n[5]));
-    address.sin_addr.s_addr = htonl(static_cast<uint32_t>(n[0] << 24 | n[1] << 16 | n[2] << 8 | n[3]));
-    m_nData = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (::connect(m_nData, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-        return true;
-    CloseData();
-    return false;
+    m_nData = ConnectToPortAddress("127.0.0.1");
+    return m_nData >= 0;
 }
 
-void CScriptedFtpServer::SendData(const std::string& bytes)
+int CScriptedFtpServer::ConnectToPortAddress(const char* source)
 {
-    SendAll(m_nData, bytes);
+    int n[6] = {0};
+    if (std::sscanf(m_strPortArgument.c_str(), "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) != 6)
+        return -1;
+    const std::string host =
+        std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." + std::to_string(n[3]);
+    sockaddr_in address = LoopbackAddress(host.c_str(), n[4] * 256 + n[5]);
+    sockaddr_in from = LoopbackAddress(source, 0);
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0
+        || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        CloseFd(fd);
+    return fd;
+}
+
+bool CScriptedFtpServer::StrangerConnects(const std::string& bytes)
+{
+    int fd = ConnectToPortAddress("127.0.0.2");
+    const bool sent = SendAll(fd, bytes);
+    CloseFd(fd);
+    return sent;
+}
+
+bool CScriptedFtpServer::SendData(const std::string& bytes)
+{
+    return SendAll(m_nData, bytes);
 }
 
 std::string CScriptedFtpServer::ReceiveData()
@@ -127,6 +176,14 @@ std::string CScriptedFtpServer::ReceiveData()
     ssize_t n = 0;
     while (m_nData >= 0 && WaitReadable(m_nData, kPeerWaitMs) && (n = ::recv(m_nData, block, sizeof block, 0)) > 0)
         bytes.append(block, static_cast<size_t>(n));
+    return bytes;
+}
+
+std::string CScriptedFtpServer::ReceiveSome(size_t most)
+{
+    std::string bytes(most, '\0');
+    const ssize_t n = m_nData >= 0 && WaitReadable(m_nData, kPeerWaitMs) ? ::recv(m_nData, bytes.data(), most, 0) : 0;
+    bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return bytes;
 }
 
@@ -174,7 +231,7 @@ CScriptedFtpServer::Handler SendFile(std::string content)
     return [content](CScriptedFtpServer& server, const std::string&) {
         server.Send("150 Opening BINARY mode data connection.\r\n");
         if (!server.OpenData())
-            return server.Send("425 Can't open data connection.\r\n");
+            return void(server.Send("425 Can't open data connection.\r\n"));
         server.SendData(content);
         server.CloseData();
         server.Send("226 Transfer complete.\r\n");
@@ -186,7 +243,7 @@ CScriptedFtpServer::Handler ReceiveFile()
     return [](CScriptedFtpServer& server, const std::string&) {
         server.Send("150 Ok to send data.\r\n");
         if (!server.OpenData())
-            return server.Send("425 Can't open data connection.\r\n");
+            return void(server.Send("425 Can't open data connection.\r\n"));
         server.m_uploads.push_back(server.ReceiveData());
         server.CloseData();
         server.Send("226 Transfer complete.\r\n");

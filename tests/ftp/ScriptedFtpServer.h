@@ -12,7 +12,7 @@
 // greeting, records every command line and answers it: first by a rule whose
 // prefix matches the line, else with the next queued reply, else "502".
 // Data connections go to the address of the last PORT command (active mode)
-// or come to the listener of the last PASV command (passive mode).
+// or come to the listener of the last PASV or EPSV command (passive mode).
 // The transcript may be read after Join(), which waits until the client has
 // closed the control connection.
 class CScriptedFtpServer
@@ -40,13 +40,20 @@ public:
     }
 
     // For rules, on the peer's thread.
-    void Send(const std::string& text); // sent as it stands
+    bool Send(const std::string& text); // sent as it stands; false once the client has gone
     void CloseControl();
-    std::string Pasv(); // the 227 reply line for a new listener
+    // The 227 reply line for a new listener on 127.0.0.1 (on port, if not 0),
+    // naming shownAddress ("127,0,0,1") as the data host.
+    std::string Pasv(const std::string& shownAddress = "127,0,0,1", int port = 0);
+    std::string Epsv(); // the 229 reply line for a new listener
     bool OpenData();
-    void SendData(const std::string& bytes);
-    std::string ReceiveData(); // until the client closes it
+    bool SendData(const std::string& bytes);
+    std::string ReceiveData();            // until the client closes it
+    std::string ReceiveSome(size_t most); // what one read brings
     void CloseData();
+    // Someone else on the machine, from 127.0.0.2, connects to the address
+    // of the last PORT command first and sends bytes.
+    bool StrangerConnects(const std::string& bytes);
     void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     std::vector<std::string> m_transcript; // lines without CR LF
@@ -54,6 +61,7 @@ public:
 
 private:
     void Serve();
+    int ConnectToPortAddress(const char* source);
 
     std::string m_strGreeting;
     std::string m_strPortArgument;
@@ -66,6 +74,11 @@ private:
     int m_nPasvListener = -1;
     std::thread m_thread;
 };
+
+// Listens on a free port of a loopback address ("127.0.0.2"), or on the given
+// port; -1 when that fails.
+int ListenOn(const char* address, int& port);
+bool HasPendingConnection(int listener);
 
 namespace ScriptedFtp {
 // "150", the data on a fresh data connection, close, then "226".
