@@ -20,13 +20,6 @@ QString ReplyText(const QString& reply)
     return text;
 }
 
-// An empty folder lists no bytes, which the listing reports as 0 just like a
-// failure; the server's closing reply tells the two apart.
-bool ListingConfirmed(const CFtpClient& client)
-{
-    return client.m_strReply.startsWith(QLatin1String("226")) || client.m_strReply.startsWith(QLatin1String("250"));
-}
-
 } // namespace
 
 QString CTessaroView::FtpTreePath(const QTreeWidgetItem* node) const
@@ -49,6 +42,10 @@ void CTessaroView::ReplaceFtpClient(std::unique_ptr<CFtpClient> client)
 bool CTessaroView::FtpLogOn()
 {
     m_ftpSettings.Load();
+    // A reply that came too late or never ended makes the client close its
+    // control connection; the session is then over and a new logon follows.
+    if (m_bLoggedOn && !m_pFtpClient->IsOpen())
+        m_bLoggedOn = 0;
     if (m_bLoggedOn)
         return true;
     QString host;
@@ -90,7 +87,7 @@ int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
     if (!client.m_strReply.startsWith(QLatin1String("250")))
         return -1;
     QByteArray listing;
-    if (client.ListFolder(listing) == 0 && !(listing.isEmpty() && ListingConfirmed(client)))
+    if (!client.ReadListing(listing))
         return -1;
 
     const QList<CNodeTemplate> drafts = FtpNodes(ParseFtpListing(listing));

@@ -9,10 +9,10 @@
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
+#include "platform/Services.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedSerialDevice.h"
-#include "platform/Services.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -203,6 +203,13 @@ void FtpTreeTests::openingListsAnewAndFailuresLeaveAPlaceholder()
     // Every opening lists anew, never doubled.
     Write(m_strShare + "/b.txt", "B");
     Open(ftp, QString());
+    QCOMPARE(CTessaroView::ChildLabels(ftp), QStringList({"Jobs 2024", "empty", "a.txt", "b.txt"}));
+    QCOMPARE(m_prompt->m_shown.size(), 1);
+    // A connection the client had to close (a late or endless reply) ends the
+    // session: the next opening logs on afresh instead of failing for good.
+    m_view->FtpClient().CloseControlChannel();
+    Open(ftp, QString());
+    QVERIFY(m_view->LoggedOn());
     QCOMPARE(CTessaroView::ChildLabels(ftp), QStringList({"Jobs 2024", "empty", "a.txt", "b.txt"}));
     QCOMPARE(m_prompt->m_shown.size(), 1);
 }
