@@ -4,6 +4,7 @@
 #include "LocalListing.h"
 
 #include "ftp/FtpClient.h"
+#include "ftp/NetworkPresence.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"
@@ -14,7 +15,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_pFtpClient(std::make_unique<CFtpClient>())
+CTessaroView::CTessaroView(QWidget* parent)
+    : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress), m_pFtpClient(std::make_unique<CFtpClient>())
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -172,6 +174,10 @@ bool CTessaroView::IsCommandEnabled(int id) const
         return currentItem() && CanNewFolder(data);
     case ID_EDIT_VIEW:
         return currentItem() && data.Is(NK_LOCAL_FILE);
+    case ID_CONNECTION_CONNECT:
+        return !m_dialUpLink.IsConnected() && !m_fnHasRoutableAddress();
+    case ID_CONNECTION_DISCONNECT:
+        return m_dialUpLink.IsConnected();
     default:
         return false;
     }
@@ -209,6 +215,12 @@ void CTessaroView::RunCommand(int id)
         break;
     case ID_EDIT_VIEW:
         OnView();
+        break;
+    case ID_CONNECTION_CONNECT:
+        OnConnect();
+        break;
+    case ID_CONNECTION_DISCONNECT:
+        OnDisconnect();
         break;
     case ID_SETTINGS_FTP:
         OnFtpSettings();

@@ -5,6 +5,7 @@
 #include "NodeData.h"
 #include "NodeImages.h"
 
+#include "ftp/DialUpLink.h"
 #include "ftp/FtpSettings.h"
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
@@ -12,6 +13,7 @@
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 class CFtpClient;
@@ -57,6 +59,11 @@ public:
 
     bool IsCommandEnabled(int id) const;
     void OnCommand(int id);
+
+    // Whether this machine reaches a network without dialling (Connect is
+    // offered only when it does not); replaceable for tests.
+    std::function<bool()> m_fnHasRoutableAddress;
+    const CDialUpLink& DialUpLink() const { return m_dialUpLink; }
 
     // The instrument subtree.
     void ConnectInstrument();
@@ -144,6 +151,8 @@ private:
     void OnFtpSettings();
     void OnCommunicationSettings();
     void OnAbout();
+    void OnConnect();
+    void OnDisconnect();
 
     CExplorerClip m_clip;
     CFtpSettings m_ftpSettings;
@@ -153,6 +162,7 @@ private:
     int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;
     CNodeImages m_images;
+    CDialUpLink m_dialUpLink;
 
     QTreeWidgetItem* m_pPortRoot = nullptr;
     QTreeWidgetItem* m_pFtpRoot = nullptr;

@@ -1,5 +1,6 @@
 #include "FtpServerProcess.h"
 
+#include "dialogs/ConnectDlg.h"
 #include "dialogs/DialogTestUtil.h"
 #include "dialogs/NameDlg.h"
 #include "explorer/CommandIds.h"
@@ -9,10 +10,13 @@
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 #include "support/ScriptedPrompt.h"
+#include "support/ScriptedRemoteAccess.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -55,8 +59,8 @@ const QString kNotSendable =
 } // namespace
 
 // The node commands on a temporary "MyComputer" that holds "Local" and the
-// folder "share" that pyftpdlib serves. View starts the fake "quillon"
-// beside this test.
+// folder "share" that pyftpdlib serves; Connect and Disconect on a scripted
+// remote-access service. View starts the fake "quillon" beside this test.
 class NodeCommandTests : public QObject
 {
     Q_OBJECT
@@ -70,6 +74,7 @@ private slots:
     void newFoldersOnBothSides();
     void renamesByLabelEditing();
     void viewRunsTheEditorAndTakesNoInputMeanwhile();
+    void connectAndDisconect();
 
 private:
     QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& path);
@@ -81,6 +86,7 @@ private:
     void Write(const QString& relative, const QByteArray& bytes = "x");
     bool Exists(const QString& relative) const { return QFileInfo(m_strRoot + "/" + relative).exists(); }
     QByteArray Read(const QString& relative) const;
+    void Connect(const std::function<void(CConnectDlg*)>& drive);
 
     CFtpServerProcess m_server{CFtpServerProcess::Pyftpdlib};
     QString m_strRoot;
@@ -88,8 +94,10 @@ private:
     std::unique_ptr<CVirtualClock> m_clock;
     std::unique_ptr<CNamePrompt> m_prompt;
     std::unique_ptr<CScopedServices> m_services;
+    std::unique_ptr<CScriptedRemoteAccess> m_remoteAccess;
     std::unique_ptr<CMainFrame> m_frame;
     CTessaroView* m_view = nullptr;
+    bool m_bRoutable = false;
 };
 
 void NodeCommandTests::initTestCase()
@@ -112,8 +120,13 @@ void NodeCommandTests::init()
     m_clock = std::make_unique<CVirtualClock>();
     m_prompt = std::make_unique<CNamePrompt>();
     m_services = std::make_unique<CScopedServices>(m_clock.get(), m_prompt.get(), nullptr);
+    m_remoteAccess = std::make_unique<CScriptedRemoteAccess>();
+    m_remoteAccess->m_names = {"Field Modem"};
+    CServices::SetRemoteAccess(m_remoteAccess.get());
     m_frame = std::make_unique<CMainFrame>();
     m_view = m_frame->View();
+    m_view->m_fnHasRoutableAddress = [this] { return m_bRoutable; };
+    m_bRoutable = false;
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
 }
@@ -122,6 +135,8 @@ void NodeCommandTests::cleanup()
 {
     m_frame.reset();
     QVERIFY2(m_prompt->Idle(), qPrintable(m_prompt->m_unexpected.join(" | ")));
+    QCOMPARE(m_remoteAccess->m_nUnexpectedDials, 0);
+    CServices::SetRemoteAccess(nullptr);
     m_services.reset();
     m_profile.reset();
 }
@@ -485,6 +500,74 @@ void NodeCommandTests::viewRunsTheEditorAndTakesNoInputMeanwhile()
     QFile arguments(work.filePath("arguments"));
     QVERIFY(arguments.open(QIODevice::ReadOnly));
     QCOMPARE(arguments.readAll(), "1\n" + (m_strRoot + "/Local/my file.txt\n").toLocal8Bit());
+}
+
+void NodeCommandTests::Connect(const std::function<void(CConnectDlg*)>& drive)
+{
+    m_frame->UpdateCommandUI();
+    QVERIFY(m_frame->Action(ID_CONNECTION_CONNECT)->isEnabled());
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = qobject_cast<CConnectDlg*>(QApplication::activeModalWidget());
+        dlg->m_fnBeep = [] {};
+        Control<QLineEdit>(dlg, 1028)->setText("crew");
+        drive(dlg);
+    });
+    m_frame->Action(ID_CONNECTION_CONNECT)->trigger();
+}
+
+void NodeCommandTests::connectAndDisconect()
+{
+    const auto rules = [this] {
+        m_frame->UpdateCommandUI();
+        return QString("%1%2")
+            .arg(m_frame->Action(ID_CONNECTION_CONNECT)->isEnabled())
+            .arg(m_frame->Action(ID_CONNECTION_DISCONNECT)->isEnabled());
+    };
+    const auto dial = [](CConnectDlg* dlg) { Control<QPushButton>(dlg, 1)->click(); };
+    const auto cancel = [](CConnectDlg* dlg) { Control<QPushButton>(dlg, 2)->click(); };
+    // Connect only without a live connection and without a routable address.
+    QCOMPARE(rules(), QString("10"));
+    m_bRoutable = true;
+    QCOMPARE(rules(), QString("00"));
+    m_bRoutable = false;
+    QDir(m_server.m_strRoot).mkpath("data");
+    m_view->OnInitialUpdate();
+    Open(m_view->FtpRoot());
+    QVERIFY(m_view->LoggedOn());
+
+    // A failed dial leaves the dialog open; its handle is kept however the
+    // dialog ends, and the client stays.
+    m_remoteAccess->PushDial(628, 9);
+    Connect([&](CConnectDlg* dlg) {
+        dial(dlg);
+        cancel(dlg);
+    });
+    QCOMPARE(m_view->DialUpLink().m_hConnection, CRemoteAccess::Handle(9));
+    QVERIFY(m_view->LoggedOn());
+    QCOMPARE(rules(), QString("10"));
+
+    // A successful dial: the client is replaced and logs on at the next opening.
+    m_remoteAccess->PushDial(0, 7);
+    Connect(dial);
+    QCOMPARE(m_remoteAccess->m_dials.last().m_strUserName, QString("crew"));
+    QCOMPARE(m_view->DialUpLink().m_hConnection, CRemoteAccess::Handle(7));
+    QVERIFY(!m_view->LoggedOn());
+    QCOMPARE(rules(), QString("01"));
+    Open(m_view->FtpRoot());
+    QVERIFY(m_view->LoggedOn());
+    QCOMPARE(CTessaroView::ChildLabels(m_view->FtpRoot()), QStringList("data"));
+    // The other side dropped the line, then it came back.
+    m_remoteAccess->m_live.remove(7);
+    QCOMPARE(rules(), QString("10"));
+    m_remoteAccess->m_live.insert(7);
+    QCOMPARE(rules(), QString("01"));
+
+    m_frame->Action(ID_CONNECTION_DISCONNECT)->trigger();
+    QCOMPARE(m_remoteAccess->m_hangUps, QList<CRemoteAccess::Handle>({7}));
+    m_remoteAccess->m_live.insert(7);
+    QCOMPARE(rules(), QString("10"));
+    QCOMPARE(m_prompt->m_shown,
+             QStringList({AppTitle() + ": Connection error", AppTitle() + ": Connection was opened successfuly"}));
 }
 
 QTEST_MAIN(NodeCommandTests)
