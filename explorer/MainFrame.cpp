@@ -39,7 +39,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     QMenu* help = AddMenu(QStringLiteral("&Help"));
     AddCommand(help, QStringLiteral("&About Tessaro..."), ID_APP_ABOUT);
 
-    connect(m_pView, &CTessaroView::CommandStateChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pView, &CTessaroView::CommandStateChanged, this, &CMainFrame::UpdateNodeCommandUI);
     setWindowTitle(LoadString(IDS_APP_WINDOW_TITLE));
     resize(360, 520);
 }
@@ -47,7 +47,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 QMenu* CMainFrame::AddMenu(const QString& title)
 {
     QMenu* menu = menuBar()->addMenu(title);
-    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateCommandUI(menu->actions()); });
     return menu;
 }
 
@@ -76,6 +76,26 @@ QAction* CMainFrame::Action(int id) const
 
 void CMainFrame::UpdateCommandUI()
 {
-    for (QAction* action : m_commands)
-        action->setEnabled(m_pView->IsCommandEnabled(action->data().toInt()));
+    UpdateCommandUI(m_commands);
+}
+
+void CMainFrame::UpdateCommandUI(const QList<QAction*>& actions)
+{
+    for (QAction* action : actions) {
+        if (m_commands.contains(action))
+            action->setEnabled(m_pView->IsCommandEnabled(action->data().toInt()));
+    }
+}
+
+void CMainFrame::UpdateNodeCommandUI()
+{
+    // Whether a dial-up connection is live is asked of the connection
+    // manager, a process start each time: only when the menu opens.
+    QList<QAction*> actions;
+    for (QAction* action : m_commands) {
+        const int id = action->data().toInt();
+        if (id != ID_CONNECTION_CONNECT && id != ID_CONNECTION_DISCONNECT)
+            actions.append(action);
+    }
+    UpdateCommandUI(actions);
 }

@@ -19,9 +19,13 @@ public:
     QAction* Action(int id) const;
 
 public slots:
+    // Enables every command by its rule.
     void UpdateCommandUI();
+    // The same for the commands that depend on the selected node.
+    void UpdateNodeCommandUI();
 
 private:
+    void UpdateCommandUI(const QList<QAction*>& actions);
     QMenu* AddMenu(const QString& title);
     QAction* AddCommand(QMenu* menu, const QString& text, int id, const QList<QKeySequence>& keys = {});
 

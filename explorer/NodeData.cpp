@@ -26,4 +26,6 @@ void CNodeData::Store(QTreeWidgetItem* item) const
         item->setData(0, kNumberRole, m_nNumber);
     if (m_bHasData)
         item->setData(0, kHasDataRole, true);
+    if (IsFileOrFolder())
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
 }

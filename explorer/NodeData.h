@@ -42,7 +42,16 @@ struct CNodeData
     bool Is(quint32 kind) const { return m_nKind == kind; }
     bool IsFormatsFolder() const { return m_nKind == NK_FORMATS && m_nNumber == 0 && !m_bHasData; }
     bool IsFormat() const { return m_nKind == NK_FORMAT && !IsFormatsFolder(); }
+    // Local and remote files and folders: the nodes whose label can be edited
+    // to rename what they stand for.
+    bool IsFileOrFolder() const
+    {
+        return m_nKind == NK_LOCAL_FILE || m_nKind == NK_LOCAL_FOLDER || m_nKind == NK_FTP_FILE
+            || m_nKind == NK_FTP_FOLDER;
+    }
 
     static CNodeData Of(const QTreeWidgetItem* item);
+    // Also makes the label of a file or folder editable; every other node's
+    // label is refused by the tree before an editor opens.
     void Store(QTreeWidgetItem* item) const;
 };

@@ -3,10 +3,8 @@
 #include "CommandIds.h"
 #include "LocalListing.h"
 
-#include "dialogs/AboutDlg.h"
-#include "dialogs/ComSettingsDlg.h"
-#include "dialogs/FtpSettingsDlg.h"
 #include "ftp/FtpClient.h"
+#include "ftp/NetworkPresence.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"
@@ -17,13 +15,15 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_pFtpClient(std::make_unique<CFtpClient>())
+CTessaroView::CTessaroView(QWidget* parent)
+    : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress), m_pFtpClient(std::make_unique<CFtpClient>())
 {
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
     setUniformRowHeights(true);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // F2, or a second click on the selected node after the double-click time.
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemExpanded, this, &CTessaroView::OnItemExpanding);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTessaroView::CommandStateChanged);
@@ -165,11 +165,19 @@ bool CTessaroView::IsCommandEnabled(int id) const
     case ID_FILE_REFRESH:
         return currentItem() && CanRefresh(data);
     case ID_EDIT_DELETE:
-        return currentItem() && CanDelete(data);
+        return currentItem() && CanDelete(currentItem());
     case ID_EDIT_COPY:
         return currentItem() && CanCopy(data);
     case ID_EDIT_PASTE:
         return currentItem() && CanPaste(data);
+    case ID_FILE_NEW_FOLDER:
+        return currentItem() && CanNewFolder(data);
+    case ID_EDIT_VIEW:
+        return currentItem() && data.Is(NK_LOCAL_FILE);
+    case ID_CONNECTION_CONNECT:
+        return !m_dialUpLink.IsConnected() && !m_fnHasRoutableAddress();
+    case ID_CONNECTION_DISCONNECT:
+        return m_dialUpLink.IsConnected();
     default:
         return false;
     }
@@ -183,6 +191,7 @@ void CTessaroView::OnCommand(int id)
         CBusyGuard busy(m_nBusy);
         RunCommand(id);
     }
+    StartPendingEdit();
     emit CommandStateChanged();
 }
 
@@ -200,6 +209,18 @@ void CTessaroView::RunCommand(int id)
         break;
     case ID_EDIT_PASTE:
         OnPaste();
+        break;
+    case ID_FILE_NEW_FOLDER:
+        OnNewFolder();
+        break;
+    case ID_EDIT_VIEW:
+        OnView();
+        break;
+    case ID_CONNECTION_CONNECT:
+        OnConnect();
+        break;
+    case ID_CONNECTION_DISCONNECT:
+        OnDisconnect();
         break;
     case ID_SETTINGS_FTP:
         OnFtpSettings();
@@ -368,21 +389,10 @@ void CTessaroView::OnRefresh()
     }
 }
 
-// ---- Delete ---------------------------------------------------------------
+// ---- Instrument erase ----------------------------------------------------
 
-bool CTessaroView::CanDelete(const CNodeData& data) const
+void CTessaroView::EraseInstrumentItem(QTreeWidgetItem* node, const CNodeData& data)
 {
-    // Local and remote files and folders are deleted by their own commands
-    // once the FTP side of the tree is built; here only instrument data.
-    return data.m_bHasData;
-}
-
-void CTessaroView::OnDelete()
-{
-    QTreeWidgetItem* node = currentItem();
-    const CNodeData data = CNodeData::Of(node);
-    if (!data.m_bHasData)
-        return;
     // The waits give the instrument time before it is listed again; they
     // happen whatever the erase returned.
     m_instrument.Erase(data.m_nNumber, static_cast<int>(data.m_nKind), 0);
@@ -403,24 +413,4 @@ void CTessaroView::OnDelete()
     default:
         break;
     }
-}
-
-void CTessaroView::OnFtpSettings()
-{
-    CFtpSettingsDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted)
-        m_ftpSettings.Load();
-}
-
-void CTessaroView::OnCommunicationSettings()
-{
-    CComSettingsDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted)
-        m_comSettings.Load();
-}
-
-void CTessaroView::OnAbout()
-{
-    CAboutDlg dlg(this);
-    dlg.exec();
 }

@@ -5,12 +5,15 @@
 #include "NodeData.h"
 #include "NodeImages.h"
 
+#include "ftp/DialUpLink.h"
 #include "ftp/FtpSettings.h"
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 class CFtpClient;
@@ -57,6 +60,11 @@ public:
     bool IsCommandEnabled(int id) const;
     void OnCommand(int id);
 
+    // Whether this machine reaches a network without dialling (Connect is
+    // offered only when it does not); replaceable for tests.
+    std::function<bool()> m_fnHasRoutableAddress;
+    const CDialUpLink& DialUpLink() const { return m_dialUpLink; }
+
     // The instrument subtree.
     void ConnectInstrument();
     bool BuildJobNodes(QTreeWidgetItem* node, bool withFolder);
@@ -77,6 +85,16 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Label editing (F2 or a slow second click) opens only on a file or
+    // folder, never on the root "FTP" and never while a command runs.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+protected slots:
+    // The edited text is kept instead of written to the label; when the
+    // editor has closed, RenameNode decides what the label shows. A cancelled
+    // edit commits nothing and so renames nothing.
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private slots:
     void OnItemExpanding(QTreeWidgetItem* node);
@@ -95,11 +113,26 @@ private:
 
     void RunCommand(int id);
     bool CanRefresh(const CNodeData& data) const;
-    bool CanDelete(const CNodeData& data) const;
     bool CanCopy(const CNodeData& data) const;
     bool CanPaste(const CNodeData& target) const;
+    bool CanDelete(const QTreeWidgetItem* node) const;
+    bool CanNewFolder(const CNodeData& data) const;
+    bool CanRename(const QTreeWidgetItem* node) const;
     void OnRefresh();
     void OnDelete();
+    void EraseInstrumentItem(QTreeWidgetItem* node, const CNodeData& data);
+    void DeleteLocal(QTreeWidgetItem* node, bool folder);
+    void DeleteRemote(QTreeWidgetItem* node, bool folder);
+    void OnNewFolder();
+    void NewLocalFolder(QTreeWidgetItem* folder);
+    void NewRemoteFolder(QTreeWidgetItem* folder);
+    void RenameLocal(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath);
+    void RenameRemote(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath);
+    void StartPendingEdit();
+    // Renames the file or folder of a node to the first line of text, as the
+    // end of a label edit does; the label changes only when that was done.
+    void RenameNode(QTreeWidgetItem* node, const QString& text);
+    void OnView();
     void OnCopy();
     void OnPaste();
     void SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target);
@@ -109,12 +142,17 @@ private:
     void DownloadFolder(QTreeWidgetItem* target);
     bool TransferFile(const QString& remotePath, const QString& nativePath, bool download);
     bool CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload);
+    // Lists a local or remote folder anew; the roots "MyComputer" and "FTP"
+    // list the top level.
     void Relist(QTreeWidgetItem* node);
+    QString LocalTreePath(const QTreeWidgetItem* node) const;
 
     bool FtpLogOn();
     void OnFtpSettings();
     void OnCommunicationSettings();
     void OnAbout();
+    void OnConnect();
+    void OnDisconnect();
 
     CExplorerClip m_clip;
     CFtpSettings m_ftpSettings;
@@ -124,6 +162,7 @@ private:
     int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;
     CNodeImages m_images;
+    CDialUpLink m_dialUpLink;
 
     QTreeWidgetItem* m_pPortRoot = nullptr;
     QTreeWidgetItem* m_pFtpRoot = nullptr;
@@ -141,4 +180,12 @@ private:
     // events, and a second command or opening must not delete the nodes the
     // first one still works on.
     int m_nBusy = 0;
+
+    // The node whose label is being edited, and the text its editor
+    // committed (null until it commits).
+    QPersistentModelIndex m_editedIndex;
+    QString m_strEditedText;
+    bool m_bEditCommitted = false;
+    // A node whose label editing starts once the running command has ended.
+    QPersistentModelIndex m_pendingEdit;
 };

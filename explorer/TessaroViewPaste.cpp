@@ -291,5 +291,5 @@ void CTessaroView::Relist(QTreeWidgetItem* node)
         return;
     }
     DeleteChildren(node);
-    ListLocalFolder(node, NodePath(node));
+    ListLocalFolder(node, LocalTreePath(node));
 }

@@ -25,6 +25,8 @@ const CStringEntry kEntries[] = {
     {IDS_BAD_FTP_SERVER, "The FTP server name must be a host or host:port, with a port from 1 to 65535."},
     {IDS_FTP_NAME_NOT_SENDABLE,
      "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
+    {IDS_NOT_PLAIN_NAME,
+     "The name \"%1\" can not be used: a name is not \".\" or \"..\" and holds no \"/\" or \"\\\"."},
     {IDS_JOBS, "Jobs"},
     {IDS_JOB, "Job"},
     {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},

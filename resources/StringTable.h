@@ -125,6 +125,7 @@ enum EExplorerStringId : int {
     IDS_PASTE_INTO_ITSELF = 61408,
     IDS_BAD_FTP_SERVER = 61409,
     IDS_FTP_NAME_NOT_SENDABLE = 61410,
+    IDS_NOT_PLAIN_NAME = 61411,
 };
 
 // The text of a string id; an empty string for an unknown id.

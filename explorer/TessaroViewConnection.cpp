@@ -1,0 +1,49 @@
+// The commands that act on no node: the two settings dialogs, the dial-up
+// connection and the About box.
+#include "TessaroView.h"
+
+#include "dialogs/AboutDlg.h"
+#include "dialogs/ComSettingsDlg.h"
+#include "dialogs/ConnectDlg.h"
+#include "dialogs/FtpSettingsDlg.h"
+#include "ftp/FtpClient.h"
+
+void CTessaroView::OnFtpSettings()
+{
+    CFtpSettingsDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted)
+        m_ftpSettings.Load();
+}
+
+void CTessaroView::OnCommunicationSettings()
+{
+    CComSettingsDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted)
+        m_comSettings.Load();
+}
+
+void CTessaroView::OnAbout()
+{
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void CTessaroView::OnConnect()
+{
+    CConnectDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted) {
+        // The old session ran over the network as it was before the dial: it
+        // is dropped without QUIT, and the next opening of "FTP" logs the new
+        // client on.
+        m_pFtpClient = std::make_unique<CFtpClient>();
+        m_bLoggedOn = 0;
+    }
+    // A dial that failed may still have left a connection to hang up.
+    if (dlg.m_hConnection != 0)
+        m_dialUpLink.m_hConnection = dlg.m_hConnection;
+}
+
+void CTessaroView::OnDisconnect()
+{
+    m_dialUpLink.HangUp();
+}

@@ -1,0 +1,369 @@
+// The commands that act in place on one local or remote file or folder:
+// Delete, New Folder, renaming by label editing, and View.
+#include "FtpNodes.h"
+#include "TessaroView.h"
+
+#include "ftp/FtpClient.h"
+#include "ftp/FtpProtocol.h"
+#include "ftp/LocalUtils.h"
+#include "platform/LocalPaths.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
+#include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+
+namespace {
+
+// A label holds at most this many characters.
+constexpr int kMaxLabelLength = 99;
+
+void ShowMessage(const QString& text)
+{
+    CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
+}
+
+QString ReplyText(QString reply)
+{
+    while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
+        reply.chop(1);
+    return reply;
+}
+
+// Anything at the path, a link that points nowhere included.
+bool EntryExists(const QString& nativePath)
+{
+    const QFileInfo info(nativePath);
+    return info.exists() || info.isSymLink();
+}
+
+// A name that stays in the folder it is given for: not "." or "..", and no
+// separator of either side that would make it a path.
+bool IsPlainName(const QString& name)
+{
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() == 0)
+            return false;
+    }
+    return true;
+}
+
+// What the label editor's text renames to: its first line.
+QString FirstLine(const QString& text)
+{
+    qsizetype end = 0;
+    while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
+        ++end;
+    return text.left(qMin<qsizetype>(end, kMaxLabelLength));
+}
+
+// Keeps a window from taking input while the editor runs: input given to a
+// disabled window is dropped instead of being carried out afterwards.
+class CInputBlock
+{
+public:
+    explicit CInputBlock(QWidget* window) : m_pWindow(window), m_pFocus(QApplication::focusWidget())
+    {
+        m_pWindow->setEnabled(false);
+    }
+    ~CInputBlock()
+    {
+        QCoreApplication::processEvents();
+        m_pWindow->setEnabled(true);
+        if (m_pFocus)
+            m_pFocus->setFocus();
+    }
+    CInputBlock(const CInputBlock&) = delete;
+    CInputBlock& operator=(const CInputBlock&) = delete;
+
+private:
+    QWidget* m_pWindow;
+    QPointer<QWidget> m_pFocus;
+};
+
+} // namespace
+
+QString CTessaroView::LocalTreePath(const QTreeWidgetItem* node) const
+{
+    return node == m_pMyComputer ? QString() : NodePath(node);
+}
+
+// ---- Delete ---------------------------------------------------------------
+
+bool CTessaroView::CanDelete(const QTreeWidgetItem* node) const
+{
+    // Deleting the root "FTP" would remove a folder named FTP at the server's
+    // root; the root itself is never deleted.
+    const CNodeData data = CNodeData::Of(node);
+    return data.m_bHasData || (data.IsFileOrFolder() && node != m_pFtpRoot);
+}
+
+void CTessaroView::OnDelete()
+{
+    QTreeWidgetItem* node = currentItem();
+    const CNodeData data = CNodeData::Of(node);
+    if (data.m_bHasData) {
+        EraseInstrumentItem(node, data);
+        return;
+    }
+    switch (data.m_nKind) {
+    case NK_LOCAL_FILE:
+    case NK_LOCAL_FOLDER:
+        DeleteLocal(node, data.Is(NK_LOCAL_FOLDER));
+        break;
+    case NK_FTP_FILE:
+    case NK_FTP_FOLDER:
+        if (node != m_pFtpRoot)
+            DeleteRemote(node, data.Is(NK_FTP_FOLDER));
+        break;
+    default:
+        break;
+    }
+}
+
+void CTessaroView::DeleteLocal(QTreeWidgetItem* node, bool folder)
+{
+    CWaitCursor wait;
+    const QString path = CLocalPaths::ToNative(NodePath(node));
+    const QFileInfo info(path);
+    bool deleted = false;
+    if (info.isSymLink()) {
+        // A link is removed itself; what it points to is never touched.
+        deleted = QFile::remove(path);
+    } else if (folder) {
+        deleted = DeleteLocalTree(path);
+    } else {
+        // As in a folder tree, a read-only file is not deleted.
+        deleted = (info.permissions() & QFileDevice::WriteOwner) && QFile::remove(path);
+    }
+    if (!deleted) {
+        ShowMessage(LoadString(folder ? IDS_CANNOT_DELETE_FOLDER : IDS_CANNOT_DELETE_FILE));
+        return;
+    }
+    Relist(node->parent());
+}
+
+void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
+{
+    if (!FtpLogOn())
+        return;
+    CWaitCursor wait;
+    CFtpClient& client = *m_pFtpClient;
+    const QString path = FtpServerPath(FtpTreePath(node));
+    if (!(folder ? client.RemoveRemoteFolder(path) : client.DeleteRemoteFile(path))) {
+        ShowMessage(ReplyText(client.m_strReply));
+        return;
+    }
+    Relist(node->parent());
+}
+
+// ---- New Folder -----------------------------------------------------------
+
+bool CTessaroView::CanNewFolder(const CNodeData& data) const
+{
+    return data.Is(NK_LOCAL_FOLDER) || data.Is(NK_FTP_FOLDER);
+}
+
+void CTessaroView::OnNewFolder()
+{
+    QTreeWidgetItem* folder = currentItem();
+    if (CNodeData::Of(folder).Is(NK_LOCAL_FOLDER))
+        NewLocalFolder(folder);
+    else if (CNodeData::Of(folder).Is(NK_FTP_FOLDER))
+        NewRemoteFolder(folder);
+}
+
+void CTessaroView::NewLocalFolder(QTreeWidgetItem* folder)
+{
+    QString parent = NodePath(folder);
+    if (!parent.endsWith(QLatin1Char('\\')))
+        parent += QLatin1Char('\\');
+    const QString base = LoadString(IDS_NEW_FOLDER);
+    QString name = base;
+    for (int n = 2; EntryExists(CLocalPaths::ToNative(parent + name)); ++n)
+        name = QStringLiteral("%1(%2)").arg(base).arg(n);
+    if (!QDir().mkdir(CLocalPaths::ToNative(parent + name))) {
+        ShowMessage(LoadString(IDS_CANNOT_CREATE_FOLDER));
+        return;
+    }
+    QTreeWidgetItem* created = nullptr;
+    if (folder->isExpanded()) {
+        created = AddNode(folder, name, CNodeImages::IMG_FOLDER, {NK_LOCAL_FOLDER, 0, false});
+    } else {
+        // A closed folder holds only its placeholder: it is listed and opened
+        // so that the new folder's label can be seen while it is edited.
+        Relist(folder);
+        folder->setExpanded(true);
+        for (int i = 0; i < folder->childCount() && !created; ++i)
+            created = folder->child(i)->text(0) == name ? folder->child(i) : nullptr;
+    }
+    if (created)
+        m_pendingEdit = QPersistentModelIndex(indexFromItem(created));
+}
+
+void CTessaroView::NewRemoteFolder(QTreeWidgetItem* folder)
+{
+    CNameRequest request;
+    request.m_strTitle = LoadString(IDS_ENTER_FOLDER_NAME);
+    request.m_strName = LoadString(IDS_NEW_FOLDER);
+    // The one empty "existing" name refuses an empty answer.
+    request.m_existingNames = QStringList(QString());
+    if (!CServices::Prompt().AskName(request))
+        return;
+    const QString name = request.m_strName;
+    if (!IsPlainName(name)) {
+        ShowMessage(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
+        return;
+    }
+    if (!IsFtpSendableName(name)) {
+        ShowMessage(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
+        return;
+    }
+    if (!FtpLogOn())
+        return;
+    CWaitCursor wait;
+    if (!m_pFtpClient->MakeRemoteFolder(FtpServerPath(FtpTreePath(folder)), name)) {
+        ShowMessage(ReplyText(m_pFtpClient->m_strReply));
+        return;
+    }
+    Relist(folder);
+    folder->setExpanded(true);
+}
+
+// ---- Renaming by label editing ---------------------------------------------
+
+bool CTessaroView::CanRename(const QTreeWidgetItem* node) const
+{
+    // The root "FTP" is no folder of its own on the server: renaming it would
+    // rename a folder named FTP at the server's root.
+    return node && !m_nBusy && node != m_pFtpRoot && CNodeData::Of(node).IsFileOrFolder();
+}
+
+bool CTessaroView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (!CanRename(itemFromIndex(index)))
+        return false;
+    if (!QTreeWidget::edit(index, trigger, event))
+        return false;
+    // A second click only arms a timer; the editor opens when it runs out.
+    if (auto* editor = qobject_cast<QLineEdit*>(indexWidget(index))) {
+        editor->setMaxLength(kMaxLabelLength);
+        m_editedIndex = QPersistentModelIndex(index);
+        m_bEditCommitted = false;
+    }
+    return true;
+}
+
+void CTessaroView::commitData(QWidget* editor)
+{
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line || !m_editedIndex.isValid() || indexWidget(m_editedIndex) != editor)
+        return;
+    m_strEditedText = line->text();
+    m_bEditCommitted = true;
+}
+
+void CTessaroView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool edited = m_editedIndex.isValid() && indexWidget(m_editedIndex) == editor;
+    const QPersistentModelIndex index = m_editedIndex;
+    const bool committed = edited && m_bEditCommitted;
+    if (edited) {
+        m_editedIndex = QPersistentModelIndex();
+        m_bEditCommitted = false;
+    }
+    QTreeWidget::closeEditor(editor, hint);
+    if (committed && index.isValid())
+        RenameNode(itemFromIndex(index), m_strEditedText);
+}
+
+void CTessaroView::StartPendingEdit()
+{
+    const QPersistentModelIndex index = m_pendingEdit;
+    m_pendingEdit = QPersistentModelIndex();
+    if (QTreeWidgetItem* node = index.isValid() ? itemFromIndex(index) : nullptr) {
+        setCurrentItem(node);
+        scrollToItem(node);
+        editItem(node);
+    }
+}
+
+void CTessaroView::RenameNode(QTreeWidgetItem* node, const QString& text)
+{
+    if (!CanRename(node))
+        return;
+    const QString name = FirstLine(text);
+    // An emptied or unchanged label renames nothing.
+    if (name.isEmpty() || name == node->text(0))
+        return;
+    if (!IsPlainName(name)) {
+        ShowMessage(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
+        return;
+    }
+    {
+        CBusyGuard busy(m_nBusy);
+        const QString oldPath = NodePath(node);
+        const qsizetype cut = oldPath.lastIndexOf(QLatin1Char('\\'));
+        const QString newPath = cut > 0 ? oldPath.left(cut + 1) + name : name;
+        if (CNodeData::Of(node).Is(NK_LOCAL_FILE) || CNodeData::Of(node).Is(NK_LOCAL_FOLDER))
+            RenameLocal(node, oldPath, newPath);
+        else
+            RenameRemote(node, oldPath, newPath);
+    }
+    emit CommandStateChanged();
+}
+
+void CTessaroView::RenameLocal(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath)
+{
+    const QString from = CLocalPaths::ToNative(oldPath);
+    const QString to = CLocalPaths::ToNative(newPath);
+    // Never onto an existing entry: a file system may replace it silently.
+    if (EntryExists(to))
+        return;
+    const bool moved = CNodeData::Of(node).Is(NK_LOCAL_FILE) ? QFile::rename(from, to) : QDir().rename(from, to);
+    if (moved)
+        node->setText(0, newPath.mid(newPath.lastIndexOf(QLatin1Char('\\')) + 1));
+}
+
+void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath)
+{
+    const QString name = newPath.mid(newPath.lastIndexOf(QLatin1Char('\\')) + 1);
+    if (!IsFtpSendableName(name)) {
+        ShowMessage(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
+        return;
+    }
+    if (!FtpLogOn())
+        return;
+    CWaitCursor wait;
+    CFtpClient& client = *m_pFtpClient;
+    // Servers rename onto an existing file or empty folder and so destroy
+    // it; a name the folder already holds is refused first.
+    client.ReadRemoteFolder(FtpTreePath(node->parent()));
+    if (client.IsRemoteFile(name) || client.IsRemoteFolder(name)) {
+        ShowMessage(LoadString(IDS_DUPLICATE_NAME));
+        return;
+    }
+    if (!client.RenameRemote(FtpServerPath(oldPath), FtpServerPath(newPath))) {
+        ShowMessage(ReplyText(client.m_strReply));
+        return;
+    }
+    node->setText(0, name);
+}
+
+// ---- View -----------------------------------------------------------------
+
+void CTessaroView::OnView()
+{
+    const QString path = CLocalPaths::ToNative(NodePath(currentItem()));
+    CInputBlock block(window());
+    // The editor's result is not looked at: it reports on its own.
+    RunProgram(QStringLiteral("Quillon.exe"), QLatin1Char('"') + path + QLatin1Char('"'));
+}
