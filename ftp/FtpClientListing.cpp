@@ -5,8 +5,7 @@
 #include "FtpListing.h"
 #include "FtpProtocol.h"
 
-#include "platform/Progress.h"
-#include "platform/Services.h"
+#include "platform/ProgressScope.h"
 #include "resources/StringTable.h"
 
 #include <QBuffer>
@@ -72,13 +71,10 @@ bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
         return ReadListing(listing);
     // During a folder copy the Transfer window shows the listing too, so
     // that Cancel can stop a listing that will not end.
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(QLatin1Char('/') + folder);
-    progress.SetBytes(0);
+    CProgressScope progress(QLatin1Char('/') + folder);
     const bool read = ReadListing(listing);
-    if (!m_bCancelled)
-        progress.Hide();
+    if (m_bCancelled)
+        progress.MarkHidden();
     return read;
 }
 

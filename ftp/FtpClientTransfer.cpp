@@ -5,8 +5,7 @@
 #include "FtpDataLink.h"
 #include "FtpProtocol.h"
 
-#include "platform/Progress.h"
-#include "platform/Services.h"
+#include "platform/ProgressScope.h"
 #include "resources/StringTable.h"
 
 #include <QFile>
@@ -16,19 +15,6 @@
 #include <memory>
 
 namespace {
-
-// Hides the Transfer window when a transfer returns, unless a cancel has
-// hidden it already.
-struct CHideOnExit
-{
-    CProgress& m_progress;
-    bool m_bActive = true;
-    ~CHideOnExit()
-    {
-        if (m_bActive)
-            m_progress.Hide();
-    }
-};
 
 std::unique_ptr<QFileDevice> OpenLocalFile(const QString& localPath, bool download)
 {
@@ -48,11 +34,7 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
     if (HasFtpLineBreak(remotePath))
         return Refuse(remotePath);
 
-    CProgress& progress = CServices::Progress();
-    progress.Show();
-    progress.SetText(remotePath);
-    progress.SetBytes(0);
-    CHideOnExit hideOnExit{progress};
+    CProgressScope progress(remotePath);
 
     const std::unique_ptr<QFileDevice> file = OpenLocalFile(localPath, download);
     if (!file) {
@@ -70,7 +52,7 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
     const EDataEnd end =
         download ? ReceiveData(data, *file, std::numeric_limits<qint64>::max(), true) : SendData(data, *file);
     if (end == END_CANCELLED)
-        hideOnExit.m_bActive = false; // PollCancel has hidden the window
+        progress.MarkHidden(); // PollCancel has hidden the window
     return FinishTransfer(end, link, *file, download);
 }
 
