@@ -158,7 +158,7 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
     CWaitCursor wait;
     CFtpClient& client = *m_pFtpClient;
     const QString path = FtpServerPath(FtpTreePath(node));
-    if (!(folder ? client.RemoveRemoteFolder(path) : client.DeleteRemoteFile(path))) {
+    if (!(folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path))) {
         ShowMessage(ReplyText(client.m_strReply));
         return;
     }

@@ -132,6 +132,16 @@ bool CFtpClient::Refuse(const QString&)
     return false;
 }
 
+bool CFtpClient::RefuseServerName(const QString& name)
+{
+    // The name is shown, but never with the line breaks it may carry.
+    m_strReply = LoadString(IDS_FTP_REFUSED_SERVER_NAME)
+                     .arg(QString(name)
+                              .replace(QLatin1Char('\r'), QLatin1Char(' '))
+                              .replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    return false;
+}
+
 bool CFtpClient::SendLine(const QString& line)
 {
     // A line break inside the line would smuggle in a second command; a line

@@ -75,6 +75,11 @@ public:
     bool IsRemoteFile(const QString& name) const { return m_aRemoteFiles.contains(name); }
     bool DeleteRemoteFile(const QString& path);
     bool RemoveRemoteFolder(const QString& path);
+    // Removes a remote folder with everything in it: files with DELE, then
+    // subfolders, then the folder with RMD. Links are deleted, never
+    // followed. Stops at the first failure, with the reason in m_strReply; what
+    // was removed by then stays removed. Bounded like the folder copies.
+    bool RemoveRemoteTree(const QString& path);
     bool MakeRemoteFolder(const QString& parent, const QString& name);
     bool RenameRemote(const QString& oldPath, const QString& newPath);
 
@@ -132,6 +137,8 @@ private:
 
     bool FetchFolderListing(const QString& path, QByteArray& listing);
     bool Refuse(const QString& argument);
+    bool RefuseServerName(const QString& name);
+    bool RemoveRemoteTreeAt(const QString& path, int depth, int& folders);
 
     // Marks a folder copy from its start to its end.
     struct CCopyScope

@@ -241,10 +241,7 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
         bool ok = false;
         if (!IsSafeFtpName(name)) {
             // Such a name would write outside the target folder.
-            m_strReply = LoadString(IDS_FTP_REFUSED_SERVER_NAME)
-                             .arg(QString(name)
-                                      .replace(QLatin1Char('\r'), QLatin1Char(' '))
-                                      .replace(QLatin1Char('\n'), QLatin1Char(' ')));
+            RefuseServerName(name);
         } else {
             ok = TransferFile(QLatin1Char('/') + FtpServerPath(remoteFolder + QLatin1Char('/') + name),
                               LocalJoin(localFolder, name), m_bPassive, true);

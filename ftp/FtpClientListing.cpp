@@ -128,6 +128,43 @@ bool CFtpClient::RemoveRemoteFolder(const QString& path)
     return ReplyStartsWith(m_strReply, "250") || ReplyStartsWith(m_strReply, "257");
 }
 
+bool CFtpClient::RemoveRemoteTree(const QString& path)
+{
+    int folders = 0;
+    return RemoveRemoteTreeAt(path, 0, folders);
+}
+
+bool CFtpClient::RemoveRemoteTreeAt(const QString& path, int depth, int& folders)
+{
+    // A server that lists the same subfolders in every folder must not keep
+    // the removal going for ever.
+    if (depth >= m_nMaxCopyDepth) {
+        m_strReply = LoadString(IDS_FTP_TREE_TOO_DEEP).arg(m_nMaxCopyDepth);
+        return false;
+    }
+    if (++folders > m_nMaxCopyFolders) {
+        m_strReply = LoadString(IDS_FTP_TREE_TOO_LARGE).arg(m_nMaxCopyFolders);
+        return false;
+    }
+    if (!ReadRemoteFolder(path))
+        return false;
+    const QStringList subfolders = m_aRemoteFolders;
+    const QStringList files = m_aRemoteFiles;
+    for (const QString& name : files) {
+        if (!IsSafeFtpName(name))
+            return RefuseServerName(name);
+        if (!DeleteRemoteFile(path + QLatin1Char('/') + name))
+            return false;
+    }
+    for (const QString& name : subfolders) {
+        if (!IsSafeFtpName(name))
+            return RefuseServerName(name);
+        if (!RemoveRemoteTreeAt(path + QLatin1Char('/') + name, depth + 1, folders))
+            return false;
+    }
+    return RemoveRemoteFolder(path);
+}
+
 bool CFtpClient::MakeRemoteFolder(const QString& parent, const QString& name)
 {
     if (HasFtpLineBreak(parent))

@@ -278,7 +278,7 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
         QFile::setPermissions(m_strRoot + "/" + file, QFileDevice::ReadOwner);
     }
     Write("Local/Stuck/loose.txt");
-    for (const char* file : {"share/r.txt", "share/Full/f.txt", "share/Sub/s.txt"})
+    for (const char* file : {"share/r.txt", "share/Full/f.txt", "share/Full/Deep/Deeper/d.txt", "share/Sub/s.txt"})
         Write(file);
     QDir(m_strRoot).mkpath("share/Empty");
     m_view->OnInitialUpdate();
@@ -307,8 +307,8 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
         {sub, "s.txt", "", "share/Sub/s.txt"},
         {ftp, "r.txt", "", "share/r.txt"},
         {ftp, "Empty", "", "share/Empty"},
-        // The server removes only empty folders, and says so.
-        {ftp, "Full", ": 550 Directory not empty.", ""},
+        // A remote folder goes with everything in it, as a local one does.
+        {ftp, "Full", "", "share/Full"},
     };
     for (const auto& row : rows) {
         m_prompt->m_shown.clear();
@@ -323,7 +323,6 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
     QVERIFY(!QFileInfo(m_strRoot + "/Local/Link").isSymLink());
     QCOMPARE(Read("Local/Kept/k.txt") + Read("Local/locked.txt") + Read("Local/Stuck/locked.txt"),
              QByteArray("keptxx"));
-    QVERIFY(Exists("share/Full/f.txt"));
 }
 
 void NodeCommandTests::newFoldersOnBothSides()

@@ -231,7 +231,8 @@ TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
 
 // Servers whose tree has no end: every folder lists a subfolder again, or
 // lists the same one twice. The download stops with a clear text before
-// anything is made; a folder listed twice is copied once.
+// anything is made; a folder listed twice is copied once. Removing such a
+// tree stops the same way, before anything is deleted.
 TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
 {
     CFtpTestServices services;
@@ -255,6 +256,8 @@ TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
         EXPECT_FALSE(client.DownloadFolder(u"Loop"_s, dir.path(), u"Loop"_s));
         EXPECT_EQ(client.m_strReply, u"The remote folder tree is deeper than 64 levels"_s);
         EXPECT_TRUE(client.DownloadFolder(u"Twice"_s, dir.path(), u"Twice"_s)) << qPrintable(client.m_strReply);
+        EXPECT_FALSE(client.RemoveRemoteTree(u"Loop"_s));
+        EXPECT_EQ(client.m_strReply, u"The remote folder tree is deeper than 64 levels"_s);
         client.m_nMaxCopyFolders = 3;
         EXPECT_FALSE(client.DownloadFolder(u"Wide"_s, dir.path(), u"Wide"_s));
         EXPECT_EQ(client.m_strReply, u"The remote folder tree holds more than 3 folders"_s);
@@ -264,7 +267,8 @@ TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Twice"_s});
     EXPECT_EQ(ReadAll(dir.filePath(u"Twice/a/x.txt"_s)), QByteArray("x"));
-    EXPECT_EQ(Only(server.m_transcript, {"CWD /Loop"}).size(), 64u);
+    EXPECT_EQ(Only(server.m_transcript, {"CWD /Loop"}).size(), 2 * 64u);
+    EXPECT_TRUE(Only(server.m_transcript, {"DELE", "RMD"}).empty());
     EXPECT_TRUE(services.m_prompt.Idle());
 }
 
