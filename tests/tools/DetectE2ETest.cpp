@@ -1,0 +1,115 @@
+// The instrument search with the real serial device against the simulator on
+// pseudo-terminals (real time: the protocol's pauses and time-outs).
+
+#include "PtyPeer.h"
+
+#include "instrument/ComPort.h"
+#include "instrument/InstrumentDetector.h"
+#include "platform/Progress.h"
+#include "platform/Services.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CComSettings Current()
+{
+    CComSettings settings;
+    settings.BaudRate = 19200;
+    settings.ByteSize = 8;
+    settings.ComPort = 1;
+    settings.EndMark = QStringLiteral("\r\n");
+    return settings;
+}
+
+// The silent try's waits: the wake-up pause and two read time-outs; the
+// answered one's: the wake-up pause and the pause before the name request.
+constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
+constexpr qint64 kAnsweredTryMs = 3000 + 1000;
+
+// A pseudo-terminal refuses 7 data bits (Qt checks what the kernel kept), so
+// 57600 7O1 is passed over at once; parity and data bits are covered on the
+// scripted device.
+TEST(DetectE2E, SkipsAMissingAndASilentDeviceAndFindsTheInstrument)
+{
+    CSimProcess silent, instrument;
+    ASSERT_TRUE(silent.Start({"--silent"}));
+    ASSERT_TRUE(instrument.Start({"--line-settings", "57600,8N1", "--name", "SIM-7"}));
+    CInstrumentDetector detector;
+    detector.SetCandidates({{"/dev/tessaro-missing-tty", 1}, {silent.Device(), 2}, {instrument.Device(), 3}});
+    detector.SetLineOrder({{57600, 7, 1, 0}, {57600, 8, 0, 0}});
+    QElapsedTimer timer;
+    timer.start();
+    const CDetectResult result = detector.Run(Current());
+    const qint64 elapsed = timer.elapsed();
+
+    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_EQ(result.m_strDevice, instrument.Device());
+    EXPECT_EQ(CInstrumentDetector::Describe(result.m_settings), QStringLiteral("57600 bit/s, 8N1"));
+    EXPECT_EQ(result.m_settings.EndMark, QStringLiteral("\r\n"));
+    EXPECT_EQ(result.m_strName, QStringLiteral("SIM-7"));
+    ASSERT_EQ(result.m_notes.size(), 1);
+    EXPECT_TRUE(result.m_notes[0].startsWith(QLatin1String("/dev/tessaro-missing-tty skipped: ")));
+    // The missing device and two refusing 7 data bits, then two at 8N1.
+    EXPECT_EQ(result.m_nTries, 3 + 2);
+    const qint64 bound = kSilentTryMs + kAnsweredTryMs;
+    EXPECT_GE(elapsed, bound);
+    EXPECT_LT(elapsed, bound * 110 / 100); // bench/instrument/DetectBench measures it closely
+    EXPECT_EQ(silent.Stop(), 0);
+    EXPECT_EQ(instrument.Stop(), 0);
+}
+
+// Two stop bits, the end mark CR, and the line's real speed of 1200 bit/s.
+TEST(DetectE2E, TellsTheEndMarkCrAtASlowLine)
+{
+    CSimProcess instrument;
+    ASSERT_TRUE(instrument.Start({"--line-settings", "1200,8N2", "--baud", "1200", "--end-mark", "cr"}));
+    CInstrumentDetector detector;
+    detector.SetLineOrder({{1200, 8, 0, 2}});
+    const CDetectResult result = detector.Run(Current(), instrument.Device());
+    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_EQ(CInstrumentDetector::Describe(result.m_settings), QStringLiteral("1200 bit/s, 8N2"));
+    EXPECT_EQ(result.m_settings.EndMark, QStringLiteral("\r"));
+    EXPECT_EQ(instrument.Stop(), 0);
+}
+
+// Cancels once the user has pressed Cancel, a given time into the search.
+class CCancelAfter : public CNullProgress
+{
+public:
+    explicit CCancelAfter(qint64 ms) : m_nMs(ms) { m_timer.start(); }
+    bool PollCancel() override { return m_timer.elapsed() >= m_nMs; }
+
+private:
+    qint64 m_nMs;
+    QElapsedTimer m_timer;
+};
+
+TEST(DetectE2E, CancelEndsTheSearchAtOnce)
+{
+    CSimProcess silent;
+    ASSERT_TRUE(silent.Start({"--silent"}));
+    for (qint64 cancelAt : {1500, 4500}) { // in the wake-up pause, in a read
+        CCancelAfter progress(cancelAt);
+        CScopedServices services(nullptr, nullptr, &progress);
+        QElapsedTimer timer;
+        timer.start();
+        const CDetectResult result = CInstrumentDetector().Run(Current(), silent.Device());
+        EXPECT_EQ(result.m_outcome, CDetectResult::Cancelled);
+        EXPECT_LT(timer.elapsed(), cancelAt + 150) << cancelAt;
+    }
+    EXPECT_EQ(silent.Stop(), 0);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // As in the programs, the serial port runs with an application object.
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
