@@ -26,7 +26,11 @@ const QList<CLineTry>& Framings()
 
 QList<CLineTry> LineOrder(const CComSettings& current)
 {
-    QList<CLineTry> order{{current.BaudRate, current.ByteSize, current.Parity, current.StopBits}};
+    QList<CLineTry> order;
+    // Settings a port could take; a record with an empty list (0) is left out.
+    if (current.BaudRate > 0 && current.ByteSize >= 5 && current.ByteSize <= 8 && current.Parity <= 4
+        && current.StopBits <= 2)
+        order.append({current.BaudRate, current.ByteSize, current.Parity, current.StopBits});
     for (qint32 speed : Speeds()) {
         for (CLineTry line : Framings()) {
             line.BaudRate = speed;

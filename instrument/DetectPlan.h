@@ -39,7 +39,8 @@ const QList<qint32>& Speeds();
 // The framings instruments use, tried at each speed: 8N1, 7E1, 7O1, 8E1, 8N2.
 const QList<CLineTry>& Framings();
 
-// The current settings first, then every speed with every framing; nothing twice.
+// The current settings first (when they are settings a port could take),
+// then every speed with every framing; nothing twice.
 QList<CLineTry> LineOrder(const CComSettings& current);
 
 // "8N1", "7E1", "8N1.5": data bits, parity letter, stop bits.

@@ -101,8 +101,9 @@ QList<CCandidate> CInstrumentDetector::Candidates(const CComSettings& current)
         present.append(info.systemLocation());
 #endif
     }
-    return DetectPlan::OrderCandidates(current.ComPort, CComPort::DevicePath(current.ComPort), mapped, present,
-                                       &Canonical);
+    // Port 0 (an empty list in the dialog) has no device.
+    const QString currentPath = current.ComPort > 0 ? CComPort::DevicePath(current.ComPort) : QString();
+    return DetectPlan::OrderCandidates(current.ComPort, currentPath, mapped, present, &Canonical);
 }
 
 CCandidate CInstrumentDetector::CandidateFor(const CComSettings& current, const QString& device)

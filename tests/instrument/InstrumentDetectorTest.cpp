@@ -138,6 +138,11 @@ TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)
     const QList<CLineTry> odd = DetectPlan::LineOrder(Settings(4800, 7, 2, 1));
     EXPECT_EQ(odd.size(), 41);
     EXPECT_EQ(Text(odd.first()), QStringLiteral("4800 7E1.5"));
+
+    // A record with empty lists (speed kept, 0 data bits) adds nothing.
+    const QList<CLineTry> empty = DetectPlan::LineOrder(Settings(4800, 0, 0, 0));
+    EXPECT_EQ(empty.size(), 40);
+    EXPECT_EQ(Text(empty.first()), QStringLiteral("9600 8N1"));
 }
 
 TEST(DetectPlan, CandidatesInSearchOrderEachDeviceOnce)
