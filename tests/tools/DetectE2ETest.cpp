@@ -1,12 +1,12 @@
 // The instrument search with the real serial device against the simulator on
-// pseudo-terminals (real time: the protocol's pauses and time-outs).
+// pseudo-terminals (real time: the protocol's pauses and time-outs). The
+// order, the end marks and Cancel are covered on the scripted device; the
+// command line's test finds the end mark CR in real time.
 
 #include "PtyPeer.h"
 
 #include "instrument/ComPort.h"
 #include "instrument/InstrumentDetector.h"
-#include "platform/Progress.h"
-#include "platform/Services.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -60,48 +60,6 @@ TEST(DetectE2E, SkipsAMissingAndASilentDeviceAndFindsTheInstrument)
     EXPECT_LT(elapsed, bound * 110 / 100); // bench/instrument/DetectBench measures it closely
     EXPECT_EQ(silent.Stop(), 0);
     EXPECT_EQ(instrument.Stop(), 0);
-}
-
-// Two stop bits, the end mark CR, and the line's real speed of 1200 bit/s.
-TEST(DetectE2E, TellsTheEndMarkCrAtASlowLine)
-{
-    CSimProcess instrument;
-    ASSERT_TRUE(instrument.Start({"--line-settings", "1200,8N2", "--baud", "1200", "--end-mark", "cr"}));
-    CInstrumentDetector detector;
-    detector.SetLineOrder({{1200, 8, 0, 2}});
-    const CDetectResult result = detector.Run(Current(), instrument.Device());
-    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
-    EXPECT_EQ(CInstrumentDetector::Describe(result.m_settings), QStringLiteral("1200 bit/s, 8N2"));
-    EXPECT_EQ(result.m_settings.EndMark, QStringLiteral("\r"));
-    EXPECT_EQ(instrument.Stop(), 0);
-}
-
-// Cancels once the user has pressed Cancel, a given time into the search.
-class CCancelAfter : public CNullProgress
-{
-public:
-    explicit CCancelAfter(qint64 ms) : m_nMs(ms) { m_timer.start(); }
-    bool PollCancel() override { return m_timer.elapsed() >= m_nMs; }
-
-private:
-    qint64 m_nMs;
-    QElapsedTimer m_timer;
-};
-
-TEST(DetectE2E, CancelEndsTheSearchAtOnce)
-{
-    CSimProcess silent;
-    ASSERT_TRUE(silent.Start({"--silent"}));
-    for (qint64 cancelAt : {1500, 4500}) { // in the wake-up pause, in a read
-        CCancelAfter progress(cancelAt);
-        CScopedServices services(nullptr, nullptr, &progress);
-        QElapsedTimer timer;
-        timer.start();
-        const CDetectResult result = CInstrumentDetector().Run(Current(), silent.Device());
-        EXPECT_EQ(result.m_outcome, CDetectResult::Cancelled);
-        EXPECT_LT(timer.elapsed(), cancelAt + 150) << cancelAt;
-    }
-    EXPECT_EQ(silent.Stop(), 0);
 }
 
 } // namespace

@@ -18,12 +18,10 @@ TEST(SimLineCheck, ParsesSpeedAndFraming)
         int m_nStopBits;
     };
     const CCase cases[] = {
-        {"9600,8N1", true, 9600, 8, 'N', 1}, {"38400,7E1", true, 38400, 7, 'E', 1},
-        {"1200,8N2", true, 1200, 8, 'N', 2}, {"115200,7O2", true, 115200, 7, 'O', 2},
-        {"9601,8N1", false, 0, 0, 0, 0},     {"9600,6N1", false, 0, 0, 0, 0},
-        {"9600,8M1", false, 0, 0, 0, 0},     {"9600,8N3", false, 0, 0, 0, 0},
-        {"9600 8N1", false, 0, 0, 0, 0},     {"9600,8n1", false, 0, 0, 0, 0},
-        {"9600,8N1,x", false, 0, 0, 0, 0},   {"", false, 0, 0, 0, 0},
+        {"9600,8N1", true, 9600, 8, 'N', 1},     {"38400,7E1", true, 38400, 7, 'E', 1},
+        {"115200,7O2", true, 115200, 7, 'O', 2}, {"9601,8N1", false, 0, 0, 0, 0},
+        {"9600,6N1", false, 0, 0, 0, 0},         {"9600,8M1", false, 0, 0, 0, 0},
+        {"9600,8N3", false, 0, 0, 0, 0},         {"9600 8N1", false, 0, 0, 0, 0},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_szText);
