@@ -18,6 +18,8 @@ int RunCli(QStringList args);
 // Each group of commands lives in its own source file.
 int RunFtpCommand(const QStringList& args, const CCliOptions& options);
 int RunInstrumentCommand(const QStringList& args, const CCliOptions& options);
+// "detect": args after the command word; device is the --device option (may be empty).
+int RunDetectCommand(QStringList args, const QString& device, const CCliOptions& options);
 void PrintFtpUsage();
 void PrintInstrumentUsage();
 

@@ -309,6 +309,9 @@ void PrintInstrumentUsage()
                  "Instrument commands (serial settings from the profile section \"COM_SETTINGS\"):\n"
                  "  [--device PATH] COMMAND           PATH replaces the device of the configured port\n"
                  "    identify                        wake the instrument and print its name\n"
+                 "    detect [--save]                 find the port and line settings (only PATH with --device);\n"
+                 "                                    device, port, speed, data bits, parity, stop bits, end mark,\n"
+                 "                                    name; --save stores them in the profile\n"
                  "    jobs                            number, name, fix point blocks, measurement blocks, empty flag\n"
                  "    formats                         number, name, first value, second value, empty flag\n"
                  "    codes                           number, name, count, empty flag\n"
@@ -328,6 +331,8 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     if (args.isEmpty())
         return Usage(LoadString(IDS_CLI_NO_COMMAND));
     const QString command = args.takeFirst();
+    if (command == QLatin1String("detect"))
+        return RunDetectCommand(args, device, options);
     for (const QString& arg : std::as_const(args)) {
         if (arg.startsWith(QLatin1String("--")))
             return Usage(LoadString(IDS_CLI_UNKNOWN_OPTION).arg(arg));

@@ -1,6 +1,7 @@
 #include "ComSettingsDlg.h"
 
 #include "ControlId.h"
+#include "resources/StringTable.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,6 +13,8 @@
 namespace {
 
 const int kBaudRates[] = {1200, 2400, 4800, 9600, 19200};
+// Notes shown at most when nothing was found.
+constexpr int kShownNotes = 5;
 
 } // namespace
 
@@ -40,11 +43,23 @@ CComSettingsDlg::CComSettingsDlg(QWidget* parent) : QDialog(parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &CComSettingsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CComSettingsDlg::reject);
 
+    m_pDetect = new QPushButton(LoadString(IDS_DETECT_BUTTON), this);
+    SetControlId(m_pDetect, 1040, LoadString(IDS_DETECT_BUTTON));
+    m_pDetect->setAutoDefault(false);
+    connect(m_pDetect, &QPushButton::clicked, this, &CComSettingsDlg::OnDetect);
+    // What the search found: the instrument's name is shown as it came, never as markup.
+    m_pOutcome = new QLabel(this);
+    m_pOutcome->setTextFormat(Qt::PlainText);
+    m_pOutcome->setWordWrap(true);
+    SetControlId(m_pOutcome, 1041);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_pDetect);
+    layout->addWidget(m_pOutcome);
     layout->addWidget(buttons);
 
-    SelectStored();
+    Select(m_settings);
 }
 
 void CComSettingsDlg::AddSorted(QComboBox* list, const QString& text)
@@ -80,29 +95,86 @@ QComboBox* CComSettingsDlg::AddList(QFormLayout* form, int id, const QString& la
     return list;
 }
 
-void CComSettingsDlg::SelectStored()
+void CComSettingsDlg::Select(const CComSettings& settings)
 {
     for (int rate : kBaudRates) {
-        if (m_settings.BaudRate == rate)
+        if (settings.BaudRate == rate)
             SelectPrefix(m_pBaudRate, QString::number(rate));
     }
-    if (m_settings.ByteSize == 7 || m_settings.ByteSize == 8)
-        SelectPrefix(m_pDataBits, QString::number(m_settings.ByteSize));
+    if (settings.ByteSize == 7 || settings.ByteSize == 8)
+        SelectPrefix(m_pDataBits, QString::number(settings.ByteSize));
 
     static const char* const parities[] = {"No parity", "Odd", "Even"};
-    if (m_settings.Parity <= 2)
-        SelectPrefix(m_pParity, QLatin1String(parities[m_settings.Parity]));
+    if (settings.Parity <= 2)
+        SelectPrefix(m_pParity, QLatin1String(parities[settings.Parity]));
 
     static const char* const stopBits[] = {"1 stop bit", "1.5 stop bits", "2 stop bits"};
-    if (m_settings.StopBits <= 2)
-        SelectPrefix(m_pStopBits, QLatin1String(stopBits[m_settings.StopBits]));
+    if (settings.StopBits <= 2)
+        SelectPrefix(m_pStopBits, QLatin1String(stopBits[settings.StopBits]));
 
-    SelectPrefix(m_pComPort, QStringLiteral("COM%1:").arg(m_settings.ComPort));
-    SelectPrefix(m_pEndMark,
-                 m_settings.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR"));
+    SelectPrefix(m_pComPort, QStringLiteral("COM%1:").arg(settings.ComPort));
+    SelectPrefix(m_pEndMark, settings.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR"));
 }
 
-void CComSettingsDlg::accept()
+// The found speed and port may lie beyond the lists' entries: they are added.
+void CComSettingsDlg::SelectDetected()
+{
+    const CComSettings& found = m_detected.m_settings;
+    const QString speed = QString::number(found.BaudRate);
+    if (m_pBaudRate->findText(speed) < 0)
+        AddSorted(m_pBaudRate, speed);
+    const QString port = QStringLiteral("COM%1:").arg(found.ComPort);
+    if (m_pComPort->findText(port) < 0)
+        AddSorted(m_pComPort, port);
+    Select(found);
+    SelectPrefix(m_pBaudRate, speed);
+}
+
+void CComSettingsDlg::ShowOutcome()
+{
+    const CComSettings& found = m_detected.m_settings;
+    const QString endMark = found.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR");
+    QStringList lines;
+    switch (m_detected.m_outcome) {
+    case CDetectResult::Found:
+        if (m_detected.m_bNameGiven)
+            lines << LoadString(IDS_DETECT_FOUND)
+                         .arg(m_detected.m_strName, m_detected.m_strDevice, CInstrumentDetector::Describe(found),
+                              endMark);
+        else
+            lines << LoadString(IDS_DETECT_FOUND_UNNAMED)
+                         .arg(m_detected.m_strDevice, CInstrumentDetector::Describe(found), endMark);
+        if (m_detected.m_bNewMapping)
+            lines << LoadString(IDS_DETECT_WILL_MAP).arg(found.ComPort).arg(m_detected.m_strDevice);
+        break;
+    case CDetectResult::NotFound:
+        lines << LoadString(IDS_DETECT_NOT_FOUND) << m_detected.m_notes.mid(0, kShownNotes);
+        if (m_detected.m_notes.size() > kShownNotes)
+            lines << LoadString(IDS_DETECT_MORE_NOTES).arg(m_detected.m_notes.size() - kShownNotes);
+        break;
+    case CDetectResult::Cancelled:
+        lines << LoadString(IDS_DETECT_CANCELLED);
+        break;
+    }
+    m_pOutcome->setText(lines.join(QLatin1Char('\n')));
+}
+
+void CComSettingsDlg::OnDetect()
+{
+    // The search starts from what the lists show now.
+    CComSettings current = m_settings;
+    TakeLists(current);
+    // The Transfer window's cancel poll lets events through: no second
+    // search and no OK meanwhile.
+    setEnabled(false);
+    m_detected = m_detector.Run(current);
+    setEnabled(true);
+    if (m_detected.m_outcome == CDetectResult::Found)
+        SelectDetected();
+    ShowOutcome();
+}
+
+void CComSettingsDlg::TakeLists(CComSettings& settings)
 {
     m_strBaudRate = m_pBaudRate->currentText();
     m_strDataBits = m_pDataBits->currentText();
@@ -114,33 +186,44 @@ void CComSettingsDlg::accept()
     // No selection keeps the stored speed, parity and stop bits.
     for (int rate : kBaudRates) {
         if (m_strBaudRate == QString::number(rate)) {
-            m_settings.BaudRate = rate;
+            settings.BaudRate = rate;
             break;
         }
     }
+    const bool detected = m_detected.m_outcome == CDetectResult::Found;
+    if (detected && m_strBaudRate == QString::number(m_detected.m_settings.BaudRate))
+        settings.BaudRate = m_detected.m_settings.BaudRate;
 
     // An empty data-bits or port list stores 0.
-    m_settings.ByteSize = static_cast<quint8>(m_strDataBits.toInt());
+    settings.ByteSize = static_cast<quint8>(m_strDataBits.toInt());
 
     if (m_strParity == QLatin1String("Even"))
-        m_settings.Parity = 2;
+        settings.Parity = 2;
     else if (m_strParity == QLatin1String("No parity"))
-        m_settings.Parity = 0;
+        settings.Parity = 0;
     else if (m_strParity == QLatin1String("Odd"))
-        m_settings.Parity = 1;
+        settings.Parity = 1;
 
     if (m_strStopBits == QLatin1String("1 stop bit"))
-        m_settings.StopBits = 0;
+        settings.StopBits = 0;
     else if (m_strStopBits == QLatin1String("1.5 stop bits"))
-        m_settings.StopBits = 1;
+        settings.StopBits = 1;
     else if (m_strStopBits == QLatin1String("2 stop bits"))
-        m_settings.StopBits = 2;
+        settings.StopBits = 2;
 
     // "COMn:" without "COM" and ":".
-    m_settings.ComPort = m_strComPort.size() > 4 ? m_strComPort.mid(3, m_strComPort.size() - 4).toInt() : 0;
+    settings.ComPort = m_strComPort.size() > 4 ? m_strComPort.mid(3, m_strComPort.size() - 4).toInt() : 0;
 
-    m_settings.EndMark = m_strEndMark == QLatin1String("CRLF") ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    settings.EndMark = m_strEndMark == QLatin1String("CRLF") ? QStringLiteral("\r\n") : QStringLiteral("\r");
+}
 
+void CComSettingsDlg::accept()
+{
+    TakeLists(m_settings);
     m_settings.Save();
+    // The device found is reached through the port it was found for.
+    if (m_detected.m_outcome == CDetectResult::Found && m_detected.m_bNewMapping
+        && m_settings.ComPort == m_detected.m_settings.ComPort)
+        CInstrumentDetector::MapPort(m_settings.ComPort, m_detected.m_strDevice);
     QDialog::accept();
 }

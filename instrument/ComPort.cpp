@@ -52,6 +52,11 @@ QString CComPort::DevicePath(int comPort)
 {
     if (!g_deviceOverride.isEmpty())
         return g_deviceOverride;
+    return MappedPath(comPort);
+}
+
+QString CComPort::MappedPath(int comPort)
+{
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(comPort);
 #else

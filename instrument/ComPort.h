@@ -64,6 +64,8 @@ public:
     // (the command line's --device), on Windows "COM<n>", else the profile's
     // "COM_DEVICES"/"COM<n>", by default /dev/ttyS<n-1>.
     static QString DevicePath(int comPort);
+    // The device that the profile gives "COM<n>:", leaving the override aside.
+    static QString MappedPath(int comPort);
     // Empty path: no override.
     static void SetDeviceOverride(const QString& path);
 

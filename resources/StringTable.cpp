@@ -130,6 +130,19 @@ const CStringEntry kEntries[] = {
     {IDS_CLI_NO_ARGUMENTS, "%1 takes no arguments"},
     {IDS_CLI_NO_COMMAND, "no command given"},
     {IDS_CLI_UNKNOWN_OPTION, "unknown option %1"},
+    {IDS_CLI_DETECT_TAKES, "detect takes no arguments besides --device PATH and --save"},
+    {IDS_DETECT_BUTTON, "Detect"},
+    {IDS_DETECT_TRYING, "Looking for the instrument on %1 at %2"},
+    {IDS_DETECT_SETTINGS, "%1 bit/s, %2"},
+    {IDS_DETECT_SKIPPED, "%1 skipped: %2"},
+    {IDS_DETECT_NO_DEVICES, "No serial device to search."},
+    {IDS_DETECT_NOT_FOUND, "No instrument answered on any device at any line setting."},
+    {IDS_DETECT_FOUND, "Found \"%1\" on %2 at %3, end mark %4."},
+    {IDS_DETECT_FOUND_UNNAMED, "An instrument answered without a name on %1 at %2, end mark %3."},
+    {IDS_DETECT_CANCELLED, "The search was cancelled."},
+    {IDS_DETECT_WILL_MAP, "OK makes COM%1: stand for %2."},
+    {IDS_DETECT_MAPPED, "COM%1: now stands for %2."},
+    {IDS_DETECT_MORE_NOTES, "(%1 more)"},
 };
 
 const QHash<int, const char*>& Table()

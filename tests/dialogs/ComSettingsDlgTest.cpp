@@ -1,5 +1,12 @@
 #include "dialogs/ComSettingsDlg.h"
 #include "DialogTestUtil.h"
+#include "platform/Clock.h"
+#include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
+#include "support/ScriptedSerialDevice.h"
+
+#include <QLabel>
 
 #include <QComboBox>
 #include <QPushButton>
@@ -43,6 +50,51 @@ void Choose(CComSettingsDlg& dlg, const QStringList& texts)
         QVERIFY2(index >= 0, qPrintable(texts[i]));
         list->setCurrentIndex(index);
     }
+}
+
+QStringList Selected(const CComSettingsDlg& dlg)
+{
+    QStringList texts;
+    for (int id : kLists)
+        texts << Control<QComboBox>(&dlg, id)->currentText();
+    return texts;
+}
+
+// The search behind "Detect" on one scripted device, at one line setting,
+// with a virtual clock and a recording Transfer window.
+struct CDetectBench
+{
+    CDetectBench(CComSettingsDlg& dlg, const QString& path, int port, const CComSettings& line)
+        : m_device(&m_clock), m_services(&m_clock, &m_prompt, &m_progress)
+    {
+        dlg.m_detector.SetCandidates({{path, port}});
+        dlg.m_detector.SetLineOrder({{line.BaudRate, line.ByteSize, line.Parity, line.StopBits}});
+        dlg.m_detector.SetDeviceFactory([this](const QString&) { return &m_device; });
+    }
+    // The instrument answers the wake-up and the name request, its lines ended by CR.
+    void Answer(const QByteArray& name)
+    {
+        m_device.Expect("a\r\n");
+        m_device.Expect("c\r\n", "?\r");
+        m_device.Expect("c\r\n", "?\r");
+        m_device.Expect("%R1Q,5004:\r\n", "%R1P,0,0:0,\"" + name + "\"\r");
+    }
+
+    CVirtualClock m_clock;
+    CScriptedSerialDevice m_device;
+    CScriptedPrompt m_prompt;
+    CRecordingProgress m_progress;
+    CScopedServices m_services;
+};
+
+CComSettings Line(qint32 baud, quint8 bits, quint8 parity, quint8 stop)
+{
+    CComSettings line;
+    line.BaudRate = baud;
+    line.ByteSize = bits;
+    line.Parity = parity;
+    line.StopBits = stop;
+    return line;
 }
 
 } // namespace
@@ -111,6 +163,76 @@ private slots:
                 QCOMPARE(profile.Contents(), before);
         }
         QCOMPARE(Stored(), QList<int>({2400, 7, 2, 1, 3, 2}));
+    }
+
+    // "Detect" selects what the instrument answered at, adding the speed the
+    // list lacks; the name is shown as text; OK stores it all and makes the
+    // port stand for the device no port reached.
+    void detectFillsTheListsAndOkStoresThem()
+    {
+        CTempProfile profile;
+        Store({9600, 8, 0, 0, 2, 1});
+        CComSettingsDlg dlg;
+        CDetectBench bench(dlg, QStringLiteral("/dev/ttyUSB3"), 0, Line(38400, 7, 1, 0));
+        bench.Answer("<b>X</b>");
+        const QByteArray before = profile.Contents();
+        QTest::mouseClick(Control<QPushButton>(&dlg, 1040), Qt::LeftButton);
+
+        QVERIFY(bench.m_device.AllExpected());
+        QCOMPARE(Selected(dlg), QStringList({"38400", "7", "Odd", "1 stop bit", "COM2:", "CR"}));
+        QCOMPARE(Entries(Control<QComboBox>(&dlg, 1004)),
+                 QStringList({"1200", "19200", "2400", "38400", "4800", "9600"}));
+        auto* outcome = Control<QLabel>(&dlg, 1041);
+        QCOMPARE(outcome->textFormat(), Qt::PlainText);
+        QCOMPARE(outcome->text(),
+                 QStringLiteral("Found \"<b>X</b>\" on /dev/ttyUSB3 at 38400 bit/s, 7O1, end mark CR.\n"
+                                "OK makes COM2: stand for /dev/ttyUSB3."));
+        QCOMPARE(bench.m_progress.m_nShows, 1);
+        QVERIFY(!bench.m_progress.m_bVisible);
+        QCOMPARE(profile.Contents(), before); // nothing stored before OK
+
+        QTest::mouseClick(Control<QPushButton>(&dlg, 1), Qt::LeftButton);
+        QCOMPARE(Stored(), QList<int>({38400, 7, 1, 0, 2, 2}));
+        QCOMPARE(CProfile::ReadString("COM_DEVICES", "COM2"), QStringLiteral("/dev/ttyUSB3"));
+    }
+
+    // A port beyond the list is added; a port the user chose after the search
+    // gets no device; a cancelled search changes nothing.
+    void detectedPortsAndCancel()
+    {
+        CTempProfile profile;
+        Store({9600, 8, 0, 0, 1, 1});
+        {
+            CComSettingsDlg dlg;
+            CDetectBench bench(dlg, QStringLiteral("/dev/ttyS4"), 5, Line(19200, 8, 0, 2));
+            bench.Answer("SIM-7");
+            QTest::mouseClick(Control<QPushButton>(&dlg, 1040), Qt::LeftButton);
+            QCOMPARE(Selected(dlg), QStringList({"19200", "8", "No parity", "2 stop bits", "COM5:", "CR"}));
+            dlg.accept();
+            QCOMPARE(Stored(), QList<int>({19200, 8, 0, 2, 5, 2}));
+        }
+        {
+            CComSettingsDlg dlg;
+            CDetectBench bench(dlg, QStringLiteral("/dev/ttyACM0"), 0, Line(4800, 8, 0, 0));
+            bench.Answer("SIM-7");
+            QTest::mouseClick(Control<QPushButton>(&dlg, 1040), Qt::LeftButton);
+            Choose(dlg, {"4800", "8", "No parity", "1 stop bit", "COM3:", "CR"});
+            dlg.accept();
+            QCOMPARE(Stored(), QList<int>({4800, 8, 0, 0, 3, 2}));
+            QCOMPARE(CProfile::ReadString("COM_DEVICES", "COM1"), QString());
+            QCOMPARE(CProfile::ReadString("COM_DEVICES", "COM3"), QString());
+        }
+        {
+            CComSettingsDlg dlg;
+            CDetectBench bench(dlg, QStringLiteral("/dev/ttyUSB0"), 0, Line(9600, 8, 0, 0));
+            bench.m_progress.m_nCancelAtPoll = 5;
+            const QStringList shown = Selected(dlg);
+            QTest::mouseClick(Control<QPushButton>(&dlg, 1040), Qt::LeftButton);
+            QCOMPARE(Selected(dlg), shown);
+            QCOMPARE(Control<QLabel>(&dlg, 1041)->text(), QStringLiteral("The search was cancelled."));
+            QCOMPARE(bench.m_device.m_writes, QByteArrayList({"a\r\n"}));
+            QVERIFY(dlg.isEnabled());
+        }
     }
 };
 

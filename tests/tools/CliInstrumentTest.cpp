@@ -72,7 +72,7 @@ protected:
     void Check(const SCliStep& step)
     {
         QStringList arguments = QStringList{"--profile", Path("profile.ini")} + step.m_args;
-        if (!m_sim.Device().isEmpty())
+        if (!m_sim.Device().isEmpty() && m_bOnSimulator)
             arguments << "--device" << m_sim.Device();
         QProcess process;
         process.start(QStringLiteral(TESSARO_CLI), arguments);
@@ -100,6 +100,8 @@ protected:
 
     QTemporaryDir m_dir;
     CSimProcess m_sim;
+    // Commands get --device with the simulator's line.
+    bool m_bOnSimulator = true;
 };
 
 using CliUsage = CliTest;
@@ -116,10 +118,13 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
                                             {"receive", "everything", "1", "f.TQS"},
                                             {"send", "job", "1"},
                                             {"jobs", "--device"},
-                                            {"codes", "--colour", "red"}};
+                                            {"codes", "--colour", "red"},
+                                            {"detect", "now"},
+                                            {"detect", "--fast"}};
     for (const QStringList& args : usageErrors)
         Check({args, 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
+    Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
 }
 
 // One session: identify, erase, receive and send back, then the listings
@@ -192,6 +197,21 @@ TEST_F(CliInstrument, ASilentInstrumentFailsWithTheMessage)
 {
     ASSERT_TRUE(StartSim({"--silent"}));
     Check({{"identify"}, 1, "", "Communication problem"});
+    EXPECT_EQ(m_sim.Stop(), 0);
+}
+
+// An instrument at other settings than the profile's, on a device that no
+// port leads to: detect --save finds it (after one silent try at the stored
+// 19200 bit/s), and the next connection, without --device, reaches it.
+TEST_F(CliInstrument, DetectSaveMakesTheNextConnectionWork)
+{
+    ASSERT_TRUE(StartSim({"--line-settings", "9600,8N1", "--end-mark", "cr"}));
+    Check({{"detect", "--save"},
+           0,
+           m_sim.Device() + "\tCOM1:\t9600\t8\tN\t1\tCR\tSIM-5 PLUS\n",
+           "COM1: now stands for " + m_sim.Device()});
+    m_bOnSimulator = false;
+    Check({{"identify"}, 0, "SIM-5 PLUS\n"});
     EXPECT_EQ(m_sim.Stop(), 0);
 }
 

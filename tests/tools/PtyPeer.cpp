@@ -50,6 +50,16 @@ bool CPtyPeer::Open(const QString& device)
     return tcsetattr(m_nFd, TCSANOW, &tio) == 0;
 }
 
+bool CPtyPeer::SetLine(unsigned speed, unsigned flags)
+{
+    termios tio{};
+    if (tcgetattr(m_nFd, &tio) != 0)
+        return false;
+    tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | PARODD | CSTOPB)) | flags;
+    cfsetspeed(&tio, speed);
+    return tcsetattr(m_nFd, TCSANOW, &tio) == 0;
+}
+
 void CPtyPeer::Close()
 {
     if (m_nFd >= 0)

@@ -30,6 +30,9 @@ class CPtyPeer
 public:
     ~CPtyPeer() { Close(); }
     bool Open(const QString& device);
+    // Sets the line's speed (a termios speed code such as B4800) and the
+    // character-size, parity and stop-bit flags of c_cflag.
+    bool SetLine(unsigned speed, unsigned flags);
     void Close();
     bool Write(const QByteArray& bytes);
     // Everything that arrives until the line has been quiet for quietMs.

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <utility>
@@ -138,6 +139,43 @@ TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
 
     CSimProcess bad;
     EXPECT_FALSE(bad.Start({"--state", dir.filePath("missing.json")}));
+}
+
+// The handheld is heard only at the instrument's own speed, parity and stop
+// bits (as far as the pseudo-terminal shows them).
+TEST(SimPty, HearsTheHandheldOnlyAtItsLineSettings)
+{
+    QTemporaryDir dir;
+    const QString transcript = dir.filePath("transcript.txt");
+    CSimProcess sim;
+    ASSERT_TRUE(
+        sim.Start({"--line-settings", "4800,7O1", "--end-mark", "cr", "--name", "SIM-7", "--transcript", transcript}));
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Open(sim.Device()));
+    struct CCase
+    {
+        unsigned m_nSpeed;
+        unsigned m_nFlags;
+        QByteArray m_reply;
+    };
+    const CCase cases[] = {
+        {B4800, CS7 | PARENB | PARODD, "%R1P,0,0:0,\"SIM-7\"\r"},
+        {B4800, CS7 | PARENB, ""},                   // even parity
+        {B9600, CS7 | PARENB | PARODD, ""},          // another speed
+        {B4800, CS7 | PARENB | PARODD | CSTOPB, ""}, // two stop bits
+        // Data bits do not show on a pseudo-terminal.
+        {B4800, CS8 | PARENB | PARODD, "%R1P,0,0:0,\"SIM-7\"\r"},
+    };
+    for (const CCase& c : cases) {
+        ASSERT_TRUE(peer.SetLine(c.m_nSpeed, c.m_nFlags));
+        EXPECT_EQ(peer.Ask("%R1Q,5004:"), c.m_reply) << c.m_nSpeed << ' ' << c.m_nFlags;
+    }
+    peer.Close();
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_TRUE(ReadFile(transcript).contains("-- line settings differ, 12 bytes not understood"));
+
+    CSimProcess bad;
+    EXPECT_FALSE(bad.Start({"--line-settings", "4800,7X1"}));
 }
 
 } // namespace

@@ -103,6 +103,25 @@ bool CPtyLink::WatchDevice()
         >= 0;
 }
 
+void CPtyLink::SetLineSettings(const SLineSettings& settings)
+{
+    m_line = settings;
+    m_bCheckLine = true;
+    // The handheld's serial port puts back the settings it found when it
+    // closes: 50 bit/s is never one that could be taken for an answer.
+    termios tio{};
+    tcgetattr(m_nSlave, &tio);
+    cfsetspeed(&tio, B50);
+    tcsetattr(m_nSlave, TCSANOW, &tio);
+}
+
+// The slave's settings are the handheld's: it set them when it opened.
+bool CPtyLink::LineHeard()
+{
+    termios tio{};
+    return !m_bCheckLine || (tcgetattr(m_nSlave, &tio) == 0 && LineMatches(tio, m_line));
+}
+
 void CPtyLink::ReadDeviceEvents()
 {
     alignas(inotify_event) char buffer[4096];
@@ -163,6 +182,12 @@ long CPtyLink::ByteNanos() const
 
 void CPtyLink::HandleChunk(const QByteArray& chunk, const timespec& readTime)
 {
+    if (!LineHeard()) {
+        // Garbled at these settings: no line of it is understood.
+        m_splitter.Clear();
+        Log("--", "line settings differ, " + QByteArray::number(chunk.size()) + " bytes not understood");
+        return;
+    }
     // With a line speed, the received bytes arrive one bit time after another.
     const timespec rxStart = Before(m_rxFree, readTime) ? readTime : m_rxFree;
     m_rxFree = AddNanos(rxStart, static_cast<long long>(ByteNanos()) * chunk.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineCheck.h"
 #include "LineSplitter.h"
 
 #include <QFile>
@@ -28,6 +29,9 @@ public:
     // Cuts the line for good when line n+1 arrives, like a pulled cable
     // (-1: never). Run then returns.
     void SetVanishAfter(int lines) { m_nVanishAfter = lines; }
+    // Hears the handheld only while its line is set to these settings. Call
+    // after Open.
+    void SetLineSettings(const SLineSettings& settings);
 
     // Serves the handheld until stop becomes non-zero (set by a signal).
     void Run(const volatile std::sig_atomic_t& stop);
@@ -37,6 +41,7 @@ private:
     void HandleHangUp();
     void Vanish();
     bool WatchDevice();
+    bool LineHeard();
     void DropUnreadReplies();
     void ReadDeviceEvents();
     void Send(const QByteArray& bytes);
@@ -55,6 +60,8 @@ private:
     int m_nVanishAfter = -1;
     int m_nLinesSeen = 0;
     bool m_bVanished = false;
+    bool m_bCheckLine = false;
+    SLineSettings m_line;
     timespec m_rxFree{}; // when the emulated line is free again for received bytes
     timespec m_start{};
     timespec m_lastSend{}; // when the last reply was written

@@ -72,6 +72,7 @@ int main(int argc, char* argv[])
         {"identify-code", "Return code of the name reply (0 means success).", "N"},
         {"end-mark", "Reply terminator: crlf (default) or cr.", "MARK"},
         {"baud", "Emulate the line speed: every byte takes 10 bit times.", "N"},
+        {"line-settings", "Hear the handheld only at these settings, e.g. 38400,7E1.", "BAUD,FRAMING"},
         {"refuse-set", "Answer \"@W\" to the first N JOB/SET, CODE/SET and FORM/SET.", "N"},
         {"refuse-snd", "Answer \"@W\" to every SND announcement."},
         {"busy", "Answer the first N data polls of each receive with 0x16.", "N"},
@@ -124,6 +125,10 @@ int main(int argc, char* argv[])
     else if (!listEnd.isEmpty() && listEnd != QLatin1String("bare"))
         return Fail(QStringLiteral("--list-end takes bare, line or silent"), 2);
 
+    SLineSettings line;
+    if (parser.isSet("line-settings") && !ParseLineSettings(parser.value("line-settings"), line))
+        return Fail(QStringLiteral("--line-settings takes BAUD,FRAMING such as 9600,8N1 or 38400,7E1"), 2);
+
     CSimState state = CSimState::Default();
     QString error;
     if (parser.isSet("state") && !state.Load(parser.value("state"), error))
@@ -142,6 +147,8 @@ int main(int argc, char* argv[])
     link.SetVanishAfter(vanishAfter);
     if (!link.Open(error))
         return Fail(error);
+    if (parser.isSet("line-settings"))
+        link.SetLineSettings(line);
     if (parser.isSet("transcript") && !link.SetTranscript(parser.value("transcript"), error))
         return Fail(error);
 

@@ -1,0 +1,351 @@
+// The instrument search on scripted devices and the virtual clock: its
+// order, what it takes as an answer, the devices it skips, its bounds and
+// its cancel.
+
+#include "instrument/InstrumentDetector.h"
+#include "instrument/ComPort.h"
+#include "instrument/LineProbe.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/Services.h"
+#include "support/RecordingProgress.h"
+#include "support/ScriptedPrompt.h"
+#include "support/ScriptedSerialDevice.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using DetectPlan::CCandidate;
+using DetectPlan::CLineTry;
+
+namespace {
+
+QString Text(const CLineTry& line)
+{
+    return QString::number(line.BaudRate) + QLatin1Char(' ') + DetectPlan::FramingText(line);
+}
+
+QStringList Texts(const QList<CLineTry>& lines)
+{
+    QStringList texts;
+    for (const CLineTry& line : lines)
+        texts.append(Text(line));
+    return texts;
+}
+
+CComSettings Settings(qint32 baud, quint8 bits, quint8 parity, quint8 stop, int port = 1)
+{
+    CComSettings settings;
+    settings.BaudRate = baud;
+    settings.ByteSize = bits;
+    settings.Parity = parity;
+    settings.StopBits = stop;
+    settings.ComPort = port;
+    settings.EndMark = QStringLiteral("\r\n");
+    return settings;
+}
+
+// An instrument behind a scripted device: it understands the handheld only
+// while the line state is its own, and then answers "c" and the name request
+// with its end mark. At other settings it is silent, or sends noise.
+class CInstrumentDevice : public CScriptedSerialDevice
+{
+public:
+    CInstrumentDevice(CVirtualClock* clock, const CLineTry& line, const QByteArray& endMark,
+                      const QByteArray& identify = "%R1P,0,0:0,\"SIM-7\"")
+        : CScriptedSerialDevice(clock), m_line(line), m_endMark(endMark), m_identify(identify)
+    {}
+
+    bool WriteLineState(const CSerialLineState& state) override
+    {
+        if (!CScriptedSerialDevice::WriteLineState(state))
+            return false;
+        m_tried.append(Text({state.m_nBaudRate, state.m_nByteSize, state.m_nParity, state.m_nStopBits}));
+        return true;
+    }
+    bool Write(const QByteArray& bytes, int timeoutMs) override
+    {
+        if (!CScriptedSerialDevice::Write(bytes, timeoutMs))
+            return false;
+        const bool matches = m_state.m_nBaudRate == m_line.BaudRate && m_state.m_nByteSize == m_line.ByteSize
+            && m_state.m_nParity == m_line.Parity && m_state.m_nStopBits == m_line.StopBits;
+        if (!matches)
+            Feed(m_noise);
+        else if (bytes == "c\r\n")
+            Feed("?" + m_endMark);
+        else if (bytes == "%R1Q,5004:\r\n")
+            Feed(m_identify + m_endMark);
+        return true;
+    }
+
+    CLineTry m_line;
+    QByteArray m_endMark;
+    QByteArray m_identify;
+    QByteArray m_noise;  // what a write at wrong settings brings back
+    QStringList m_tried; // line states set, in order
+};
+
+class InstrumentDetectorTest : public ::testing::Test
+{
+protected:
+    InstrumentDetectorTest() : m_services(&m_clock, &m_prompt, &m_progress)
+    {
+        CComPort::SetDeviceOverride(QString());
+        CProfile::SetFile(m_dir.filePath(QStringLiteral("profile.ini")));
+    }
+    ~InstrumentDetectorTest() override { CProfile::SetFile(QString()); }
+
+    // The detector searching these devices, by path.
+    CDetectResult Run(const CComSettings& current, const std::map<QString, CScriptedSerialDevice*>& devices,
+                      const QList<CLineTry>& order = {})
+    {
+        QList<CCandidate> candidates;
+        int port = 0;
+        for (const auto& [path, device] : devices)
+            candidates.append({path, ++port});
+        m_detector.SetCandidates(candidates);
+        m_detector.SetLineOrder(order);
+        m_detector.SetDeviceFactory([devices](const QString& path) { return devices.at(path); });
+        return m_detector.Run(current);
+    }
+
+    QTemporaryDir m_dir;
+    CVirtualClock m_clock;
+    CScriptedPrompt m_prompt;
+    CRecordingProgress m_progress;
+    CScopedServices m_services;
+    CInstrumentDetector m_detector;
+};
+
+// The protocol's own waits: a silent try wakes (3000 ms) and waits out both
+// "c" replies; an answered one wakes, pauses 1000 ms before the name request,
+// and with the end mark CR waits 50 ms for an LF that does not come.
+constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
+
+TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)
+{
+    const QList<CLineTry> order = DetectPlan::LineOrder(Settings(19200, 8, 0, 0));
+    EXPECT_EQ(order.size(), 40);
+    EXPECT_EQ(Texts(order.mid(0, 12)),
+              QStringList({"19200 8N1", "9600 8N1", "9600 7E1", "9600 7O1", "9600 8E1", "9600 8N2", "19200 7E1",
+                           "19200 7O1", "19200 8E1", "19200 8N2", "38400 8N1", "38400 7E1"}));
+    EXPECT_EQ(Text(order.last()), QStringLiteral("1200 8N2"));
+
+    // Settings that are not in the list come first, and in addition.
+    const QList<CLineTry> odd = DetectPlan::LineOrder(Settings(4800, 7, 2, 1));
+    EXPECT_EQ(odd.size(), 41);
+    EXPECT_EQ(Text(odd.first()), QStringLiteral("4800 7E1.5"));
+
+    // A record with empty lists (speed kept, 0 data bits) adds nothing.
+    const QList<CLineTry> empty = DetectPlan::LineOrder(Settings(4800, 0, 0, 0));
+    EXPECT_EQ(empty.size(), 40);
+    EXPECT_EQ(Text(empty.first()), QStringLiteral("9600 8N1"));
+}
+
+TEST(DetectPlan, CandidatesInSearchOrderEachDeviceOnce)
+{
+    // A link in /dev/serial/by-id leads to ttyUSB1.
+    const auto canonical = [](const QString& path) {
+        return path == QLatin1String("/dev/serial/by-id/usb-Invented_Adapter") ? QStringLiteral("/dev/ttyUSB1") : path;
+    };
+    const QList<CCandidate> mapped{{"/dev/serial/by-id/usb-Invented_Adapter", 3}, {"/dev/ttyS0", 4}};
+    const QStringList present{"/dev/ttyS1",   "/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyACM0",
+                              "/dev/ttyS0",   "/dev/ttyS10",  "/dev/ttyS2",   "/dev/pts/3",
+                              "/dev/ttyUSBx", "/dev/ttyS9x",  "/dev/ttyUSB10"};
+    const QList<CCandidate> expected{
+        {"/dev/ttyS0", 1}, // the current port, COM1
+        {"/dev/serial/by-id/usb-Invented_Adapter", 3},
+        {"/dev/ttyUSB0", 0}, // no port reaches the USB adapters
+        {"/dev/ttyUSB10", 0},
+        {"/dev/ttyACM0", 0},
+        {"/dev/ttyS1", 2}, // ttyS<k> is COM<k+1>...
+        {"/dev/ttyS2", 0}, // ...unless the profile gives COM3 another device
+        {"/dev/ttyS10", 11},
+    };
+    EXPECT_EQ(DetectPlan::OrderCandidates(1, "/dev/ttyS0", mapped, present, canonical), expected);
+}
+
+// The instrument at several settings and end marks: the search goes through
+// the order until it answers, sends nothing but the wake-up and the name
+// request, and takes no more time than the protocol's own waits.
+TEST_F(InstrumentDetectorTest, FindsTheInstrumentAtItsSettingsAfterTheProtocolsWaitsOnly)
+{
+    struct CCase
+    {
+        CLineTry m_line;
+        QByteArray m_endMark;
+        int m_nTries;
+    };
+    const CCase cases[] = {
+        {{19200, 8, 0, 0}, "\r\n", 1}, // the current settings
+        {{9600, 7, 2, 0}, "\r", 3},      {{38400, 7, 1, 0}, "\r", 13},
+        {{115200, 8, 2, 0}, "\r\n", 24}, {{1200, 8, 0, 2}, "\r\n", 40}, // the last combination
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(Text(c.m_line).toStdString());
+        CInstrumentDevice device(&m_clock, c.m_line, c.m_endMark);
+        const qint64 start = m_clock.Now();
+        const CDetectResult result = Run(Settings(19200, 8, 0, 0, 2), {{"/dev/ttyUSB0", &device}});
+
+        ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+        EXPECT_EQ(result.m_strDevice, QStringLiteral("/dev/ttyUSB0"));
+        EXPECT_EQ(Text({result.m_settings.BaudRate, result.m_settings.ByteSize, result.m_settings.Parity,
+                        result.m_settings.StopBits}),
+                  Text(c.m_line));
+        EXPECT_EQ(result.m_settings.EndMark, QString::fromLatin1(c.m_endMark));
+        EXPECT_EQ(result.m_settings.ComPort, 1);
+        EXPECT_TRUE(result.m_bNameGiven);
+        EXPECT_EQ(result.m_strName, QStringLiteral("SIM-7"));
+        EXPECT_EQ(result.m_nTries, c.m_nTries);
+        // Two opens per silent try, three for the answered one.
+        EXPECT_EQ(device.m_tried.size(), 2 * c.m_nTries + 1);
+        EXPECT_EQ(device.m_tried.last(), Text(c.m_line));
+
+        QByteArrayList expectedWrites;
+        for (int i = 0; i < c.m_nTries; ++i)
+            expectedWrites << "a\r\n"
+                           << "c\r\n"
+                           << "c\r\n";
+        expectedWrites.append("%R1Q,5004:\r\n");
+        EXPECT_EQ(device.m_writes, expectedWrites);
+        const qint64 found = 3000 + 1000 + (c.m_endMark == "\r" ? CLineProbe::kLineFeedWaitMs : 0);
+        EXPECT_EQ(m_clock.Now() - start, (c.m_nTries - 1) * kSilentTryMs + found);
+        EXPECT_FALSE(device.IsOpen());
+    }
+    EXPECT_EQ(m_progress.m_nShows, m_progress.m_nHides);
+    EXPECT_FALSE(m_progress.m_bVisible);
+    EXPECT_TRUE(m_prompt.m_shown.isEmpty()); // nothing pops up during a search
+}
+
+// Busy, unopenable, rejecting, silent, noisy and vanishing devices are all
+// passed over; those that cannot be used get a note and are not tried again.
+TEST_F(InstrumentDetectorTest, SkipsDevicesThatCannotBeUsedAndNoise)
+{
+    const CLineTry found{9600, 8, 0, 0};
+    const QList<CLineTry> order{{19200, 8, 0, 0}, {9600, 7, 2, 0}, found};
+    CScriptedSerialDevice busy(&m_clock);
+    busy.m_bFailOpen = true;
+    CScriptedSerialDevice rejects(&m_clock);
+    rejects.m_bFailWriteLineState = true;
+    CScriptedSerialDevice silent(&m_clock);
+    CInstrumentDevice vanishing(&m_clock, {1200, 8, 0, 0}, "\r\n");
+    vanishing.LoseAfter(2);
+    // Noise at wrong settings: a reply that looks like a name reply with its
+    // high bits set, and endless bytes without a CR.
+    CInstrumentDevice noisy(&m_clock, {1200, 8, 0, 0}, "\r\n");
+    noisy.m_noise = "\xA5R1P,0,0:0,\"X\"\r\n" + QByteArray(1000, '\xFF');
+    CInstrumentDevice instrument(&m_clock, found, "\r\n", "%R1P,0,0:1,\"IGNORED\"");
+
+    const CDetectResult result = Run(Settings(19200, 8, 0, 0),
+                                     {{"/dev/a-busy", &busy},
+                                      {"/dev/c-rejects", &rejects},
+                                      {"/dev/d-silent", &silent},
+                                      {"/dev/e-vanishing", &vanishing},
+                                      {"/dev/f-noisy", &noisy},
+                                      {"/dev/g-instrument", &instrument}},
+                                     order);
+    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_EQ(result.m_strDevice, QStringLiteral("/dev/g-instrument"));
+    EXPECT_EQ(result.m_settings.ComPort, 6);
+    EXPECT_FALSE(result.m_bNewMapping);
+    // The instrument refused its name: the settings are still right.
+    EXPECT_FALSE(result.m_bNameGiven);
+    EXPECT_EQ(result.m_strName, QString());
+
+    ASSERT_EQ(result.m_notes.size(), 2);
+    EXPECT_TRUE(result.m_notes[0].startsWith(QLatin1String("/dev/a-busy skipped: ")));
+    EXPECT_EQ(result.m_notes[1], QStringLiteral("/dev/e-vanishing skipped: The device has disappeared"));
+    EXPECT_EQ(busy.m_nOpens, 0);
+    EXPECT_TRUE(rejects.m_writes.isEmpty());
+    EXPECT_EQ(rejects.m_nOpens, 3);
+    EXPECT_EQ(silent.m_writes.size(), 3 * 3);
+    EXPECT_EQ(vanishing.m_writes.size(), 2);
+    // Noise passes for an answer to "c", never for a name reply.
+    QByteArrayList noisyWrites;
+    for (int i = 0; i < 3; ++i)
+        noisyWrites << "a\r\n"
+                    << "c\r\n"
+                    << "c\r\n"
+                    << "%R1Q,5004:\r\n";
+    EXPECT_EQ(noisy.m_writes, noisyWrites);
+    // Six devices at the first settings, the four usable ones at the others.
+    EXPECT_EQ(result.m_nTries, 6 + 4 + 4);
+}
+
+// A line that never ends a reply cannot hold the search: every reply stops
+// after 256 bytes or 4004 ms, every try after a bounded time.
+TEST_F(InstrumentDetectorTest, EveryTryIsBounded)
+{
+    CScriptedSerialDevice trickle(&m_clock);
+    // A byte every 1500 ms, never a CR: each read gets a byte before its time-out.
+    for (int t = 1; t <= 200; ++t)
+        trickle.FeedAt(t * 1500, "x");
+    const qint64 start = m_clock.Now();
+    CDetectResult result = Run(Settings(19200, 8, 0, 0), {{"/dev/trickle", &trickle}}, {{19200, 8, 0, 0}});
+    EXPECT_EQ(result.m_outcome, CDetectResult::NotFound);
+    // Purged at each open, so the first reply starts after the wake pause.
+    const qint64 limit = 3000 + 1000 + 3 * 2 * CComPort::kReadTimeoutMs + CLineProbe::kLineFeedWaitMs;
+    EXPECT_LE(m_clock.Now() - start, limit);
+    EXPECT_EQ(trickle.m_writes.join('|'), QByteArray("a\r\n|c\r\n|c\r\n|%R1Q,5004:\r\n"));
+}
+
+// Cancel ends the search at the next poll, inside a pause or a read: no
+// further byte goes out and the device is closed.
+TEST_F(InstrumentDetectorTest, CancelStopsTheSearchAtOnce)
+{
+    struct CCase
+    {
+        int m_nCancelAtPoll;
+        int m_nWrites; // written before the cancel
+    };
+    // Polls: one before each 100 ms of the 3000 ms pause and one after it
+    // (31), the same for each 2002 ms read (22); a silent try polls 75 times.
+    const CCase cases[] = {{1, 1}, {15, 1}, {40, 2}, {120, 5}};
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_nCancelAtPoll);
+        CScriptedSerialDevice silent(&m_clock);
+        m_progress = CRecordingProgress();
+        m_progress.m_nCancelAtPoll = c.m_nCancelAtPoll;
+        const CDetectResult result = Run(Settings(19200, 8, 0, 0), {{"/dev/silent", &silent}});
+        EXPECT_EQ(result.m_outcome, CDetectResult::Cancelled);
+        EXPECT_EQ(m_progress.m_nPolls, c.m_nCancelAtPoll);
+        EXPECT_EQ(silent.m_writes.size(), c.m_nWrites);
+        EXPECT_FALSE(silent.IsOpen());
+        EXPECT_FALSE(m_progress.m_bVisible);
+    }
+}
+
+// The found device is saved under a port that reaches it: the port of the
+// profile that names it, else the current port, which then names it.
+TEST_F(InstrumentDetectorTest, SavesSettingsAndMapsThePortOnlyWhenNeeded)
+{
+    CProfile::WriteString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB7"));
+    const CComSettings current = Settings(19200, 8, 0, 0, 2);
+    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyUSB7")),
+              CCandidate({"/dev/ttyUSB7", 3}));
+    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyS1")), CCandidate({"/dev/ttyS1", 2}));
+    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyACM0")),
+              CCandidate({"/dev/ttyACM0", 0}));
+
+    CInstrumentDevice device(&m_clock, {57600, 7, 1, 0}, "\r");
+    m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
+    m_detector.SetLineOrder({{57600, 7, 1, 0}});
+    CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
+    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_TRUE(result.m_bNewMapping);
+    EXPECT_EQ(result.m_settings.ComPort, 2);
+    CInstrumentDetector::Save(result);
+
+    CComSettings saved;
+    saved.Load();
+    EXPECT_EQ(Text({saved.BaudRate, saved.ByteSize, saved.Parity, saved.StopBits}), QStringLiteral("57600 7O1"));
+    EXPECT_EQ(saved.ComPort, 2);
+    EXPECT_EQ(saved.EndMark, QStringLiteral("\r"));
+    EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(CComPort::DevicePath(3), QStringLiteral("/dev/ttyUSB7"));
+}
+
+} // namespace
