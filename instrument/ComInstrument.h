@@ -48,8 +48,9 @@ public:
     EConnect Connect();
 
     // Framing: the text plus CR LF, each character as its low 8 bits, in one
-    // write. A text longer than 509 characters is refused with a message and
-    // nothing is written.
+    // write. A text longer than 509 characters, or with a character above
+    // U+00FF that would go out as a control byte, is refused with a message
+    // and nothing is written.
     virtual bool SendLine(const QString& text);
     // One reply line as the port read it, with its terminator; empty after
     // about two seconds of silence.

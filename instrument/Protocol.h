@@ -75,8 +75,13 @@ QString FileType(const QString& source);
 // fallback (e.g. "MyJob7") when that equals one of the existing names exactly.
 QString ProposeName(const QString& source, const QStringList& existingNames, const QString& fallback);
 
-// A name that may go into a command: not empty, no "/", CR or LF.
+// A name that may go into a command: not empty, and no character that goes
+// out (as its low 8 bits) as "/" or a control byte such as CR or LF.
 bool IsSendableName(const QString& name);
+// The position of the first character above U+00FF that would go out as a
+// control byte (its low 8 bits below 0x20: CR, LF, 0x16, 0x1A ...), -1 when
+// there is none. Such a character would end or split the command on the wire.
+int UnsendableCharacter(const QString& text);
 // A file name proposed from an instrument name: "/" and "\" become "_", runs
 // of "." shrink to one, so it never leaves the chosen folder.
 QString SafeFileName(const QString& instrumentName);

@@ -82,9 +82,12 @@ const CStringEntry kEntries[] = {
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},
     {IDS_FILE_LINE_TOO_LONG, "Line %1 of %2 is longer than %3 characters. The file was not sent."},
     {IDS_NAME_NOT_SENDABLE,
-     "The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break."},
+     "The name \"%1\" cannot be sent to the instrument: it is empty or holds a character "
+     "that reaches it as \"/\", a line break or another control byte."},
     {IDS_COMMAND_TOO_LONG, "The command \"%1\" is too long for the instrument (at most %2 characters)."},
     {IDS_STREAM_LINE_TOO_LONG, "A line of the file is longer than %1 characters. Sending stopped."},
+    {IDS_CHARACTER_NOT_SENDABLE,
+     "The character U+%1 would reach the instrument as the control byte 0x%2. Nothing was sent."},
 
     {IDS_CLI_NO_ANSWER, "the instrument did not answer"},
     {IDS_CLI_IDENTIFY_ERROR, "the instrument reported an error instead of its name"},

@@ -66,6 +66,7 @@ enum EStringId : int {
     IDS_NAME_NOT_SENDABLE = 62004,
     IDS_COMMAND_TOO_LONG = 62005,
     IDS_STREAM_LINE_TOO_LONG = 62006,
+    IDS_CHARACTER_NOT_SENDABLE = 62020,
 
     // tessaro-cli's instrument commands.
     IDS_CLI_NO_ANSWER = 62101,

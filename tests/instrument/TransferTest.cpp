@@ -1,5 +1,6 @@
 #include "InstrumentFixture.h"
 
+#include "instrument/Protocol.h"
 #include "platform/LocalPaths.h"
 #include "platform/WaitCursor.h"
 
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 
 namespace {
+
+using namespace Protocol;
+using namespace Qt::StringLiterals;
 
 QByteArray ReadFile(const QString& path)
 {
@@ -316,6 +320,41 @@ TEST_F(TransferTest, RefusalsQuotePathsAndNamesAsTheyAre)
     EXPECT_EQ(m_prompt.m_shown,
               QStringList("Error: Line 1 of " + QDir::toNativeSeparators(path)
                           + " is longer than 509 characters. The file was not sent."));
+}
+
+// Characters above U+00FF go out as their low 8 bits: a name must not carry
+// a second command in disguise. Only the format selection goes out.
+TEST_F(TransferTest, NamesThatWouldSmuggleACommandAreRefused)
+{
+    struct CCase
+    {
+        QString source; // the file's name gives the proposed job name
+        QString shown;
+    };
+    const QString refused = "Error: The name \"%1\" cannot be sent to the instrument";
+    const QList<CCase> cases = {
+        // U+010D is CR, U+012F is "/": "JOB/SET/foo" CR "JOB/ERASE/3/7" on the line.
+        {u"foo\u010DJOB\u012FERASE\u012F3.TQS"_s, refused.arg(u"foo\u010DJOB\u012FERASE\u012F3"_s)},
+        {u"x\u010AJOB\u012FERASE\u012F3.tqs"_s, refused.arg(u"x\u010AJOB\u012FERASE\u012F3"_s)},
+        {u"a\u011Ab.tqs"_s, refused.arg(u"a\u011Ab"_s)}, // 0x1A, the end of a format file
+    };
+    for (const CCase& c : cases) {
+        Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
+        m_prompt.PushName(true, BaseName(c.source));
+        EXPECT_FALSE(m_link.SendJobFile(MakeFile("data.tqs", "L1\r\n"), 7, 0x8000, c.source));
+        EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n") << c.source.toStdString();
+        ASSERT_EQ(m_prompt.m_shown.size(), 2);
+        EXPECT_TRUE(m_prompt.m_shown.at(1).startsWith(c.shown)) << m_prompt.m_shown.at(1).toStdString();
+        EXPECT_FALSE(m_device->IsOpen());
+    }
+    // The framing itself refuses such a character: nothing at all is written.
+    Fresh();
+    ASSERT_TRUE(m_link.Open());
+    EXPECT_FALSE(m_link.SendLine(u"JOB/SET/foo\u010DJOB/ERASE/3/1"_s));
+    EXPECT_TRUE(m_device->m_written.isEmpty());
+    EXPECT_EQ(m_prompt.m_shown,
+              QStringList("Error: The character U+10D would reach the instrument as the control byte 0x0D. "
+                          "Nothing was sent."));
 }
 
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
