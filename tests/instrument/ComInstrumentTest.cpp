@@ -68,6 +68,14 @@ TEST_F(LinkTest, IdentifyVariants)
         EXPECT_EQ(m_link.m_strName, c.name) << c.reply.toStdString();
         EXPECT_EQ(Trace(), "<open>|%R1Q,5004:\r\n|<close>");
     }
+    // CRs without end after the request: one bounded read, then the port closes.
+    Fresh({{"%R1Q,5004:\r\n", ""}});
+    m_device->FeedEndless("\r", 0, 1);
+    m_link.m_strName = "old";
+    EXPECT_TRUE(m_link.Identify());
+    EXPECT_EQ(m_link.m_strName, "old");
+    EXPECT_EQ(m_device->m_nEndlessFed, CComPort::kMaxLineLength);
+    EXPECT_FALSE(m_device->IsOpen());
 }
 
 // The connection step: the probe, the explorer's pause, the name request.
