@@ -57,7 +57,9 @@ public:
     virtual QString ReadLine();
 
     // Listings: fill m_jobs, m_formats, m_codeLists (emptied first). True
-    // when the list was read to its end. The port is closed afterwards.
+    // when the list was read to its end. A list that goes on past
+    // kMaxListRows rows or kMaxListMs is stopped with "c" and a message, and
+    // the result is false. The port is closed afterwards.
     virtual bool ListJobs();
     virtual bool ListCodeLists();
     virtual bool ListFormats();
@@ -123,6 +125,7 @@ private:
     bool Wake(int pauseBeforeReadMs, int pauseAfterReadMs);
     bool StartListing(const QString& command, QString& firstReply);
     bool FinishListing();
+    bool ListBoundReached(int rows, qint64 start);
     bool PollNextRow(QString& reply, bool& sendFailed);
     bool EndRowListing();
     bool ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow);

@@ -34,6 +34,12 @@ constexpr QLatin1String kWake("c");
 constexpr QLatin1String kPoll("?");
 // Attempts of the format selection and of the naming commands.
 constexpr int kAttempts = 10;
+// Bounds of one listing. An instrument holds far fewer entries of a kind
+// than kMaxListRows; with the 100 ms pause before each row that many rows
+// take at least 200 s, so at usual line speeds the row bound comes first and
+// the time bound catches an instrument that trickles its rows.
+constexpr int kMaxListRows = 2000;
+constexpr int kMaxListMs = 5 * 60 * 1000;
 
 // Reads a number the way wcstol does: leading white space, optional sign,
 // digits up to the first other character; 0 without digits. Clamped to 32 bits.

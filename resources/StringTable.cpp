@@ -88,6 +88,8 @@ const CStringEntry kEntries[] = {
     {IDS_STREAM_LINE_TOO_LONG, "A line of the file is longer than %1 characters. Sending stopped."},
     {IDS_CHARACTER_NOT_SENDABLE,
      "The character U+%1 would reach the instrument as the control byte 0x%2. Nothing was sent."},
+    {IDS_LIST_TOO_LONG, "The instrument's list did not end after %1 entries. Listing stopped."},
+    {IDS_LIST_TOO_SLOW, "The instrument's list did not end within %1 minutes. Listing stopped."},
 
     {IDS_CLI_NO_ANSWER, "the instrument did not answer"},
     {IDS_CLI_IDENTIFY_ERROR, "the instrument reported an error instead of its name"},

@@ -67,6 +67,8 @@ enum EStringId : int {
     IDS_COMMAND_TOO_LONG = 62005,
     IDS_STREAM_LINE_TOO_LONG = 62006,
     IDS_CHARACTER_NOT_SENDABLE = 62020,
+    IDS_LIST_TOO_LONG = 62021,
+    IDS_LIST_TOO_SLOW = 62022,
 
     // tessaro-cli's instrument commands.
     IDS_CLI_NO_ANSWER = 62101,
