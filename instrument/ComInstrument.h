@@ -102,7 +102,8 @@ public:
 
     // Polls data lines with "?" into m_file until silence (true), cancel,
     // "@W1"/"@E1", a failed send or write (false). Counts bytes on the
-    // progress service.
+    // progress service. A line that has not ended after kMaxReceiveLine bytes,
+    // or data still coming after kMaxReceiveMs, end it with a message (false).
     bool ReceiveLines();
     // Sends "c" and then the (already formatted) naming command, up to ten
     // attempts; "Problem with setting name" after the tenth refusal.
@@ -131,6 +132,8 @@ private:
     bool ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow);
     bool AskDownload(const QString& rowName, bool jobData, CDataDownloadRequest& request);
     QString ReceiveTarget(const QString& folder, const QString& name, int toStaging);
+    bool WriteReceived(const QString& text);
+    bool ReceiveTimeUp(qint64 start);
     bool ChooseName(const QString& source, const QStringList& existing, const QString& current, const QString& fallback,
                     int titleId, const QString& setPattern, QString& command);
     int CheckFileType(const QString& source, const QStringList& types);

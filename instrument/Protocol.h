@@ -40,6 +40,11 @@ constexpr int kAttempts = 10;
 // the time bound catches an instrument that trickles its rows.
 constexpr int kMaxListRows = 2000;
 constexpr int kMaxListMs = 5 * 60 * 1000;
+// Bounds of one receive. Data lines are a few hundred characters; a line
+// still without its end after kMaxReceiveLine bytes is not data. A whole
+// instrument memory arrives well within kMaxReceiveMs even at slow speeds.
+constexpr int kMaxReceiveLine = 64 * 1024;
+constexpr int kMaxReceiveMs = 2 * 60 * 60 * 1000;
 
 // Reads a number the way wcstol does: leading white space, optional sign,
 // digits up to the first other character; 0 without digits. Clamped to 32 bits.

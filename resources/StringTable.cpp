@@ -90,6 +90,9 @@ const CStringEntry kEntries[] = {
      "The character U+%1 would reach the instrument as the control byte 0x%2. Nothing was sent."},
     {IDS_LIST_TOO_LONG, "The instrument's list did not end after %1 entries. Listing stopped."},
     {IDS_LIST_TOO_SLOW, "The instrument's list did not end within %1 minutes. Listing stopped."},
+    {IDS_RECEIVE_LINE_TOO_LONG,
+     "The instrument sent more than %1 bytes without a line end. Receiving stopped; nothing was kept."},
+    {IDS_RECEIVE_TOO_SLOW, "The instrument's data did not end within %1 minutes. Receiving stopped; nothing was kept."},
 
     {IDS_CLI_NO_ANSWER, "the instrument did not answer"},
     {IDS_CLI_IDENTIFY_ERROR, "the instrument reported an error instead of its name"},

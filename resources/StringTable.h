@@ -69,6 +69,8 @@ enum EStringId : int {
     IDS_CHARACTER_NOT_SENDABLE = 62020,
     IDS_LIST_TOO_LONG = 62021,
     IDS_LIST_TOO_SLOW = 62022,
+    IDS_RECEIVE_LINE_TOO_LONG = 62023,
+    IDS_RECEIVE_TOO_SLOW = 62024,
 
     // tessaro-cli's instrument commands.
     IDS_CLI_NO_ANSWER = 62101,

@@ -177,6 +177,50 @@ TEST_F(TransferTest, ReceiveFailuresLeaveNoPartialFile)
     EXPECT_TRUE(m_prompt.Idle());
 }
 
+// An instrument whose data never end: the receive stops (on Cancel, or at
+// its bounds with a message), sends "c" and leaves no file behind.
+TEST_F(TransferTest, EndlessReceivesStopAndLeaveNoFile)
+{
+    const QString lineTooLong =
+        "Error: The instrument sent more than 65536 bytes without a line end. Receiving stopped; nothing was kept.";
+    const QString tooSlow =
+        "Error: The instrument's data did not end within 120 minutes. Receiving stopped; nothing was kept.";
+    struct CCase
+    {
+        const char* what;
+        QByteArray endless; // the instrument's answer from the first "?" on
+        int periodMs;
+        int cancelAtPoll;
+        qint64 maxRead; // bytes of the endless answer read at most
+        QStringList shown;
+    };
+    const QList<CCase> cases = {
+        // Cancel between the 4 KiB pieces of a line that never ends.
+        {"cancel in a line", "x", 0, 2, 2 * 4096 + 1, {}},
+        {"data without CR LF", "x", 0, 0, 65536 + 1, {lineTooLong}},
+        {"endless CRs", "\r", 0, 0, 65536 + 1, {lineTooLong}},
+        // Proper lines, one a second, for ever.
+        {"endless lines", "DATA LINE 1\r\n", 1000, 0, 7201 * 13, {tooSlow}},
+        // The busy byte alone every 5 s: the link waits and polls again, for ever.
+        {"always busy", "\x16", 5000, 0, 1800, {tooSlow}},
+    };
+    for (const CCase& c : cases) {
+        QFile::remove(Target("A1.VRN"));
+        m_prompt.PushDataDownload(true, "A1.VRN", 0);
+        m_progress.m_nCancelAtPoll = c.cancelAtPoll;
+        m_progress.m_nPolls = 0;
+        Fresh(kReceiveStart);
+        m_device->FeedEndless(c.endless, c.periodMs, 4);
+        m_device->m_nEndlessLimit = 1024 * 1024;
+        EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0)) << c.what;
+        EXPECT_EQ(Entries(), QStringList()) << c.what;
+        EXPECT_LE(m_device->m_nEndlessFed, c.maxRead) << c.what;
+        EXPECT_EQ(m_prompt.m_shown.mid(1), c.shown) << c.what;
+        EXPECT_EQ(m_device->m_writes.last(), "c\r\n") << c.what;
+        EXPECT_FALSE(m_device->IsOpen()) << c.what;
+    }
+}
+
 TEST_F(TransferTest, ReceiveRefusedBeforeTheInstrumentIsTouched)
 {
     EXPECT_FALSE(m_link.Receive("", 4, 0x80, 0));           // no folder
