@@ -31,6 +31,12 @@ public:
     void OnInitialUpdate();
 
     QString NodePath(const QTreeWidgetItem* node) const;
+    // The native path of a local node ("MyComputer" is the root): the one
+    // way from tree labels to the file system. A name holding "\" (legal on
+    // Linux) would read as a separator in the node path and lead somewhere
+    // else, so such a node, or one below such a folder, is refused with a
+    // message; the result never leaves the root.
+    bool LocalPath(const QTreeWidgetItem* node, QString& nativePath) const;
     void DeleteChildren(QTreeWidgetItem* node);
     int ListLocalFolder(QTreeWidgetItem* node, const QString& path);
 

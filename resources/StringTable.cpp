@@ -25,6 +25,8 @@ const CStringEntry kEntries[] = {
     {IDS_BAD_FTP_SERVER, "The FTP server name must be a host or host:port, with a port from 1 to 65535."},
     {IDS_FTP_NAME_NOT_SENDABLE,
      "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
+    {IDS_NAME_HAS_BACKSLASH,
+     "\"%1\" holds \"\\\", which the explorer reads as a folder separator: it can be shown, but not used."},
     {IDS_JOBS, "Jobs"},
     {IDS_JOB, "Job"},
     {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},
@@ -77,6 +79,7 @@ const CStringEntry kEntries[] = {
 
     {IDS_BYTES_COUNT, "%1 bytes "},
     {IDS_ROOT_NOT_FOLDER, "The root folder \"%1\" does not exist or is not a folder."},
+    {IDS_PATH_LEAVES_ROOT, "The path \"%1\" leads out of the root folder."},
 
     {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},

@@ -58,6 +58,7 @@ enum EStringId : int {
     // Texts of the dialogs and the platform layer.
     IDS_BYTES_COUNT = 61300,
     IDS_ROOT_NOT_FOLDER = 61301,
+    IDS_PATH_LEAVES_ROOT = 61330,
 
     // The instrument link's refusals of what cannot go on the wire.
     IDS_LINE_TOO_LONG = 62001,
@@ -109,6 +110,7 @@ enum EExplorerStringId : int {
     IDS_PASTE_INTO_ITSELF = 61408,
     IDS_BAD_FTP_SERVER = 61409,
     IDS_FTP_NAME_NOT_SENDABLE = 61410,
+    IDS_NAME_HAS_BACKSLASH = 61430,
 };
 
 // The text of a string id; an empty string for an unknown id.

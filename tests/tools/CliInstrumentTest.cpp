@@ -123,6 +123,11 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
     for (const QStringList& args : usageErrors)
         Check({args, 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
+    // Below --root no path leads out of it; refused before the port is opened.
+    for (const char* file : {"..\\A1.TQS", "Data/../../A1.TQS"}) {
+        Check({{"--root", Path(""), "receive", "measurements", "1", file}, 1, "", "leads out of the root folder"});
+        Check({{"--root", Path(""), "send", "job", "1", file}, 1, "", "leads out of the root folder"});
+    }
 }
 
 // One session: identify, erase, receive and send back, then the listings
