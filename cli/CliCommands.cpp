@@ -3,6 +3,10 @@
 
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
+#include "resources/StringTable.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -23,6 +27,18 @@ int CliUsage(const QString& message, void (*printUsage)())
     std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message)));
     printUsage();
     return EXIT_USAGE;
+}
+
+bool CliLocalPath(const QString& path, const CCliOptions& options, QString& nativePath)
+{
+    if (options.m_strRoot.isEmpty()) {
+        nativePath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+        return true;
+    }
+    if (CLocalPaths::ToNative(path, nativePath))
+        return true;
+    CliNote(LoadString(IDS_PATH_LEAVES_ROOT).arg(path));
+    return false;
 }
 
 bool TakeOption(QStringList& args, const QString& name, QString& value)

@@ -30,6 +30,11 @@ int CliFail(const QString& message);
 // Prints the message and the usage of a group of commands; returns EXIT_USAGE.
 int CliUsage(const QString& message, void (*printUsage)());
 
+// A local path of a command: with --root a handheld path below that root,
+// otherwise a path of this machine. False, with the message printed, for a
+// handheld path that would lead out of the root.
+bool CliLocalPath(const QString& path, const CCliOptions& options, QString& nativePath);
+
 // Takes "--name VALUE" out of args; false with a message when VALUE is missing.
 bool TakeOption(QStringList& args, const QString& name, QString& value);
 bool TakeFlag(QStringList& args, const QString& name);

@@ -10,10 +10,8 @@
 #include "ftp/FtpProtocol.h"
 #include "ftp/FtpSettings.h"
 #include "platform/Bytes.h"
-#include "platform/LocalPaths.h"
 #include "platform/Services.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -61,15 +59,6 @@ QString RemoteRelative(const QString& typed)
 QString RemoteAbsolute(const QString& path)
 {
     return QLatin1Char('/') + RemoteRelative(path);
-}
-
-// With --root a local path is a handheld path below that root; otherwise it
-// is a path of this machine.
-QString LocalPath(const QString& path, const CCliOptions& options)
-{
-    if (!options.m_strRoot.isEmpty())
-        return CLocalPaths::ToNative(path);
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
 int List(CFtpClient& client, const QString& path)
@@ -149,13 +138,18 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
 {
     if (command == QLatin1String("ls"))
         return List(client, args.value(0));
+    QString local;
     if (command == QLatin1String("get")) {
-        if (!client.TransferFile(RemoteAbsolute(args[0]), LocalPath(args[1], options), client.m_bPassive, true))
+        if (!CliLocalPath(args[1], options, local))
+            return EXIT_FAILED;
+        if (!client.TransferFile(RemoteAbsolute(args[0]), local, client.m_bPassive, true))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
     if (command == QLatin1String("put")) {
-        if (!client.TransferFile(RemoteAbsolute(args[1]), LocalPath(args[0], options), client.m_bPassive, false))
+        if (!CliLocalPath(args[0], options, local))
+            return EXIT_FAILED;
+        if (!client.TransferFile(RemoteAbsolute(args[1]), local, client.m_bPassive, false))
             return Fail(client.m_strReply);
         return EXIT_OK;
     }
@@ -169,14 +163,18 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
     else if (command == QLatin1String("rename"))
         ok = client.RenameRemote(RemoteRelative(args[0]), RemoteRelative(args[1]));
     else if (command == QLatin1String("upload-folder")) {
-        if (!QFileInfo(LocalPath(args[0], options)).isDir())
+        if (!CliLocalPath(args[0], options, local))
+            return EXIT_FAILED;
+        if (!QFileInfo(local).isDir())
             return Fail(QStringLiteral("no local folder %1").arg(args[0]));
-        ok = client.UploadFolder(LocalPath(args[0], options), RemoteRelative(args[1]), RemoteRelative(args[2]));
+        ok = client.UploadFolder(local, RemoteRelative(args[1]), RemoteRelative(args[2]));
         if (!ok)
             return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(client.m_strReply.trimmed()));
         return EXIT_OK;
     } else if (command == QLatin1String("download-folder")) {
-        ok = client.DownloadFolder(RemoteRelative(args[0]), LocalPath(args[1], options), args[2]);
+        if (!CliLocalPath(args[1], options, local))
+            return EXIT_FAILED;
+        ok = client.DownloadFolder(RemoteRelative(args[0]), local, args[2]);
         if (!ok)
             return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(client.m_strReply.trimmed()));
         return EXIT_OK;

@@ -7,7 +7,6 @@
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
 #include "instrument/Protocol.h"
-#include "platform/LocalPaths.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
@@ -69,15 +68,6 @@ int Usage(const QString& message)
 int Fail(const QString& what)
 {
     return CliFail(what);
-}
-
-// With --root a local path is a handheld path below that root; otherwise it
-// is a path of this machine.
-QString LocalPath(const QString& path, const CCliOptions& options)
-{
-    if (!options.m_strRoot.isEmpty())
-        return CLocalPaths::ToNative(path);
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
 bool ParseNumber(const QString& text, int& number)
@@ -236,7 +226,10 @@ int Receive(CComInstrument& instrument, CConsolePrompt& prompt, const QStringLis
     const QString usage = ParseItem(command, kReceiveKinds, args, true, kind, number);
     if (!usage.isEmpty())
         return Usage(usage);
-    const QFileInfo target(LocalPath(args[2], options));
+    QString local;
+    if (!CliLocalPath(args[2], options, local))
+        return EXIT_FAILED;
+    const QFileInfo target(local);
     if (target.fileName().isEmpty() || !target.absoluteDir().exists())
         return Usage(LoadString(IDS_CLI_NO_FOLDER).arg(command, args[2]));
 
@@ -259,7 +252,9 @@ int Send(CComInstrument& instrument, const QStringList& args, const CCliOptions&
     const QString usage = ParseItem(QStringLiteral("send"), kSendKinds, args, true, kind, number);
     if (!usage.isEmpty())
         return Usage(usage);
-    const QString path = LocalPath(args[2], options);
+    QString path;
+    if (!CliLocalPath(args[2], options, path))
+        return EXIT_FAILED;
     if (!QFileInfo(path).isFile())
         return Fail(LoadString(IDS_CLI_NO_FILE).arg(args[2]));
     // The naming and the fix point question look at the table.

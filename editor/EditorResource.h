@@ -25,6 +25,8 @@ inline constexpr int IDC_LINE = 1006;
 // String table of the editor.
 inline constexpr int IDS_LINE_TOO_SMALL = 65008;
 inline constexpr int IDS_LINE_BEYOND_END = 65009;
+inline constexpr int IDS_NOT_REGULAR_FILE = 65010;
+inline constexpr int IDS_FILE_TOO_LARGE = 65011;
 
 inline QString EditorString(int id)
 {
@@ -33,6 +35,10 @@ inline QString EditorString(int id)
         return QStringLiteral("Line number must be greater than 0");
     case IDS_LINE_BEYOND_END:
         return QStringLiteral("Line number is beyond end of document");
+    case IDS_NOT_REGULAR_FILE:
+        return QStringLiteral("%1 is not a regular file (a device, a pipe or a socket).");
+    case IDS_FILE_TOO_LARGE:
+        return QStringLiteral("%1 is larger than %2 MiB, more than the editor can hold.");
     default:
         return QString();
     }

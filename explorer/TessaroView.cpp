@@ -82,6 +82,23 @@ QString CTessaroView::NodePath(const QTreeWidgetItem* node) const
     return path;
 }
 
+bool CTessaroView::LocalPath(const QTreeWidgetItem* node, QString& nativePath) const
+{
+    for (const QTreeWidgetItem* it = node; it && it != m_pMyComputer; it = it->parent()) {
+        const QString name = it->text(0);
+        if (name.contains(QLatin1Char('\\'))) {
+            CServices::Prompt().MessageBox(LoadString(IDS_NAME_HAS_BACKSLASH).arg(name), QString(), MB_OK,
+                                           MB_ICONERROR);
+            return false;
+        }
+    }
+    const QString path = node == m_pMyComputer ? QString() : NodePath(node);
+    if (CLocalPaths::ToNative(path, nativePath))
+        return true;
+    CServices::Prompt().MessageBox(LoadString(IDS_PATH_LEAVES_ROOT).arg(path), QString(), MB_OK, MB_ICONERROR);
+    return false;
+}
+
 void CTessaroView::DeleteChildren(QTreeWidgetItem* node)
 {
     if (!node || node->childCount() == 0)
@@ -92,7 +109,10 @@ void CTessaroView::DeleteChildren(QTreeWidgetItem* node)
 
 int CTessaroView::ListLocalFolder(QTreeWidgetItem* node, const QString& path)
 {
-    const QList<CLocalEntry> entries = ListLocalEntries(CLocalPaths::ToNative(path));
+    QString native;
+    if (!CLocalPaths::ToNative(path, native))
+        return 0;
+    const QList<CLocalEntry> entries = ListLocalEntries(native);
     const QIcon folderIcon = m_images.Icon(CNodeImages::IMG_FOLDER);
     const QIcon fileIcon = m_images.Icon(CNodeImages::IMG_FILE);
     const CNodeData folderData{NK_LOCAL_FOLDER, 0, false};
@@ -124,7 +144,9 @@ void CTessaroView::OnItemExpanding(QTreeWidgetItem* node)
     if (data.Is(NK_LOCAL_FOLDER)) {
         CWaitCursor wait;
         DeleteChildren(node);
-        ListLocalFolder(node, NodePath(node));
+        QString native;
+        if (LocalPath(node, native))
+            ListLocalFolder(node, NodePath(node));
     } else if (data.Is(NK_FTP_FOLDER)) {
         OpenFtpFolder(node);
     } else if (data.Is(NK_PORT)) {

@@ -34,6 +34,12 @@ public:
     void OnInitialUpdate();
 
     QString NodePath(const QTreeWidgetItem* node) const;
+    // The native path of a local node ("MyComputer" is the root): the one
+    // way from tree labels to the file system. A name holding "\" (legal on
+    // Linux) would read as a separator in the node path and lead somewhere
+    // else, so such a node, or one below such a folder, is refused with a
+    // message; the result never leaves the root.
+    bool LocalPath(const QTreeWidgetItem* node, QString& nativePath) const;
     void DeleteChildren(QTreeWidgetItem* node);
     int ListLocalFolder(QTreeWidgetItem* node, const QString& path);
 
@@ -126,7 +132,7 @@ private:
     void OnNewFolder();
     void NewLocalFolder(QTreeWidgetItem* folder);
     void NewRemoteFolder(QTreeWidgetItem* folder);
-    void RenameLocal(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath);
+    void RenameLocal(QTreeWidgetItem* node, const QString& name);
     void RenameRemote(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath);
     void StartPendingEdit();
     // Renames the file or folder of a node to the first line of text, as the

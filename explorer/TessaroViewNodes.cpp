@@ -131,8 +131,10 @@ void CTessaroView::OnDelete()
 
 void CTessaroView::DeleteLocal(QTreeWidgetItem* node, bool folder)
 {
+    QString path;
+    if (!LocalPath(node, path))
+        return;
     CWaitCursor wait;
-    const QString path = CLocalPaths::ToNative(NodePath(node));
     const QFileInfo info(path);
     bool deleted = false;
     if (info.isSymLink()) {
@@ -183,14 +185,15 @@ void CTessaroView::OnNewFolder()
 
 void CTessaroView::NewLocalFolder(QTreeWidgetItem* folder)
 {
-    QString parent = NodePath(folder);
-    if (!parent.endsWith(QLatin1Char('\\')))
-        parent += QLatin1Char('\\');
+    QString parent;
+    if (!LocalPath(folder, parent))
+        return;
+    const QDir parentDir(parent);
     const QString base = LoadString(IDS_NEW_FOLDER);
     QString name = base;
-    for (int n = 2; EntryExists(CLocalPaths::ToNative(parent + name)); ++n)
+    for (int n = 2; EntryExists(parentDir.filePath(name)); ++n)
         name = QStringLiteral("%1(%2)").arg(base).arg(n);
-    if (!QDir().mkdir(CLocalPaths::ToNative(parent + name))) {
+    if (!parentDir.mkdir(name)) {
         ShowMessage(LoadString(IDS_CANNOT_CREATE_FOLDER));
         return;
     }
@@ -314,23 +317,26 @@ void CTessaroView::RenameNode(QTreeWidgetItem* node, const QString& text)
         const qsizetype cut = oldPath.lastIndexOf(QLatin1Char('\\'));
         const QString newPath = cut > 0 ? oldPath.left(cut + 1) + name : name;
         if (CNodeData::Of(node).Is(NK_LOCAL_FILE) || CNodeData::Of(node).Is(NK_LOCAL_FOLDER))
-            RenameLocal(node, oldPath, newPath);
+            RenameLocal(node, name);
         else
             RenameRemote(node, oldPath, newPath);
     }
     emit CommandStateChanged();
 }
 
-void CTessaroView::RenameLocal(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath)
+void CTessaroView::RenameLocal(QTreeWidgetItem* node, const QString& name)
 {
-    const QString from = CLocalPaths::ToNative(oldPath);
-    const QString to = CLocalPaths::ToNative(newPath);
+    QString from;
+    if (!LocalPath(node, from))
+        return;
+    // The new name is a plain name: it stays in the folder of the old one.
+    const QString to = QFileInfo(from).dir().filePath(name);
     // Never onto an existing entry: a file system may replace it silently.
     if (EntryExists(to))
         return;
     const bool moved = CNodeData::Of(node).Is(NK_LOCAL_FILE) ? QFile::rename(from, to) : QDir().rename(from, to);
     if (moved)
-        node->setText(0, newPath.mid(newPath.lastIndexOf(QLatin1Char('\\')) + 1));
+        node->setText(0, name);
 }
 
 void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, const QString& newPath)
@@ -362,7 +368,9 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
 
 void CTessaroView::OnView()
 {
-    const QString path = CLocalPaths::ToNative(NodePath(currentItem()));
+    QString path;
+    if (!LocalPath(currentItem(), path))
+        return;
     CInputBlock block(window());
     // The editor's result is not looked at: it reports on its own.
     RunProgram(QStringLiteral("Quillon.exe"), QLatin1Char('"') + path + QLatin1Char('"'));

@@ -51,6 +51,15 @@ QString Trimmed(QString reply)
     return reply;
 }
 
+// The native path of the copied local node; its names were checked at Copy.
+bool ClipNativePath(const CExplorerClip& clip, QString& nativePath)
+{
+    if (CLocalPaths::ToNative(clip.m_strPath, nativePath))
+        return true;
+    ShowError(LoadString(IDS_PATH_LEAVES_ROOT).arg(clip.m_strPath));
+    return false;
+}
+
 bool IsInstrumentData(quint32 kind)
 {
     return kind == NK_MEASUREMENTS || kind == NK_FIXPOINTS || kind == NK_CODELIST;
@@ -89,13 +98,16 @@ void CTessaroView::OnCopy()
     const quint32 kind = CopySourceKind(data);
     if (kind == 0)
         return;
+    const bool remote = kind == NK_FTP_FOLDER || kind == NK_FTP_FILE;
+    QString native;
+    if (!IsInstrumentData(kind) && !remote && !LocalPath(node, native))
+        return;
     m_clip.m_nSourceKind = kind;
     m_clip.m_bValid = 1;
     if (IsInstrumentData(kind)) {
         m_clip.m_nNumber = data.m_nNumber;
         return;
     }
-    const bool remote = kind == NK_FTP_FOLDER || kind == NK_FTP_FILE;
     m_clip.m_strPath = remote ? FtpTreePath(node) : NodePath(node);
     m_clip.m_strLabel = node->text(0);
 }
@@ -109,6 +121,7 @@ void CTessaroView::OnPaste()
 {
     QTreeWidgetItem* target = currentItem();
     const quint32 source = m_clip.m_nSourceKind;
+    QString native; // of the local side: the target folder, or the copied file or folder
     switch (PasteAction(source, CNodeData::Of(target))) {
     case PA_UPLOAD_FOLDER:
         UploadFolder(target);
@@ -117,27 +130,32 @@ void CTessaroView::OnPaste()
         DownloadFolder(target);
         break;
     case PA_RECEIVE_TO_FOLDER:
-        m_instrument.Receive(CLocalPaths::ToNative(NodePath(target)), m_clip.m_nNumber, static_cast<int>(source), 0);
+        if (!LocalPath(target, native))
+            break;
+        m_instrument.Receive(native, m_clip.m_nNumber, static_cast<int>(source), 0);
         Relist(target);
         break;
     case PA_RECEIVE_TO_SERVER:
         ReceiveToServer(target);
         break;
     case PA_DOWNLOAD_FILE:
-        TransferFile(FtpRemotePath(m_clip.m_strPath),
-                     CLocalPaths::ToNative(NodePath(target)) + QLatin1Char('/') + m_clip.m_strLabel, true);
+        if (!LocalPath(target, native))
+            break;
+        TransferFile(FtpRemotePath(m_clip.m_strPath), native + QLatin1Char('/') + m_clip.m_strLabel, true);
         Relist(target);
         break;
     case PA_DOWNLOAD_TO_INSTRUMENT:
         DownloadToInstrument(target);
         break;
     case PA_UPLOAD_FILE:
-        TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_clip.m_strLabel), CLocalPaths::ToNative(m_clip.m_strPath),
-                     false);
+        if (!ClipNativePath(m_clip, native))
+            break;
+        TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_clip.m_strLabel), native, false);
         Relist(target);
         break;
     case PA_SEND_FILE:
-        SendToInstrument(CLocalPaths::ToNative(m_clip.m_strPath), QString(), target);
+        if (ClipNativePath(m_clip, native))
+            SendToInstrument(native, QString(), target);
         break;
     case PA_NONE:
         break;
@@ -186,7 +204,9 @@ void CTessaroView::DownloadToInstrument(QTreeWidgetItem* target)
 
 void CTessaroView::UploadFolder(QTreeWidgetItem* target)
 {
-    const QString local = CLocalPaths::ToNative(m_clip.m_strPath);
+    QString local;
+    if (!ClipNativePath(m_clip, local))
+        return;
     const QString remoteParent = FtpTreePath(target);
     if (!IsFtpSendableName(m_clip.m_strLabel)) {
         ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(m_clip.m_strLabel));
@@ -204,8 +224,8 @@ void CTessaroView::UploadFolder(QTreeWidgetItem* target)
 
 void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
 {
-    const QString local = CLocalPaths::ToNative(NodePath(target));
-    if (!FtpLogOn())
+    QString local;
+    if (!LocalPath(target, local) || !FtpLogOn())
         return;
     if (CopiesIntoItself(m_clip.m_strPath, local, false)) {
         ShowError(LoadString(IDS_PASTE_INTO_ITSELF));

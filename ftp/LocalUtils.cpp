@@ -43,6 +43,10 @@ bool RunProgram(const QString& programFileName, const QString& commandLine)
     QString argument = commandLine.trimmed();
     if (argument.size() >= 2 && argument.startsWith(QLatin1Char('"')) && argument.endsWith(QLatin1Char('"')))
         argument = argument.mid(1, argument.size() - 2);
+    // A path beginning with "-" would be read as an option (the editor's own,
+    // or Qt's such as "-style"): given absolute, it can only be a file.
+    if (argument.startsWith(QLatin1Char('-')))
+        argument = QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath());
 
     QProcess process;
     process.setProgram(program);

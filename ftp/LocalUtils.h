@@ -12,8 +12,9 @@ bool DeleteLocalTree(const QString& nativeFolder);
 // without a time limit, until it ends; events are processed meanwhile so
 // that windows repaint. A ".exe" name that is not there is looked for under
 // its lower-case base name ("Quillon.exe" -> "quillon"). The command line is
-// one argument, a path that may stand in double quotes. False when the
-// program could not be started.
+// one argument, a path that may stand in double quotes; a path beginning
+// with "-" is passed absolute, so that it cannot be taken for an option.
+// False when the program could not be started.
 bool RunProgram(const QString& programFileName, const QString& commandLine);
 
 // The path of the program RunProgram would start (empty when there is none).

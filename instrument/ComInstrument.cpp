@@ -43,6 +43,14 @@ bool CComInstrument::SendLine(const QString& text)
         ShowMessage(LoadString(IDS_LINE_TOO_LONG).arg(text.size()).arg(kMaxCommand));
         return false;
     }
+    const int unsendable = UnsendableCharacter(text);
+    if (unsendable >= 0) {
+        const int code = text.at(unsendable).unicode();
+        ShowMessage(LoadString(IDS_CHARACTER_NOT_SENDABLE)
+                        .arg(QString::number(code, 16).toUpper(),
+                             QString::number(code & 0xFF, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+        return false;
+    }
     return m_port.Write(ToBytes(text + QLatin1String("\r\n")));
 }
 

@@ -48,15 +48,18 @@ public:
     EConnect Connect();
 
     // Framing: the text plus CR LF, each character as its low 8 bits, in one
-    // write. A text longer than 509 characters is refused with a message and
-    // nothing is written.
+    // write. A text longer than 509 characters, or with a character above
+    // U+00FF that would go out as a control byte, is refused with a message
+    // and nothing is written.
     virtual bool SendLine(const QString& text);
     // One reply line as the port read it, with its terminator; empty after
     // about two seconds of silence.
     virtual QString ReadLine();
 
     // Listings: fill m_jobs, m_formats, m_codeLists (emptied first). True
-    // when the list was read to its end. The port is closed afterwards.
+    // when the list was read to its end. A list that goes on past
+    // kMaxListRows rows or kMaxListMs is stopped with "c" and a message, and
+    // the result is false. The port is closed afterwards.
     virtual bool ListJobs();
     virtual bool ListCodeLists();
     virtual bool ListFormats();
@@ -99,7 +102,8 @@ public:
 
     // Polls data lines with "?" into m_file until silence (true), cancel,
     // "@W1"/"@E1", a failed send or write (false). Counts bytes on the
-    // progress service.
+    // progress service. A line that has not ended after kMaxReceiveLine bytes,
+    // or data still coming after kMaxReceiveMs, end it with a message (false).
     bool ReceiveLines();
     // Sends "c" and then the (already formatted) naming command, up to ten
     // attempts; "Problem with setting name" after the tenth refusal.
@@ -122,11 +126,14 @@ private:
     bool Wake(int pauseBeforeReadMs, int pauseAfterReadMs);
     bool StartListing(const QString& command, QString& firstReply);
     bool FinishListing();
+    bool ListBoundReached(int rows, qint64 start);
     bool PollNextRow(QString& reply, bool& sendFailed);
     bool EndRowListing();
     bool ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow);
     bool AskDownload(const QString& rowName, bool jobData, CDataDownloadRequest& request);
     QString ReceiveTarget(const QString& folder, const QString& name, int toStaging);
+    bool WriteReceived(const QString& text);
+    bool ReceiveTimeUp(qint64 start);
     bool ChooseName(const QString& source, const QStringList& existing, const QString& current, const QString& fallback,
                     int titleId, const QString& setPattern, QString& command);
     int CheckFileType(const QString& source, const QStringList& types);

@@ -2,6 +2,8 @@
 
 #include "PortSession.h"
 #include "Protocol.h"
+#include "platform/Clock.h"
+#include "platform/Services.h"
 #include "resources/StringTable.h"
 
 using namespace Protocol;
@@ -35,18 +37,36 @@ bool CComInstrument::FinishListing()
     return !m_port.DeviceLost();
 }
 
+// True, after telling the user, when a listing has read `rows` rows or run
+// since `start` (clock time) longer than an instrument's list can take; "c"
+// then stops the instrument's list. The caller returns false.
+bool CComInstrument::ListBoundReached(int rows, qint64 start)
+{
+    QString text;
+    if (rows >= kMaxListRows)
+        text = LoadString(IDS_LIST_TOO_LONG).arg(kMaxListRows);
+    else if (CServices::Clock().Now() - start >= kMaxListMs)
+        text = LoadString(IDS_LIST_TOO_SLOW).arg(kMaxListMs / 60000);
+    else
+        return false;
+    Wake(0, 0);
+    ShowMessage(text);
+    return true;
+}
+
 bool CComInstrument::ListJobs()
 {
     m_jobs.clear();
+    const qint64 start = CServices::Clock().Now();
     CPortSession session(*this);
     QString reply;
     if (!StartListing(QStringLiteral("JOB/CONF/LIST"), reply))
         return false;
     // Besides the end of the list ("?" or silence, twice) a short reply ends
     // the loop, so an instrument that answers every "?" with noise cannot keep
-    // it going.
-    while (reply.size() > 3) {
-        if (m_port.DeviceLost())
+    // it going; one that answers with rows for ever meets the list's bounds.
+    for (int rows = 0; reply.size() > 3; ++rows) {
+        if (m_port.DeviceLost() || ListBoundReached(rows, start))
             return false;
         const CJobInfo row = ParseJobRow(reply);
         if (row.m_nNumber != 0)
@@ -93,12 +113,13 @@ bool CComInstrument::ListCodeLists()
 // reply, or returns false when the reply is no row (the end of the data).
 bool CComInstrument::ListRows(const QString& command, const std::function<bool(const QString&)>& takeRow)
 {
+    const qint64 start = CServices::Clock().Now();
     CPortSession session(*this);
     QString reply;
     if (!StartListing(command, reply))
         return false;
-    for (;;) {
-        if (m_port.DeviceLost())
+    for (int rows = 0;; ++rows) {
+        if (m_port.DeviceLost() || ListBoundReached(rows, start))
             return false;
         if (!takeRow(reply))
             return FinishListing();

@@ -3,6 +3,7 @@
 #include "PortSession.h"
 #include "Protocol.h"
 #include "platform/Bytes.h"
+#include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Progress.h"
 #include "platform/ProgressScope.h"
@@ -144,10 +145,11 @@ bool CComInstrument::ReceiveLines()
 {
     CProgress& progress = CServices::Progress();
     progress.ProgressOff();
+    const qint64 start = CServices::Clock().Now();
     qint64 bytes = 0;
     int lines = 0;
     for (;;) {
-        if (progress.PollCancel())
+        if (progress.PollCancel() || ReceiveTimeUp(start))
             return false;
         if (!SendLine(kPoll))
             return false;
@@ -164,20 +166,46 @@ bool CComInstrument::ReceiveLines()
             continue;
         // A line longer than the port's line limit arrives in pieces; they
         // are written one after the other, so the file gets the whole line.
+        // Cancel and the receive's bounds are looked at between the pieces.
+        qint64 lineBytes = 0;
         for (;;) {
-            const QByteArray data = ToBytes(reply);
-            if (!m_file || m_file->write(data) != data.size()) {
-                ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n')
-                            + (m_file ? m_file->errorString() : QString()));
+            if (!WriteReceived(reply))
                 return false;
-            }
-            bytes += data.size();
+            bytes += reply.size();
+            lineBytes += reply.size();
             if (!m_port.m_bLineCut)
                 break;
+            progress.SetBytes(bytes);
+            if (lineBytes >= kMaxReceiveLine) {
+                ShowMessage(LoadString(IDS_RECEIVE_LINE_TOO_LONG).arg(kMaxReceiveLine));
+                return false;
+            }
+            if (progress.PollCancel() || ReceiveTimeUp(start))
+                return false;
             reply = ReadLine();
         }
         ++lines;
         progress.SetBytes(bytes);
         progress.SetPos(lines);
     }
+}
+
+// Writes one received line or piece of a line to the receive's file.
+bool CComInstrument::WriteReceived(const QString& text)
+{
+    const QByteArray data = ToBytes(text);
+    if (m_file && m_file->write(data) == data.size())
+        return true;
+    ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + (m_file ? m_file->errorString() : QString()));
+    return false;
+}
+
+// True, after telling the user, when a receive begun at `start` (clock time)
+// has run longer than any instrument's data take.
+bool CComInstrument::ReceiveTimeUp(qint64 start)
+{
+    if (CServices::Clock().Now() - start < kMaxReceiveMs)
+        return false;
+    ShowMessage(LoadString(IDS_RECEIVE_TOO_SLOW).arg(kMaxReceiveMs / 60000));
+    return true;
 }

@@ -1,6 +1,7 @@
 #include "ComPort.h"
 
 #include "ComSettings.h"
+#include "platform/Clock.h"
 #include "platform/Profile.h"
 #include "platform/Prompt.h"
 #include "platform/QtSerialDevice.h"
@@ -76,6 +77,7 @@ bool CComPort::Open()
     device.Close();
     m_bDeviceLost = false;
     m_bLineCut = false;
+    m_bCrBeforeCut = false;
     if (!device.Open(DevicePath(ComPort))) {
         CServices::Prompt().MessageBox(LoadString(IDS_COM_INVALID_HANDLE), LoadString(IDS_ERROR), MB_OK, MB_ICONNONE);
         return false;
@@ -138,9 +140,12 @@ bool CComPort::Write(const QByteArray& bytes)
 QString CComPort::ReadLine()
 {
     QString line;
-    bool crSeen = false;
     const bool crLf = EndMark == QLatin1String("\r\n");
+    bool crSeen = crLf && m_bCrBeforeCut;
+    m_bCrBeforeCut = false;
     m_bLineCut = false;
+    const CClock& clock = CServices::Clock();
+    const qint64 start = clock.Now();
     for (;;) {
         m_bTimedOut = 0;
         if (!m_bOpen || m_bDeviceLost || !Device().IsOpen()) {
@@ -157,19 +162,14 @@ QString CComPort::ReadLine()
         }
         const unsigned char value = static_cast<unsigned char>(byte);
         line += QChar(value);
-        if (crLf) {
-            if (value == 13) {
-                crSeen = true;
-                continue;
-            }
-            if (value == 10 && crSeen)
-                return line;
-            crSeen = false;
-        } else if (value == 13) {
+        // "\r\n": a CR directly followed by LF; "\r": the CR alone.
+        if (crLf ? value == 10 && crSeen : value == 13)
             return line;
-        }
-        if (line.size() >= kMaxLineLength) {
+        crSeen = value == 13;
+        // Every byte counts against the bounds, CRs included.
+        if (line.size() >= kMaxLineLength || clock.Now() - start >= kMaxLineTimeMs) {
             m_bLineCut = true;
+            m_bCrBeforeCut = crSeen;
             return line;
         }
     }
@@ -177,6 +177,7 @@ QString CComPort::ReadLine()
 
 void CComPort::Purge()
 {
+    m_bCrBeforeCut = false;
     if (m_bOpen && !m_bDeviceLost && Device().IsOpen())
         Device().Purge();
 }

@@ -26,9 +26,13 @@ public:
     static constexpr int kReadTimeoutMs = 2002;
     // Write time-out: 2000 ms + 1 ms per byte.
     static constexpr int kWriteTimeoutConstMs = 2000;
-    // A line that grows to this many characters without its end mark is
-    // returned as it is (m_bLineCut set); the next ReadLine goes on with the rest.
+    // A line that grows to this many characters, or is still arriving after
+    // this long, without its end mark is returned as it is (m_bLineCut set);
+    // the next ReadLine goes on with the rest. So neither a run of CRs nor a
+    // trickle of bytes keeps a read going: one ReadLine ends within
+    // kMaxLineTimeMs plus one byte's time-out.
     static constexpr int kMaxLineLength = 4096;
+    static constexpr int kMaxLineTimeMs = 30000;
 
     CComPort();
     virtual ~CComPort();
@@ -77,7 +81,8 @@ public:
     qint32 ComPort = 0;
     QString EndMark;
     int m_bOpen = 0;
-    // The last ReadLine stopped at kMaxLineLength, not at an end mark.
+    // The last ReadLine stopped at kMaxLineLength or kMaxLineTimeMs, not at
+    // an end mark.
     bool m_bLineCut = false;
 
 private:
@@ -87,4 +92,7 @@ private:
     std::unique_ptr<CSerialDevice> m_ownDevice;
     CSerialDevice* m_pDevice = nullptr;
     bool m_bDeviceLost = false;
+    // A cut line ended with CR: with the end mark CR LF an LF first thing in
+    // the next read completes that end mark.
+    bool m_bCrBeforeCut = false;
 };

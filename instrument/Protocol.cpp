@@ -171,8 +171,25 @@ QString ProposeName(const QString& source, const QStringList& existingNames, con
 
 bool IsSendableName(const QString& name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\r'))
-        && !name.contains(QLatin1Char('\n'));
+    if (name.isEmpty())
+        return false;
+    // Judged on the bytes that go out: U+012F arrives as "/", U+010D as CR.
+    for (QChar c : name) {
+        const char16_t byte = c.unicode() & 0xFF;
+        if (byte == u'/' || byte < 0x20)
+            return false;
+    }
+    return true;
+}
+
+int UnsendableCharacter(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t code = text.at(i).unicode();
+        if (code > 0xFF && (code & 0xFF) < 0x20)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 QString SafeFileName(const QString& instrumentName)

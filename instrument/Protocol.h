@@ -34,6 +34,17 @@ constexpr QLatin1String kWake("c");
 constexpr QLatin1String kPoll("?");
 // Attempts of the format selection and of the naming commands.
 constexpr int kAttempts = 10;
+// Bounds of one listing. An instrument holds far fewer entries of a kind
+// than kMaxListRows; with the 100 ms pause before each row that many rows
+// take at least 200 s, so at usual line speeds the row bound comes first and
+// the time bound catches an instrument that trickles its rows.
+constexpr int kMaxListRows = 2000;
+constexpr int kMaxListMs = 5 * 60 * 1000;
+// Bounds of one receive. Data lines are a few hundred characters; a line
+// still without its end after kMaxReceiveLine bytes is not data. A whole
+// instrument memory arrives well within kMaxReceiveMs even at slow speeds.
+constexpr int kMaxReceiveLine = 64 * 1024;
+constexpr int kMaxReceiveMs = 2 * 60 * 60 * 1000;
 
 // Reads a number the way wcstol does: leading white space, optional sign,
 // digits up to the first other character; 0 without digits. Clamped to 32 bits.
@@ -75,8 +86,13 @@ QString FileType(const QString& source);
 // fallback (e.g. "MyJob7") when that equals one of the existing names exactly.
 QString ProposeName(const QString& source, const QStringList& existingNames, const QString& fallback);
 
-// A name that may go into a command: not empty, no "/", CR or LF.
+// A name that may go into a command: not empty, and no character that goes
+// out (as its low 8 bits) as "/" or a control byte such as CR or LF.
 bool IsSendableName(const QString& name);
+// The position of the first character above U+00FF that would go out as a
+// control byte (its low 8 bits below 0x20: CR, LF, 0x16, 0x1A ...), -1 when
+// there is none. Such a character would end or split the command on the wire.
+int UnsendableCharacter(const QString& text);
 // A file name proposed from an instrument name: "/" and "\" become "_", runs
 // of "." shrink to one, so it never leaves the chosen folder.
 QString SafeFileName(const QString& instrumentName);

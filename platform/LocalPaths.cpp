@@ -30,15 +30,23 @@ QString CLocalPaths::Root()
     return g_root;
 }
 
-QString CLocalPaths::ToNative(const QString& handheldPath)
+bool CLocalPaths::ToNative(const QString& handheldPath, QString& nativePath)
 {
-    QString relative = handheldPath;
-    relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    while (relative.startsWith(QLatin1Char('/')))
-        relative.remove(0, 1);
-    if (relative.isEmpty())
-        return g_root;
-    return g_root.endsWith(QLatin1Char('/')) ? g_root + relative : g_root + QLatin1Char('/') + relative;
+    QString path = handheldPath;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QStringList names;
+    for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (name == QLatin1String(".."))
+            return false;
+        if (name != QLatin1String("."))
+            names.append(name);
+    }
+    if (names.isEmpty())
+        nativePath = g_root;
+    else
+        nativePath =
+            (g_root.endsWith(QLatin1Char('/')) ? g_root : g_root + QLatin1Char('/')) + names.join(QLatin1Char('/'));
+    return true;
 }
 
 QString CLocalPaths::StagingPath(const QString& name)

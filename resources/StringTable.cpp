@@ -27,6 +27,8 @@ const CStringEntry kEntries[] = {
      "The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits."},
     {IDS_NOT_PLAIN_NAME,
      "The name \"%1\" can not be used: a name is not \".\" or \"..\" and holds no \"/\" or \"\\\"."},
+    {IDS_NAME_HAS_BACKSLASH,
+     "\"%1\" holds \"\\\", which the explorer reads as a folder separator: it can be shown, but not used."},
     {IDS_JOBS, "Jobs"},
     {IDS_JOB, "Job"},
     {IDS_OVERWRITE_FILE, "Overvrite existing file ?"},
@@ -79,6 +81,7 @@ const CStringEntry kEntries[] = {
 
     {IDS_BYTES_COUNT, "%1 bytes "},
     {IDS_ROOT_NOT_FOLDER, "The root folder \"%1\" does not exist or is not a folder."},
+    {IDS_PATH_LEAVES_ROOT, "The path \"%1\" leads out of the root folder."},
 
     {IDS_FTP_NO_SOCKET, "Unable to create socket 1"},
     {IDS_FTP_CANNOT_CONNECT, "Unable to connect to the server"},
@@ -105,9 +108,17 @@ const CStringEntry kEntries[] = {
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},
     {IDS_FILE_LINE_TOO_LONG, "Line %1 of %2 is longer than %3 characters. The file was not sent."},
     {IDS_NAME_NOT_SENDABLE,
-     "The name \"%1\" cannot be sent to the instrument: it is empty or holds \"/\" or a line break."},
+     "The name \"%1\" cannot be sent to the instrument: it is empty or holds a character "
+     "that reaches it as \"/\", a line break or another control byte."},
     {IDS_COMMAND_TOO_LONG, "The command \"%1\" is too long for the instrument (at most %2 characters)."},
     {IDS_STREAM_LINE_TOO_LONG, "A line of the file is longer than %1 characters. Sending stopped."},
+    {IDS_CHARACTER_NOT_SENDABLE,
+     "The character U+%1 would reach the instrument as the control byte 0x%2. Nothing was sent."},
+    {IDS_LIST_TOO_LONG, "The instrument's list did not end after %1 entries. Listing stopped."},
+    {IDS_LIST_TOO_SLOW, "The instrument's list did not end within %1 minutes. Listing stopped."},
+    {IDS_RECEIVE_LINE_TOO_LONG,
+     "The instrument sent more than %1 bytes without a line end. Receiving stopped; nothing was kept."},
+    {IDS_RECEIVE_TOO_SLOW, "The instrument's data did not end within %1 minutes. Receiving stopped; nothing was kept."},
 
     {IDS_CLI_NO_ANSWER, "the instrument did not answer"},
     {IDS_CLI_IDENTIFY_ERROR, "the instrument reported an error instead of its name"},

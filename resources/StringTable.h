@@ -58,6 +58,7 @@ enum EStringId : int {
     // Texts of the dialogs and the platform layer.
     IDS_BYTES_COUNT = 61300,
     IDS_ROOT_NOT_FOLDER = 61301,
+    IDS_PATH_LEAVES_ROOT = 61330,
 
     // Texts of the FTP client.
     IDS_FTP_NO_SOCKET = 61500,
@@ -87,6 +88,11 @@ enum EStringId : int {
     IDS_NAME_NOT_SENDABLE = 62004,
     IDS_COMMAND_TOO_LONG = 62005,
     IDS_STREAM_LINE_TOO_LONG = 62006,
+    IDS_CHARACTER_NOT_SENDABLE = 62020,
+    IDS_LIST_TOO_LONG = 62021,
+    IDS_LIST_TOO_SLOW = 62022,
+    IDS_RECEIVE_LINE_TOO_LONG = 62023,
+    IDS_RECEIVE_TOO_SLOW = 62024,
 
     // tessaro-cli's instrument commands.
     IDS_CLI_NO_ANSWER = 62101,
@@ -141,6 +147,7 @@ enum EExplorerStringId : int {
     IDS_BAD_FTP_SERVER = 61409,
     IDS_FTP_NAME_NOT_SENDABLE = 61410,
     IDS_NOT_PLAIN_NAME = 61411,
+    IDS_NAME_HAS_BACKSLASH = 61430,
 };
 
 // The text of a string id; an empty string for an unknown id.

@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -539,6 +540,44 @@ private slots:
         QCOMPARE(pView->textCursor().selectionStart(), 8);
         QTest::mouseClick(pDlg->findChild<QPushButton*>("replaceAll"), Qt::LeftButton);
         QCOMPARE(pView->toPlainText(), QStringLiteral("cow dog cow"));
+    }
+
+    // Only regular files of a size the editor can hold are read: a FIFO would
+    // block the open, a device could be read for ever.
+    void onlyRegularFilesOfSensibleSizeOpen_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("over 256 MiB") << "large"
+                                      << "is larger than 256 MiB, more than the editor can hold.";
+        QTest::newRow("device") << "device"
+                                << "is not a regular file (a device, a pipe or a socket).";
+        QTest::newRow("FIFO without a writer") << "fifo"
+                                               << "is not a regular file (a device, a pipe or a socket).";
+    }
+
+    void onlyRegularFilesOfSensibleSizeOpen()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        CPromptRecorder recorder;
+        QTemporaryDir dir;
+        QString strPath = dir.filePath(kind);
+        if (kind == QLatin1String("large")) {
+            QFile sparse(strPath);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(256 * 1024 * 1024 + 1));
+        } else if (kind == QLatin1String("device")) {
+            strPath = QStringLiteral("/dev/null");
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(strPath).constData(), 0600), 0);
+        }
+        CMainFrame frame;
+        frame.View()->setPlainText("kept");
+        QVERIFY(!frame.OpenDocumentFile(strPath));
+        QCOMPARE(recorder.m_messages.size(), 1);
+        QCOMPARE(recorder.m_messages.first(), "Failed to open document.\n\n" + strPath + " " + message);
+        QCOMPARE(frame.View()->toPlainText(), QStringLiteral("kept"));
+        QCOMPARE(frame.Document()->GetPathName(), QString());
     }
 
     void commandLineArgument()

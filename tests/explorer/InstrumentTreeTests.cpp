@@ -34,6 +34,7 @@ private slots:
     void refreshCopyAndPasteFollowTheNodeKinds();
     void deleteErasesWaitsAndRebuilds();
     void pasteMeasurementsIntoALocalFolder();
+    void namesHoldingABackslashNeverLeadOutOfTheRoot();
 
 private:
     void ScriptConnect();
@@ -343,6 +344,60 @@ void InstrumentTreeTests::pasteMeasurementsIntoALocalFolder()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("11 line one\r\n12 line two\r\n"));
     QCOMPARE(CTessaroView::ChildLabels(data), QStringList("A1.VRN"));
+}
+
+// Names holding "\\" are legal on Linux and shown, but a node path would read
+// them as separators: opening, copying and pasting into them are refused.
+void InstrumentTreeTests::namesHoldingABackslashNeverLeadOutOfTheRoot()
+{
+    // The root lies inside the scratch folder: a path that escaped it would
+    // land where the test looks. With a real folder "up" beside it, the node
+    // path Data\up\..\..\.. of the folder "up\..\..\.." resolves to the
+    // scratch folder.
+    const QString folder = "root/Data/up\\..\\..\\..";
+    QVERIFY(QDir(m_dir->path()).mkpath(folder));
+    QVERIFY(QDir(m_dir->path()).mkpath("root/Data/up"));
+    for (const QString& file : {folder + "/inside.txt", QString("root/Data/x\\..\\..\\..\\A1.VRN")}) {
+        QFile touch(m_dir->filePath(file));
+        QVERIFY(touch.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(CLocalPaths::SetRoot(m_dir->filePath("root")));
+    m_view->OnInitialUpdate();
+    ScriptConnect();
+    ScriptJobs({"A1,3,5,7\r\n"});
+    ScriptFormats({"VORN,2,1,1\r\n"});
+    m_device->Expect("c\r\n", "\r\n");
+    m_device->Expect("CODE/CONF/LIST\r\n", "CODES,3,12\r\n");
+    m_device->Expect("?\r\n", "?\r\n");
+    m_device->Expect("c\r\n", "\r\n");
+    m_view->PortRoot()->setExpanded(true);
+    QVERIFY(m_device->AllExpected());
+
+    QTreeWidgetItem* data = Find(m_view->MyComputerRoot(), "Data");
+    data->setExpanded(true);
+    QStringList labels = CTessaroView::ChildLabels(data);
+    labels.sort();
+    QCOMPARE(labels, QStringList({"up", "up\\..\\..\\..", "x\\..\\..\\..\\A1.VRN"}));
+    const QString refused = "%1 \"%2\" holds \"\\\", which the explorer reads as a folder separator: it can be "
+                            "shown, but not used.";
+    m_prompt->m_shown.clear();
+    QTreeWidgetItem* up = Find(data, "up\\");
+    up->setExpanded(true);
+    QCOMPARE(up->childCount(), 0);
+    Select(Find(data, "x"));
+    m_frame->Action(ID_EDIT_COPY)->trigger();
+    QVERIFY(!m_view->Clip().m_bValid);
+
+    Select(Find(Find(m_view->PortRoot()->child(0), "Job 3"), "Measurements"));
+    m_frame->Action(ID_EDIT_COPY)->trigger();
+    Select(up);
+    m_frame->Action(ID_EDIT_PASTE)->trigger();
+    QCOMPARE(m_prompt->m_shown,
+             QStringList({refused.arg(":", up->text(0)), refused.arg(":", "x\\..\\..\\..\\A1.VRN"),
+                          refused.arg(":", up->text(0))}));
+    QVERIFY(m_prompt->m_downloadRequests.isEmpty());
+    QVERIFY(m_device->AllExpected());
+    QVERIFY(!QDir(m_dir->path()).entryList(QDir::Files).contains("A1.VRN"));
 }
 
 QTEST_MAIN(InstrumentTreeTests)

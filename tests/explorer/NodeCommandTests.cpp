@@ -158,6 +158,11 @@ QByteArray NodeCommandTests::Read(const QString& relative) const
 
 QTreeWidgetItem* NodeCommandTests::Node(QTreeWidgetItem* parent, const QString& path)
 {
+    // A label that itself holds "\\" is looked for whole first.
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == path)
+            return parent->child(i);
+    }
     for (const QString& label : path.split('\\')) {
         QTreeWidgetItem* child = nullptr;
         for (int i = 0; parent && i < parent->childCount() && !child; ++i)
@@ -278,6 +283,7 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
         QFile::setPermissions(m_strRoot + "/" + file, QFileDevice::ReadOwner);
     }
     Write("Local/Stuck/loose.txt");
+    Write("Local/Kept\\k.txt", "odd");
     for (const char* file : {"share/r.txt", "share/Full/f.txt", "share/Full/Deep/Deeper/d.txt", "share/Sub/s.txt"})
         Write(file);
     QDir(m_strRoot).mkpath("share/Empty");
@@ -302,6 +308,12 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
         {local, "Link", "", "Local/Link"},
         {local, "Tree", "", "Local/Tree"},
         {local, "locked.txt", ": Can not delete file", ""},
+        // A name holding the tree's own separator would name another entry
+        // (Local/Kept/k.txt); it is refused.
+        {local, "Kept\\k.txt",
+         ": \"Kept\\k.txt\" holds \"\\\", which the explorer reads as a folder separator: it can be shown, but "
+         "not used.",
+         ""},
         // What could be deleted stays deleted.
         {local, "Stuck", ": Can not delete folder", "Local/Stuck/loose.txt"},
         {sub, "s.txt", "", "share/Sub/s.txt"},
@@ -321,6 +333,7 @@ void NodeCommandTests::deleteFilesAndFolderTreesOnBothSides()
                  Sorted(QDir(m_strRoot + folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)));
     }
     QVERIFY(!QFileInfo(m_strRoot + "/Local/Link").isSymLink());
+    QCOMPARE(Read("Local/Kept\\k.txt"), QByteArray("odd"));
     QCOMPARE(Read("Local/Kept/k.txt") + Read("Local/locked.txt") + Read("Local/Stuck/locked.txt"),
              QByteArray("keptxx"));
 }

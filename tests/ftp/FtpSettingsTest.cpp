@@ -70,9 +70,20 @@ TEST(LocalUtils, RunProgram)
     QTemporaryDir dir;
     const QString out = dir.filePath(u"args.txt"_s);
     qputenv("TESSARO_PROBE_OUT", QFile::encodeName(out));
-    EXPECT_TRUE(RunProgram(u"ftp_run_probe"_s, u"\"/data/Job 1/a b.txt\""_s));
-    EXPECT_EQ(ReadAll(out), QByteArray("/data/Job 1/a b.txt\n"));
-    QFile::remove(out);
+    // The path is one argument; one that begins with "-" goes absolute, so
+    // the program cannot take it for an option.
+    const QString cwd = QDir::currentPath();
+    const QList<QPair<QString, QString>> paths = {
+        {u"\"/data/Job 1/a b.txt\""_s, u"/data/Job 1/a b.txt"_s},
+        {u"\"-style\""_s, cwd + u"/-style"_s},
+        {u"--help me.txt"_s, cwd + u"/--help me.txt"_s},
+        {u"\"-\""_s, cwd + u"/-"_s},
+    };
+    for (const auto& [commandLine, argument] : paths) {
+        EXPECT_TRUE(RunProgram(u"ftp_run_probe"_s, commandLine));
+        EXPECT_EQ(ReadAll(out), argument.toUtf8() + '\n') << commandLine.toStdString();
+        QFile::remove(out);
+    }
     // "Name.exe" finds the lower-case program on this platform.
     EXPECT_TRUE(RunProgram(u"FTP_RUN_PROBE.exe"_s, QString()));
     EXPECT_EQ(ReadAll(out), QByteArray());

@@ -68,6 +68,14 @@ TEST_F(LinkTest, IdentifyVariants)
         EXPECT_EQ(m_link.m_strName, c.name) << c.reply.toStdString();
         EXPECT_EQ(Trace(), "<open>|%R1Q,5004:\r\n|<close>");
     }
+    // CRs without end after the request: one bounded read, then the port closes.
+    Fresh({{"%R1Q,5004:\r\n", ""}});
+    m_device->FeedEndless("\r", 0, 1);
+    m_link.m_strName = "old";
+    EXPECT_TRUE(m_link.Identify());
+    EXPECT_EQ(m_link.m_strName, "old");
+    EXPECT_EQ(m_device->m_nEndlessFed, CComPort::kMaxLineLength);
+    EXPECT_FALSE(m_device->IsOpen());
 }
 
 // The connection step: the probe, the explorer's pause, the name request.
@@ -204,6 +212,46 @@ TEST_F(LinkTest, Listings)
         if (c.loseAfter) {
             EXPECT_EQ(m_device->m_nReadTimeouts, 0);
         }
+    }
+}
+
+// An instrument that answers every "?" with another row: each listing stops
+// at its bound with a message and "c", and reports that it did not end.
+TEST_F(LinkTest, EndlessListingsStopAtTheirBounds)
+{
+    const QString tooLong = "Error: The instrument's list did not end after 2000 entries. Listing stopped.";
+    const QString tooSlow = "Error: The instrument's list did not end within 5 minutes. Listing stopped.";
+    struct CCase
+    {
+        bool (CComInstrument::*list)();
+        int periodMs; // between two rows
+        QString shown;
+    };
+    const QList<CCase> cases = {
+        {&CComInstrument::ListJobs, 0, tooLong},       {&CComInstrument::ListFormats, 0, tooLong},
+        {&CComInstrument::ListCodeLists, 0, tooLong},  {&CComInstrument::ListJobs, 1000, tooSlow},
+        {&CComInstrument::ListFormats, 1000, tooSlow}, {&CComInstrument::ListCodeLists, 1000, tooSlow},
+    };
+    for (const CCase& c : cases) {
+        Fresh();
+        m_link.m_jobs.clear();
+        m_link.m_formats.clear();
+        m_link.m_codeLists.clear();
+        // Rows start after "c" and the list command; a link without bounds
+        // would read all 200,000 bytes of them.
+        m_device->FeedEndless("R,5,1,1\r\n", c.periodMs, 2);
+        m_device->m_nEndlessLimit = 200000;
+        const qint64 start = m_clock.Now();
+        EXPECT_FALSE((m_link.*c.list)()) << c.shown.toStdString();
+        const qsizetype rows = m_link.m_jobs.size() + m_link.m_formats.size() + m_link.m_codeLists.size();
+        if (c.periodMs == 0)
+            EXPECT_EQ(rows, 2000);
+        else
+            EXPECT_LT(rows, 2000);
+        EXPECT_LE(m_clock.Now() - start, 5 * 60 * 1000 + 2 * CComPort::kReadTimeoutMs);
+        EXPECT_EQ(m_prompt.m_shown, QStringList(c.shown));
+        EXPECT_EQ(m_device->m_writes.last(), "c\r\n");
+        EXPECT_FALSE(m_device->IsOpen());
     }
 }
 

@@ -48,6 +48,58 @@ TEST_F(ComPortTest, ReadLineEndMarks)
     }
 }
 
+// Every read ends within bounds, whatever the instrument sends: a line that
+// does not end is cut at 4096 characters or after 30 s, CRs included.
+TEST_F(ComPortTest, ReadLineIsBoundedInLengthAndTime)
+{
+    struct CCase
+    {
+        const char* what;
+        const char* endMark;
+        QByteArray input;
+        QByteArray endless; // sent without end after the input
+        int periodMs;       // between two repetitions of `endless`
+        QList<int> lengths; // of the lines read, in order
+        QList<bool> cut;
+        QList<qint64> elapsed;
+    };
+    const QList<CCase> cases = {
+        {"5,000 CRs then x", "\r\n", QByteArray(5000, '\r') + "x\r\n", "", 0, {4096, 907}, {true, false}, {0, 0}},
+        {"endless CRs", "\r\n", "", "\r", 0, {4096, 4096, 4096}, {true, true, true}, {0, 0, 0}},
+        {"endless data", "\r", "", "x", 0, {4096, 4096}, {true, true}, {0, 0}},
+        // A cut right after a CR: the LF that follows completes the end mark.
+        {"cut between CR and LF",
+         "\r\n",
+         QByteArray(4095, 'a') + "\r\nOK\r\n",
+         "",
+         0,
+         {4096, 1, 4},
+         {true, false, false},
+         {0, 0, 0}},
+        // One byte a second (the first at once) never times out a read, but
+        // the line ends after 30 s.
+        {"trickle", "\r\n", "", "x", 1000, {31, 30}, {true, true}, {30000, 30000}},
+        {"trickle of CRs", "\r\n", "", "\r", 1000, {31}, {true}, {30000}},
+    };
+    for (const CCase& c : cases) {
+        CComSettings settings;
+        settings.ComPort = 1;
+        settings.EndMark = QString::fromLatin1(c.endMark);
+        m_link.m_port.SetSettings(settings);
+        Fresh();
+        ASSERT_TRUE(m_link.m_port.Open());
+        m_device->Feed(c.input);
+        m_device->FeedEndless(c.endless, c.periodMs);
+        for (qsizetype i = 0; i < c.lengths.size(); ++i) {
+            const qint64 before = m_clock.Now();
+            EXPECT_EQ(m_link.m_port.ReadLine().size(), c.lengths.at(i)) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.m_bLineCut, c.cut.at(i)) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.m_bTimedOut, 0) << c.what << " line " << i;
+            EXPECT_EQ(m_clock.Now() - before, c.elapsed.at(i)) << c.what << " line " << i;
+        }
+    }
+}
+
 TEST_F(ComPortTest, OpenAppliesLineSettingsAndKeepsFlowControl)
 {
     CComPort& port = m_link.m_port;

@@ -5,6 +5,7 @@
 namespace {
 
 using namespace Protocol;
+using namespace Qt::StringLiterals;
 
 TEST(InstrumentProtocol, ReadNumberLikeWcstol)
 {
@@ -62,8 +63,23 @@ TEST(InstrumentProtocol, NamesAndFileTypes)
     EXPECT_EQ(FileType("ab"), "AB");
     EXPECT_EQ(ProposeName("dir/P7.tqs", {"A1", "p7"}, "MyJob7"), "P7"); // exact case only
 
-    for (const QString name : {"", "a/b", "a\rb", "a\nb"})
-        EXPECT_FALSE(IsSendableName(name)) << name.toStdString();
+    // Names are judged by the bytes that go out, each character's low 8 bits.
+    const QList<QPair<QString, bool>> names = {
+        {"", false},
+        {"a/b", false},
+        {"a\rb", false},
+        {"a\nb", false},
+        {"a\tb", false},
+        {u"foo\u010DJOB\u012FERASE\u012F3"_s, false}, // CR and "/" in disguise
+        {u"a\u010Ab"_s, false},                       // LF
+        {u"a\u0116b"_s, false},                       // the busy byte 0x16
+        {u"\u0141ODZ"_s, true},                       // goes out as "AODZ": lossy, not harmful
+        {u"K\u00F6ln 2"_s, true},
+    };
+    for (const auto& [name, sendable] : names)
+        EXPECT_EQ(IsSendableName(name), sendable) << name.toStdString();
+    EXPECT_EQ(UnsendableCharacter(u"JOB/SET/foo\u010DJOB/ERASE/3/1"_s), 11);
+    EXPECT_EQ(UnsendableCharacter(u"\u0141x\r\n"_s), -1); // CR LF of a file line is the caller's own
     EXPECT_EQ(SafeFileName("../../etc/passwd"), "._._etc_passwd");
     EXPECT_EQ(SafeFileName("A..B\\C"), "A.B_C");
     EXPECT_TRUE(IsSafeFileName(SafeFileName("..")));

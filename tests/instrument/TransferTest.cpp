@@ -1,5 +1,6 @@
 #include "InstrumentFixture.h"
 
+#include "instrument/Protocol.h"
 #include "platform/LocalPaths.h"
 #include "platform/WaitCursor.h"
 
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 
 namespace {
+
+using namespace Protocol;
+using namespace Qt::StringLiterals;
 
 QByteArray ReadFile(const QString& path)
 {
@@ -173,6 +177,50 @@ TEST_F(TransferTest, ReceiveFailuresLeaveNoPartialFile)
     EXPECT_TRUE(m_prompt.Idle());
 }
 
+// An instrument whose data never end: the receive stops (on Cancel, or at
+// its bounds with a message), sends "c" and leaves no file behind.
+TEST_F(TransferTest, EndlessReceivesStopAndLeaveNoFile)
+{
+    const QString lineTooLong =
+        "Error: The instrument sent more than 65536 bytes without a line end. Receiving stopped; nothing was kept.";
+    const QString tooSlow =
+        "Error: The instrument's data did not end within 120 minutes. Receiving stopped; nothing was kept.";
+    struct CCase
+    {
+        const char* what;
+        QByteArray endless; // the instrument's answer from the first "?" on
+        int periodMs;
+        int cancelAtPoll;
+        qint64 maxRead; // bytes of the endless answer read at most
+        QStringList shown;
+    };
+    const QList<CCase> cases = {
+        // Cancel between the 4 KiB pieces of a line that never ends.
+        {"cancel in a line", "x", 0, 2, 2 * 4096 + 1, {}},
+        {"data without CR LF", "x", 0, 0, 65536 + 1, {lineTooLong}},
+        {"endless CRs", "\r", 0, 0, 65536 + 1, {lineTooLong}},
+        // Proper lines, one a second, for ever.
+        {"endless lines", "DATA LINE 1\r\n", 1000, 0, 7201 * 13, {tooSlow}},
+        // The busy byte alone every 5 s: the link waits and polls again, for ever.
+        {"always busy", "\x16", 5000, 0, 1800, {tooSlow}},
+    };
+    for (const CCase& c : cases) {
+        QFile::remove(Target("A1.VRN"));
+        m_prompt.PushDataDownload(true, "A1.VRN", 0);
+        m_progress.m_nCancelAtPoll = c.cancelAtPoll;
+        m_progress.m_nPolls = 0;
+        Fresh(kReceiveStart);
+        m_device->FeedEndless(c.endless, c.periodMs, 4);
+        m_device->m_nEndlessLimit = 1024 * 1024;
+        EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0)) << c.what;
+        EXPECT_EQ(Entries(), QStringList()) << c.what;
+        EXPECT_LE(m_device->m_nEndlessFed, c.maxRead) << c.what;
+        EXPECT_EQ(m_prompt.m_shown.mid(1), c.shown) << c.what;
+        EXPECT_EQ(m_device->m_writes.last(), "c\r\n") << c.what;
+        EXPECT_FALSE(m_device->IsOpen()) << c.what;
+    }
+}
+
 TEST_F(TransferTest, ReceiveRefusedBeforeTheInstrumentIsTouched)
 {
     EXPECT_FALSE(m_link.Receive("", 4, 0x80, 0));           // no folder
@@ -316,6 +364,41 @@ TEST_F(TransferTest, RefusalsQuotePathsAndNamesAsTheyAre)
     EXPECT_EQ(m_prompt.m_shown,
               QStringList("Error: Line 1 of " + QDir::toNativeSeparators(path)
                           + " is longer than 509 characters. The file was not sent."));
+}
+
+// Characters above U+00FF go out as their low 8 bits: a name must not carry
+// a second command in disguise. Only the format selection goes out.
+TEST_F(TransferTest, NamesThatWouldSmuggleACommandAreRefused)
+{
+    struct CCase
+    {
+        QString source; // the file's name gives the proposed job name
+        QString shown;
+    };
+    const QString refused = "Error: The name \"%1\" cannot be sent to the instrument";
+    const QList<CCase> cases = {
+        // U+010D is CR, U+012F is "/": "JOB/SET/foo" CR "JOB/ERASE/3/7" on the line.
+        {u"foo\u010DJOB\u012FERASE\u012F3.TQS"_s, refused.arg(u"foo\u010DJOB\u012FERASE\u012F3"_s)},
+        {u"x\u010AJOB\u012FERASE\u012F3.tqs"_s, refused.arg(u"x\u010AJOB\u012FERASE\u012F3"_s)},
+        {u"a\u011Ab.tqs"_s, refused.arg(u"a\u011Ab"_s)}, // 0x1A, the end of a format file
+    };
+    for (const CCase& c : cases) {
+        Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
+        m_prompt.PushName(true, BaseName(c.source));
+        EXPECT_FALSE(m_link.SendJobFile(MakeFile("data.tqs", "L1\r\n"), 7, 0x8000, c.source));
+        EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n") << c.source.toStdString();
+        ASSERT_EQ(m_prompt.m_shown.size(), 2);
+        EXPECT_TRUE(m_prompt.m_shown.at(1).startsWith(c.shown)) << m_prompt.m_shown.at(1).toStdString();
+        EXPECT_FALSE(m_device->IsOpen());
+    }
+    // The framing itself refuses such a character: nothing at all is written.
+    Fresh();
+    ASSERT_TRUE(m_link.Open());
+    EXPECT_FALSE(m_link.SendLine(u"JOB/SET/foo\u010DJOB/ERASE/3/1"_s));
+    EXPECT_TRUE(m_device->m_written.isEmpty());
+    EXPECT_EQ(m_prompt.m_shown,
+              QStringList("Error: The character U+10D would reach the instrument as the control byte 0x0D. "
+                          "Nothing was sent."));
 }
 
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)

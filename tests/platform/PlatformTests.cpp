@@ -77,12 +77,33 @@ TEST(LocalPaths, HandheldPathsMapBelowTheRootAndAMissingRootIsRefused)
     QString error;
     EXPECT_FALSE(CLocalPaths::SetRoot(dir.filePath("missing"), &error));
     EXPECT_TRUE(error.contains("does not exist"));
-    ASSERT_TRUE(CLocalPaths::SetRoot(dir.path()));
-    EXPECT_EQ(CLocalPaths::ToNative("Windows\\Desktop"), dir.path() + "/Windows/Desktop");
-    EXPECT_EQ(CLocalPaths::ToNative("\\Data\\my file.txt"), dir.path() + "/Data/my file.txt");
-    EXPECT_EQ(CLocalPaths::ToNative(""), dir.path());
+    // Below a root folder (empty: refused). No path leaves the root: a ".."
+    // anywhere is refused, however the separators are written.
+    const QString root = dir.path();
+    const QList<QPair<QString, QString>> paths = {
+        {"Windows\\Desktop", root + "/Windows/Desktop"},
+        {"\\Data\\my file.txt", root + "/Data/my file.txt"},
+        {"", root},
+        {"Data\\\\.\\x\\", root + "/Data/x"},
+        {"Data/Sub\\f..txt", root + "/Data/Sub/f..txt"},
+        {"...\\a", root + "/.../a"},
+        {"..", ""},
+        {"..\\etc\\passwd", ""},
+        {"a\\..\\..\\etc", ""}, // a folder named "a\..\.." joined into a node path
+        {"Data\\a\\..", ""},
+        {"a/../../etc", ""},
+        {"\\..\\", ""},
+    };
+    ASSERT_TRUE(CLocalPaths::SetRoot(root));
+    for (const auto& [path, expected] : paths) {
+        QString native = "untouched";
+        EXPECT_EQ(CLocalPaths::ToNative(path, native), !expected.isEmpty()) << path.toStdString();
+        EXPECT_EQ(native, expected.isEmpty() ? "untouched" : expected) << path.toStdString();
+    }
     ASSERT_TRUE(CLocalPaths::SetRoot("/"));
-    EXPECT_EQ(CLocalPaths::ToNative("tmp\\x"), "/tmp/x");
+    QString native;
+    EXPECT_TRUE(CLocalPaths::ToNative("tmp\\x", native));
+    EXPECT_EQ(native, "/tmp/x");
 
     const QString staging = CLocalPaths::StagingPath("tempftp");
     EXPECT_TRUE(staging.endsWith("/tempftp"));

@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <algorithm>
+
 CScriptedSerialDevice::CScriptedSerialDevice(CVirtualClock* clock) : m_pClock(clock) {}
 
 void CScriptedSerialDevice::Expect(const QByteArray& written, const QByteArray& reply)
@@ -21,6 +23,32 @@ void CScriptedSerialDevice::FeedAt(qint64 time, const QByteArray& bytes)
     while (i < m_timed.size() && m_timed.at(i).m_nTime <= time)
         ++i;
     m_timed.insert(i, {time, bytes});
+}
+
+void CScriptedSerialDevice::FeedEndless(const QByteArray& pattern, int periodMs, int afterWrites)
+{
+    m_endless = pattern;
+    m_nEndlessPeriodMs = periodMs;
+    m_nEndlessAfterWrites = afterWrites;
+    m_nEndlessNext = Now();
+}
+
+// Makes the next repetition of the endless stream readable when it arrives
+// within timeoutMs, letting the clock run to that moment.
+bool CScriptedSerialDevice::DeliverEndless(int timeoutMs)
+{
+    if (m_endless.isEmpty() || m_writes.size() < m_nEndlessAfterWrites || m_nEndlessFed >= m_nEndlessLimit
+        || !m_timed.isEmpty())
+        return false;
+    const qint64 arrival = std::max(m_nEndlessNext, Now());
+    if (arrival > Now() + timeoutMs)
+        return false;
+    if (m_pClock)
+        m_pClock->Advance(arrival - Now());
+    m_input += m_endless;
+    m_nEndlessFed += m_endless.size();
+    m_nEndlessNext = arrival + m_nEndlessPeriodMs;
+    return true;
 }
 
 qint64 CScriptedSerialDevice::Now() const
@@ -76,6 +104,8 @@ CSerialDevice::EReadResult CScriptedSerialDevice::Read(char& byte, int timeoutMs
             m_pClock->Advance(m_timed.first().m_nTime - Now());
         Deliver();
     }
+    if (m_input.isEmpty())
+        DeliverEndless(timeoutMs);
     if (m_input.isEmpty()) {
         ++m_nReadTimeouts;
         if (m_pClock)

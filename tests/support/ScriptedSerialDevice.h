@@ -18,6 +18,7 @@ class CVirtualClock;
 //   that time on the virtual clock.
 // - A read with nothing to give advances the clock by its time-out (or to the
 //   next timed chunk when that comes sooner) and reports the time-out.
+// - FeedEndless(pattern): an instrument that never stops sending (see there).
 // - Failures: FailOpen, FailLineState, FailWriteLineState, and LoseAfter
 //   (the device disappears once the client has written n times and read all
 //   that was readable: reads and writes fail from then on).
@@ -29,6 +30,12 @@ public:
     void Expect(const QByteArray& written, const QByteArray& reply = QByteArray());
     void Feed(const QByteArray& bytes);
     void FeedAt(qint64 time, const QByteArray& bytes);
+    // Once the client has written `afterWrites` times and read all other
+    // input, every read gets the next byte of `pattern`, repeated without end;
+    // with periodMs each repetition arrives that long after the one before.
+    // After m_nEndlessLimit bytes the stream falls silent, so that a link that
+    // would read for ever still ends its test; m_nEndlessFed tells how far it got.
+    void FeedEndless(const QByteArray& pattern, int periodMs = 0, int afterWrites = 0);
     // The device disappears after the client's n-th write (counted from 1)
     // once its reply has been read.
     void LoseAfter(int writes) { m_nLoseAfterWrites = writes; }
@@ -59,6 +66,8 @@ public:
     int m_nReadTimeouts = 0;     // reads that found nothing
     int m_nOpens = 0;
     bool m_bLost = false;
+    qint64 m_nEndlessLimit = 16 * 1024 * 1024;
+    qint64 m_nEndlessFed = 0; // bytes of the endless stream made readable
 
 private:
     struct CRule
@@ -73,6 +82,7 @@ private:
     };
     qint64 Now() const;
     void Deliver();
+    bool DeliverEndless(int timeoutMs);
 
     CVirtualClock* m_pClock = nullptr;
     QList<CRule> m_rules;
@@ -81,4 +91,8 @@ private:
     bool m_bOpen = false;
     int m_nLoseAfterWrites = 0;
     bool m_bScripted = false;
+    QByteArray m_endless;
+    int m_nEndlessPeriodMs = 0;
+    int m_nEndlessAfterWrites = 0;
+    qint64 m_nEndlessNext = 0;
 };

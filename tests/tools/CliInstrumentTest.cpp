@@ -5,6 +5,7 @@
 #include "PtyPeer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+using namespace Qt::StringLiterals;
 
 // One command with its exit code, its output (when given) and a part of its
 // error output.
@@ -125,6 +128,11 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
         Check({args, 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
+    // Below --root no path leads out of it; refused before the port is opened.
+    for (const char* file : {"..\\A1.TQS", "Data/../../A1.TQS"}) {
+        Check({{"--root", Path(""), "receive", "measurements", "1", file}, 1, "", "leads out of the root folder"});
+        Check({{"--root", Path(""), "send", "job", "1", file}, 1, "", "leads out of the root folder"});
+    }
 }
 
 // One session: identify, erase, receive and send back, then the listings
@@ -183,6 +191,45 @@ TEST_F(CliInstrument, ACableCutDuringAReceiveLeavesTheOlderFileAlone)
     EXPECT_EQ(wire.count("RX ?\\r\\n"), 4 + 3 + 3); // jobs and formats listings, then the data polls
     EXPECT_TRUE(wire.contains("-- line cut"));
     EXPECT_EQ(m_sim.Stop(), 0);
+}
+
+// A misbehaving instrument: every command ends within a bounded time, says
+// why, leaves the older file alone and puts nothing on the wire that the
+// user did not mean.
+TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
+{
+    const QString older = Path("A1.TQS");
+    // U+010D and U+012F go out as CR and "/": naming job 5 would carry "JOB/ERASE/5".
+    const QString injected = Path(u"foo\u010DJOB\u012FERASE\u012F5.TQS"_s);
+    struct CCase
+    {
+        QStringList simOptions;
+        SCliStep step;
+    };
+    const QList<CCase> cases = {
+        {{"--endless-cr"}, {{"identify"}, 0, "", "the instrument gave no name"}},
+        {{"--endless-data"},
+         {{"receive", "measurements", "1", older, "--yes"}, 1, "", "more than 65536 bytes without a line end"}},
+        {{}, {{"send", "job", "5", injected}, 1, "", "cannot be sent to the instrument"}},
+    };
+    for (const CCase& c : cases) {
+        for (const QString& path : {older, injected}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("older data\r\n") > 0);
+        }
+        ASSERT_TRUE(StartSim(c.simOptions));
+        QElapsedTimer timer;
+        timer.start();
+        Check(c.step);
+        EXPECT_LT(timer.elapsed(), 60000) << c.simOptions.join(' ').toStdString();
+        EXPECT_EQ(m_sim.Stop(), 0);
+        EXPECT_EQ(ReadFile(older), QByteArray("older data\r\n"));
+        EXPECT_EQ(QDir(m_dir.path()).entryList({"*.TQS*"}, QDir::Files),
+                  QStringList({"A1.TQS", injected.section('/', -1)}));
+        const QByteArray wire = ReadFile(Path("transcript.txt"));
+        EXPECT_FALSE(wire.contains("ERASE")) << wire.right(300).data();
+        EXPECT_FALSE(wire.contains("JOB/SET")) << wire.right(300).data();
+    }
 }
 
 // Identified but nameless: nothing on stdout, a note on stderr, success.

@@ -107,6 +107,33 @@ TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
     Play({{"JOB/CONF/LIST", kBare}, {"DISK/CONF/LIST", kRefused}});
 }
 
+// The misbehaviours without end: a flood byte that the next line or the
+// port's close stops, and a list that never runs out of rows.
+TEST_F(SimTest, EndlessMisbehaviours)
+{
+    m_options.m_bEndlessCr = true;
+    Play({{"c", kQuery}, {"%R1Q,5004:", kNothing}});
+    EXPECT_EQ(Sim().Flood(), '\r');
+    Play({{"c", kQuery}});
+    EXPECT_EQ(Sim().Flood(), 0);
+
+    Restart();
+    m_options.m_bEndlessData = true;
+    Play({{"JOB/RCV/OBSERV/1", kOk}, {"?", kNothing}});
+    EXPECT_EQ(Sim().Flood(), 'x');
+    Sim().PortClosed();
+    EXPECT_EQ(Sim().Flood(), 0);
+
+    Restart();
+    m_options.m_bEndlessList = true;
+    Play({{"CODE/CONF/LIST", "CODES,1,12\r\n"},
+          {"?", ",2,0\r\n"},
+          {"?", "TREES,3,4\r\n"},
+          {"?", "X4,4,1,1\r\n"},
+          {"?", "X5,5,1,1\r\n"}});
+    EXPECT_EQ(Sim().Flood(), 0);
+}
+
 TEST_F(SimTest, ReceiveSendsLinesThenFallsSilent)
 {
     Play({{"JOB/RCV/OBSERV/7", kOk},

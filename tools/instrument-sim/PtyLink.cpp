@@ -160,7 +160,12 @@ void CPtyLink::Run(const volatile std::sig_atomic_t& stop)
     m_pStop = &stop;
     char buffer[4096];
     while (!stop && !m_bVanished) {
-        pollfd pfds[2] = {{m_nWatch, POLLIN, 0}, {m_nMaster, POLLIN, 0}};
+        // While an endless misbehaviour runs, room on the line wakes the loop too.
+        const bool flooding = m_instrument.Flood() != 0 && m_nOpenCount > 0;
+        if (!flooding)
+            m_cFloodLogged = 0;
+        const short masterEvents = flooding ? POLLIN | POLLOUT : POLLIN;
+        pollfd pfds[2] = {{m_nWatch, POLLIN, 0}, {m_nMaster, masterEvents, 0}};
         if (poll(pfds, 2, 50) <= 0)
             continue; // time-out, or a signal that set the stop flag
         // Opens and closes first: a line can only come from a session whose
@@ -171,7 +176,31 @@ void CPtyLink::Run(const volatile std::sig_atomic_t& stop)
             if (count > 0)
                 HandleChunk(QByteArray(buffer, static_cast<qsizetype>(count)), Now());
         }
+        if (pfds[1].revents & POLLOUT)
+            PumpFlood();
     }
+}
+
+// One block of the endless byte, as much of it as the line takes now: the
+// write never blocks, so the handheld's lines and its close are seen at once.
+// With a line speed the block takes its byte times.
+void CPtyLink::PumpFlood()
+{
+    const char byte = m_instrument.Flood();
+    if (byte == 0 || m_nOpenCount == 0)
+        return;
+    const QByteArray block(ByteNanos() > 0 ? 64 : 4096, byte);
+    const timespec start = Now();
+    const ssize_t written = ::write(m_nMaster, block.constData(), static_cast<size_t>(block.size()));
+    if (written <= 0)
+        return;
+    if (m_cFloodLogged != byte) {
+        m_cFloodLogged = byte;
+        Log("--", "sending " + EscapeBytes(QByteArray(1, byte)) + " without end");
+    }
+    if (ByteNanos() > 0)
+        SleepUntil(AddNanos(start, static_cast<long long>(ByteNanos()) * written));
+    m_lastSend = Now();
 }
 
 long CPtyLink::ByteNanos() const

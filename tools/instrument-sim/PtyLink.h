@@ -45,6 +45,7 @@ private:
     void DropUnreadReplies();
     void ReadDeviceEvents();
     void Send(const QByteArray& bytes);
+    void PumpFlood();
     bool WriteAll(const char* data, qsizetype size);
     void Log(const char* direction, const QByteArray& bytes);
     long ByteNanos() const;
@@ -64,7 +65,8 @@ private:
     SLineSettings m_line;
     timespec m_rxFree{}; // when the emulated line is free again for received bytes
     timespec m_start{};
-    timespec m_lastSend{}; // when the last reply was written
+    timespec m_lastSend{};   // when the last reply was written
+    char m_cFloodLogged = 0; // the endless byte whose start the transcript holds
     QFile m_transcript;
     const volatile std::sig_atomic_t* m_pStop = nullptr;
 };

@@ -63,6 +63,7 @@ QByteArray CSimInstrument::Refuse() const
 
 QByteArray CSimInstrument::HandleLine(const QByteArray& line)
 {
+    m_cFlood = 0;
     if (m_options.m_bSilent)
         return {};
     if (m_mode == EMode::Storing)
@@ -80,6 +81,7 @@ QByteArray CSimInstrument::HandleOverlongLine()
 
 void CSimInstrument::PortClosed()
 {
+    m_cFlood = 0;
     m_mode = EMode::Idle;
     m_storeTarget = ETarget::None;
     m_bAwaitBlank = false;
@@ -100,6 +102,10 @@ QByteArray CSimInstrument::HandleCommand(const QString& command)
     if (command == QLatin1String("%R1Q,5004:")) {
         if (m_options.m_bNoName)
             return {};
+        if (m_options.m_bEndlessCr) {
+            m_cFlood = '\r';
+            return {};
+        }
         return Line(QStringLiteral("%R1P,0,0:%1,\"%2\"").arg(m_options.m_nIdentifyCode).arg(m_state.m_strName));
     }
     if (command.endsWith(QLatin1String("/CONF/LIST")))
@@ -170,6 +176,8 @@ QByteArray CSimInstrument::HandlePoll()
     case EMode::Listing:
         if (m_nNextRow < m_listRows.size())
             return Line(m_listRows.at(m_nNextRow++));
+        if (m_options.m_bEndlessList)
+            return EndlessListRow();
         // End of the list, as often as asked.
         switch (m_options.m_listEnd) {
         case SSimOptions::EListEnd::Line:
@@ -193,12 +201,23 @@ QByteArray CSimInstrument::HandlePoll()
             --m_nBusyLeft;
             return QByteArray("\x16", 1);
         }
+        if (m_options.m_bEndlessData) {
+            m_cFlood = 'x';
+            return {};
+        }
         if (m_nNextLine < m_receiveLines.size())
             return Line(m_receiveLines.at(m_nNextLine++));
         return {}; // all data sent: silence marks the end
     default:
         return QByteArray("?");
     }
+}
+
+// A row past the end of the list, good as a job, format or code-list row.
+QByteArray CSimInstrument::EndlessListRow()
+{
+    const int number = ++m_nNextRow;
+    return Line(QStringLiteral("X%1,%1,1,1").arg(number));
 }
 
 QByteArray CSimInstrument::StartReceive(const QStringList& data, bool known)

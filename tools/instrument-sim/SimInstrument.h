@@ -22,6 +22,11 @@ struct SSimOptions
     // terminator), "?" with the end mark, or silence.
     enum class EListEnd { Bare, Line, Silence };
     EListEnd m_listEnd = EListEnd::Bare;
+    // Misbehaviours that never end on their own; each stops when the port
+    // closes or the next line arrives.
+    bool m_bEndlessCr = false;   // the name request answered with CRs, without end
+    bool m_bEndlessData = false; // a receive's first data poll answered with bytes that never bring CR LF
+    bool m_bEndlessList = false; // every "?" of a listing answered with one more row
 };
 
 // The instrument's side of the command protocol, without any I/O: every
@@ -42,6 +47,10 @@ public:
     // Format number chosen by the last accepted FORM/SET (-1 before any).
     int SelectedFormat() const { return m_nSelectedFormat; }
 
+    // The byte the instrument keeps sending for as long as the port stays
+    // open and no line arrives (an endless misbehaviour); 0 when none.
+    char Flood() const { return m_cFlood; }
+
 private:
     enum class EMode { Idle, Listing, Receiving, Storing };
     enum class ETarget { None, JobFixpoints, CodeList, Format };
@@ -54,6 +63,7 @@ private:
     QByteArray HandlePoll();
     QByteArray HandleStoredLine(const QByteArray& line);
     QByteArray StartList(const QString& command);
+    QByteArray EndlessListRow();
     QByteArray StartReceive(const QStringList& data, bool known);
     QByteArray StartStore(ETarget target, int number);
     QByteArray SetName(const QString& command, bool job);
@@ -77,6 +87,8 @@ private:
     ETarget m_storeTarget = ETarget::None;
     int m_nStoreNumber = 0;
     bool m_bAwaitBlank = false;
+
+    char m_cFlood = 0;
 
     int m_nSetRefusalsLeft = 0;
     bool m_bSent127 = false;

@@ -84,6 +84,12 @@ int main(int argc, char* argv[])
         {"no-name", "Do not answer the name request."},
         {"list-end", "End of a list: bare (\"?\" alone, default), line (\"?\" and the end mark) or silent.", "HOW"},
     });
+    // Misbehaviours without end, for the handheld's bounds.
+    parser.addOptions({
+        {"endless-cr", "Answer the name request with CR bytes that never end."},
+        {"endless-data", "Answer a receive's first data poll with bytes that never bring CR LF."},
+        {"endless-list", "Never end a list: every \"?\" brings one more row."},
+    });
     if (!parser.parse(app.arguments()))
         return Fail(parser.errorText(), 2);
     if (parser.isSet("help")) {
@@ -111,6 +117,9 @@ int main(int argc, char* argv[])
     options.m_bSilent = parser.isSet("silent");
     options.m_bReply127 = parser.isSet("reply-127");
     options.m_bNoName = parser.isSet("no-name");
+    options.m_bEndlessCr = parser.isSet("endless-cr");
+    options.m_bEndlessData = parser.isSet("endless-data");
+    options.m_bEndlessList = parser.isSet("endless-list");
     const QString endMark = parser.value("end-mark");
     if (endMark == QLatin1String("cr"))
         options.m_endMark = "\r";
