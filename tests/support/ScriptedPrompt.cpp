@@ -2,45 +2,27 @@
 
 void CScriptedPrompt::PushButton(int result)
 {
-    CAnswer a;
-    a.m_kind = KMessage;
-    a.m_nValue = result;
-    m_answers.append(a);
+    m_answers.append({KMessage, result, false, QString(), {}});
 }
 
 void CScriptedPrompt::PushName(bool ok, const QString& name)
 {
-    CAnswer a;
-    a.m_kind = KName;
-    a.m_bOk = ok;
-    a.m_strText = name;
-    m_answers.append(a);
+    m_answers.append({KName, 0, ok, name, {}});
 }
 
 void CScriptedPrompt::PushFileExist(const CFileExistAnswer& answer)
 {
-    CAnswer a;
-    a.m_kind = KFileExist;
-    a.m_fileExist = answer;
-    m_answers.append(a);
+    m_answers.append({KFileExist, 0, false, QString(), answer});
 }
 
 void CScriptedPrompt::PushError(bool goOn)
 {
-    CAnswer a;
-    a.m_kind = KError;
-    a.m_bOk = goOn;
-    m_answers.append(a);
+    m_answers.append({KError, 0, goOn, QString(), {}});
 }
 
 void CScriptedPrompt::PushDataDownload(bool ok, const QString& resultName, int formatIndex)
 {
-    CAnswer a;
-    a.m_kind = KDataDownload;
-    a.m_bOk = ok;
-    a.m_strText = resultName;
-    a.m_nValue = formatIndex;
-    m_answers.append(a);
+    m_answers.append({KDataDownload, formatIndex, ok, resultName, {}});
 }
 
 bool CScriptedPrompt::Take(EKind kind, const QString& what, CAnswer& answer)
