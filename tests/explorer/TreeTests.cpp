@@ -1,240 +1,329 @@
-#include "explorer/CommandIds.h"
-#include "explorer/MainFrame.h"
-#include "explorer/NodeData.h"
-#include "explorer/TessaroView.h"
-#include "platform/LocalPaths.h"
-#include "platform/Profile.h"
+#include "ExplorerFixture.h"
 
-#include <QAction>
-#include <QDir>
-#include <QFile>
+#include "explorer/InstrumentNodes.h"
+
 #include <QMenuBar>
-#include <QTemporaryDir>
-#include <QtTest>
 
-class TreeTests : public QObject
+// The tree of the explorer's window: its roots, menus and local folders, and
+// the instrument subtree against the real instrument link on a scripted
+// serial line with the virtual clock.
+class TreeTests : public QObject, public CExplorerFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void rootsAndTheirChildren();
-    void localListingOrderAndHiddenFiles();
-    void reopeningAFolderShowsCurrentContents();
-    void unreadableFolderListsEmpty();
-    void nodePaths();
-    void menuHasEveryItemAndUnbuiltOnesAreDisabled();
-    void rightClickDoesNothing();
-    void settingsCommandsOpenTheirDialogs();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        for (const char* folder : {"Data/Sub", "Windows/Desktop", ".config"})
+            QVERIFY(QDir(m_dir->path()).mkpath(folder));
+        for (const char* file : {"zeta.txt", "alpha.txt", ".profile", "Data/job 1.txt", "Data/.hidden"})
+            QVERIFY(WriteFile(m_dir->filePath(file)));
+        StartExplorer(m_dir->path());
+    }
+    void cleanup() { StopExplorer(); }
+
+    void rootsAndTheirChildren()
+    {
+        QCOMPARE(m_frame->windowTitle(), QString("Marvo Tessaro"));
+        QCOMPARE(Labels(m_view->invisibleRootItem()), QStringList({"Port1:", "FTP", "MyComputer"}));
+        QCOMPARE(Labels(m_view->PortRoot()), QStringList("no instruments connected"));
+        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
+        QCOMPARE(CNodeData::Of(m_view->PortRoot()).Word(), quint32(NK_PORT));
+        QCOMPARE(CNodeData::Of(m_view->FtpRoot()).Word(), quint32(NK_FTP_FOLDER));
+        QCOMPARE(CNodeData::Of(m_view->MyComputerRoot()).Word(), quint32(0));
+        // Status child of "Port1:" has no image; "not connected" has the document.
+        QVERIFY(m_view->PortRoot()->child(0)->icon(0).isNull());
+        QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull());
+        QVERIFY(!m_view->PortRoot()->icon(0).isNull());
+    }
+
+    // Folders first (hidden ones too), then files without the hidden ones, as
+    // the folder is at each opening.
+    void localFoldersAsTheyAreAtEachOpening()
+    {
+        QTreeWidgetItem* top = m_view->MyComputerRoot();
+        QCOMPARE(Sorted(Labels(top).mid(0, 3)), QStringList({".config", "Data", "Windows"}));
+        QCOMPARE(Sorted(Labels(top).mid(3)), QStringList({"alpha.txt", "zeta.txt"}));
+        QTreeWidgetItem* data = Node(top, "Data");
+        QCOMPARE(CNodeData::Of(data).Word(), quint32(NK_LOCAL_FOLDER));
+        QCOMPARE(Labels(data), QStringList("..."));
+        QVERIFY(data->child(0)->icon(0).isNull());
+        QCOMPARE(CNodeData::Of(Node(top, "alpha.txt")).Word(), quint32(NK_LOCAL_FILE));
+        QCOMPARE(Node(top, "alpha.txt")->childCount(), 0);
+        QCOMPARE(Labels(Open(data)), QStringList({"Sub", "job 1.txt"}));
+
+        // A folder of hidden files only, or one that went away, shows no children.
+        QVERIFY(WriteFile(m_dir->filePath("Data/new.txt")) && QFile::remove(m_dir->filePath("Data/job 1.txt")));
+        QVERIFY(WriteFile(m_dir->filePath("Data/Sub/.only-hidden")));
+        QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
+        QCOMPARE(Labels(Open(data)), QStringList({"Sub", "new.txt"}));
+        QCOMPARE(Labels(Open(data, "Sub")), QStringList());
+        QCOMPARE(Labels(Open(Node(top, "Windows"))), QStringList());
+    }
+
+    void nodePaths()
+    {
+        QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
+        QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
+        QCOMPARE(m_view->NodePath(windows), QString("Windows"));
+        QCOMPARE(m_view->NodePath(m_view->FtpRoot()), QString("FTP"));
+        QCOMPARE(m_view->NodePath(m_view->MyComputerRoot()), QString("MyComputer"));
+        auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
+        QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
+    }
+
+    void menuHasEveryItemAndNodeCommandsNeedANode()
+    {
+        QStringList menus;
+        for (QAction* a : m_frame->menuBar()->actions())
+            menus.append(a->text());
+        QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
+        for (int id : {ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_APP_EXIT, ID_EDIT_DELETE, ID_EDIT_COPY, ID_EDIT_PASTE,
+                       ID_EDIT_VIEW, ID_SETTINGS_FTP, ID_SETTINGS_COM, ID_CONNECTION_CONNECT, ID_CONNECTION_DISCONNECT,
+                       ID_APP_ABOUT})
+            QVERIFY2(m_frame->Action(id), qPrintable(QString::number(id)));
+        QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
+        QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled() && m_frame->Action(ID_SETTINGS_COM)->isEnabled());
+        for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_REFRESH})
+            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+
+    void rightClickDoesNothing()
+    {
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
+        QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
+        QVERIFY(m_view->currentItem() != m_view->MyComputerRoot());
+        QVERIFY(!Node(m_view->MyComputerRoot(), "Data")->isExpanded());
+        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
+    }
+
+    void settingsCommandsOpenTheirDialogs()
+    {
+        for (const auto& [id, title] :
+             {std::pair{ID_SETTINGS_FTP, "FTP Settings"}, {ID_SETTINGS_COM, "COM Settings"}}) {
+            QVERIFY(m_frame->Action(id)->isEnabled());
+            QString seen;
+            QTimer::singleShot(0, [&seen] {
+                if (QWidget* dialog = QApplication::activeModalWidget()) {
+                    seen = dialog->windowTitle();
+                    QMetaObject::invokeMethod(dialog, "reject");
+                }
+            });
+            m_frame->Action(id)->trigger();
+            QCOMPARE(seen, QString(title));
+        }
+        // Cancelled dialogs store nothing.
+        QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
+    }
+
+    void instrumentNodesFromTables()
+    {
+        const QList<CNodeTemplate> jobs = JobNodes({{"A1", 3, 5, 7, 0}, {"B", 4, 0, 1, 0}, {"empty", 5, 2, 2, 1}});
+        QCOMPARE(jobs.size(), 3);
+        QCOMPARE(jobs[0].m_strLabel, QString("Job 3: A1"));
+        QCOMPARE(jobs[0].m_children[0].m_strLabel, QString("Fix Points: 5 Fix blocks"));
+        QCOMPARE(jobs[0].m_children[1].m_strLabel, QString("Measurements: 7 Measurements blocks"));
+        QCOMPARE(jobs[0].m_data.Word(), quint32(0x8403));
+        QCOMPARE(jobs[0].m_children[0].m_data.Word(), quint32(0x443));
+        QCOMPARE(jobs[0].m_children[1].m_data.Word(), quint32(0x483));
+        // One measurement block cannot be copied from; no fix points neither.
+        QCOMPARE(jobs[1].m_children[0].m_data.Word(), quint32(0x44));
+        QCOMPARE(jobs[1].m_children[1].m_data.Word(), quint32(0x84));
+        // An empty slot marks none of its three nodes.
+        for (const CNodeTemplate& n : {jobs[2], jobs[2].m_children[0], jobs[2].m_children[1]})
+            QVERIFY(!n.m_data.m_bHasData);
+
+        const QList<CNodeTemplate> formats = FormatNodes({{"X", 1, 1, 1, 0}, {"VRN", 2, 1, 1, 0}, {"F3", 3, 0, 4, 0}});
+        QCOMPARE(formats.size(), 2);
+        QCOMPARE(formats[0].m_strLabel, QString("Formats 1: VRN"));
+        QCOMPARE(formats[0].m_data.Word(), quint32(0x602));
+        QCOMPARE(formats[1].m_data.Word(), quint32(0x203));
+
+        CCodeListTable codes;
+        for (int i = 0; i < 5; ++i)
+            codes.append({QString("L%1").arg(i), 10 + i, i, i == 2 ? 1 : 0});
+        const QList<CNodeTemplate> codeNodes = CodeListNodes(codes);
+        QCOMPARE(codeNodes.size(), 5);
+        QCOMPARE(codeNodes[0].m_strLabel, QString("Code 0: L0: 0 "));
+        QCOMPARE(codeNodes[4].m_strLabel, QString("Code 4: L4: 4 "));
+        QCOMPARE(codeNodes[4].m_data.Word(), quint32(0x10400 + 14));
+        QVERIFY(!codeNodes[2].m_data.m_bHasData);
+    }
+
+    // A failed probe leaves the port alone; the next opening connects and
+    // builds the subtree, once.
+    void openingThePortConnectsAndBuildsTheSubtreeOnce()
+    {
+        for (const char* line : {"a", "c", "c"})
+            m_device->Expect(QByteArray(line) + "\r\n");
+        m_view->PortRoot()->setExpanded(true);
+        // An empty caption stands for the application's name.
+        QCOMPARE(m_prompt->m_shown, QStringList(": Communication problem"));
+        QCOMPARE(Labels(m_view->PortRoot()), QStringList("no instruments connected"));
+        QVERIFY(!m_view->InstrumentConnected());
+
+        m_prompt->m_shown.clear();
+        ScriptConnect({"A1,3,5,7", ",4,0,0"}, {"VORN,1,1,1", " F1,2,1,1 "});
+        Open(m_view->PortRoot());
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QVERIFY(m_view->InstrumentConnected());
+        QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:SIM"));
+        QCOMPARE(Labels(m_view->PortRoot()), QStringList({"Jobs", "Formats", "Codes"}));
+        QTreeWidgetItem* jobs = m_view->PortRoot()->child(0);
+        QCOMPARE(Labels(jobs), QStringList({"Job 3: A1", "Job 4: empty"}));
+        QCOMPARE(CNodeData::Of(jobs).Word(), quint32(NK_JOBS));
+        QCOMPARE(Labels(m_view->PortRoot()->child(1)), QStringList({"Formats 1: F1"}));
+        QCOMPARE(Labels(m_view->PortRoot()->child(2)), QStringList({"Code 0: CODES: 12 "}));
+        QVERIFY(m_clock->m_pauses.contains(1000));
+        QVERIFY(m_prompt->m_shown.isEmpty());
+
+        // A second opening sends nothing and the label grows only once.
+        const qsizetype writes = m_device->m_writes.size();
+        Open(m_view->PortRoot());
+        QCOMPARE(m_device->m_writes.size(), writes);
+        QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:SIM"));
+    }
+
+    // Copy, Paste and Refresh follow the kinds and data marks of the nodes the
+    // listings built (every pair of kinds is covered by the paste rules).
+    void copyPasteAndRefreshOnInstrumentNodes()
+    {
+        ScriptConnect({"A1,3,5,7", "B,4,0,1"}, {"F1,2,1,1"});
+        m_view->PortRoot()->setExpanded(true);
+        QVERIFY(m_device->AllExpected());
+        QTreeWidgetItem* jobs = m_view->PortRoot()->child(0);
+        QTreeWidgetItem* formats = m_view->PortRoot()->child(1);
+        QTreeWidgetItem* a1 = Find(jobs, "Job 3");
+        QTreeWidgetItem* data = Node(m_view->MyComputerRoot(), "Data");
+        QVERIFY(!Enabled(Find(Find(jobs, "Job 4"), "Measurements"), ID_EDIT_COPY)); // one measurement block
+        QVERIFY(!Enabled(a1, ID_EDIT_COPY));                                        // a job as a whole is not copied
+        QVERIFY(Enabled(m_view->PortRoot(), ID_FILE_REFRESH) && Enabled(a1, ID_FILE_REFRESH));
+        QVERIFY(!Enabled(m_view->MyComputerRoot(), ID_FILE_REFRESH));
+
+        Run(Find(a1, "Measurements"), ID_EDIT_COPY);
+        QCOMPARE(m_view->Clip().m_nSourceKind, quint32(NK_MEASUREMENTS));
+        QCOMPARE(m_view->Clip().m_nNumber, 3);
+        QVERIFY(Enabled(data, ID_EDIT_PASTE));
+        QVERIFY(!Enabled(Find(a1, "Fix Points"), ID_EDIT_PASTE)); // instrument data never onto the instrument
+
+        // A local file onto jobs, fix points, formats and code lists; never
+        // onto the folder "Formats" (no number to send it to).
+        Run(Open(data, "job 1.txt"), ID_EDIT_COPY);
+        QCOMPARE(m_view->Clip().m_nSourceKind, CK_LOCAL_FILE);
+        QCOMPARE(m_view->Clip().m_strPath, QString("Data\\job 1.txt"));
+        for (QTreeWidgetItem* target :
+             {a1, Find(a1, "Fix Points"), formats->child(0), Node(m_view->PortRoot(), "Codes")->child(0)})
+            QVERIFY2(Enabled(target, ID_EDIT_PASTE), qPrintable(target->text(0)));
+        QVERIFY(!Enabled(formats, ID_EDIT_PASTE));
+
+        // Refresh on a job lists the Jobs folder again.
+        ScriptJobs({"A1,3,5,7", "B,4,0,2", "C,5,1,1"});
+        Run(a1, ID_FILE_REFRESH);
+        QVERIFY(m_device->AllExpected());
+        QCOMPARE(Labels(jobs), QStringList({"Job 3: A1", "Job 4: B", "Job 5: C"}));
+    }
+
+    void deleteErasesWaitsAndRebuilds()
+    {
+        ScriptConnect({"A1,3,5,7"}, {"F1,2,1,1"}, false);
+        // No answer, twice: the code-list listing fails.
+        m_device->Expect("c\r\n", "\r\n");
+        m_device->Expect("CODE/CONF/LIST\r\n");
+        m_device->Expect("CODE/CONF/LIST\r\n", "?");
+        m_view->PortRoot()->setExpanded(true);
+        QCOMPARE(m_prompt->m_shown, QStringList("Error: No response from instrument"));
+        QCOMPARE(Labels(m_view->PortRoot()), QStringList({"Jobs", "Formats", "Codes"}));
+        QCOMPARE(m_view->PortRoot()->child(2)->childCount(), 0);
+        m_prompt->m_shown.clear();
+
+        QTreeWidgetItem* jobs = m_view->PortRoot()->child(0);
+        m_prompt->PushButton(IDYES);
+        m_device->Expect("c\r\n", "\r\n");
+        m_device->Expect("JOB/ERASE/OBSERV/3\r\n", "\r\n");
+        ScriptJobs({"A1,3,5,0"});
+        m_clock->m_pauses.clear();
+        Run(Find(Find(jobs, "Job 3"), "Measurements"), ID_EDIT_DELETE);
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(m_prompt->m_shown,
+                 QStringList("Warning: Delete Measurements: A1:\nData will be definitely lost! - Continue anyway?"));
+        QVERIFY(m_clock->m_pauses.contains(10000));
+        QCOMPARE(Find(Find(jobs, "Job 3"), "Measurements")->text(0), QString("Measurements: 0 Measurements blocks"));
+
+        // Saying No still waits and lists again.
+        m_prompt->PushButton(IDNO);
+        ScriptJobs({"A1,3,5,0"});
+        m_clock->m_pauses.clear();
+        Run(Find(jobs, "Job 3"), ID_EDIT_DELETE);
+        QVERIFY(m_device->AllExpected());
+        QVERIFY(m_clock->m_pauses.contains(10000));
+    }
+
+    void pasteMeasurementsIntoALocalFolder()
+    {
+        ScriptConnect();
+        m_view->PortRoot()->setExpanded(true);
+        QVERIFY(m_device->AllExpected());
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        for (const char* written : {"c", "FORM/SET/0", "JOB/RCV/OBSERV/3"})
+            m_device->Expect(QByteArray(written) + "\r\n", "\r\n");
+        m_device->Expect("?\r\n", "11 line one\r\n");
+        m_device->Expect("?\r\n", "12 line two\r\n");
+        m_device->Expect("?\r\n");
+        QTreeWidgetItem* data = Node(m_view->MyComputerRoot(), "Data");
+        Paste(Node(m_view->PortRoot(), "Jobs\\Job 3: A1\\Measurements: 7 Measurements blocks"), data);
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(m_prompt->m_downloadRequests.size(), 1);
+        QCOMPARE(m_prompt->m_downloadRequests[0].m_formatNames, QStringList("VRN"));
+        QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
+        QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
+    }
+
+    // Names holding "\\" are legal on Linux and shown, but a node path would
+    // read them as separators: opening, copying and pasting into them are refused.
+    void namesHoldingABackslashNeverLeadOutOfTheRoot()
+    {
+        // The root lies inside the scratch folder: a path that escaped it would
+        // land where the test looks. With a real folder "up" beside it, the node
+        // path Data\up\..\..\.. of the folder "up\..\..\.." resolves to the
+        // scratch folder.
+        const QString folder = m_dir->filePath("root/Data/up\\..\\..\\..");
+        QVERIFY(QDir().mkpath(m_dir->filePath("root/Data/up")));
+        QVERIFY(WriteFile(folder + "/inside.txt") && WriteFile(m_dir->filePath("root/Data/x\\..\\..\\..\\A1.VRN")));
+        QVERIFY(CLocalPaths::SetRoot(m_dir->filePath("root")));
+        m_view->OnInitialUpdate();
+        ScriptConnect();
+        m_view->PortRoot()->setExpanded(true);
+        QVERIFY(m_device->AllExpected());
+
+        QTreeWidgetItem* data = Open(m_view->MyComputerRoot(), "Data");
+        QCOMPARE(Sorted(Labels(data)), QStringList({"up", "up\\..\\..\\..", "x\\..\\..\\..\\A1.VRN"}));
+        const QString refused = ": \"%1\" holds \"\\\", which the explorer reads as a folder separator: it can be "
+                                "shown, but not used.";
+        QTreeWidgetItem* up = Find(data, "up\\");
+        up->setExpanded(true);
+        QCOMPARE(up->childCount(), 0);
+        Run(Find(data, "x"), ID_EDIT_COPY);
+        QVERIFY(!m_view->Clip().m_bValid);
+        Paste(Node(m_view->PortRoot(), "Jobs\\Job 3: A1\\Measurements: 7 Measurements blocks"), up);
+        QCOMPARE(
+            m_prompt->m_shown,
+            QStringList({refused.arg(up->text(0)), refused.arg("x\\..\\..\\..\\A1.VRN"), refused.arg(up->text(0))}));
+        QVERIFY(m_prompt->m_downloadRequests.isEmpty());
+        QVERIFY(m_device->AllExpected());
+        QVERIFY(!QFile::exists(m_dir->filePath("A1.VRN")));
+    }
 
 private:
-    QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& label);
-    void Touch(const QString& relative);
-
-    QTemporaryDir* m_dir = nullptr;
-    CMainFrame* m_frame = nullptr;
-    CTessaroView* m_view = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TreeTests::init()
-{
-    m_dir = new QTemporaryDir;
-    QDir root(m_dir->path());
-    root.mkpath("Data/Sub");
-    root.mkpath("Windows/Desktop");
-    root.mkpath(".config");
-    Touch("zeta.txt");
-    Touch("alpha.txt");
-    Touch(".profile");
-    Touch("Data/job 1.txt");
-    Touch("Data/.hidden");
-    QVERIFY(CLocalPaths::SetRoot(m_dir->path()));
-    CProfile::SetFile(m_dir->filePath("profile.ini"));
-    m_frame = new CMainFrame;
-    m_view = m_frame->View();
-    m_view->OnInitialUpdate();
-    m_frame->UpdateCommandUI();
-}
-
-void TreeTests::cleanup()
-{
-    delete m_frame;
-    delete m_dir;
-    CProfile::SetFile(QString());
-    CLocalPaths::SetRoot("/");
-}
-
-void TreeTests::Touch(const QString& relative)
-{
-    QFile f(m_dir->filePath(relative));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
-
-QTreeWidgetItem* TreeTests::Child(QTreeWidgetItem* node, const QString& label)
-{
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == label)
-            return node->child(i);
-    }
-    return nullptr;
-}
-
-void TreeTests::rootsAndTheirChildren()
-{
-    QCOMPARE(m_frame->windowTitle(), QString("Marvo Tessaro"));
-    QCOMPARE(m_view->topLevelItemCount(), 3);
-    QCOMPARE(m_view->topLevelItem(0)->text(0), QString("Port1:"));
-    QCOMPARE(m_view->topLevelItem(1)->text(0), QString("FTP"));
-    QCOMPARE(m_view->topLevelItem(2)->text(0), QString("MyComputer"));
-    QCOMPARE(CTessaroView::ChildLabels(m_view->PortRoot()), QStringList("no instruments connected"));
-    QCOMPARE(CTessaroView::ChildLabels(m_view->FtpRoot()), QStringList("not connected"));
-    QCOMPARE(CNodeData::Of(m_view->PortRoot()).Word(), quint32(NK_PORT));
-    QCOMPARE(CNodeData::Of(m_view->FtpRoot()).Word(), quint32(NK_FTP_FOLDER));
-    QCOMPARE(CNodeData::Of(m_view->MyComputerRoot()).Word(), quint32(0));
-    // Status child of "Port1:" has no image; "not connected" has the document.
-    QVERIFY(m_view->PortRoot()->child(0)->icon(0).isNull());
-    QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull());
-    QVERIFY(!m_view->PortRoot()->icon(0).isNull());
-}
-
-void TreeTests::localListingOrderAndHiddenFiles()
-{
-    const QStringList top = CTessaroView::ChildLabels(m_view->MyComputerRoot());
-    // Folders first (hidden ones too), then files without the hidden ones.
-    const int firstFile =
-        top.indexOf("alpha.txt") < top.indexOf("zeta.txt") ? top.indexOf("alpha.txt") : top.indexOf("zeta.txt");
-    QCOMPARE(top.size(), 5);
-    QVERIFY(!top.contains(".profile"));
-    for (const QString& folder : {QString("Data"), QString("Windows"), QString(".config")}) {
-        QVERIFY2(top.indexOf(folder) >= 0 && top.indexOf(folder) < firstFile, qPrintable(folder));
-    }
-    QTreeWidgetItem* data = Child(m_view->MyComputerRoot(), "Data");
-    QVERIFY(data);
-    QCOMPARE(CNodeData::Of(data).Word(), quint32(NK_LOCAL_FOLDER));
-    QCOMPARE(CTessaroView::ChildLabels(data), QStringList("..."));
-    QVERIFY(data->child(0)->icon(0).isNull());
-    QTreeWidgetItem* alpha = Child(m_view->MyComputerRoot(), "alpha.txt");
-    QCOMPARE(CNodeData::Of(alpha).Word(), quint32(NK_LOCAL_FILE));
-    QCOMPARE(alpha->childCount(), 0);
-
-    data->setExpanded(true);
-    QCOMPARE(CTessaroView::ChildLabels(data), QStringList({"Sub", "job 1.txt"}));
-}
-
-void TreeTests::reopeningAFolderShowsCurrentContents()
-{
-    QTreeWidgetItem* data = Child(m_view->MyComputerRoot(), "Data");
-    data->setExpanded(true);
-    QCOMPARE(data->childCount(), 2);
-    data->setExpanded(false);
-    Touch("Data/new.txt");
-    QVERIFY(QFile::remove(m_dir->filePath("Data/job 1.txt")));
-    data->setExpanded(true);
-    QCOMPARE(CTessaroView::ChildLabels(data), QStringList({"Sub", "new.txt"}));
-
-    // A folder holding only hidden files shows no children.
-    QDir(m_dir->path()).mkpath("Data/Sub");
-    Touch("Data/Sub/.only-hidden");
-    QTreeWidgetItem* sub = Child(data, "Sub");
-    sub->setExpanded(true);
-    QCOMPARE(sub->childCount(), 0);
-}
-
-void TreeTests::unreadableFolderListsEmpty()
-{
-    QTreeWidgetItem* windows = Child(m_view->MyComputerRoot(), "Windows");
-    QVERIFY(QDir(m_dir->path()).rmdir("Windows/Desktop"));
-    QVERIFY(QDir(m_dir->path()).rmdir("Windows"));
-    windows->setExpanded(true);
-    QCOMPARE(windows->childCount(), 0);
-}
-
-void TreeTests::nodePaths()
-{
-    QTreeWidgetItem* windows = Child(m_view->MyComputerRoot(), "Windows");
-    windows->setExpanded(true);
-    QTreeWidgetItem* desktop = Child(windows, "Desktop");
-    QVERIFY(desktop);
-    QCOMPARE(m_view->NodePath(desktop), QString("Windows\\Desktop"));
-    QCOMPARE(m_view->NodePath(windows), QString("Windows"));
-    QCOMPARE(m_view->NodePath(m_view->FtpRoot()), QString("FTP"));
-    QCOMPARE(m_view->NodePath(m_view->MyComputerRoot()), QString("MyComputer"));
-
-    auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
-    auto* file = new QTreeWidgetItem(data, QStringList("a.txt"));
-    QCOMPARE(m_view->NodePath(file), QString("data\\a.txt"));
-}
-
-void TreeTests::menuHasEveryItemAndUnbuiltOnesAreDisabled()
-{
-    QStringList menus;
-    for (QAction* a : m_frame->menuBar()->actions())
-        menus.append(a->text());
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
-    const int ids[] = {ID_FILE_REFRESH,
-                       ID_FILE_NEW_FOLDER,
-                       ID_APP_EXIT,
-                       ID_EDIT_DELETE,
-                       ID_EDIT_COPY,
-                       ID_EDIT_PASTE,
-                       ID_EDIT_VIEW,
-                       ID_SETTINGS_FTP,
-                       ID_SETTINGS_COM,
-                       ID_CONNECTION_CONNECT,
-                       ID_CONNECTION_DISCONNECT,
-                       ID_APP_ABOUT};
-    for (int id : ids)
-        QVERIFY2(m_frame->Action(id), qPrintable(QString::number(id)));
-    QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
-    QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
-             QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
-    QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
-             QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
-    QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled());
-    QVERIFY(m_frame->Action(ID_SETTINGS_COM)->isEnabled());
-    // Nothing selected: node commands are off.
-    QVERIFY(!m_frame->Action(ID_EDIT_COPY)->isEnabled());
-    QVERIFY(!m_frame->Action(ID_EDIT_PASTE)->isEnabled());
-    QVERIFY(!m_frame->Action(ID_FILE_REFRESH)->isEnabled());
-}
-
-void TreeTests::rightClickDoesNothing()
-{
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
-    QTreeWidgetItem* data = Child(m_view->MyComputerRoot(), "Data");
-    const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
-    QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
-    QVERIFY(m_view->currentItem() == nullptr || m_view->currentItem() != m_view->MyComputerRoot());
-    QVERIFY(!data->isExpanded());
-    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
-}
-
-void TreeTests::settingsCommandsOpenTheirDialogs()
-{
-    struct Row
-    {
-        int id;
-        const char* title;
-    };
-    for (const Row& row : {Row{ID_SETTINGS_FTP, "FTP Settings"}, Row{ID_SETTINGS_COM, "COM Settings"}}) {
-        QVERIFY(m_frame->Action(row.id)->isEnabled());
-        QString seen;
-        QTimer::singleShot(0, [&seen] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (dialog) {
-                seen = dialog->windowTitle();
-                QMetaObject::invokeMethod(dialog, "reject");
-            }
-        });
-        m_frame->Action(row.id)->trigger();
-        QCOMPARE(seen, QString(row.title));
-    }
-    // Cancelled dialogs store nothing.
-    QVERIFY(!QFile::exists(m_dir->filePath("profile.ini")) || QFile(m_dir->filePath("profile.ini")).size() == 0);
-}
 
 QTEST_MAIN(TreeTests)
 #include "TreeTests.moc"
