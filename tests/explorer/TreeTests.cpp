@@ -124,38 +124,26 @@ private slots:
         QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
     }
 
+    // Each node as "label 0xword", children indented after their parent.
     void instrumentNodesFromTables()
     {
-        const QList<CNodeTemplate> jobs = JobNodes({{"A1", 3, 5, 7, 0}, {"B", 4, 0, 1, 0}, {"empty", 5, 2, 2, 1}});
-        QCOMPARE(jobs.size(), 3);
-        QCOMPARE(jobs[0].m_strLabel, QString("Job 3: A1"));
-        QCOMPARE(jobs[0].m_children[0].m_strLabel, QString("Fix Points: 5 Fix blocks"));
-        QCOMPARE(jobs[0].m_children[1].m_strLabel, QString("Measurements: 7 Measurements blocks"));
-        QCOMPARE(jobs[0].m_data.Word(), quint32(0x8403));
-        QCOMPARE(jobs[0].m_children[0].m_data.Word(), quint32(0x443));
-        QCOMPARE(jobs[0].m_children[1].m_data.Word(), quint32(0x483));
-        // One measurement block cannot be copied from; no fix points neither.
-        QCOMPARE(jobs[1].m_children[0].m_data.Word(), quint32(0x44));
-        QCOMPARE(jobs[1].m_children[1].m_data.Word(), quint32(0x84));
-        // An empty slot marks none of its three nodes.
-        for (const CNodeTemplate& n : {jobs[2], jobs[2].m_children[0], jobs[2].m_children[1]})
-            QVERIFY(!n.m_data.m_bHasData);
-
-        const QList<CNodeTemplate> formats = FormatNodes({{"X", 1, 1, 1, 0}, {"VRN", 2, 1, 1, 0}, {"F3", 3, 0, 4, 0}});
-        QCOMPARE(formats.size(), 2);
-        QCOMPARE(formats[0].m_strLabel, QString("Formats 1: VRN"));
-        QCOMPARE(formats[0].m_data.Word(), quint32(0x602));
-        QCOMPARE(formats[1].m_data.Word(), quint32(0x203));
-
         CCodeListTable codes;
         for (int i = 0; i < 5; ++i)
             codes.append({QString("L%1").arg(i), 10 + i, i, i == 2 ? 1 : 0});
-        const QList<CNodeTemplate> codeNodes = CodeListNodes(codes);
-        QCOMPARE(codeNodes.size(), 5);
-        QCOMPARE(codeNodes[0].m_strLabel, QString("Code 0: L0: 0 "));
-        QCOMPARE(codeNodes[4].m_strLabel, QString("Code 4: L4: 4 "));
-        QCOMPARE(codeNodes[4].m_data.Word(), quint32(0x10400 + 14));
-        QVERIFY(!codeNodes[2].m_data.m_bHasData);
+        QCOMPARE(Describe(JobNodes({{"A1", 3, 5, 7, 0}, {"B", 4, 0, 1, 0}, {"empty", 5, 2, 2, 1}})),
+                 QStringList({"Job 3: A1 0x8403", " Fix Points: 5 Fix blocks 0x443",
+                              " Measurements: 7 Measurements blocks 0x483",
+                              // One measurement block cannot be copied from; no fix points neither.
+                              "Job 4: B 0x8404", " Fix Points: 0 Fix blocks 0x44",
+                              " Measurements: 1 Measurements blocks 0x84",
+                              // An empty slot marks none of its three nodes.
+                              "Job 5: empty 0x8005", " Fix Points: 2 Fix blocks 0x45",
+                              " Measurements: 2 Measurements blocks 0x85"}));
+        QCOMPARE(Describe(FormatNodes({{"X", 1, 1, 1, 0}, {"VRN", 2, 1, 1, 0}, {"F3", 3, 0, 4, 0}})),
+                 QStringList({"Formats 1: VRN 0x602", "Formats 2: F3 0x203"}));
+        QCOMPARE(Describe(CodeListNodes(codes)),
+                 QStringList({"Code 0: L0: 0  0x1040a", "Code 1: L1: 1  0x1040b", "Code 2: L2: 2  0x1000c",
+                              "Code 3: L3: 3  0x1040d", "Code 4: L4: 4  0x1040e"}));
     }
 
     // A failed probe leaves the port alone; the next opening connects and
@@ -322,6 +310,15 @@ private slots:
     }
 
 private:
+    static QStringList Describe(const QList<CNodeTemplate>& nodes, const QString& indent = QString())
+    {
+        QStringList lines;
+        for (const CNodeTemplate& node : nodes)
+            lines << indent + node.m_strLabel + " 0x" + QString::number(node.m_data.Word(), 16)
+                  << Describe(node.m_children, indent + " ");
+        return lines;
+    }
+
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
