@@ -1,0 +1,95 @@
+#include "ExplorerFixture.h"
+#include "FtpServerProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+// In the explorer alone, with the protocols' real pauses and time-outs, the
+// instrument simulator on a pseudo-terminal and pyftpdlib on 127.0.0.1: a
+// job's measurements go to the server, come back into a local folder, go on
+// to another job of the instrument, and are then erased from the first.
+class ExplorerE2E : public QObject, public CExplorerFixture
+{
+    Q_OBJECT
+
+private slots:
+    void measurementsThroughTheServerToAnotherJobThenErased()
+    {
+        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+        QVERIFY2(server.Start(), qPrintable(server.m_strProblem));
+        QVERIFY(QDir(server.m_strRoot).mkpath("survey"));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("handheld/Data"));
+        const QJsonArray lines{"11 1001 100.000 200.000", "11 1002 110.000 205.500", "11 1003 120.250 210.000"};
+        const QJsonObject state{
+            {"name", "SIM"},
+            {"jobs",
+             QJsonArray{QJsonObject{{"name", "A1"},
+                                    {"number", 1},
+                                    {"measurements", lines},
+                                    {"fixpoints", QJsonArray{"F1,1.0,2.0,3.0"}}},
+                        QJsonObject{{"name", ""}, {"number", 2}}}},
+            {"formats",
+             QJsonArray{QJsonObject{{"name", "TQS"}, {"number", 1}, {"first", 1}, {"second", 1}},
+                        QJsonObject{{"name", "VORN"}, {"number", 2}, {"first", 1}, {"second", 1}}}},
+            {"codeLists",
+             QJsonArray{QJsonObject{{"name", "CODES"}, {"number", 1}, {"lines", QJsonArray{"001 TREE", "002 POLE"}}}}},
+        };
+        QVERIFY(WriteFile(dir.filePath("state.json"), QJsonDocument(state).toJson()));
+        QProcess sim;
+        sim.start(qEnvironmentVariable("INSTRUMENT_SIM"),
+                  {"--state", dir.filePath("state.json"), "--link", dir.filePath("tty"), "--save-state",
+                   dir.filePath("saved.json")});
+        QVERIFY2(sim.waitForStarted() && sim.waitForReadyRead(10000), qPrintable(sim.errorString()));
+        QVERIFY(sim.readLine().startsWith("device: "));
+
+        StartExplorer(dir.filePath("handheld"), true);
+        CProfile::WriteString("COM_DEVICES", "COM1", dir.filePath("tty"));
+        SetFtpServer(server.m_nPort, server.m_strUser, server.m_strPassword);
+        m_view->PortRoot()->setExpanded(true);
+        QVERIFY2(m_prompt->m_shown.isEmpty(), qPrintable(m_prompt->m_shown.join(" | ")));
+        QCOMPARE(m_view->PortRoot()->text(0), QString("Port1:SIM"));
+        QTreeWidgetItem* jobs = Node(m_view->PortRoot(), "Jobs");
+        QCOMPARE(Labels(jobs), QStringList({"Job 1: A1", "Job 2: empty"}));
+        QCOMPARE(Labels(jobs->child(0)),
+                 QStringList({"Fix Points: 1 Fix blocks", "Measurements: 3 Measurements blocks"}));
+        QCOMPARE(Labels(Node(m_view->PortRoot(), "Formats")), QStringList("Formats 1: VORN"));
+        QCOMPARE(Labels(Node(m_view->PortRoot(), "Codes")), QStringList("Code 0: CODES: 2 "));
+        QTreeWidgetItem* survey = Open(m_view->FtpRoot(), "survey");
+        const QByteArray measurements = "11 1001 100.000 200.000\r\n11 1002 110.000 205.500\r\n"
+                                        "11 1003 120.250 210.000\r\n";
+
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        Paste(Find(Find(jobs, "Job 1"), "Measurements"), survey);
+        QCOMPARE(ReadFile(server.m_strRoot + "/survey/A1.VRN"), measurements);
+        QCOMPARE(Labels(survey), QStringList("A1.VRN"));
+        Paste(Node(survey, "A1.VRN"), Node(m_view->MyComputerRoot(), "Data"));
+        QCOMPARE(ReadFile(dir.filePath("handheld/Data/A1.VRN")), measurements);
+        // Job 1 already has the name the file proposes: the user names job 2.
+        m_prompt->PushName(true, "A2");
+        Paste(Node(survey, "A1.VRN"), Find(jobs, "Job 2"));
+        QCOMPARE(Find(jobs, "Job 2")->text(0), QString("Job 2: A2"));
+
+        // Erased: the question, the pause, the Jobs folder listed again.
+        m_prompt->PushButton(IDYES);
+        Run(Find(Find(jobs, "Job 1"), "Measurements"), ID_EDIT_DELETE);
+        QCOMPARE(Labels(Find(jobs, "Job 1")).value(1), QString("Measurements: 0 Measurements blocks"));
+        QCOMPARE(m_prompt->m_shown,
+                 QStringList({"Data Download...: A1", "New job name: Enter new name",
+                              "Warning: Delete Measurements: A1:\nData will be definitely lost! - Continue anyway?"}));
+        StopExplorer();
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        const QJsonArray saved = QJsonDocument::fromJson(ReadFile(dir.filePath("saved.json")))["jobs"].toArray();
+        QCOMPARE(saved[0]["measurements"].toArray().size(), 0);
+        QCOMPARE(saved[0]["fixpoints"].toArray().size(), 1);
+        QCOMPARE(saved[1]["name"].toString(), QString("A2"));
+        QCOMPARE(saved[1]["fixpoints"].toArray(), lines);
+    }
+};
+
+QTEST_MAIN(ExplorerE2E)
+#include "ExplorerE2E.moc"
