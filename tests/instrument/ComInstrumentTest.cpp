@@ -2,6 +2,7 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using LinkTest = InstrumentTest;
 
 TEST_F(LinkTest, SendLineFraming)
@@ -14,33 +15,17 @@ TEST_F(LinkTest, SendLineFraming)
     // 509 characters fit, 510 are refused with a message and nothing is written.
     EXPECT_TRUE(m_link.SendLine(QString(509, 'a')));
     EXPECT_FALSE(m_link.SendLine(QString(510, 'a')));
+    // A character that would reach the instrument as a control byte (here CR
+    // and a second command after it): refused, nothing is written.
+    EXPECT_FALSE(m_link.SendLine(u"JOB/SET/foo\u010DJOB/ERASE/3/1"_s));
     m_link.Close();
     EXPECT_EQ(Writes(), "JOB/CONF/LIST\r\n|\x41x\r\n|" + QByteArray(509, 'a') + "\r\n");
-    ASSERT_EQ(m_prompt.m_shown.size(), 1);
+    ASSERT_EQ(m_prompt.m_shown.size(), 2);
     EXPECT_TRUE(m_prompt.m_shown.first().startsWith("Error: The line is too long"));
+    EXPECT_EQ(m_prompt.m_shown.at(1),
+              "Error: The character U+10D would reach the instrument as the control byte 0x0D. "
+              "Nothing was sent.");
     EXPECT_FALSE(m_link.SendLine("c")); // port closed
-}
-
-TEST_F(LinkTest, Probe)
-{
-    Fresh({{"a\r\n", ""}, {"c\r\n", "\r\n"}, kWakeOk});
-    EXPECT_TRUE(m_link.Probe());
-    EXPECT_EQ(Trace(), "<open>|a\r\n|<close>|<open>|c\r\n|c\r\n|<close>");
-    EXPECT_EQ(m_clock.m_pauses, QList<int>{3000});
-
-    // Silence: false after the pause and two read time-outs.
-    Fresh();
-    const qint64 start = m_clock.Now();
-    EXPECT_FALSE(m_link.Probe());
-    EXPECT_EQ(m_clock.Now() - start, 3000 + 2 * CComPort::kReadTimeoutMs);
-    EXPECT_FALSE(m_device->IsOpen());
-
-    // No device: its message, no pause.
-    Fresh();
-    m_device->m_bFailOpen = true;
-    EXPECT_FALSE(m_link.Probe());
-    EXPECT_EQ(m_prompt.m_shown, QStringList{"Error: COM Invalid handle"});
-    EXPECT_TRUE(m_clock.m_pauses.isEmpty());
 }
 
 TEST_F(LinkTest, IdentifyVariants)
@@ -78,42 +63,62 @@ TEST_F(LinkTest, IdentifyVariants)
     EXPECT_FALSE(m_device->IsOpen());
 }
 
-// The connection step: the probe, the explorer's pause, the name request.
+// The connection step: the probe (the wake-up "a" alone, then "c" on a port
+// opened anew), the explorer's pause, the name request.
 TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
 {
     const Script wake = {{"a\r\n", ""}, {"c\r\n", "\r\n"}, kWakeOk};
+    const QByteArray probe = "<open>|a\r\n|<close>|<open>|c\r\n|c\r\n|<close>";
+    const QString noAnswer = ": Communication problem"; // the caption is the application's name
     struct CCase
     {
         Script script;
+        bool failOpen;
         CComInstrument::EConnect result;
+        QByteArray trace;
         QList<int> pauses;
+        qint64 elapsed;
         QStringList shown;
         QString name;
     };
     const QList<CCase> cases = {
         {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}},
+         false,
          CComInstrument::ConnectOk,
+         probe + "|<open>|%R1Q,5004:\r\n|<close>",
          {3000, 1000},
+         4000,
          {},
          "SIM-1"},
         {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}},
+         false,
          CComInstrument::ConnectIdentifyError,
+         probe + "|<open>|%R1Q,5004:\r\n|<close>",
          {3000, 1000},
+         4000,
          {},
          ""},
-        // No answer: the message (its caption is the application's name), no name request.
+        // Silence: the pause and two read time-outs, no name request.
         {{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}},
+         false,
          CComInstrument::ConnectNoAnswer,
+         probe,
          {3000},
-         {": Communication problem"},
+         3000 + 2 * CComPort::kReadTimeoutMs,
+         {noAnswer},
          ""},
+        // No device: its message, no pause.
+        {{}, true, CComInstrument::ConnectNoAnswer, "", {}, 0, {"Error: COM Invalid handle", noAnswer}, ""},
     };
     for (const CCase& c : cases) {
         Fresh(c.script);
+        m_device->m_bFailOpen = c.failOpen;
         m_link.m_strName.clear();
-        EXPECT_EQ(m_link.Connect(), c.result) << Sent(c.script).toStdString();
-        EXPECT_EQ(Writes(), Sent(c.script));
+        const qint64 start = m_clock.Now();
+        EXPECT_EQ(m_link.Connect(), c.result) << c.trace.toStdString();
+        EXPECT_EQ(Trace(), c.trace);
         EXPECT_EQ(m_clock.m_pauses, c.pauses);
+        EXPECT_EQ(m_clock.Now() - start, c.elapsed);
         EXPECT_EQ(m_prompt.m_shown, c.shown);
         EXPECT_EQ(m_link.m_strName, c.name);
         EXPECT_FALSE(m_device->IsOpen());

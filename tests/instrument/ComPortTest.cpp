@@ -1,57 +1,16 @@
 #include "InstrumentFixture.h"
 
-#include "platform/Profile.h"
-
 #include <QTemporaryDir>
 
 namespace {
 
 using ComPortTest = InstrumentTest;
 
-TEST_F(ComPortTest, ReadLineEndMarks)
+// A line ends at the end mark, after the read time-out of silence, or cut at
+// 4096 characters or 30 s however the instrument sends (CRs included).
+TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
 {
-    struct CCase
-    {
-        const char* endMark;
-        QByteArray input;
-        QStringList lines;
-        QList<int> timedOut;
-    };
-    const QList<CCase> cases = {
-        // CR inside the line does not end it; CR LF does, and stays in the line.
-        {"\r\n", "a\rb\r\n", {"a\rb\r\n", ""}, {0, 1}},
-        // A lone LF does not end the line.
-        {"\r\n", "ab\ncd\r\nx", {"ab\ncd\r\n", "x"}, {0, 1}},
-        // "?" CR then silence: what arrived, timed out.
-        {"\r\n", "?\r", {"?\r"}, {1}},
-        // With end mark CR the LF starts the next line.
-        {"\r", "@W1\r\nOK\r", {"@W1\r", "\nOK\r", ""}, {0, 0, 1}},
-        {"\r\n", "", {""}, {1}},
-        // Bytes above 127 come back as the characters of the same value.
-        {"\r\n", "\xE9\xFF\x01\r\n", {QString(QChar(0xE9)) + QChar(0xFF) + QChar(1) + "\r\n"}, {0}},
-    };
-    for (const CCase& c : cases) {
-        CComSettings settings;
-        settings.ComPort = 1;
-        settings.EndMark = QString::fromLatin1(c.endMark);
-        m_link.m_port.SetSettings(settings);
-        Fresh();
-        ASSERT_TRUE(m_link.m_port.Open());
-        m_device->Feed(c.input);
-        for (qsizetype i = 0; i < c.lines.size(); ++i) {
-            const qint64 before = m_clock.Now();
-            EXPECT_EQ(m_link.m_port.ReadLine(), c.lines.at(i)) << c.input.toStdString() << " line " << i;
-            EXPECT_EQ(m_link.m_port.m_bTimedOut, c.timedOut.at(i)) << c.input.toStdString() << " line " << i;
-            // A read that found nothing waited the fixed time-out, no longer.
-            EXPECT_EQ(m_clock.Now() - before, c.timedOut.at(i) ? CComPort::kReadTimeoutMs : 0);
-        }
-    }
-}
-
-// Every read ends within bounds, whatever the instrument sends: a line that
-// does not end is cut at 4096 characters or after 30 s, CRs included.
-TEST_F(ComPortTest, ReadLineIsBoundedInLengthAndTime)
-{
+    enum EEnd { Mark, Silence, Cut };
     struct CCase
     {
         const char* what;
@@ -59,27 +18,44 @@ TEST_F(ComPortTest, ReadLineIsBoundedInLengthAndTime)
         QByteArray input;
         QByteArray endless; // sent without end after the input
         int periodMs;       // between two repetitions of `endless`
-        QList<int> lengths; // of the lines read, in order
-        QList<bool> cut;
-        QList<qint64> elapsed;
+        QStringList lines;
+        QList<EEnd> ends;
     };
+    const QString latin = QString(QChar(0xE9)) + QChar(0xFF) + QChar(1) + "\r\n";
     const QList<CCase> cases = {
-        {"5,000 CRs then x", "\r\n", QByteArray(5000, '\r') + "x\r\n", "", 0, {4096, 907}, {true, false}, {0, 0}},
-        {"endless CRs", "\r\n", "", "\r", 0, {4096, 4096, 4096}, {true, true, true}, {0, 0, 0}},
-        {"endless data", "\r", "", "x", 0, {4096, 4096}, {true, true}, {0, 0}},
-        // A cut right after a CR: the LF that follows completes the end mark.
+        {"CR inside the line", "\r\n", "a\rb\r\n", "", 0, {"a\rb\r\n", ""}, {Mark, Silence}},
+        {"a lone LF", "\r\n", "ab\ncd\r\nx", "", 0, {"ab\ncd\r\n", "x"}, {Mark, Silence}},
+        {"? CR then silence", "\r\n", "?\r", "", 0, {"?\r"}, {Silence}},
+        {"end mark CR: the LF starts the next line",
+         "\r",
+         "@W1\r\nOK\r",
+         "",
+         0,
+         {"@W1\r", "\nOK\r", ""},
+         {Mark, Mark, Silence}},
+        {"nothing", "\r\n", "", "", 0, {""}, {Silence}},
+        {"bytes above 127 as the characters of the same value", "\r\n", "\xE9\xFF\x01\r\n", "", 0, {latin}, {Mark}},
+        {"5,000 CRs then x",
+         "\r\n",
+         QByteArray(5000, '\r') + "x\r\n",
+         "",
+         0,
+         {QString(4096, '\r'), QString(904, '\r') + "x\r\n"},
+         {Cut, Mark}},
+        {"endless CRs", "\r\n", "", "\r", 0, QStringList(3, QString(4096, '\r')), {Cut, Cut, Cut}},
+        {"endless data", "\r", "", "x", 0, QStringList(2, QString(4096, 'x')), {Cut, Cut}},
+        // The LF after a cut right behind a CR completes the end mark.
         {"cut between CR and LF",
          "\r\n",
          QByteArray(4095, 'a') + "\r\nOK\r\n",
          "",
          0,
-         {4096, 1, 4},
-         {true, false, false},
-         {0, 0, 0}},
+         {QString(4095, 'a') + "\r", "\n", "OK\r\n"},
+         {Cut, Mark, Mark}},
         // One byte a second (the first at once) never times out a read, but
         // the line ends after 30 s.
-        {"trickle", "\r\n", "", "x", 1000, {31, 30}, {true, true}, {30000, 30000}},
-        {"trickle of CRs", "\r\n", "", "\r", 1000, {31}, {true}, {30000}},
+        {"trickle", "\r\n", "", "x", 1000, {QString(31, 'x'), QString(30, 'x')}, {Cut, Cut}},
+        {"trickle of CRs", "\r\n", "", "\r", 1000, {QString(31, '\r')}, {Cut}},
     };
     for (const CCase& c : cases) {
         CComSettings settings;
@@ -90,12 +66,14 @@ TEST_F(ComPortTest, ReadLineIsBoundedInLengthAndTime)
         ASSERT_TRUE(m_link.m_port.Open());
         m_device->Feed(c.input);
         m_device->FeedEndless(c.endless, c.periodMs);
-        for (qsizetype i = 0; i < c.lengths.size(); ++i) {
+        for (qsizetype i = 0; i < c.lines.size(); ++i) {
             const qint64 before = m_clock.Now();
-            EXPECT_EQ(m_link.m_port.ReadLine().size(), c.lengths.at(i)) << c.what << " line " << i;
-            EXPECT_EQ(m_link.m_port.m_bLineCut, c.cut.at(i)) << c.what << " line " << i;
-            EXPECT_EQ(m_link.m_port.m_bTimedOut, 0) << c.what << " line " << i;
-            EXPECT_EQ(m_clock.Now() - before, c.elapsed.at(i)) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.ReadLine(), c.lines.at(i)) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.m_bTimedOut, c.ends.at(i) == Silence) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.m_bLineCut, c.ends.at(i) == Cut) << c.what << " line " << i;
+            // A read that found nothing waited the fixed time-out, a trickle 30 s, no longer.
+            const qint64 waited = c.ends.at(i) == Silence ? CComPort::kReadTimeoutMs : c.periodMs ? 30000 : 0;
+            EXPECT_EQ(m_clock.Now() - before, waited) << c.what << " line " << i;
         }
     }
 }
@@ -157,22 +135,6 @@ TEST_F(ComPortTest, OpenFailuresShowTheirMessages)
     EXPECT_FALSE(m_link.m_port.Open());
     EXPECT_EQ(m_prompt.m_shown, (QStringList{"Error: COM Invalid handle", "Error: Can not open COM port"}));
     EXPECT_EQ(m_link.m_port.m_bOpen, 0);
-}
-
-TEST_F(ComPortTest, DevicePathMapping)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    CProfile::SetFile(dir.filePath("profile.ini"));
-    CProfile::WriteString("COM_DEVICES", "COM2", "/dev/ttyUSB0");
-    CComPort::SetDeviceOverride(QString());
-#ifndef Q_OS_WIN
-    EXPECT_EQ(CComPort::DevicePath(4), QStringLiteral("/dev/ttyS3"));
-    EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/dev/ttyUSB0"));
-#endif
-    CComPort::SetDeviceOverride(QStringLiteral("/tmp/pty-sim"));
-    EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/tmp/pty-sim"));
-    CProfile::SetFile(QString());
 }
 
 } // namespace

@@ -346,6 +346,7 @@ TEST_F(InstrumentDetectorTest, SavesSettingsAndMapsThePortOnlyWhenNeeded)
     EXPECT_EQ(saved.EndMark, QStringLiteral("\r"));
     EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/dev/ttyACM0"));
     EXPECT_EQ(CComPort::DevicePath(3), QStringLiteral("/dev/ttyUSB7"));
+    EXPECT_EQ(CComPort::DevicePath(4), QStringLiteral("/dev/ttyS3")); // COM<n> is ttyS<n-1> unless mapped
 }
 
 } // namespace

@@ -73,6 +73,7 @@ TEST(InstrumentProtocol, NamesAndFileTypes)
         {u"foo\u010DJOB\u012FERASE\u012F3"_s, false}, // CR and "/" in disguise
         {u"a\u010Ab"_s, false},                       // LF
         {u"a\u0116b"_s, false},                       // the busy byte 0x16
+        {u"a\u011Ab"_s, false},                       // 0x1A, the end of a format file
         {u"\u0141ODZ"_s, true},                       // goes out as "AODZ": lossy, not harmful
         {u"K\u00F6ln 2"_s, true},
     };

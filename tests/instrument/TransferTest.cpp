@@ -320,85 +320,48 @@ TEST_F(TransferTest, SendJobsAndCodeLists)
 
 TEST_F(TransferTest, SendRefusals)
 {
-    // Files refused before the instrument is touched.
+    // Files refused before the instrument is touched; a path with "%" in it
+    // stands in the message exactly as it is.
+    const QString longLine = MakeFile("long%3.tqs", "ok\r\n" + QByteArray(508, 'x') + "\r\n");
     EXPECT_FALSE(m_link.SendJobFile(MakeFile("x.txt", "L1\r\n"), 7, 0x40, QString()));
     EXPECT_FALSE(m_link.SendCodeListFile(MakeFile("x.tqs", "L1\r\n"), 3, 0x10000, QString()));
     EXPECT_FALSE(m_link.SendFormatFile(MakeFile("x.vrn", "L1\r\n"), 2, 0x200, QString()));
-    // A line longer than the framing takes.
-    EXPECT_FALSE(
-        m_link.SendJobFile(MakeFile("long.tqs", "ok\r\n" + QByteArray(508, 'x') + "\r\n"), 7, 0x40, QString()));
+    EXPECT_FALSE(m_link.SendJobFile(longLine, 7, 0x40, QString()));
     EXPECT_FALSE(m_link.SendFormatFile(m_dir.filePath("none.frt"), 2, 0x200, QString()));
     EXPECT_TRUE(m_device->m_events.isEmpty());
-    ASSERT_EQ(m_prompt.m_shown.size(), 5);
-    EXPECT_EQ(m_prompt.m_shown.mid(0, 3), QStringList(3, "Error: Wrong file format"));
-    EXPECT_TRUE(m_prompt.m_shown.at(3).startsWith("Error: Line 2 of"));
-    EXPECT_EQ(m_prompt.m_shown.at(4), "Tessaro: Communication error\nCan not open file");
-
-    // Names that cannot be sent: only the format selections go out, no naming command.
-    Fresh();
-    const QString path = MakeFile("new.tqs", "L1\r\n");
-    m_prompt.PushName(true, "a/b");
-    m_prompt.PushName(true, QString(95, 'n')); // "JOB/SET/<95>/7" is over 99 characters
-    m_prompt.PushName(false);                  // Name dialog cancelled
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x8000, QString()));
-    EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n|c\r\n|FORM/SET/0\r\n|c\r\n|FORM/SET/0\r\n");
-    ASSERT_EQ(m_prompt.m_shown.size(), 5); // three Name dialogs and two errors
-    EXPECT_TRUE(m_prompt.m_shown.at(1).startsWith("Error: The name \"a/b\" cannot be sent"));
-    EXPECT_TRUE(m_prompt.m_shown.at(3).startsWith("Error: The command"));
-    EXPECT_FALSE(m_device->IsOpen());
-}
-
-// A path or a name with "%" in it stands in a refusal exactly as it is.
-TEST_F(TransferTest, RefusalsQuotePathsAndNamesAsTheyAre)
-{
-    const QString name = QString(93, 'n') + "%2";
-    m_prompt.PushName(true, name);
-    Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
-    EXPECT_FALSE(m_link.SendJobFile(MakeFile("new.tqs", "L1\r\n"), 7, 0x8000, QString()));
-    EXPECT_EQ(m_prompt.m_shown.last(),
-              "Error: The command \"JOB/SET/" + name + "/7\" is too long for the instrument (at most 99 characters).");
-    Fresh();
-    const QString path = MakeFile("long%3.tqs", QByteArray(508, 'x') + "\r\n");
-    EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x40, QString()));
     EXPECT_EQ(m_prompt.m_shown,
-              QStringList("Error: Line 1 of " + QDir::toNativeSeparators(path)
-                          + " is longer than 509 characters. The file was not sent."));
-}
+              QStringList(3, "Error: Wrong file format") << "Error: Line 2 of " + QDir::toNativeSeparators(longLine)
+                      + " is longer than 509 characters. The file was not sent."
+                                                         << "Tessaro: Communication error\nCan not open file");
 
-// Characters above U+00FF go out as their low 8 bits: a name must not carry
-// a second command in disguise. Only the format selection goes out.
-TEST_F(TransferTest, NamesThatWouldSmuggleACommandAreRefused)
-{
+    // Names that cannot be sent, typed or proposed from the source's name:
+    // only the format selection goes out, no naming command.
+    const QString refused = "Error: The name \"%1\" cannot be sent to the instrument";
+    const QString tooLong = QString(93, 'n') + "%2";              // "JOB/SET/<95>/7" is over 99 characters
+    const QString smuggled = u"foo\u010DJOB\u012FERASE\u012F3"_s; // CR and "/" in disguise
     struct CCase
     {
-        QString source; // the file's name gives the proposed job name
-        QString shown;
+        QString source, typed, shown;
+        bool cancel = false;
     };
-    const QString refused = "Error: The name \"%1\" cannot be sent to the instrument";
     const QList<CCase> cases = {
-        // U+010D is CR, U+012F is "/": "JOB/SET/foo" CR "JOB/ERASE/3/7" on the line.
-        {u"foo\u010DJOB\u012FERASE\u012F3.TQS"_s, refused.arg(u"foo\u010DJOB\u012FERASE\u012F3"_s)},
-        {u"x\u010AJOB\u012FERASE\u012F3.tqs"_s, refused.arg(u"x\u010AJOB\u012FERASE\u012F3"_s)},
-        {u"a\u011Ab.tqs"_s, refused.arg(u"a\u011Ab"_s)}, // 0x1A, the end of a format file
+        {"", "a/b", refused.arg("a/b")},
+        {"", tooLong,
+         "Error: The command \"JOB/SET/" + tooLong + "/7\" is too long for the instrument (at most 99 characters)."},
+        {smuggled + ".TQS", smuggled, refused.arg(smuggled)},
+        {"", "", "", true}, // the Name dialog cancelled
     };
+    const QString path = MakeFile("new.tqs", "L1\r\n");
     for (const CCase& c : cases) {
         Fresh({kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}});
-        m_prompt.PushName(true, BaseName(c.source));
-        EXPECT_FALSE(m_link.SendJobFile(MakeFile("data.tqs", "L1\r\n"), 7, 0x8000, c.source));
-        EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n") << c.source.toStdString();
-        ASSERT_EQ(m_prompt.m_shown.size(), 2);
-        EXPECT_TRUE(m_prompt.m_shown.at(1).startsWith(c.shown)) << m_prompt.m_shown.at(1).toStdString();
+        m_prompt.PushName(!c.cancel, c.typed);
+        EXPECT_FALSE(m_link.SendJobFile(path, 7, 0x8000, c.source)) << c.typed.toStdString();
+        EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n");
+        ASSERT_EQ(m_prompt.m_shown.size(), c.cancel ? 1 : 2); // the Name dialog, the refusal
+        EXPECT_TRUE(c.cancel || m_prompt.m_shown.at(1).startsWith(c.shown)) << m_prompt.m_shown.at(1).toStdString();
         EXPECT_FALSE(m_device->IsOpen());
     }
-    // The framing itself refuses such a character: nothing at all is written.
-    Fresh();
-    ASSERT_TRUE(m_link.Open());
-    EXPECT_FALSE(m_link.SendLine(u"JOB/SET/foo\u010DJOB/ERASE/3/1"_s));
-    EXPECT_TRUE(m_device->m_written.isEmpty());
-    EXPECT_EQ(m_prompt.m_shown,
-              QStringList("Error: The character U+10D would reach the instrument as the control byte 0x0D. "
-                          "Nothing was sent."));
+    EXPECT_EQ(m_prompt.m_nameRequests.value(2).m_strName, smuggled.left(16));
 }
 
 TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
