@@ -67,6 +67,11 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     device.Purge();
     EXPECT_EQ(device.Read(byte, 100), CSerialDevice::ReadTimedOut);
 
+    // A pseudo-terminal keeps 8 data bits: asked for 7, the device says no
+    // (an instrument search then passes it over at once).
+    state.m_nByteSize = 7;
+    EXPECT_FALSE(device.WriteLineState(state));
+
     // The far end goes away: the read fails instead of waiting out its time-out.
     ::close(master);
     timer.restart();

@@ -1,18 +1,11 @@
 #include "PtyPeer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 CSimProcess::~CSimProcess()
 {

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-
-// A whole file's bytes, empty when it cannot be read.
-QByteArray ReadFile(const QString& path);
 
 // The simulator program run for one test; killed if still running at the end.
 class CSimProcess
