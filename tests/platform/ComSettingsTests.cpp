@@ -5,55 +5,42 @@
 
 #include <gtest/gtest.h>
 
-class ComSettingsTest : public ::testing::Test
+// What the profile holds, what loads from it and what is saved back: every
+// key has its default, the byte fields keep their low 8 bits, and an end mark
+// other than 1 (CR LF) is CR, saved as 2.
+TEST(ComSettings, LoadAndSaveThroughTheProfile)
 {
-protected:
-    void SetUp() override { CProfile::SetFile(m_dir.filePath("p.ini")); }
-    void TearDown() override { CProfile::SetFile(QString()); }
-    QTemporaryDir m_dir;
-};
-
-TEST_F(ComSettingsTest, EmptySectionGivesTheDefaultsAndSavesEndMarkAsOne)
-{
-    CComSettings s;
-    EXPECT_EQ(s.BaudRate, 0);
-    s.Load();
-    EXPECT_EQ(s.BaudRate, 19200);
-    EXPECT_EQ(s.Parity, 0);
-    EXPECT_EQ(s.ByteSize, 8);
-    EXPECT_EQ(s.StopBits, 0);
-    EXPECT_EQ(s.ComPort, 1);
-    EXPECT_EQ(s.EndMark, "\r\n");
-    s.Save();
-    EXPECT_EQ(CProfile::ReadInt("COM_SETTINGS", "EndMark", 0), 1);
-    EXPECT_EQ(CProfile::ReadInt("COM_SETTINGS", "ComPorts", 0), 1);
-    EXPECT_EQ(CProfile::ReadInt("COM_SETTINGS", "BaudRate", 0), 19200);
-}
-
-TEST_F(ComSettingsTest, EndMarkOtherThanOneLoadsAsCrAndSavesAsTwo)
-{
-    for (int stored : {0, 2, 5, -1}) {
-        CProfile::WriteInt("COM_SETTINGS", "EndMark", stored);
+    const char* keys[] = {"BaudRate", "Parity", "ByteSize", "StopBits", "ComPorts", "EndMark"};
+    struct CCase
+    {
+        QList<std::pair<const char*, int>> stored;
+        QList<int> loaded; // as saved, the end mark as 1 or 2
+        QString endMark;
+    };
+    const QList<CCase> cases = {
+        {{}, {19200, 0, 8, 0, 1, 1}, "\r\n"},
+        {{{"EndMark", 0}}, {19200, 0, 8, 0, 1, 2}, "\r"},
+        {{{"EndMark", 2}}, {19200, 0, 8, 0, 1, 2}, "\r"},
+        {{{"EndMark", 5}}, {19200, 0, 8, 0, 1, 2}, "\r"},
+        {{{"EndMark", -1}}, {19200, 0, 8, 0, 1, 2}, "\r"},
+        {{{"ByteSize", 0x107}, {"Parity", 0x202}, {"StopBits", 0x301}, {"ComPorts", 4}, {"BaudRate", 1234}},
+         {1234, 2, 7, 1, 4, 1},
+         "\r\n"},
+    };
+    for (const CCase& c : cases) {
+        QTemporaryDir dir;
+        CProfile::SetFile(dir.filePath("p.ini"));
+        for (const auto& [key, value] : c.stored)
+            CProfile::WriteInt("COM_SETTINGS", key, value);
         CComSettings s;
         s.Load();
-        EXPECT_EQ(s.EndMark, "\r") << stored;
+        EXPECT_EQ(QList<int>({s.BaudRate, s.Parity, s.ByteSize, s.StopBits, s.ComPort}), c.loaded.mid(0, 5));
+        EXPECT_EQ(s.EndMark, c.endMark);
         s.Save();
-        EXPECT_EQ(CProfile::ReadInt("COM_SETTINGS", "EndMark", 0), 2) << stored;
+        QList<int> saved;
+        for (const char* key : keys)
+            saved.append(CProfile::ReadInt("COM_SETTINGS", key, -999));
+        EXPECT_EQ(saved, c.loaded);
     }
-}
-
-TEST_F(ComSettingsTest, ByteFieldsAreTruncatedToEightBitsOnLoading)
-{
-    CProfile::WriteInt("COM_SETTINGS", "ByteSize", 0x107);
-    CProfile::WriteInt("COM_SETTINGS", "Parity", 0x202);
-    CProfile::WriteInt("COM_SETTINGS", "StopBits", 0x301);
-    CProfile::WriteInt("COM_SETTINGS", "ComPorts", 4);
-    CProfile::WriteInt("COM_SETTINGS", "BaudRate", 1234);
-    CComSettings s;
-    s.Load();
-    EXPECT_EQ(s.ByteSize, 7);
-    EXPECT_EQ(s.Parity, 2);
-    EXPECT_EQ(s.StopBits, 1);
-    EXPECT_EQ(s.ComPort, 4);
-    EXPECT_EQ(s.BaudRate, 1234);
+    CProfile::SetFile(QString());
 }

@@ -1,5 +1,4 @@
 #include "platform/Bytes.h"
-#include "platform/Clock.h"
 #include "platform/DownloadName.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
@@ -8,7 +7,6 @@
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 #include "support/RecordingProgress.h"
-#include "support/ScriptedPrompt.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -122,31 +120,11 @@ TEST(DownloadName, NameIsCutAtItsLastDotAndGetsTheFormat)
     EXPECT_EQ(MakeDownloadName("job1", ""), "job1.");
 }
 
-TEST(StringTable, EveryIdHasOneTextAndTheQuotedTextsStandAsTheyAre)
+TEST(StringTable, EveryIdHasOneTextAndAnUnknownIdNone)
 {
     // Ids are added from several places; a repeated one would hide a text.
     EXPECT_EQ(DuplicateStringIds(), 0);
-    EXPECT_EQ(LoadString(IDS_NO_CONNECTIONS), "Can not find avaiable connections");
-    EXPECT_EQ(LoadString(IDS_FTP_ROOT), "FTP");
     EXPECT_EQ(LoadString(1), "");
-}
-
-TEST(Services, ScriptedPromptAnswersInOrderAndRecordsWhatItCouldNotAnswer)
-{
-    CVirtualClock clock;
-    CScriptedPrompt prompt;
-    CScopedServices scope(&clock, &prompt, nullptr);
-    prompt.PushButton(IDYES);
-    EXPECT_EQ(CServices::Prompt().MessageBox("Sure?", "Warning", MB_YESNO, MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(CServices::Prompt().MessageBox("Done", "", MB_OK, MB_ICONNONE), IDOK);
-    EXPECT_EQ(CServices::Prompt().MessageBox("Again?", "Warning", MB_YESNO, MB_ICONQUESTION), IDNO);
-    EXPECT_EQ(prompt.m_shown, QStringList({"Warning: Sure?", ": Done", "Warning: Again?"}));
-    EXPECT_EQ(prompt.m_unexpected, QStringList({"Again?"}));
-
-    CServices::Clock().Sleep(1000);
-    CServices::Clock().Sleep(200);
-    EXPECT_EQ(clock.m_pauses, QList<int>({1000, 200}));
-    EXPECT_EQ(clock.Now(), 1200);
 }
 
 TEST(Services, NestedWaitCursorsShowItOnce)
