@@ -4,6 +4,7 @@
 #include "editor/QuillonApp.h"
 #include "editor/QuillonDoc.h"
 #include "editor/QuillonView.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,19 +23,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QString Numbered(int nLines)
 {
@@ -334,8 +322,8 @@ private slots:
 
         // Opening an empty file leaves them disabled; a file with text enables them.
         QTemporaryDir dir;
-        WriteAll(dir.filePath("empty"), QByteArray());
-        WriteAll(dir.filePath("full"), "text");
+        QVERIFY(WriteFile(dir.filePath("empty"), QByteArray()));
+        QVERIFY(WriteFile(dir.filePath("full"), "text"));
         recorder.m_answers = {QMessageBox::No}; // the typing left the document changed
         QVERIFY(frame.OpenDocumentFile(dir.filePath("full")));
         QCOMPARE(enabled(), 1);
@@ -351,14 +339,14 @@ private slots:
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        WriteAll(strPath, all + all);
+        QVERIFY(WriteFile(strPath, all + all));
         CMainFrame frame;
         CQuillonView& view = *frame.View();
         QVERIFY(frame.OpenDocumentFile(strPath));
         QCOMPARE(view.GetBytes(), all + all);
         view.document()->setModified(true);
         QVERIFY(frame.OnFileSave());
-        QCOMPARE(ReadAll(strPath), all + all);
+        QCOMPARE(ReadFile(strPath), all + all);
 
         // Mixed ends, no end on the last line.
         const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
@@ -400,7 +388,7 @@ private slots:
         CPromptRecorder recorder;
         QTemporaryDir dir;
         const QString strPath = dir.filePath("data.txt");
-        WriteAll(strPath, "old\r\n");
+        QVERIFY(WriteFile(strPath, "old\r\n"));
         CMainFrame frame;
         QVERIFY(frame.OpenDocumentFile(strPath));
         // The disk refuses the bytes half-way, for a text larger than the write
@@ -415,7 +403,7 @@ private slots:
             }
             QVERIFY(recorder.m_messages.last().startsWith("Failed to save document."));
             QVERIFY(recorder.m_messages.last().contains(strPath));
-            QCOMPARE(ReadAll(strPath), QByteArray("old\r\n"));
+            QCOMPARE(ReadFile(strPath), QByteArray("old\r\n"));
             QCOMPARE(frame.View()->toPlainText(), "old\n" + strNew);
             QVERIFY(frame.Document()->IsModified());
         }
@@ -432,7 +420,7 @@ private slots:
             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
         QVERIFY(QFile::setPermissions(strPath, perms));
         QVERIFY(frame.OnFileSave());
-        QCOMPARE(ReadAll(strPath), "old\r\n" + QByteArray(5000, 'n'));
+        QCOMPARE(ReadFile(strPath), "old\r\n" + QByteArray(5000, 'n'));
         QCOMPARE(QFile::permissions(strPath) & 0xF0FF, perms);
         QVERIFY(!frame.Document()->IsModified());
 
@@ -467,7 +455,7 @@ private slots:
 
         recorder.m_answers = {QMessageBox::Ok};
         QVERIFY(frame.OnFileSave());
-        QCOMPARE(ReadAll(strPath), QByteArray("\xAC 5\r\nA\r\nx"));
+        QCOMPARE(ReadFile(strPath), QByteArray("\xAC 5\r\nA\r\nx"));
 
         // Reopened, the characters are those of the low bytes; no warning any more.
         QVERIFY(frame.OpenDocumentFile(strPath));
@@ -497,7 +485,7 @@ private slots:
         recorder.m_strFileName = strPath;
         recorder.m_answers = {QMessageBox::Yes};
         QVERIFY(frame.close());
-        QCOMPARE(ReadAll(strPath), QByteArray("draft"));
+        QCOMPARE(ReadFile(strPath), QByteArray("draft"));
 
         // No throws the change away; an unchanged document is not asked about.
         QTest::keyClicks(frame.View(), "!");
@@ -505,7 +493,7 @@ private slots:
         frame.OnFileNew();
         QCOMPARE(recorder.m_questions.last(), "Save changes to " + strPath + "?");
         QVERIFY(frame.View()->IsEmptyText());
-        QCOMPARE(ReadAll(strPath), QByteArray("draft"));
+        QCOMPARE(ReadFile(strPath), QByteArray("draft"));
         frame.OnFileNew();
         QCOMPARE(recorder.m_questions.size(), 3);
     }
