@@ -1,20 +1,5 @@
 #include "ExplorerFixture.h"
 
-#include "dialogs/NameDlg.h"
-
-bool CExplorerPrompt::AskName(CNameRequest& request)
-{
-    if (!m_bRealNameDialog)
-        return CScriptedPrompt::AskName(request);
-    CNameDlg dlg;
-    dlg.m_strTitle = request.m_strTitle;
-    dlg.m_strName = request.m_strName;
-    dlg.m_pExistingNames = &request.m_existingNames;
-    const bool ok = dlg.exec() == QDialog::Accepted;
-    request.m_strName = dlg.m_strName;
-    return ok;
-}
-
 QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& path)
 {
     for (int i = 0; parent && i < parent->childCount(); ++i) {
@@ -47,7 +32,7 @@ void CExplorerFixture::StartExplorer(const QString& root, bool realLine)
     CProfile::SetFile(m_profileDir->filePath("profile.ini"));
     if (!realLine)
         m_clock = std::make_unique<CVirtualClock>();
-    m_prompt = std::make_unique<CExplorerPrompt>();
+    m_prompt = std::make_unique<CScriptedPrompt>();
     m_progress = std::make_unique<CRecordingProgress>();
     m_services = std::make_unique<CScopedServices>(m_clock.get(), m_prompt.get(), m_progress.get());
     m_remoteAccess = std::make_unique<CScriptedRemoteAccess>();

@@ -19,14 +19,6 @@
 
 #include <memory>
 
-// Scripted answers, except that the Name prompt can be the real dialog.
-class CExplorerPrompt : public CScriptedPrompt
-{
-public:
-    bool AskName(CNameRequest& request) override;
-    bool m_bRealNameDialog = false;
-};
-
 // The child labelled `path` as a whole, else the node along its "\"-separated labels.
 QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& path);
 // The first child whose label starts with prefix.
@@ -73,7 +65,7 @@ public:
     QString m_strRoot;
     std::unique_ptr<QTemporaryDir> m_profileDir;
     std::unique_ptr<CVirtualClock> m_clock;
-    std::unique_ptr<CExplorerPrompt> m_prompt;
+    std::unique_ptr<CScriptedPrompt> m_prompt;
     std::unique_ptr<CRecordingProgress> m_progress;
     std::unique_ptr<CScopedServices> m_services;
     std::unique_ptr<CScriptedRemoteAccess> m_remoteAccess;
