@@ -83,6 +83,7 @@ private slots:
 
         sim.terminate();
         QVERIFY(sim.waitForFinished(10000));
+        QVERIFY(!QFileInfo::exists(dir.filePath("tty"))); // the simulator removes its link
         const QJsonArray saved = QJsonDocument::fromJson(ReadFile(dir.filePath("saved.json")))["jobs"].toArray();
         QCOMPARE(saved[0]["measurements"].toArray().size(), 0);
         QCOMPARE(saved[0]["fixpoints"].toArray().size(), 1);

@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,38 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(SimPty, IdentifiesListsAndKeepsATranscript)
-{
-    QTemporaryDir dir;
-    const QString transcript = dir.filePath("transcript.txt");
-    const QString link = dir.filePath("ttyInstrument");
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--name", "SIM-7", "--transcript", transcript, "--link", link}));
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.Device());
-
-    CPtyPeer peer;
-    ASSERT_TRUE(peer.Open(link));
-    EXPECT_EQ(peer.Ask("a"), QByteArray());
-    EXPECT_EQ(peer.Ask("c"), QByteArray("?\r\n"));
-    EXPECT_EQ(peer.Ask("%R1Q,5004:"), QByteArray("%R1P,0,0:0,\"SIM-7\"\r\n"));
-    EXPECT_EQ(peer.Ask("CODE/CONF/LIST"), QByteArray("CODES,1,12\r\n"));
-    EXPECT_EQ(peer.Ask("?"), QByteArray(",2,0\r\n"));
-    EXPECT_EQ(peer.Ask("?"), QByteArray("TREES,3,4\r\n"));
-    EXPECT_EQ(peer.Ask("?"), QByteArray("?")); // bare, then silence
-    peer.Close();
-    EXPECT_EQ(sim.Stop(), 0);
-    EXPECT_FALSE(QFileInfo::exists(link));
-
-    QStringList lines; // without their time stamps
-    for (const QString& line : QString::fromLatin1(ReadFile(transcript)).split('\n', Qt::SkipEmptyParts))
-        lines.append(line.section(' ', 1));
-    EXPECT_EQ(
-        lines,
-        QStringList({"-- port opened", "RX a\\r\\n", "RX c\\r\\n", "TX ?\\r\\n", "RX %R1Q,5004:\\r\\n",
-                     "TX %R1P,0,0:0,\"SIM-7\"\\r\\n", "RX CODE/CONF/LIST\\r\\n", "TX CODES,1,12\\r\\n", "RX ?\\r\\n",
-                     "TX ,2,0\\r\\n", "RX ?\\r\\n", "TX TREES,3,4\\r\\n", "RX ?\\r\\n", "TX ?", "-- port closed"}));
-}
 
 TEST(SimPty, ReceiveEndsInSilenceSentLinesAreStoredAndUnreadRepliesAreDropped)
 {
