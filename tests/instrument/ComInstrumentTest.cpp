@@ -81,34 +81,19 @@ TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
         QStringList shown;
         QString name;
     };
+    const QByteArray identify = probe + "|<open>|%R1Q,5004:\r\n|<close>";
+    const QList<int> named = {3000, 1000};
     const QList<CCase> cases = {
-        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}},
-         false,
-         CComInstrument::ConnectOk,
-         probe + "|<open>|%R1Q,5004:\r\n|<close>",
-         {3000, 1000},
-         4000,
-         {},
-         "SIM-1"},
-        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}},
-         false,
-         CComInstrument::ConnectIdentifyError,
-         probe + "|<open>|%R1Q,5004:\r\n|<close>",
-         {3000, 1000},
-         4000,
-         {},
-         ""},
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}}, false, CComInstrument::ConnectOk, identify,
+         named, 4000, QStringList(), "SIM-1"},
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}}, false, CComInstrument::ConnectIdentifyError,
+         identify, named, 4000, QStringList(), ""},
         // Silence: the pause and two read time-outs, no name request.
-        {{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}},
-         false,
-         CComInstrument::ConnectNoAnswer,
-         probe,
-         {3000},
-         3000 + 2 * CComPort::kReadTimeoutMs,
-         {noAnswer},
-         ""},
+        {Script{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}}, false, CComInstrument::ConnectNoAnswer, probe,
+         QList<int>{3000}, 3000 + 2 * CComPort::kReadTimeoutMs, QStringList(noAnswer), ""},
         // No device: its message, no pause.
-        {{}, true, CComInstrument::ConnectNoAnswer, "", {}, 0, {"Error: COM Invalid handle", noAnswer}, ""},
+        {Script(), true, CComInstrument::ConnectNoAnswer, "", QList<int>(), 0,
+         QStringList{"Error: COM Invalid handle", noAnswer}, ""},
     };
     for (const CCase& c : cases) {
         Fresh(c.script);
@@ -139,64 +124,47 @@ TEST_F(LinkTest, Listings)
         QStringList shown = {};
         int loseAfter = 0;
     };
+    const QList<int> listed = {200, 1000, 100, 100, 100}, repeated = {200, 1000, 1000};
+    const QStringList quiet;
     const QList<CCase> cases = {
+        // "?" or silence twice ends.
         {&CComInstrument::ListJobs,
-         {kWakeOk,
-          {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"},
-          {"?\r\n", ",2,0,0\r\n"},
-          {"?\r\n", "ROW WITHOUT NUMBER\r\n"},
-          {"?\r\n", ""},
-          {"?\r\n", ""}}, // "?" or silence twice ends
-         true,
-         {"A1,1,3,5,0", "empty,2,0,0,1"},
-         {200, 1000, 100, 100, 100}},
+         Script{kWakeOk,
+                {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"},
+                {"?\r\n", ",2,0,0\r\n"},
+                {"?\r\n", "ROW WITHOUT NUMBER\r\n"},
+                {"?\r\n", ""},
+                {"?\r\n", ""}},
+         true, QStringList{"A1,1,3,5,0", "empty,2,0,0,1"}, listed},
         // A bare "@127" repeats the command; "@127" CR LF on the second answer
         // is a row; "?" CR LF is short and ends the loop.
         {&CComInstrument::ListJobs,
-         {kWakeOk,
-          {"JOB/CONF/LIST\r\n", "@127"},
-          {"JOB/CONF/LIST\r\n", "@127\r\n"},
-          {"?\r\n", "B2,4,0,1\r\n"},
-          {"?\r\n", "?\r\n"}},
-         true,
-         {"B2,4,0,1,0"},
-         {200, 1000, 1000, 100, 100}},
-        {&CComInstrument::ListJobs,
-         {{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}},
-         false,
-         {},
-         {200, 1000, 1000},
-         {noResponse}},
+         Script{kWakeOk,
+                {"JOB/CONF/LIST\r\n", "@127"},
+                {"JOB/CONF/LIST\r\n", "@127\r\n"},
+                {"?\r\n", "B2,4,0,1\r\n"},
+                {"?\r\n", "?\r\n"}},
+         true, QStringList("B2,4,0,1,0"), QList<int>{200, 1000, 1000, 100, 100}},
+        {&CComInstrument::ListJobs, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
+         quiet, repeated, QStringList(noResponse)},
         {&CComInstrument::ListCodeLists,
-         {{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}},
-         false,
-         {},
-         {200, 1000, 1000},
-         {noResponse}},
+         Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}}, false, quiet, repeated,
+         QStringList(noResponse)},
         {&CComInstrument::ListFormats,
-         {kWakeOk,
-          {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
-          {"?\r\n", "VORN,3,0,5\r\n"},
-          {"?\r\n", ",4,0,0\r\n"},
-          {"?\r\n", "?\r\n"},
-          kWakeOk},
-         true,
-         {"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"},
-         {200, 1000, 100, 100, 100}},
+         Script{kWakeOk,
+                {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
+                {"?\r\n", "VORN,3,0,5\r\n"},
+                {"?\r\n", ",4,0,0\r\n"},
+                {"?\r\n", "?\r\n"},
+                kWakeOk},
+         true, QStringList{"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"}, listed},
         // No comma and longer than 3: the end, without "c".
         {&CComInstrument::ListCodeLists,
-         {kWakeOk, {"CODE/CONF/LIST\r\n", "CODES,3,12\r\n"}, {"?\r\n", ",4,0\r\n"}, {"?\r\n", "XYZ\r\n"}},
-         true,
-         {"CODES,3,12,0", "empty,4,0,1"},
-         {200, 1000, 100, 100}},
+         Script{kWakeOk, {"CODE/CONF/LIST\r\n", "CODES,3,12\r\n"}, {"?\r\n", ",4,0\r\n"}, {"?\r\n", "XYZ\r\n"}}, true,
+         QStringList{"CODES,3,12,0", "empty,4,0,1"}, QList<int>{200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
-        {&CComInstrument::ListJobs,
-         {kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}},
-         false,
-         {"A1,1,3,5,0"},
-         {200, 1000, 100},
-         {lost},
-         3},
+        {&CComInstrument::ListJobs, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
+         QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(lost), 3},
     };
     for (const CCase& c : cases) {
         const QByteArray command = c.script.value(1).first;

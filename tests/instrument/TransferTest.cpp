@@ -62,45 +62,26 @@ TEST_F(TransferTest, ReceiveNormalPaths)
         QList<int> pauses;
     };
     const QList<CCase> cases = {
-        {4,
-         0x80,
-         0,
-         "A1.VRN",
-         0,
-         kReceiveStart + Script{{"?\r\n", line}, {"?\r\n", ""}},
-         line,
-         5,
-         {1000, 1000, 2000, 2000}},
-        {4,
-         0x40,
-         0,
-         "fix.F2",
-         1,
-         {kWakeOk,
-          {"FORM/SET/1\r\n", "OK\r\n"},
-          {"JOB/RCV/COORDS/4\r\n", "ACK\r\n"},
-          {"?\r\n", "?\r\n"},  // three characters: dropped
-          {"?\r\n", "ab\r\n"}, // four: written
-          {"?\r\n", "\x16"},   // busy: wait and ask again
-          {"?\r\n", longLine}, // longer than any buffer: written whole
-          {"?\r\n", "ok\r"},   // a short piece of a line: dropped
-          {"?\r\n", ""}},
-         "ab\r\n" + longLine,
-         1,
-         {1000, 1000, 2000, 2000, 2000}},
-        {3,
-         0x10000,
-         1,
-         "CODES.VRN",
-         0,
-         {kWakeOk,
-          {"FORM/SET/1\r\n", "OK\r\n"},
-          {"CODE/RCV/3\r\n", "ACK\r\n"},
-          {"?\r\n", "CODE LINE\r\n"},
-          {"?\r\n", ""}},
-         "CODE LINE\r\n",
-         0,
-         {1000, 1000, 1000, 2000, 2000}},
+        {4, 0x80, 0, "A1.VRN", 0, kReceiveStart + Script{{"?\r\n", line}, {"?\r\n", ""}}, line, 5,
+         QList<int>{1000, 1000, 2000, 2000}},
+        {4, 0x40, 0, "fix.F2", 1,
+         Script{kWakeOk,
+                {"FORM/SET/1\r\n", "OK\r\n"},
+                {"JOB/RCV/COORDS/4\r\n", "ACK\r\n"},
+                {"?\r\n", "?\r\n"},  // three characters: dropped
+                {"?\r\n", "ab\r\n"}, // four: written
+                {"?\r\n", "\x16"},   // busy: wait and ask again
+                {"?\r\n", longLine}, // longer than any buffer: written whole
+                {"?\r\n", "ok\r"},   // a short piece of a line: dropped
+                {"?\r\n", ""}},
+         "ab\r\n" + longLine, 1, QList<int>{1000, 1000, 2000, 2000, 2000}},
+        {3, 0x10000, 1, "CODES.VRN", 0,
+         Script{kWakeOk,
+                {"FORM/SET/1\r\n", "OK\r\n"},
+                {"CODE/RCV/3\r\n", "ACK\r\n"},
+                {"?\r\n", "CODE LINE\r\n"},
+                {"?\r\n", ""}},
+         "CODE LINE\r\n", 0, QList<int>{1000, 1000, 1000, 2000, 2000}},
     };
     for (const CCase& c : cases) {
         const QString path = c.toStaging ? CLocalPaths::StagingPath("tempftp") : Target(c.name);
@@ -385,61 +366,6 @@ TEST_F(TransferTest, SendBinaryBytesAndUnterminatedLastLine)
     EXPECT_EQ(Writes(), "c\r\n|FORM/SET/0\r\n");
 }
 
-TEST_F(TransferTest, SendStopsAtTheFirstFailure)
-{
-    const QList<int> start = {1000, 1000, 1000, 1000, 8000};
-    struct CCase
-    {
-        const char* what;
-        int number;
-        Script script;
-        int cancelAtPoll;
-        int loseAfter;
-        QList<int> pauses;
-        QStringList shown;
-        int hides;
-    };
-    const QList<CCase> cases = {
-        // No acknowledgement: five reads, each followed by 6000 ms; L2 is not sent.
-        {"no ack", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, 0, 0, start + QList<int>(5, 6000), {}, 1},
-        {"refused",
-         7,
-         {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/7\r\n", "@W\r\n"}},
-         0,
-         0,
-         start,
-         {},
-         0},
-        // Gone right after the first data line: no waiting for acknowledgements.
-        {"cable", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, 0, 5, start, {kLost}, 1},
-        // A job the table does not know: no question, no naming; cancelled
-        // while reading the second line (one poll per byte read).
-        {"cancel",
-         12,
-         {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/12\r\n", "OK\r\n"}, {"L1\r\n\r\n", "?\r\n"}},
-         6,
-         0,
-         start,
-         {},
-         1},
-    };
-    const QString path = MakeFile("new.tqs", "L1\r\nL2\r\n");
-    for (const CCase& c : cases) {
-        Fresh(c.script);
-        m_device->LoseAfter(c.loseAfter);
-        m_progress.m_nCancelAtPoll = c.cancelAtPoll;
-        m_progress.m_nPolls = 0;
-        m_progress.m_nHides = 0;
-        EXPECT_FALSE(m_link.SendJobFile(path, c.number, 0x40, QString())) << c.what;
-        EXPECT_EQ(Writes(), Sent(c.script)) << c.what;
-        EXPECT_EQ(m_clock.m_pauses, c.pauses) << c.what;
-        EXPECT_EQ(m_prompt.m_shown, c.shown) << c.what;
-        EXPECT_EQ(m_progress.m_nHides, c.hides) << c.what;
-        EXPECT_FALSE(m_device->IsOpen()) << c.what;
-        EXPECT_EQ(CWaitCursor::Depth(), 0);
-    }
-}
-
 TEST_F(TransferTest, SetNameRetries)
 {
     // Refused three times, then accepted: four attempts, true.
@@ -470,63 +396,80 @@ TEST_F(TransferTest, SendFormatFileEndsWithEndOfFile)
     EXPECT_EQ(m_clock.m_pauses, (QList<int>{1000, 3000}));
     EXPECT_EQ(m_device->m_nReadTimeouts, 2);
     EXPECT_EQ(m_progress.m_nBytes, 6);
-
-    // No answer to the announcement: nothing of the file goes out.
-    Fresh({kWakeOk, {"FORM/SND/5\r\n", ""}});
-    EXPECT_FALSE(m_link.SendFormatFile(path, 5, 0x200, QString()));
-    EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SND/5\r\n|<close>");
 }
 
-// Every way out of a format send closes the port, releases the file and hides
-// the Transfer window it showed.
-TEST_F(TransferTest, SendFormatFileFailuresCloseThePortAndTheFile)
+// A send stops at the first failure; every way out closes the port, releases
+// the file and hides the Transfer window it showed.
+TEST_F(TransferTest, SendsStopAtTheFirstFailureAndLeaveNothingOpen)
 {
+    const QList<int> start = {1000, 1000, 1000, 1000, 8000};
+    const QByteArray job = "<open>|c\r\n|FORM/SET/0\r\n|<close>|<open>|c\r\n|JOB/SND/COORD/";
     struct CCase
     {
         const char* what;
+        int number; // a job's fix points, or format 5
         Script script;
         bool failOpen;
-        int loseAfter;
-        int cancelAtPoll;
+        int loseAfter, cancelAtPoll;
         QByteArray trace;
+        QList<int> pauses;
+        QStringList shown;
         int shows;
     };
+    const QList<int> none, formatSend = {1000, 3000};
+    const QStringList quiet;
     const QList<CCase> cases = {
-        {"port", {}, true, 0, 0, "", 0},
-        {"cable after c", {kWakeOk}, false, 1, 0, "<open>|c\r\n|<close>", 0},
-        {"refused", {kWakeOk, {"FORM/SND/5\r\n", "@W\r\n"}}, false, 0, 0, "<open>|c\r\n|FORM/SND/5\r\n|<close>", 0},
-        {"cable in the data",
-         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"F1\r\n\r\n", "?\r\n"}},
-         false,
-         3,
-         0,
-         "<open>|c\r\n|FORM/SND/5\r\n|F1\r\n\r\n|<close>",
-         1},
+        // No acknowledgement: five reads, each followed by 6000 ms; L2 is not sent.
+        {"no ack", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, false, 0, 0, job + "7\r\n|L1\r\n\r\n|<close>",
+         start + QList<int>(5, 6000), quiet, 1},
+        {"refused", 7, Script{kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, kWakeOk, {"JOB/SND/COORD/7\r\n", "@W\r\n"}}, false,
+         0, 0, job + "7\r\n|<close>", start, quiet, 0},
+        // Gone right after the first data line: no waiting for acknowledgements.
+        {"cable", 7, kSendStart + Script{{"L1\r\n\r\n", ""}}, false, 5, 0, job + "7\r\n|L1\r\n\r\n|<close>", start,
+         QStringList(kLost), 1},
+        // A job the table does not know: no question, no naming; cancelled
+        // while reading the second line (one poll per byte read).
+        {"cancel", 12,
+         Script{kWakeOk,
+                {"FORM/SET/0\r\n", "OK\r\n"},
+                kWakeOk,
+                {"JOB/SND/COORD/12\r\n", "OK\r\n"},
+                {"L1\r\n\r\n", "?\r\n"}},
+         false, 0, 6, job + "12\r\n|L1\r\n\r\n|<close>", start, quiet, 1},
+        {"format: port", 5, Script(), true, 0, 0, "", none, QStringList("Error: COM Invalid handle"), 0},
+        {"format: cable after c", 5, Script{kWakeOk}, false, 1, 0, "<open>|c\r\n|<close>", QList<int>{1000},
+         QStringList(kLost), 0},
+        {"format: refused", 5, Script{kWakeOk, {"FORM/SND/5\r\n", "@W\r\n"}}, false, 0, 0,
+         "<open>|c\r\n|FORM/SND/5\r\n|<close>", formatSend, quiet, 0},
+        // No answer to the announcement: nothing of the file goes out.
+        {"format: no answer", 5, Script{kWakeOk, {"FORM/SND/5\r\n", ""}}, false, 0, 0,
+         "<open>|c\r\n|FORM/SND/5\r\n|<close>", formatSend, quiet, 0},
+        {"format: cable in the data", 5, Script{kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"F1\r\n\r\n", "?\r\n"}}, false,
+         3, 0, "<open>|c\r\n|FORM/SND/5\r\n|F1\r\n\r\n|<close>", formatSend, QStringList(kLost), 1},
         // A cancel still ends the format on the instrument.
-        {"cancel",
-         {kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"\x1a\r\n", "DONE\r\n"}},
-         false,
-         0,
-         1,
-         "<open>|c\r\n|FORM/SND/5\r\n|\x1a\r\n|<close>",
-         1},
+        {"format: cancel", 5, Script{kWakeOk, {"FORM/SND/5\r\n", "OK\r\n"}, {"\x1a\r\n", "DONE\r\n"}}, false, 0, 1,
+         "<open>|c\r\n|FORM/SND/5\r\n|\x1a\r\n|<close>", formatSend, quiet, 1},
     };
-    const QString path = MakeFile("F.frt", "F1\r\nF2\r\n");
+    const QString file = MakeFile("new.tqs", "L1\r\nL2\r\n");
+    const QString format = MakeFile("F.frt", "F1\r\nF2\r\n");
     for (const CCase& c : cases) {
         Fresh(c.script);
         m_device->m_bFailOpen = c.failOpen;
         m_device->LoseAfter(c.loseAfter);
+        m_progress = CRecordingProgress();
         m_progress.m_nCancelAtPoll = c.cancelAtPoll;
-        m_progress.m_nPolls = 0;
-        m_progress.m_nShows = 0;
-        m_progress.m_nHides = 0;
-        EXPECT_FALSE(m_link.SendFormatFile(path, 5, 0x200, QString())) << c.what;
+        EXPECT_FALSE(c.number == 5 ? m_link.SendFormatFile(format, 5, 0x200, QString())
+                                   : m_link.SendJobFile(file, c.number, 0x40, QString()))
+            << c.what;
         EXPECT_EQ(Trace(), c.trace) << c.what;
-        EXPECT_FALSE(m_device->IsOpen()) << c.what;
-        EXPECT_EQ(m_link.m_file, nullptr) << c.what;
+        EXPECT_EQ(m_clock.m_pauses, c.pauses) << c.what;
+        EXPECT_EQ(m_prompt.m_shown, c.shown) << c.what;
         EXPECT_EQ(m_progress.m_nShows, c.shows) << c.what;
         EXPECT_EQ(m_progress.m_nHides, c.shows) << c.what;
         EXPECT_FALSE(m_progress.m_bVisible) << c.what;
+        EXPECT_FALSE(m_device->IsOpen()) << c.what;
+        EXPECT_EQ(m_link.m_file, nullptr) << c.what;
+        EXPECT_EQ(CWaitCursor::Depth(), 0) << c.what;
     }
 }
 
