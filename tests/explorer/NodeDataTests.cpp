@@ -1,14 +1,8 @@
-#include "explorer/LocalListing.h"
 #include "explorer/NodeData.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTreeWidgetItem>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 TEST(NodeData, WordsPackKindMarkerAndNumberButKindAndNumberStayApart)
 {
@@ -42,41 +36,4 @@ TEST(NodeData, WordsPackKindMarkerAndNumberButKindAndNumberStayApart)
     EXPECT_TRUE(CNodeData::Of(&job).Is(NK_JOB));
     EXPECT_FALSE(CNodeData::Of(&job).Is(NK_FIXPOINTS));
     EXPECT_EQ(CNodeData::Of(&job).m_nNumber, 64);
-}
-
-TEST(LocalListing, FoldersFirstHiddenFilesAndSpecialFilesLeftOut)
-{
-    QTemporaryDir dir;
-    QDir root(dir.path());
-    ASSERT_TRUE(root.mkdir("b-folder"));
-    ASSERT_TRUE(root.mkdir(".hidden-folder"));
-    const QString longName = QString(250, QChar('n')) + ".txt";
-    const QStringList files = {"a file with spaces.txt", "quote\"d 'name'", "Grüße-ñ-日本.txt", ".hidden", longName};
-    for (const QString& name : files) {
-        QFile f(root.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(name);
-    }
-    ASSERT_EQ(::mkfifo(QFile::encodeName(root.filePath("pipe")).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(root.filePath("nowhere"), root.filePath("broken-link")));
-
-    const QList<CLocalEntry> entries = ListLocalEntries(dir.path());
-    QStringList folders, names;
-    bool seenFile = false;
-    for (const CLocalEntry& e : entries) {
-        if (e.m_bFolder) {
-            EXPECT_FALSE(seenFile) << "folder after a file";
-            folders.append(e.m_strName);
-        } else {
-            seenFile = true;
-            names.append(e.m_strName);
-        }
-    }
-    folders.sort();
-    names.sort();
-    EXPECT_EQ(folders, QStringList({".hidden-folder", "b-folder"}));
-    QStringList expected = {"a file with spaces.txt", "quote\"d 'name'", "Grüße-ñ-日本.txt", longName};
-    expected.sort();
-    EXPECT_EQ(names, expected);
-
-    EXPECT_TRUE(ListLocalEntries(root.filePath("missing")).isEmpty());
 }

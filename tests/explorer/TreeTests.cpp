@@ -4,6 +4,8 @@
 
 #include <QMenuBar>
 
+#include <sys/stat.h>
+
 // The tree of the explorer's window: its roots, menus and local folders, and
 // the instrument subtree against the real instrument link on a scripted
 // serial line with the virtual clock.
@@ -53,12 +55,21 @@ private slots:
         QCOMPARE(Node(top, "alpha.txt")->childCount(), 0);
         QCOMPARE(Labels(Open(data)), QStringList({"Sub", "job 1.txt"}));
 
-        // A folder of hidden files only, or one that went away, shows no children.
+        // Opened again: what is there now. Pipes and links that lead nowhere
+        // are left out too; any other name is shown as it is.
         QVERIFY(WriteFile(m_dir->filePath("Data/new.txt")) && QFile::remove(m_dir->filePath("Data/job 1.txt")));
-        QVERIFY(WriteFile(m_dir->filePath("Data/Sub/.only-hidden")));
-        QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
         QCOMPARE(Labels(Open(data)), QStringList({"Sub", "new.txt"}));
-        QCOMPARE(Labels(Open(data, "Sub")), QStringList());
+        const QString sub = m_dir->filePath("Data/Sub/");
+        const QStringList names = {"a file with spaces.txt", "quote\"d 'name'", "Grüße-ñ-日本.txt", QString(250, 'n')};
+        for (const QString& name : names + QStringList{".hidden", "b-folder/", ".hidden-folder/"})
+            QVERIFY(name.endsWith('/') ? QDir().mkpath(sub + name) : WriteFile(sub + name));
+        QCOMPARE(::mkfifo(QFile::encodeName(sub + "pipe").constData(), 0600), 0);
+        QVERIFY(QFile::link(sub + "nowhere", sub + "broken-link"));
+        const QStringList labels = Labels(Open(data, "Sub"));
+        QCOMPARE(Sorted(labels.mid(0, 2)), QStringList({".hidden-folder", "b-folder"}));
+        QCOMPARE(Sorted(labels.mid(2)), Sorted(names));
+        // A folder that went away shows no children.
+        QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
         QCOMPARE(Labels(Open(Node(top, "Windows"))), QStringList());
     }
 
