@@ -85,15 +85,10 @@ QTreeWidgetItem* CExplorerFixture::Open(QTreeWidgetItem* node, const QString& pa
     return nullptr;
 }
 
-void CExplorerFixture::Select(QTreeWidgetItem* node)
+bool CExplorerFixture::Enabled(QTreeWidgetItem* node, int id)
 {
     m_view->setCurrentItem(node);
     m_frame->UpdateCommandUI();
-}
-
-bool CExplorerFixture::Enabled(QTreeWidgetItem* node, int id)
-{
-    Select(node);
     return m_frame->Action(id)->isEnabled();
 }
 

@@ -48,7 +48,7 @@ public:
 
     // Opens the node and every folder along path below it, as a user clicking down to it.
     QTreeWidgetItem* Open(QTreeWidgetItem* node, const QString& path = QString());
-    void Select(QTreeWidgetItem* node);
+    // Selects the node: is the command enabled on it?
     bool Enabled(QTreeWidgetItem* node, int id);
     // Selects the node and runs the command, which must be enabled.
     void Run(QTreeWidgetItem* node, int id);
