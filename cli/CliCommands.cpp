@@ -5,6 +5,7 @@
 #include "platform/Profile.h"
 #include "resources/StringTable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -64,6 +65,7 @@ static void PrintUsage()
 {
     std::fprintf(stderr,
                  "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] COMMAND ...\n"
+                 "       tessaro-cli --help | --version\n"
                  "Moves data between this machine, a surveying instrument and an FTP server.\n");
     PrintInstrumentUsage();
     PrintFtpUsage();
@@ -79,6 +81,10 @@ int RunCli(QStringList args)
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("help")) {
         PrintUsage();
         return args.isEmpty() ? EXIT_USAGE : EXIT_OK;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        std::printf("tessaro-cli %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        return EXIT_OK;
     }
     if (!options.m_strProfile.isEmpty())
         CProfile::SetFile(options.m_strProfile);

@@ -1,58 +1,96 @@
 #!/usr/bin/env bash
-# Builds and starts the explorer. When this user has no settings of their own
-# yet, it starts a demo: the instrument simulator on a pseudo-terminal as
-# COM1, a local FTP server on 127.0.0.1, and a small folder as "MyComputer".
+# Builds the programs (not the tests) and starts the explorer.
+#
+# When this user has no settings of their own yet (or with TESSARO_DEMO=1) it
+# starts a demo: the instrument simulator on a pseudo-terminal as COM1, an FTP
+# server on 127.0.0.1 with sample jobs, and a small folder as "MyComputer".
+# The demo servers stop when the explorer closes.
+#
+# Without a display it first runs a short tour with tessaro-cli in the
+# terminal (TESSARO_TOUR=0 leaves it out), then starts the explorer on a
+# virtual display with a VNC server that listens on 127.0.0.1 only, and
+# prints how to connect. Ctrl+C stops everything.
+#
+# Arguments go to the explorer (tessaro --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/build.sh
-BUILD_DIR=${BUILD_DIR:-build}
-TESSARO="$BUILD_DIR/bin/tessaro"
+scripts=$(pwd)/scripts
 
-run_tessaro() {
-  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: starting under a virtual X server (xvfb-run)."
-    exec xvfb-run -a "$@"
-  fi
-  exec "$@"
+headless=0
+[ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=1
+"$scripts/deps.sh"
+((headless)) && "$scripts/apt-missing.sh" xvfb xauth x11vnc openbox
+
+BUILD_DIR=${BUILD_DIR:-build}
+BIN="$BUILD_DIR/bin"
+started=$SECONDS
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target tessaro quillon tessaro-cli instrument-sim
+echo "Built tessaro, quillon, tessaro-cli and instrument-sim in $((SECONDS - started)) s."
+
+work=$(mktemp -d /tmp/tessaro-run.XXXXXX)
+chmod 700 "$work"
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
 }
+trap cleanup EXIT
+trap 'echo; echo "Stopping."; exit 130' INT TERM
+
+. "$scripts/demo-lib.sh"
 
 config="${XDG_CONFIG_HOME:-$HOME/.config}/Local AppWizard-Generated Applications/Tessaro.ini"
-if [ -f "$config" ] && [ "${TESSARO_DEMO:-0}" != 1 ]; then
-  run_tessaro "$TESSARO" "$@"
+demo=""
+tessaro_args=()
+if [ ! -f "$config" ] || [ "${TESSARO_DEMO:-0}" = 1 ]; then
+  start_demo
 fi
 
-demo=$(mktemp -d /tmp/tessaro-demo.XXXXXX)
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$demo"; }
-trap cleanup EXIT INT TERM
-
-mkdir -p "$demo/handheld/Jobs" "$demo/handheld/Formats" "$demo/ftp/upload"
-printf '11 1001 100.000 200.000 10.000\r\n11 1002 110.000 205.000 10.500\r\n' > "$demo/handheld/Jobs/SITE1.TQS"
-printf 'P1,100.0,200.0,10.0\r\nP2,110.0,205.0,10.5\r\n' > "$demo/ftp/upload/fixpoints.vrn"
-
-"$BUILD_DIR/bin/instrument-sim" --link "$demo/ttyInstrument" \
-    --transcript "$demo/instrument-transcript.txt" >"$demo/sim.out" 2>&1 &
-pids+=($!)
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-/usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -d "$demo/ftp" -w -u demo -P demo \
-    >"$demo/ftp.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "$demo/ttyInstrument" ] && break; sleep 0.1; done
-
-cat > "$demo/profile.ini" <<INI
-[COM_DEVICES]
-COM1=$demo/ttyInstrument
-
-[FTP]
-ServerName=127.0.0.1:$port
-UserName=demo
-Password=demo
-INI
-chmod 600 "$demo/profile.ini"
-echo "Demo: instrument on $demo/ttyInstrument (COM1), FTP server on 127.0.0.1:$port (demo/demo)."
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: starting under a virtual X server (xvfb-run)."
-  xvfb-run -a "$TESSARO" --root "$demo/handheld" --profile "$demo/profile.ini" "$@"
-else
-  "$TESSARO" --root "$demo/handheld" --profile "$demo/profile.ini" "$@"
+if ((!headless)); then
+  "$BIN/tessaro" "${tessaro_args[@]}" "$@"
+  exit
 fi
+
+if [ -n "$demo" ] && [ "${TESSARO_TOUR:-1}" != 0 ]; then
+  "$scripts/tour.sh" "$BIN/tessaro-cli" "$profile" "$demo" || echo "The tour stopped early; the explorer starts all the same."
+fi
+
+# No display: the explorer on a virtual X display (behind a cookie), shown by a
+# VNC server on 127.0.0.1 only (behind a password of this run).
+start_virtual_display
+
+vnc_port=$(free_port 5900)
+[ -n "$vnc_port" ] || { echo "No free port from 5900 on." >&2; exit 1; }
+password=$(/usr/bin/python3 -c 'import secrets; print(secrets.token_urlsafe(6))')
+(umask 077; echo "$password" >"$work/vnc-password")
+x11vnc -display "$display" -auth "$XAUTHORITY" -localhost -rfbport "$vnc_port" -passwdfile "$work/vnc-password" \
+    -forever -shared -quiet >"$work/x11vnc.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1', $vnc_port))" 2>/dev/null && break
+  sleep 0.1
+done
+
+DISPLAY="$display" "$BIN/tessaro" "${tessaro_args[@]}" "$@" &
+tessaro_pid=$!
+pids+=("$tessaro_pid")
+
+host=$(hostname -f 2>/dev/null || hostname)
+[ -n "${SSH_CONNECTION:-}" ] && host=$(echo "$SSH_CONNECTION" | awk '{print $3}')
+cat <<EOF
+
+The explorer runs on the virtual display $display. A VNC server shows it on 127.0.0.1 port $vnc_port only.
+  From your computer:  ssh -N -L $vnc_port:127.0.0.1:$vnc_port $(id -un)@$host
+                       and, while that runs, in a second terminal there:  vncviewer 127.0.0.1::$vnc_port
+  On this machine:     vncviewer 127.0.0.1::$vnc_port
+  VNC password:        $password
+Ctrl+C stops the explorer, the VNC server${demo:+ and the demo servers} (so does closing the explorer).
+EOF
+set +e
+wait "$tessaro_pid"
+echo "The explorer has closed."
