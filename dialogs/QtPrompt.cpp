@@ -7,6 +7,7 @@
 #include "resources/StringTable.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -27,6 +28,28 @@ QMessageBox::Icon ToQtIcon(int icon)
     }
 }
 
+// A question asked while the wait cursor shows (a failure in the middle of a
+// long operation) shows the normal cursor over its window while it waits.
+class CAskingCursor
+{
+public:
+    CAskingCursor() : m_bPushed(QGuiApplication::overrideCursor() != nullptr)
+    {
+        if (m_bPushed)
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~CAskingCursor()
+    {
+        if (m_bPushed)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    CAskingCursor(const CAskingCursor&) = delete;
+    CAskingCursor& operator=(const CAskingCursor&) = delete;
+
+private:
+    bool m_bPushed;
+};
+
 } // namespace
 
 QWidget* CQtPrompt::Owner() const
@@ -41,6 +64,7 @@ QWidget* CQtPrompt::Owner() const
 
 int CQtPrompt::MessageBox(const QString& text, const QString& caption, int buttons, int icon)
 {
+    const CAskingCursor cursor;
     const bool yesNo = buttons == MB_YESNO;
     QMessageBox box(ToQtIcon(icon), caption.isEmpty() ? AppTitle() : caption, text,
                     yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, Owner());
@@ -53,6 +77,7 @@ int CQtPrompt::MessageBox(const QString& text, const QString& caption, int butto
 
 bool CQtPrompt::AskName(CNameRequest& request)
 {
+    const CAskingCursor cursor;
     CNameDlg dlg(Owner());
     dlg.m_strTitle = request.m_strTitle;
     dlg.m_strPrompt = request.m_strPrompt;
@@ -66,6 +91,7 @@ bool CQtPrompt::AskName(CNameRequest& request)
 
 CFileExistAnswer CQtPrompt::AskFileExist(const QString& fileName)
 {
+    const CAskingCursor cursor;
     CFileExistDlg dlg(Owner());
     dlg.m_strFileName = fileName;
     dlg.exec();
@@ -78,6 +104,7 @@ CFileExistAnswer CQtPrompt::AskFileExist(const QString& fileName)
 
 bool CQtPrompt::AskError(const QString& text)
 {
+    const CAskingCursor cursor;
     CErrorDlg dlg(Owner());
     dlg.m_strError = text;
     return dlg.exec() == QDialog::Accepted;
@@ -85,6 +112,7 @@ bool CQtPrompt::AskError(const QString& text)
 
 bool CQtPrompt::AskDataDownload(CDataDownloadRequest& request)
 {
+    const CAskingCursor cursor;
     CDataDownloadDlg dlg(Owner());
     dlg.m_strResultName = request.m_strName;
     dlg.m_strName = request.m_strName;

@@ -7,6 +7,7 @@
 #include "dialogs/ConnectDlg.h"
 #include "dialogs/FtpSettingsDlg.h"
 #include "ftp/FtpClient.h"
+#include "platform/WaitCursor.h"
 
 void CTessaroView::OnFtpSettings()
 {
@@ -45,5 +46,6 @@ void CTessaroView::OnConnect()
 
 void CTessaroView::OnDisconnect()
 {
+    CWaitCursor wait; // taking the link down may take seconds
     m_dialUpLink.HangUp();
 }

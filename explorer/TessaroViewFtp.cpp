@@ -54,8 +54,14 @@ bool CTessaroView::FtpLogOn()
         CServices::Prompt().MessageBox(LoadString(IDS_BAD_FTP_SERVER), QString(), MB_OK, MB_ICONERROR);
         return false;
     }
-    if (!m_pFtpClient->LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(), QString(),
-                             QString(), QString(), 0, 0)) {
+    bool loggedOn = false;
+    {
+        // Connecting and each reply may take seconds on a slow link.
+        CWaitCursor wait;
+        loggedOn = m_pFtpClient->LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(),
+                                       QString(), QString(), QString(), 0, 0);
+    }
+    if (!loggedOn) {
         CServices::Prompt().MessageBox(ReplyText(m_pFtpClient->m_strReply), QString(), MB_OK, MB_ICONNONE);
         return false;
     }

@@ -248,6 +248,7 @@ void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
 // cannot grow into itself either.
 bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload)
 {
+    CWaitCursor wait;
     CFtpClient& client = *m_pFtpClient;
     const QString probe = QStringLiteral(".tessaro-probe-") + QUuid::createUuid().toString(QUuid::Id128);
     if (!client.MakeRemoteFolder(remoteFolder, probe))

@@ -2,6 +2,7 @@
 
 #include "PortSession.h"
 #include "Protocol.h"
+#include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
 using namespace Protocol;
@@ -61,6 +62,8 @@ bool CComInstrument::Erase(int number, int kind, int)
     if (!AskDelete(erase->m_nTitleId, name, erase->m_nQuestionId, IDS_WARNING))
         return false;
 
+    // Several seconds of conversation and pauses: the user sees they are busy.
+    CWaitCursor wait;
     CPortSession session(*this);
     if (!Wake(0, 2000) || !SendLine(QLatin1String(erase->m_szCommand) + QString::number(number)))
         return false;

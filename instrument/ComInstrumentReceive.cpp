@@ -9,6 +9,7 @@
 #include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
+#include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
 #include <QDir>
@@ -60,8 +61,12 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
         m_strStagingName = request.m_strResultName;
 
     m_nFormat = jobData ? request.m_nSelectedFormat : 1;
-    if (!SelectFormat(jobData ? 0 : 1))
-        return false;
+    {
+        // The selection takes seconds before the Transfer window appears.
+        CWaitCursor wait;
+        if (!SelectFormat(jobData ? 0 : 1))
+            return false;
+    }
 
     bool committed = false;
     QString error;

@@ -120,12 +120,15 @@ private slots:
         CQtPrompt prompt;
         QStringList shown; // caption and text
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        Qt::CursorShape cursor = Qt::BlankCursor;
         auto ask = [&](QMessageBox::StandardButton click, const QString& caption, int buttons, int iconId) {
             OnModal([&, click](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 QVERIFY(box);
                 shown = QStringList({box->windowTitle(), box->text()});
                 icon = box->icon();
+                cursor =
+                    QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::BlankCursor;
                 box->button(click)->click();
             });
             return prompt.MessageBox(QStringLiteral("Delete Job"), caption, buttons, iconId);
@@ -138,6 +141,13 @@ private slots:
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(ask(QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR), int(IDOK));
         QCOMPARE(icon, QMessageBox::Critical);
+        // Asked in the middle of a long operation: the normal cursor while the
+        // question waits, the wait cursor again afterwards.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        QCOMPARE(ask(QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR), int(IDOK));
+        QCOMPARE(cursor, Qt::ArrowCursor);
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QGuiApplication::restoreOverrideCursor();
     }
 
     void askNameShowsDuplicateOverTheDialog()

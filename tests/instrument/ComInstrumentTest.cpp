@@ -256,6 +256,7 @@ TEST_F(LinkTest, Erase)
         EXPECT_EQ(m_prompt.m_shown, QStringList{"Warning: " + c.question});
         EXPECT_EQ(Trace(), "<open>|c\r\n|" + c.command + "|<close>");
         EXPECT_EQ(m_clock.m_pauses, c.pauses);
+        EXPECT_EQ(m_device->m_nUnseenWrites, 0); // the conversation shows the wait cursor
     }
 
     // A number not in the table: no question. Declined: nothing sent.

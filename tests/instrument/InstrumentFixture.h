@@ -91,6 +91,7 @@ protected:
     void Fresh(const Script& script = {})
     {
         auto device = std::make_unique<CScriptedSerialDevice>(&m_clock);
+        device->m_pProgress = &m_progress;
         m_link.m_port.SetDevice(device.get());
         m_device = std::move(device);
         m_clock.m_pauses.clear();

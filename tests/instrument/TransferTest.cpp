@@ -96,6 +96,8 @@ TEST_F(TransferTest, ReceiveNormalPaths)
         EXPECT_EQ(m_progress.m_nBytes, c.data.size());
         EXPECT_EQ(m_progress.m_nRange, c.range); // measurement or fix point blocks of the job
         EXPECT_EQ(m_progress.m_strText, c.toStaging ? c.name : path);
+        // The format selection before the Transfer window shows the wait cursor.
+        EXPECT_EQ(m_device->m_nUnseenWrites, 0);
     }
     EXPECT_EQ(Entries(), (QStringList{"A1.VRN", "fix.F2"}));
     EXPECT_EQ(m_link.m_strStagingName, "CODES.VRN");

@@ -1,6 +1,9 @@
 #include "ScriptedSerialDevice.h"
 
+#include "RecordingProgress.h"
+
 #include "platform/Clock.h"
+#include "platform/WaitCursor.h"
 
 #include <algorithm>
 
@@ -121,6 +124,8 @@ bool CScriptedSerialDevice::Write(const QByteArray& bytes, int timeoutMs)
 {
     if (!m_bOpen || m_bLost)
         return false;
+    if (CWaitCursor::Depth() == 0 && !(m_pProgress && m_pProgress->m_bVisible))
+        ++m_nUnseenWrites;
     if (m_input.isEmpty() && m_nLoseAfterWrites > 0 && m_writes.size() >= m_nLoseAfterWrites) {
         m_bLost = true;
         return false;

@@ -5,6 +5,7 @@
 #include <QByteArrayList>
 #include <QList>
 
+class CRecordingProgress;
 class CVirtualClock;
 
 // A serial device for tests. It plays a script of replies tied to what the
@@ -68,6 +69,10 @@ public:
     bool m_bLost = false;
     qint64 m_nEndlessLimit = 16 * 1024 * 1024;
     qint64 m_nEndlessFed = 0; // bytes of the endless stream made readable
+    // Writes made while the user saw neither the wait cursor nor the Transfer
+    // window (m_pProgress, when set): a conversation the user cannot see.
+    const CRecordingProgress* m_pProgress = nullptr;
+    int m_nUnseenWrites = 0;
 
 private:
     struct CRule
