@@ -1,7 +1,7 @@
 #include "FtpDataLink.h"
 
 #include <QDeadlineTimer>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <climits>
 
@@ -20,6 +20,15 @@ int Remaining(const QDeadlineTimer& deadline)
 
 } // namespace
 
+void CFtpDataLink::CListener::incomingConnection(qintptr descriptor)
+{
+    auto* socket = new QSslSocket(this);
+    if (socket->setSocketDescriptor(descriptor))
+        addPendingConnection(socket);
+    else
+        delete socket;
+}
+
 CFtpDataLink::CFtpDataLink() = default;
 
 CFtpDataLink::~CFtpDataLink()
@@ -27,10 +36,15 @@ CFtpDataLink::~CFtpDataLink()
     Abort();
 }
 
+QTcpSocket* CFtpDataLink::Socket() const
+{
+    return m_pSocket.get();
+}
+
 bool CFtpDataLink::Connect(const QHostAddress& address, quint16 port, int timeoutMs)
 {
     Abort();
-    m_pSocket = std::make_unique<QTcpSocket>();
+    m_pSocket = std::make_unique<QSslSocket>();
     m_pSocket->connectToHost(address, port);
     if (m_pSocket->waitForConnected(timeoutMs))
         return true;
@@ -52,7 +66,7 @@ bool CFtpDataLink::Accept(const QHostAddress& peer, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         while (m_listener.hasPendingConnections()) {
-            std::unique_ptr<QTcpSocket> socket(m_listener.nextPendingConnection());
+            std::unique_ptr<QSslSocket> socket(static_cast<QSslSocket*>(m_listener.nextPendingConnection()));
             socket->setParent(nullptr);
             if (SameHost(socket->peerAddress(), peer)) {
                 m_pSocket = std::move(socket);
@@ -65,6 +79,34 @@ bool CFtpDataLink::Accept(const QHostAddress& peer, int timeoutMs)
         if (deadline.hasExpired() || !m_listener.waitForNewConnection(Remaining(deadline)))
             return false;
     }
+}
+
+bool CFtpDataLink::StartTls(const QSslConfiguration& configuration, const QString& peerName, int timeoutMs)
+{
+    QSslSocket* socket = m_pSocket.get();
+    if (!socket) {
+        m_strTlsError = QStringLiteral("no connection");
+        return false;
+    }
+    socket->setSslConfiguration(configuration);
+    socket->setPeerVerifyName(peerName);
+    // A TLS close from the server leaves the TCP connection open until this
+    // side closes too, and a wait for more data would last until its time
+    // ran out; servers also wait for this close before they confirm.
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket, [socket](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError && socket->state() == QAbstractSocket::ConnectedState)
+            socket->disconnectFromHost();
+    });
+    socket->startClientEncryption();
+    if (socket->waitForEncrypted(timeoutMs))
+        return true;
+    m_strTlsError = socket->errorString();
+    return false;
+}
+
+QSslCertificate CFtpDataLink::PeerCertificate() const
+{
+    return m_pSocket ? m_pSocket->peerCertificate() : QSslCertificate();
 }
 
 void CFtpDataLink::Abort()
