@@ -352,6 +352,7 @@ void FtpTreeTests::instrumentDataPassOnlyWhatArrivedWhole()
 void FtpTreeTests::quitOnlyEndsASessionThatALogonOpened()
 {
     auto refused = std::make_unique<CScriptedFtpServer>();
+    refused->On("AUTH", "502 Command not implemented."); // no TLS here: plain FTP
     refused->Queue({"331 Password required", "530 Login incorrect."});
     refused->Start();
     SetServer(QString("127.0.0.1:%1").arg(refused->Port()), "pw");
@@ -361,7 +362,7 @@ void FtpTreeTests::quitOnlyEndsASessionThatALogonOpened()
     m_view->ReplaceFtpClient(std::make_unique<CFtpClient>());
     refused->Join();
     m_frame.reset();
-    QCOMPARE(refused->m_transcript, (std::vector<std::string>{"USER tess", "PASS pw"}));
+    QCOMPARE(refused->m_transcript, (std::vector<std::string>{"AUTH TLS", "USER tess", "PASS pw"}));
 
     CScriptedFtpServer server;
     for (const char* rule : {"USER|331 Password required", "PASS|230 Logged in", "CWD|250 OK", "TYPE|200 OK",
