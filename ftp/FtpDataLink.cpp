@@ -109,6 +109,21 @@ QSslCertificate CFtpDataLink::PeerCertificate() const
     return m_pSocket ? m_pSocket->peerCertificate() : QSslCertificate();
 }
 
+void CFtpDataLink::Close(int timeoutMs)
+{
+    if (m_pSocket && m_pSocket->state() == QAbstractSocket::ConnectedState) {
+        // What the server sent and nobody read (TLS 1.3 session tickets on an
+        // upload) is taken in first: closing over unread bytes would reset
+        // the connection, and the server would take the file for cut off.
+        m_pSocket->waitForReadyRead(0);
+        m_pSocket->skip(m_pSocket->bytesAvailable());
+        m_pSocket->disconnectFromHost();
+        if (m_pSocket->state() != QAbstractSocket::UnconnectedState)
+            m_pSocket->waitForDisconnected(timeoutMs);
+    }
+    Abort();
+}
+
 void CFtpDataLink::Abort()
 {
     if (m_pSocket)

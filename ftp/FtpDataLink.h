@@ -46,6 +46,9 @@ public:
 
     // The open data connection, or nullptr.
     QTcpSocket* Socket() const;
+    // Ends the connection in order, waiting at most timeoutMs: for an upload
+    // this tells the server that the file is complete.
+    void Close(int timeoutMs);
     // Drops the connection and the listener at once.
     void Abort();
 
