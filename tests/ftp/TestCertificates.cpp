@@ -5,7 +5,7 @@
 
 namespace {
 
-const char* const kNames = "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1";
+const char* const kLoopbackNames = "DNS:localhost,IP:127.0.0.1,IP:::1";
 
 bool Openssl(const QStringList& args, QString& problem, QByteArray* out = nullptr)
 {
@@ -46,26 +46,26 @@ bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTest
 {
     certificate.m_strCertificate = folder + QLatin1Char('/') + name + QStringLiteral(".crt");
     certificate.m_strKey = folder + QLatin1Char('/') + name + QStringLiteral(".key");
-    return Openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                    QStringLiteral("-subj"),
-                    QStringLiteral("/CN=localhost/O=")
-                        + (organisation.isEmpty() ? QStringLiteral("Invented Survey Office ") + name : organisation),
-                    QStringLiteral("-addext"), QLatin1String(kNames), QStringLiteral("-keyout"), certificate.m_strKey,
-                    QStringLiteral("-out"), certificate.m_strCertificate},
-                   problem)
+    return Openssl(
+               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                QStringLiteral("/CN=localhost/O=")
+                    + (organisation.isEmpty() ? QStringLiteral("Invented Survey Office ") + name : organisation),
+                QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + QLatin1String(kLoopbackNames),
+                QStringLiteral("-keyout"), certificate.m_strKey, QStringLiteral("-out"), certificate.m_strCertificate},
+               problem)
         && ReadFingerprint(certificate, problem);
 }
 
-bool MakeAuthoritySignedCertificate(const QString& folder, const QString& name, CTestCertificate& authority,
-                                    CTestCertificate& certificate, QString& problem)
+bool MakeSignedCertificate(const QString& folder, const QString& name, const CTestCertificate& authority,
+                           CTestCertificate& certificate, QString& problem, const QString& names)
 {
-    if (!MakeSelfSignedCertificate(folder, name + QStringLiteral("-ca"), authority, problem))
-        return false;
     const QString request = folder + QLatin1Char('/') + name + QStringLiteral(".csr");
     const QString extensions = folder + QLatin1Char('/') + name + QStringLiteral(".ext");
     QFile file(extensions);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(kNames) + '\n') < 0) {
+    const QString line =
+        QStringLiteral("subjectAltName=") + (names.isEmpty() ? QLatin1String(kLoopbackNames) : names) + u'\n';
+    if (!file.open(QIODevice::WriteOnly) || file.write(line.toUtf8()) < 0) {
         problem = QStringLiteral("cannot write %1").arg(extensions);
         return false;
     }
@@ -73,7 +73,7 @@ bool MakeAuthoritySignedCertificate(const QString& folder, const QString& name, 
     certificate.m_strCertificate = folder + QLatin1Char('/') + name + QStringLiteral(".crt");
     certificate.m_strKey = folder + QLatin1Char('/') + name + QStringLiteral(".key");
     return Openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                    QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                    QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
                     QStringLiteral("-keyout"), certificate.m_strKey, QStringLiteral("-out"), request},
                    problem)
         && Openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), request,

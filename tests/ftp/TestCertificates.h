@@ -4,8 +4,9 @@
 #include <QString>
 
 // Certificates for the TLS tests, made by openssl in a folder of the test's:
-// self-signed ones, and a test authority with a certificate it signed. All
-// name the server "localhost" and 127.0.0.1; each has a fresh key.
+// self-signed ones, and ones signed by a test authority. Unless told
+// otherwise they name the server "localhost", 127.0.0.1 and ::1; each has a
+// fresh key.
 struct CTestCertificate
 {
     QString m_strCertificate; // PEM file
@@ -18,6 +19,8 @@ struct CTestCertificate
 // "Invented Survey Office " + name unless given.
 bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTestCertificate& certificate,
                                QString& problem, const QString& organisation = QString());
-// A test authority (name + "-ca") and a server certificate signed by it.
-bool MakeAuthoritySignedCertificate(const QString& folder, const QString& name, CTestCertificate& authority,
-                                    CTestCertificate& certificate, QString& problem);
+// A server certificate signed by authority (one made by
+// MakeSelfSignedCertificate), for the names given ("DNS:host,IP:address"),
+// by default localhost and the loopback addresses.
+bool MakeSignedCertificate(const QString& folder, const QString& name, const CTestCertificate& authority,
+                           CTestCertificate& certificate, QString& problem, const QString& names = QString());
