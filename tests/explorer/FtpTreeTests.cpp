@@ -1,11 +1,13 @@
 #include "FtpServerProcess.h"
 #include "ScriptedFtpServer.h"
+#include "TestCertificates.h"
 
 #include "explorer/CommandIds.h"
 #include "explorer/MainFrame.h"
 #include "explorer/NodeData.h"
 #include "explorer/TessaroView.h"
 #include "ftp/FtpClient.h"
+#include "ftp/FtpSettings.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
@@ -36,6 +38,7 @@ private slots:
     void aFolderIsNeverPastedIntoItself();
     void instrumentDataPassOnlyWhatArrivedWhole();
     void quitOnlyEndsASessionThatALogonOpened();
+    void tlsServerWithACertificateTrustedOnce();
 
 private:
     QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& path);
@@ -392,6 +395,52 @@ void FtpTreeTests::quitOnlyEndsASessionThatALogonOpened()
             commands.push_back(line);
     }
     QCOMPARE(commands, (std::vector<std::string>{"CWD /", "CWD /data/", "QUIT"}));
+}
+
+// A server that requires TLS, with a certificate of its own: asked about
+// once, remembered, and then files go both ways as with plain FTP.
+void FtpTreeTests::tlsServerWithACertificateTrustedOnce()
+{
+    QTemporaryDir dir;
+    CTestCertificate certificate;
+    QString problem;
+    if (!MakeSelfSignedCertificate(dir.path(), "server", certificate, problem))
+        QSKIP(qPrintable(problem));
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    server.m_strCertificate = certificate.m_strCertificate;
+    server.m_strKey = certificate.m_strKey;
+    QVERIFY2(server.Start(), qPrintable(server.m_strProblem));
+    Write(server.m_strRoot + "/plan.VRN", "plan");
+    Write(m_strLocal + "/up.VRN", "up");
+    CProfile::WriteString("FTP", "ServerName", QString("127.0.0.1:%1").arg(server.m_nPort));
+    CProfile::WriteString("FTP", "UserName", server.m_strUser);
+    CProfile::WriteString("FTP", "Password", server.m_strPassword);
+    CProfile::WriteString("FTP", "Encryption", "require");
+
+    m_prompt->PushButton(IDYES);
+    QTreeWidgetItem* ftp = Open(m_view->FtpRoot(), QString());
+    QCOMPARE(CTessaroView::ChildLabels(ftp), QStringList("plan.VRN"));
+    QCOMPARE(m_prompt->m_shown.size(), 1);
+    QVERIFY2(m_prompt->m_shown[0].contains(certificate.m_strFingerprint), qPrintable(m_prompt->m_shown[0]));
+    QVERIFY(m_view->FtpClient().IsDataEncrypted());
+    const QString key = FtpServerKey("127.0.0.1", server.m_nPort);
+    QCOMPARE(CFtpSettings::RememberedFingerprint(key), certificate.m_strFingerprint);
+
+    // A new window, the same server: no question.
+    m_frame = std::make_unique<CMainFrame>();
+    m_view = m_frame->View();
+    m_view->OnInitialUpdate();
+    QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
+    ftp = Open(m_view->FtpRoot(), QString());
+    Paste(Node(ftp, "plan.VRN"), local);
+    Paste(Node(local, "up.VRN"), ftp);
+    QCOMPARE(Files(m_strLocal).value("plan.VRN"), QByteArray("plan"));
+    QCOMPARE(Files(server.m_strRoot).value("up.VRN"), QByteArray("up"));
+    QCOMPARE(m_prompt->m_shown.size(), 1);
+    const QStringList commands = server.Transcript();
+    QVERIFY(commands.contains("PROT P"));
+    QVERIFY(commands.contains("MLSD"));
+    m_frame.reset();
 }
 
 QTEST_MAIN(FtpTreeTests)
