@@ -5,6 +5,12 @@
 
 #include <climits>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 bool SameHost(const QHostAddress& a, const QHostAddress& b)
@@ -16,6 +22,37 @@ bool SameHost(const QHostAddress& a, const QHostAddress& b)
 int Remaining(const QDeadlineTimer& deadline)
 {
     return static_cast<int>(qBound(qint64(0), deadline.remainingTime(), qint64(INT_MAX)));
+}
+
+// A second descriptor of the socket's connection, or -1 where there is none.
+int LingeringDescriptor(const QSslSocket& socket)
+{
+#ifdef Q_OS_UNIX
+    return socket.socketDescriptor() >= 0 ? ::dup(static_cast<int>(socket.socketDescriptor())) : -1;
+#else
+    Q_UNUSED(socket);
+    return -1;
+#endif
+}
+
+// Sends the FIN and reads until the peer closes, at most timeoutMs.
+void FinishLingering(int descriptor, int timeoutMs)
+{
+#ifdef Q_OS_UNIX
+    if (descriptor < 0)
+        return;
+    ::shutdown(descriptor, SHUT_WR);
+    const QDeadlineTimer deadline(timeoutMs);
+    char discard[4096];
+    for (pollfd ready{descriptor, POLLIN, 0}; ::poll(&ready, 1, Remaining(deadline)) > 0;) {
+        if (::read(descriptor, discard, sizeof discard) <= 0)
+            break;
+    }
+    ::close(descriptor);
+#else
+    Q_UNUSED(descriptor);
+    Q_UNUSED(timeoutMs);
+#endif
 }
 
 } // namespace
@@ -111,15 +148,23 @@ QSslCertificate CFtpDataLink::PeerCertificate() const
 
 void CFtpDataLink::Close(int timeoutMs)
 {
-    if (m_pSocket && m_pSocket->state() == QAbstractSocket::ConnectedState) {
-        // What the server sent and nobody read (TLS 1.3 session tickets on an
-        // upload) is taken in first: closing over unread bytes would reset
-        // the connection, and the server would take the file for cut off.
-        m_pSocket->waitForReadyRead(0);
-        m_pSocket->skip(m_pSocket->bytesAvailable());
-        m_pSocket->disconnectFromHost();
-        if (m_pSocket->state() != QAbstractSocket::UnconnectedState)
-            m_pSocket->waitForDisconnected(timeoutMs);
+    QSslSocket* socket = m_pSocket.get();
+    if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+        const QDeadlineTimer deadline(timeoutMs);
+        // Everything goes out first, the encrypted bytes too.
+        while ((socket->bytesToWrite() > 0 || socket->encryptedBytesToWrite() > 0)
+               && socket->waitForBytesWritten(Remaining(deadline))) {}
+        // The server may still send (TLS 1.3 session tickets, its own TLS
+        // close) when this side closes; a socket closed over unread bytes is
+        // reset, and the reset throws away what the server has not read yet:
+        // the end of an upload. So the connection outlives Qt's close on a
+        // second descriptor, is ended with a FIN after the TLS close, and is
+        // read until the server closes its side.
+        const int lingering = LingeringDescriptor(*socket);
+        socket->disconnectFromHost();
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            socket->waitForDisconnected(Remaining(deadline));
+        FinishLingering(lingering, Remaining(deadline));
     }
     Abort();
 }
