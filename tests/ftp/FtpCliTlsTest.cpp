@@ -104,7 +104,10 @@ TEST_F(FtpCliTls, TrustedFingerprintAndRequire)
     CRun run = Cli({u"--yes"_s, u"ls"_s});
     EXPECT_EQ(run.m_nExit, 1);
     EXPECT_TRUE(run.m_strErr.contains(m_certificate.m_strFingerprint)) << qPrintable(run.m_strErr);
-    EXPECT_EQ(m_server.Transcript().mid(before), QStringList{u"AUTH TLS"_s});
+    // (The QUIT of the run before may be written down late.)
+    QStringList added = m_server.Transcript().mid(before);
+    added.removeAll(u"QUIT"_s);
+    EXPECT_EQ(added, QStringList{u"AUTH TLS"_s});
 
     // Usage errors are told before anything is sent.
     EXPECT_EQ(Cli({u"--tls"_s, u"sometimes"_s, u"ls"_s}).m_nExit, 2);

@@ -107,10 +107,13 @@ TEST_P(FtpTlsServers, EverythingOverTls)
     EXPECT_TRUE(client.TransferFile(base + u"/up.bin"_s, dir.filePath(u"up.bin"_s), client.m_bPassive, false))
         << qPrintable(client.m_strReply);
     EXPECT_EQ(ReadAll(server.m_strRoot + u"/up.bin"_s), up);
+    EXPECT_TRUE(client.TransferFile(base + u"/none.bin"_s, dir.filePath(u"empty.bin"_s), client.m_bPassive, false))
+        << qPrintable(client.m_strReply);
+    EXPECT_EQ(ReadAll(server.m_strRoot + u"/none.bin"_s), QByteArray());
 
     const QString remoteParent = base.mid(1);
     EXPECT_TRUE(client.ReadRemoteFolder(remoteParent)) << qPrintable(client.m_strReply);
-    EXPECT_EQ(client.m_aRemoteFiles, (QStringList{u"down load.bin"_s, u"empty.bin"_s, u"up.bin"_s}));
+    EXPECT_EQ(client.m_aRemoteFiles, (QStringList{u"down load.bin"_s, u"empty.bin"_s, u"none.bin"_s, u"up.bin"_s}));
 
     const QString top = dir.filePath(u"Job 1"_s);
     ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "alpha\r\n"));

@@ -42,15 +42,14 @@ QSslCertificate CTestCertificate::Load() const
 }
 
 bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTestCertificate& certificate,
-                               QString& problem, const QString& organisation)
+                               QString& problem, const QString& subject)
 {
     certificate.m_strCertificate = folder + QLatin1Char('/') + name + QStringLiteral(".crt");
     certificate.m_strKey = folder + QLatin1Char('/') + name + QStringLiteral(".key");
     return Openssl(
                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                 QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                QStringLiteral("/CN=localhost/O=")
-                    + (organisation.isEmpty() ? QStringLiteral("Invented Survey Office ") + name : organisation),
+                subject.isEmpty() ? QStringLiteral("/CN=localhost/O=Invented Survey Office ") + name : subject,
                 QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + QLatin1String(kLoopbackNames),
                 QStringLiteral("-keyout"), certificate.m_strKey, QStringLiteral("-out"), certificate.m_strCertificate},
                problem)

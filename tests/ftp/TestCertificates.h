@@ -15,10 +15,10 @@ struct CTestCertificate
     QSslCertificate Load() const;
 };
 
-// False with problem set when openssl cannot make it. The organisation is
-// "Invented Survey Office " + name unless given.
+// False with problem set when openssl cannot make it. The subject is
+// "/CN=localhost/O=Invented Survey Office " + name unless given.
 bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTestCertificate& certificate,
-                               QString& problem, const QString& organisation = QString());
+                               QString& problem, const QString& subject = QString());
 // A server certificate signed by authority (one made by
 // MakeSelfSignedCertificate), for the names given ("DNS:host,IP:address"),
 // by default localhost and the loopback addresses.
