@@ -24,6 +24,7 @@ p = argparse.ArgumentParser()
 for name in ('--port', '--dir', '--user', '--password', '--cert', '--key', '--transcript'):
     p.add_argument(name, default='')
 p.add_argument('--without-mlst', action='store_true')
+p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
 authorizer = DummyAuthorizer()
 authorizer.add_user(a.user, a.password, a.dir, perm='elradfmwMT')
@@ -32,11 +33,14 @@ class Handler(TLS_FTPHandler if a.cert else FTPHandler):
         with open(a.transcript, 'a', encoding='utf-8', errors='surrogateescape') as f:
             f.write(line + '\n')
         return super().pre_process_command(line, cmd, arg)
+    if a.refuse_prot:
+        def ftp_PROT(self, line):
+            self.respond('534 Request denied for policy reasons.')
 if a.cert:
     Handler.certfile = a.cert
     Handler.keyfile = a.key
     Handler.tls_control_required = True
-    Handler.tls_data_required = True
+    Handler.tls_data_required = not a.refuse_prot
 if a.without_mlst:
     Handler.proto_cmds = {k: v for k, v in Handler.proto_cmds.items() if k not in ('MLST', 'MLSD')}
 Handler.authorizer = authorizer
@@ -137,6 +141,8 @@ QStringList CFtpServerProcess::PyftpdlibArguments()
         args << QStringLiteral("--cert") << m_strCertificate << QStringLiteral("--key") << m_strKey;
     if (m_bWithoutMlst)
         args << QStringLiteral("--without-mlst");
+    if (m_bRefuseProt)
+        args << QStringLiteral("--refuse-prot");
     return args;
 }
 

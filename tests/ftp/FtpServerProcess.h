@@ -27,10 +27,11 @@ public:
     QString m_strCertificate;
     QString m_strKey;
     // pyftpdlib: run through a script that writes every command line it
-    // receives into m_strTranscript, and leaves out MLST and MLSD if asked.
-    // The script is always used with a certificate.
+    // receives into m_strTranscript, and leaves out MLST and MLSD or refuses
+    // "PROT P" if asked. The script is always used with a certificate.
     bool m_bRecord = false;
     bool m_bWithoutMlst = false;
+    bool m_bRefuseProt = false;
     QString m_strTranscript;
     QString m_strHost; // the address it listens on
     QString m_strUser;

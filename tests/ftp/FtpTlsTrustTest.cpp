@@ -204,3 +204,42 @@ TEST(FtpTlsTrust, PlainServers)
         (QStringList{u"sub dir"_s, u"  two leading"_s, u"a.txt"_s, u"caf\u00c3\u00a9.txt"_s, u"semi;colon=x.txt"_s}));
     EXPECT_EQ(names[1], names[0]);
 }
+
+// A server with TLS on the control connection that refuses to encrypt the
+// data: "Require TLS" logs off before anything is transferred; "if offered"
+// goes on with plain data connections.
+TEST(FtpTlsTrust, DataProtectionRefused)
+{
+    QTemporaryDir dir;
+    CTestCertificate certificate;
+    QString problem;
+    if (!MakeSelfSignedCertificate(dir.path(), u"server"_s, certificate, problem))
+        GTEST_SKIP() << qPrintable(problem);
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    server.m_strCertificate = certificate.m_strCertificate;
+    server.m_strKey = certificate.m_strKey;
+    server.m_bRefuseProt = true;
+    if (!server.Start())
+        GTEST_SKIP() << qPrintable(server.m_strProblem);
+    ASSERT_TRUE(WriteAll(server.m_strRoot + u"/a.txt"_s, "a"));
+    CFtpTestServices services;
+    for (EFtpEncryption encryption : {FTP_TLS_REQUIRE, FTP_TLS_AUTO}) {
+        CFtpClient client;
+        client.m_eEncryption = encryption;
+        client.m_strTrustedFingerprint = certificate.m_strFingerprint;
+        const bool require = encryption == FTP_TLS_REQUIRE;
+        EXPECT_EQ(LogOn(client, server), !require) << qPrintable(client.m_strReply);
+        if (require) {
+            EXPECT_TRUE(client.m_strReply.startsWith(Text(IDS_FTP_PROT_REFUSED))) << qPrintable(client.m_strReply);
+            EXPECT_TRUE(client.m_strReply.contains(u"534"_s));
+            EXPECT_FALSE(client.IsOpen());
+            EXPECT_EQ(server.Transcript().last(), u"PROT P"_s);
+        } else {
+            EXPECT_TRUE(client.IsEncrypted());
+            EXPECT_FALSE(client.IsDataEncrypted());
+            EXPECT_TRUE(client.ReadRemoteFolder(QString())) << qPrintable(client.m_strReply);
+            EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
+        }
+        client.CloseControlChannel();
+    }
+}
