@@ -4,12 +4,34 @@
 #include "resources/StringTable.h"
 
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Asks on the terminal; anything but "y" or "yes" is No.
+bool AskTerminal()
+{
+    std::fprintf(stderr, "Answer yes or no [y/N]: ");
+    std::fflush(stderr);
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, stdin))
+        return false;
+    line[std::strcspn(line, "\r\n")] = '\0';
+    return std::strcmp(line, "y") == 0 || std::strcmp(line, "Y") == 0 || std::strcmp(line, "yes") == 0
+        || std::strcmp(line, "Yes") == 0 || std::strcmp(line, "YES") == 0;
+}
+
+} // namespace
 
 int CConsolePrompt::MessageBox(const QString& text, const QString& givenCaption, int buttons, int)
 {
     // An empty caption stands for the application's name, as in the explorer.
     const QString caption = givenCaption.isEmpty() ? AppTitle() : givenCaption;
     m_strLastMessage = text;
+    if (buttons == MB_YESNO && m_bAskOnTerminal) {
+        std::fprintf(stderr, "%s:\n%s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)));
+        return AskTerminal() ? IDYES : IDNO;
+    }
     if (buttons == MB_YESNO) {
         std::fprintf(stderr, "%s: %s -> %s\n", qPrintable(TerminalText(caption)), qPrintable(TerminalText(text)),
                      m_bYes ? "Yes" : "No");

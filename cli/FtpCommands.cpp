@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 struct CFtpCommandForm
@@ -64,17 +66,12 @@ QString RemoteAbsolute(const QString& path)
 int List(CFtpClient& client, const QString& path)
 {
     QString folder = RemoteRelative(path);
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    if (HasFtpLineBreak(folder))
-        return Fail(QStringLiteral("the path holds a line break"));
-    client.Command(QStringLiteral("CWD /") + folder);
-    if (!client.m_strReply.startsWith(QLatin1String("250")))
+    while (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    QList<CFtpListEntry> entries;
+    if (!client.ListEntries(folder, entries))
         return Fail(client.m_strReply);
-    QByteArray listing;
-    if (!client.ReadListing(listing))
-        return Fail(client.m_strReply);
-    for (const CFtpListEntry& entry : ParseFtpListing(listing)) {
+    for (const CFtpListEntry& entry : entries) {
         // The name's bytes as the server sent them, with nothing that a
         // terminal would take for a command.
         std::printf("%s\t%s\n", entry.m_bFolder ? "d" : "-", TerminalName(ToBytes(entry.m_strName)).constData());
@@ -189,7 +186,7 @@ void PrintFtpUsage()
     std::fprintf(stderr,
                  "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
                  "  ftp [--server HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
-                 "      COMMAND\n"
+                 "      [--tls auto|require|off] [--trust-fingerprint SHA256] COMMAND\n"
                  "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
                  "    get REMOTE LOCAL                   download a file\n"
                  "    put LOCAL REMOTE                   upload a file\n"
@@ -206,18 +203,24 @@ void PrintFtpUsage()
                  "  --passive uses passive mode (EPSV, then PASV) for transfers and listings; when a mode\n"
                  "  cannot connect, the other is tried once. --timeout bounds every wait (default 30 s).\n"
                  "  Names and server texts are printed with control characters as \\xNN (ls: \\ as \\\\).\n"
-                 "  --yes overwrites existing remote files and goes on after a failed download.\n");
+                 "  --yes overwrites existing remote files and goes on after a failed download.\n"
+                 "  --tls: auto uses TLS when the server offers it, require never logs on without it, off\n"
+                 "  never uses it (default: the profile's FTP Encryption, else auto). A certificate that\n"
+                 "  the system does not trust is asked about on the terminal and then remembered in the\n"
+                 "  profile; without a terminal the logon fails and shows its fingerprint, which\n"
+                 "  --trust-fingerprint then accepts for this run (64 hex digits, \":\" between pairs allowed).\n");
 }
 
 int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
 {
     QStringList args = arguments;
-    QString server, user, passwordOption, passwordFile, timeout;
+    QString server, user, passwordOption, passwordFile, timeout, tls, fingerprint;
     bool haveUser = args.contains(QLatin1String("--user"));
     if (!TakeOption(args, QStringLiteral("--server"), server) || !TakeOption(args, QStringLiteral("--user"), user)
         || !TakeOption(args, QStringLiteral("--password"), passwordOption)
         || !TakeOption(args, QStringLiteral("--password-file"), passwordFile)
-        || !TakeOption(args, QStringLiteral("--timeout"), timeout))
+        || !TakeOption(args, QStringLiteral("--timeout"), timeout) || !TakeOption(args, QStringLiteral("--tls"), tls)
+        || !TakeOption(args, QStringLiteral("--trust-fingerprint"), fingerprint))
         return EXIT_USAGE;
     if (!passwordOption.isNull() && !passwordFile.isNull())
         return Usage(QStringLiteral("give either --password or --password-file"));
@@ -246,6 +249,12 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
 
     CFtpSettings settings;
     settings.Load();
+    EFtpEncryption encryption = settings.m_eEncryption;
+    if (!tls.isNull() && !ParseFtpEncryption(tls, encryption))
+        return Usage(QStringLiteral("--tls takes auto, require or off"));
+    const QString trusted = NormalizeFtpFingerprint(fingerprint);
+    if (!fingerprint.isNull() && trusted.isEmpty())
+        return Usage(QStringLiteral("--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits"));
     if (server.isEmpty())
         server = settings.m_strServerName;
     if (!haveUser)
@@ -259,15 +268,26 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
                       problem))
         return Usage(problem);
 
+    // Certificates are asked about only where someone can answer.
+    const bool terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
     CConsolePrompt prompt;
     prompt.m_bYes = yes;
+    prompt.m_bAskOnTerminal = terminal;
     CConsoleProgress progress;
     CScopedServices services(nullptr, &prompt, &progress);
 
     CFtpClient client;
     client.m_bPassive = passive;
     client.m_nTimeoutMs = timeoutMs;
-    if (!client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0))
+    client.m_eEncryption = encryption;
+    client.m_strTrustedFingerprint = trusted;
+    client.m_bMayAskTrust = terminal;
+    const QString serverKey = FtpServerKey(host, port);
+    client.m_strRememberedFingerprint = CFtpSettings::RememberedFingerprint(serverKey);
+    const bool loggedOn = client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
+    if (!client.m_strAcceptedFingerprint.isEmpty())
+        CFtpSettings::RememberFingerprint(serverKey, client.m_strAcceptedFingerprint);
+    if (!loggedOn)
         return Fail(client.m_strReply);
     const int result = Run(client, command, args, options);
     client.LogOff();

@@ -2,11 +2,16 @@
 
 #include "ControlId.h"
 
+#include "resources/StringTable.h"
+
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
 {
@@ -15,6 +20,7 @@ CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
     m_strServerName = m_settings.m_strServerName;
     m_strUserName = m_settings.m_strUserName;
     m_strPassword = m_settings.m_strPassword;
+    m_eEncryption = m_settings.m_eEncryption;
 
     m_pServer = new QLineEdit(this);
     SetControlId(m_pServer, 1000, QStringLiteral("Ftp server"));
@@ -23,11 +29,19 @@ CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
     m_pPassword = new QLineEdit(this);
     m_pPassword->setEchoMode(QLineEdit::Password);
     SetControlId(m_pPassword, 1002, QStringLiteral("Password"));
+    m_pEncryption = new QComboBox(this);
+    // In the order of EFtpEncryption; each entry carries its value.
+    for (auto [value, text] :
+         {std::pair(FTP_TLS_AUTO, IDS_FTP_TLS_AUTO), std::pair(FTP_TLS_REQUIRE, IDS_FTP_TLS_REQUIRE),
+          std::pair(FTP_TLS_OFF, IDS_FTP_TLS_OFF)})
+        m_pEncryption->addItem(LoadString(text), static_cast<int>(value));
+    SetControlId(m_pEncryption, 1003, LoadString(IDS_FTP_ENCRYPTION));
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Ftp server"), m_pServer);
     form->addRow(QStringLiteral("User name"), m_pUser);
     form->addRow(QStringLiteral("Password"), m_pPassword);
+    form->addRow(LoadString(IDS_FTP_ENCRYPTION), m_pEncryption);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     SetControlId(buttons->button(QDialogButtonBox::Ok), 1, QStringLiteral("OK"));
@@ -48,6 +62,7 @@ void CFtpSettingsDlg::showEvent(QShowEvent* event)
         m_pServer->setText(m_strServerName);
         m_pUser->setText(m_strUserName);
         m_pPassword->setText(m_strPassword);
+        m_pEncryption->setCurrentIndex(m_pEncryption->findData(static_cast<int>(m_eEncryption)));
     }
     QDialog::showEvent(event);
 }
@@ -57,9 +72,11 @@ void CFtpSettingsDlg::accept()
     m_strServerName = m_pServer->text();
     m_strUserName = m_pUser->text();
     m_strPassword = m_pPassword->text();
+    m_eEncryption = static_cast<EFtpEncryption>(m_pEncryption->currentData().toInt());
     m_settings.m_strServerName = m_strServerName;
     m_settings.m_strUserName = m_strUserName;
     m_settings.m_strPassword = m_strPassword;
+    m_settings.m_eEncryption = m_eEncryption;
     m_settings.Save();
     QDialog::accept();
 }

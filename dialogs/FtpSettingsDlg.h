@@ -4,10 +4,12 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 
-// "FTP Settings": server, user name and password of the FTP link. Loads the
-// stored values when constructed and stores them itself on OK, unvalidated.
+// "FTP Settings": server, user name and password of the FTP link, and whether
+// it uses TLS. Loads the stored values when constructed and stores them
+// itself on OK, unvalidated.
 class CFtpSettingsDlg : public QDialog
 {
     Q_OBJECT
@@ -18,6 +20,7 @@ public:
     QString m_strServerName;
     QString m_strUserName;
     QString m_strPassword;
+    EFtpEncryption m_eEncryption = FTP_TLS_AUTO; // the list 1003 "Encryption"
     CFtpSettings m_settings;
 
 public slots:
@@ -30,5 +33,6 @@ private:
     QLineEdit* m_pServer = nullptr;
     QLineEdit* m_pUser = nullptr;
     QLineEdit* m_pPassword = nullptr;
+    QComboBox* m_pEncryption = nullptr;
     bool m_bInitialised = false;
 };

@@ -4,6 +4,7 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpProtocol.h"
+#include "ftp/FtpSettings.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
@@ -54,15 +55,23 @@ bool CTessaroView::FtpLogOn()
         CServices::Prompt().MessageBox(LoadString(IDS_BAD_FTP_SERVER), QString(), MB_OK, MB_ICONERROR);
         return false;
     }
+    CFtpClient& client = *m_pFtpClient;
+    const QString server = FtpServerKey(host, port);
+    client.m_eEncryption = m_ftpSettings.m_eEncryption;
+    client.m_strRememberedFingerprint = CFtpSettings::RememberedFingerprint(server);
     bool loggedOn = false;
     {
         // Connecting and each reply may take seconds on a slow link.
         CWaitCursor wait;
-        loggedOn = m_pFtpClient->LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(),
-                                       QString(), QString(), QString(), 0, 0);
+        loggedOn = client.LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(),
+                                QString(), QString(), QString(), 0, 0);
     }
+    // A certificate the user trusted stays trusted, also when the logon
+    // itself then failed.
+    if (!client.m_strAcceptedFingerprint.isEmpty())
+        CFtpSettings::RememberFingerprint(server, client.m_strAcceptedFingerprint);
     if (!loggedOn) {
-        CServices::Prompt().MessageBox(ReplyText(m_pFtpClient->m_strReply), QString(), MB_OK, MB_ICONNONE);
+        CServices::Prompt().MessageBox(ReplyText(client.m_strReply), QString(), MB_OK, MB_ICONNONE);
         return false;
     }
     m_bLoggedOn = 1;
@@ -85,18 +94,11 @@ int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
     CWaitCursor wait;
     if (!FtpLogOn())
         return -1;
-    QString folder = FtpServerPath(path.endsWith(QLatin1Char('\\')) ? path : path + QLatin1Char('\\'));
-    if (folder == QLatin1String("/"))
-        folder.clear();
-    CFtpClient& client = *m_pFtpClient;
-    client.Command(QStringLiteral("CWD /") + folder);
-    if (!client.m_strReply.startsWith(QLatin1String("250")))
-        return -1;
-    QByteArray listing;
-    if (!client.ReadListing(listing))
+    QList<CFtpListEntry> entries;
+    if (!m_pFtpClient->ListEntries(path, entries))
         return -1;
 
-    const QList<CNodeTemplate> drafts = FtpNodes(ParseFtpListing(listing));
+    const QList<CNodeTemplate> drafts = FtpNodes(entries);
     // Built detached and added in one call: one model update for the folder.
     QList<QTreeWidgetItem*> items;
     items.reserve(drafts.size());

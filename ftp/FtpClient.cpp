@@ -7,7 +7,7 @@
 #include "resources/StringTable.h"
 
 #include <QHostAddress>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <climits>
 #include <memory>
@@ -98,7 +98,7 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     // A channel left over from an earlier, failed logon is released first.
     CloseControlChannel();
     m_strReply = LoadString(IDS_FTP_NO_SOCKET);
-    m_pControl = new QTcpSocket;
+    m_pControl = new QSslSocket;
 
     m_strReply = LoadString(IDS_FTP_CANNOT_CONNECT);
     if (port < 1 || port > 65535)
@@ -109,6 +109,9 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
 
     m_bEpsvRefused = false;
     m_bOtherModeWorks = false;
+    m_bMlsdRefused = false;
+    m_bDataTls = false;
+    m_features = CFtpFeatures();
     m_strReply = LoadString(IDS_FTP_NO_STREAM);
     return true;
 }
@@ -258,9 +261,14 @@ bool CFtpClient::LogOn(QString host, int port, QString user, QString password, Q
     if (port != 21)
         host += QStringLiteral(":%1").arg(port);
 
+    m_strAcceptedFingerprint.clear();
     if (!OpenControlChannel(targetHost, targetPort))
         return false;
     if (!Command(QString()))
+        return false;
+    // In "require" mode nothing of the logon goes out unless this encrypted
+    // the connection.
+    if (!StartTls(targetHost, targetPort))
         return false;
 
     const int* sequence = kLogonSequences[logonType];
@@ -277,7 +285,7 @@ bool CFtpClient::LogOn(QString host, int port, QString user, QString password, Q
         else
             return false;
         if (next == LOGON_OK)
-            return true;
+            return FinishLogOn();
         if (next == LOGON_FAIL) {
             m_strReply = LoadString(IDS_LOGON_FAILED);
             return false;

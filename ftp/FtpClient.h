@@ -1,6 +1,9 @@
 #pragma once
 
+#include "FtpFeatures.h"
+#include "FtpListing.h"
 #include "FtpReplyReader.h"
+#include "FtpTls.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -11,6 +14,7 @@
 class CFtpDataLink;
 class QFileDevice;
 class QIODevice;
+class QSslSocket;
 class QTcpSocket;
 
 // The explorer's FTP client: one control connection to one server, file
@@ -23,6 +27,12 @@ class QTcpSocket;
 // A reply that does not come in time, or is too long, leaves the control
 // connection out of step: the client closes it, IsOpen() turns false and
 // every further command fails until the caller logs on again.
+//
+// With TLS (m_eEncryption) the client asks for "AUTH TLS" right after the
+// greeting, logs on over the encrypted connection, then asks for encrypted
+// data connections ("PBSZ 0", "PROT P"); each data connection resumes the TLS
+// session of the control connection. After the logon it asks for the
+// server's features (FEAT) and keeps them for the session.
 //
 // Local paths are native paths of this machine. Remote paths of the listing
 // and folder operations are given without a leading "/"; TransferFile takes
@@ -59,6 +69,12 @@ public:
     // closed by the client after a reply that came too late, was too long or
     // was cut off. The caller then logs on again before the next operation.
     bool IsOpen() const { return m_pControl != nullptr; }
+    // The control connection is encrypted; IsDataEncrypted: so are the data
+    // connections.
+    bool IsEncrypted() const;
+    bool IsDataEncrypted() const { return m_bDataTls; }
+    // What FEAT said after the logon; not known before.
+    const CFtpFeatures& Features() const { return m_features; }
 
     // File transfer.
     bool TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download);
@@ -68,6 +84,11 @@ public:
     // tells the two apart.
     qint64 ListFolder(QByteArray& listing);
     bool ReadListing(QByteArray& listing);
+    // The entries of a remote folder (path as for ReadRemoteFolder): through
+    // MLSD when the server's features name MLST, through LIST otherwise. The
+    // tree, the folder copies and tessaro-cli all list folders this way.
+    // True when the folder was entered and listed, also when it is empty.
+    bool ListEntries(const QString& path, QList<CFtpListEntry>& entries);
     // True when the folder was entered and listed, also when it is empty.
     bool ReadRemoteFolder(const QString& path);
     bool ListRemoteSubfolders(const QString& path, QStringList& folders);
@@ -99,8 +120,22 @@ public:
     QStringList m_aRemoteFolders;
     QStringList m_aRemoteFiles;
 
-    // Longest wait for a connect, a whole reply or a data block.
+    // Longest wait for a connect, a whole reply, a TLS handshake or a data
+    // block.
     int m_nTimeoutMs = kDefaultTimeoutMs;
+
+    // TLS, set before LogOn. A certificate that does not verify against the
+    // system's trust store is taken without a question when its SHA-256
+    // fingerprint is the remembered or the trusted one; otherwise the user is
+    // asked (through the prompt service) when m_bMayAskTrust, and the logon
+    // fails before anything is sent when not.
+    EFtpEncryption m_eEncryption = FTP_TLS_OFF;
+    QString m_strRememberedFingerprint; // trusted earlier for this server
+    QString m_strTrustedFingerprint;    // named by the user for this connection
+    bool m_bMayAskTrust = true;
+    // Set by LogOn when the user accepted a certificate: its fingerprint, for
+    // the caller to remember for this server.
+    QString m_strAcceptedFingerprint;
     // The passive setting: the mode of the listings and of the folder
     // copies' transfers (the explorer uses active mode). When one mode cannot
     // open a data connection, the other is tried once; if that works, later
@@ -122,6 +157,12 @@ private:
     enum EDataEnd { END_COMPLETE, END_CANCELLED, END_STALLED, END_BROKEN, END_FILE_ERROR, END_TOO_LARGE };
 
     bool AwaitReply(bool wholeReply);
+    bool FinishLogOn();
+    bool StartTls(const QString& host, int port);
+    bool CheckCertificate(const QString& host, int port);
+    bool ProtectData();
+    void ReadFeatures();
+    bool SecureData(CFtpDataLink& link);
     void ReceiveControlBytes(qint64 waitMs);
 
     bool OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link);
@@ -135,7 +176,8 @@ private:
     bool EndData(EDataEnd end, CFtpDataLink& link);
     bool FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download);
 
-    bool FetchFolderListing(const QString& path, QByteArray& listing);
+    bool ReadListingWith(const QString& command, QByteArray& listing);
+    bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
     bool Refuse(const QString& argument);
     bool RefuseServerName(const QString& name);
     bool RemoveRemoteTreeAt(const QString& path, int depth, int& folders);
@@ -155,10 +197,13 @@ private:
     bool CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen);
     bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
 
-    QTcpSocket* m_pControl = nullptr;
+    QSslSocket* m_pControl = nullptr;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
-    bool m_bEpsvRefused = false;    // on this connection
+    bool m_bEpsvRefused = false; // on this connection
+    bool m_bMlsdRefused = false; // on this connection, although FEAT named it
+    bool m_bDataTls = false;     // "PROT P" was accepted
+    CFtpFeatures m_features;
     bool m_bOtherModeWorks = false; // the mode not asked for opened a data connection
     bool m_bListing = false;        // the fixed pauses of a listing apply
     bool m_bCopying = false;        // listings show the Transfer window, so Cancel reaches them

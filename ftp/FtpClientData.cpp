@@ -11,7 +11,7 @@
 #include "resources/StringTable.h"
 
 #include <QIODevice>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 namespace {
 
@@ -86,6 +86,13 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
         // The announced connection never came; the closing reply is still due.
         Command(QString());
         m_strReply = LoadString(IDS_FTP_NO_DATA_CONNECTION);
+        return DATA_FAILED;
+    }
+    if (!SecureData(link)) {
+        const QString problem = m_strReply;
+        link.Abort();
+        Command(QString());
+        m_strReply = problem;
         return DATA_FAILED;
     }
     ListingPause(100);

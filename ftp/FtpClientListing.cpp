@@ -9,7 +9,9 @@
 #include "resources/StringTable.h"
 
 #include <QBuffer>
-#include <QTcpSocket>
+#include <QSslSocket>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +30,12 @@ bool ReplyStartsWith(const QString& reply, const char* code)
     return reply.startsWith(QLatin1String(code));
 }
 
+// The server does not know or does not carry out the command.
+bool IsNotImplemented(const QString& reply)
+{
+    return ReplyStartsWith(reply, "500") || ReplyStartsWith(reply, "502") || ReplyStartsWith(reply, "504");
+}
+
 } // namespace
 
 qint64 CFtpClient::ListFolder(QByteArray& listing)
@@ -38,12 +46,17 @@ qint64 CFtpClient::ListFolder(QByteArray& listing)
 
 bool CFtpClient::ReadListing(QByteArray& listing)
 {
+    return ReadListingWith(QStringLiteral("LIST"), listing);
+}
+
+bool CFtpClient::ReadListingWith(const QString& command, QByteArray& listing)
+{
     m_bCancelled = false;
     if (!Command(QStringLiteral("TYPE I")))
         return false;
     CFtpDataLink link;
     m_bListing = true;
-    const bool open = OpenDataConnection(QStringLiteral("LIST"), m_bPassive, link);
+    const bool open = OpenDataConnection(command, m_bPassive, link);
     m_bListing = false;
     if (!open)
         return false;
@@ -59,7 +72,7 @@ bool CFtpClient::ReadListing(QByteArray& listing)
     return Command(QString());
 }
 
-bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
+bool CFtpClient::FetchFolderListing(const QString& path, const QString& command, QByteArray& listing)
 {
     const QString folder = ListingFolderArgument(path);
     if (HasFtpLineBreak(folder))
@@ -68,24 +81,49 @@ bool CFtpClient::FetchFolderListing(const QString& path, QByteArray& listing)
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
     if (!m_bCopying)
-        return ReadListing(listing);
+        return ReadListingWith(command, listing);
     // During a folder copy the Transfer window shows the listing too, so
     // that Cancel can stop a listing that will not end.
     CProgressScope progress(QLatin1Char('/') + folder);
-    const bool read = ReadListing(listing);
+    const bool read = ReadListingWith(command, listing);
     if (m_bCancelled)
         progress.MarkHidden();
     return read;
+}
+
+bool CFtpClient::ListEntries(const QString& path, QList<CFtpListEntry>& entries)
+{
+    entries.clear();
+    QByteArray listing;
+    if (m_features.m_bMlsd && !m_bMlsdRefused) {
+        if (FetchFolderListing(path, QStringLiteral("MLSD"), listing)) {
+            // MLSD comes in no defined order; servers sort their LIST output
+            // by name, and so a folder looks the same either way.
+            entries = ParseFtpMlsdListing(listing);
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const CFtpListEntry& a, const CFtpListEntry& b) { return a.m_strName < b.m_strName; });
+            return true;
+        }
+        // A server that names MLST in its features but does not know MLSD
+        // is listed with LIST from now on.
+        if (!IsOpen() || m_bCancelled || !IsNotImplemented(m_strReply))
+            return false;
+        m_bMlsdRefused = true;
+        listing.clear();
+    }
+    if (!FetchFolderListing(path, QStringLiteral("LIST"), listing))
+        return false;
+    entries = ParseFtpListing(listing);
+    return true;
 }
 
 bool CFtpClient::ReadRemoteFolder(const QString& path)
 {
     m_aRemoteFolders.clear();
     m_aRemoteFiles.clear();
-    QByteArray listing;
-    if (!FetchFolderListing(path, listing))
+    QList<CFtpListEntry> entries;
+    if (!ListEntries(path, entries))
         return false;
-    const QList<CFtpListEntry> entries = ParseFtpListing(listing);
     for (const CFtpListEntry& entry : entries) {
         if (entry.m_bFolder)
             m_aRemoteFolders.append(entry.m_strName);
@@ -100,10 +138,10 @@ bool CFtpClient::ReadRemoteFolder(const QString& path)
 bool CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
 {
     folders.clear();
-    QByteArray listing;
-    if (!FetchFolderListing(path, listing))
+    QList<CFtpListEntry> entries;
+    if (!ListEntries(path, entries))
         return false;
-    for (const CFtpListEntry& entry : ParseFtpListing(listing)) {
+    for (const CFtpListEntry& entry : entries) {
         // These paths are sent back to the server and become local folders.
         if (entry.m_bFolder && IsSafeFtpName(entry.m_strName))
             folders.append(path + QLatin1Char('/') + entry.m_strName);

@@ -76,10 +76,7 @@ bool CFtpClient::FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& f
     if (end != END_COMPLETE)
         return EndData(end, link);
 
-    data.disconnectFromHost();
-    if (data.state() != QAbstractSocket::UnconnectedState)
-        data.waitForDisconnected(m_nTimeoutMs);
-    link.Abort();
+    link.Close(m_nTimeoutMs);
     if (!download)
         file.close();
     if (!Command(QString()))

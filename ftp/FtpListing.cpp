@@ -170,3 +170,49 @@ QList<CFtpListEntry> ParseFtpListing(const QByteArray& listing)
     }
     return entries;
 }
+
+bool ParseFtpMlsdLine(const QByteArray& line, CFtpListEntry& entry)
+{
+    const qsizetype space = line.indexOf(' ');
+    if (space < 0 || space + 1 >= line.size())
+        return false;
+    CFtpListEntry parsed;
+    QByteArray type;
+    for (const QByteArray& fact : line.left(space).split(';')) {
+        const qsizetype equals = fact.indexOf('=');
+        if (equals <= 0)
+            continue;
+        const QByteArray name = fact.left(equals).toLower();
+        const QByteArray value = fact.mid(equals + 1);
+        if (name == "type") {
+            type = value.toLower();
+        } else if (name == "size" && IsDigits(QString::fromLatin1(value), 1, 18)) {
+            parsed.m_nSize = value.toLongLong();
+        }
+    }
+    if (type == "cdir" || type == "pdir")
+        return false;
+    parsed.m_bFolder = type == "dir";
+    parsed.m_strName = FromBytes(line.mid(space + 1));
+    // As with LIST: a folder "." or ".." is the folder itself or its parent.
+    if (parsed.m_bFolder && (parsed.m_strName == QLatin1String(".") || parsed.m_strName == QLatin1String("..")))
+        return false;
+    entry = parsed;
+    return true;
+}
+
+QList<CFtpListEntry> ParseFtpMlsdListing(const QByteArray& listing)
+{
+    QList<CFtpListEntry> entries;
+    qsizetype start = 0;
+    for (qsizetype end = listing.indexOf('\n'); end >= 0; end = listing.indexOf('\n', start)) {
+        QByteArray line = listing.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        CFtpListEntry entry;
+        if (ParseFtpMlsdLine(line, entry))
+            entries.append(entry);
+        start = end + 1;
+    }
+    return entries;
+}

@@ -4,11 +4,12 @@
 #include <QList>
 #include <QString>
 
-// One entry of a LIST reply.
+// One entry of a folder listing (LIST or MLSD).
 struct CFtpListEntry
 {
     QString m_strName;
     bool m_bFolder = false;
+    qint64 m_nSize = -1; // -1 when the listing does not say
 };
 
 // Parses one LIST line by its fields: the Unix long format (names with
@@ -27,3 +28,16 @@ QList<CFtpListEntry> ParseFtpListing(const QByteArray& listing);
 // The old fixed-column name rule, kept as the last fallback: an empty string
 // for a line shorter than 55 characters.
 QString FixedColumnFtpName(const QString& line);
+
+// Parses one MLSD line (line end removed): facts "name=value;" up to the
+// first space, then the name exactly as sent, spaces and ";" included, each
+// byte one character. Fact names and type values are compared without regard
+// to case. "type=dir" is a folder; "cdir", "pdir", folders "." and "..", and
+// lines without the space give false; any other type (file, links, devices) and a missing type give a
+// file. "size=" gives the size when it is a plain decimal number.
+bool ParseFtpMlsdLine(const QByteArray& line, CFtpListEntry& entry);
+
+// The entries of an MLSD reply in listing order. Lines end at LF, with a CR
+// before it removed; a CR anywhere else stays in the name. Text after the
+// last LF is not a complete line and is dropped.
+QList<CFtpListEntry> ParseFtpMlsdListing(const QByteArray& listing);

@@ -3,8 +3,17 @@
 #include "platform/Profile.h"
 
 namespace {
+
 const char* const kSection = "FTP";
+
+// One key per server; "/" and "\" would nest sections in the profile.
+QString CertificateKey(const QString& serverKey)
+{
+    QString key = QStringLiteral("Certificate ") + serverKey;
+    return key.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
 }
+
+} // namespace
 
 CFtpSettings::~CFtpSettings() = default;
 
@@ -13,6 +22,11 @@ void CFtpSettings::Load()
     m_strServerName = CProfile::ReadString(kSection, QStringLiteral("ServerName"));
     m_strUserName = CProfile::ReadString(kSection, QStringLiteral("UserName"));
     m_strPassword = CProfile::ReadString(kSection, QStringLiteral("Password"));
+    m_eEncryption = FTP_TLS_AUTO;
+    if (!ParseFtpEncryption(
+            CProfile::ReadString(kSection, QStringLiteral("Encryption"), FtpEncryptionName(FTP_TLS_AUTO)),
+            m_eEncryption))
+        m_eEncryption = FTP_TLS_REQUIRE;
 }
 
 void CFtpSettings::Save() const
@@ -20,4 +34,15 @@ void CFtpSettings::Save() const
     CProfile::WriteString(kSection, QStringLiteral("ServerName"), m_strServerName);
     CProfile::WriteString(kSection, QStringLiteral("UserName"), m_strUserName);
     CProfile::WriteString(kSection, QStringLiteral("Password"), m_strPassword);
+    CProfile::WriteString(kSection, QStringLiteral("Encryption"), FtpEncryptionName(m_eEncryption));
+}
+
+QString CFtpSettings::RememberedFingerprint(const QString& serverKey)
+{
+    return NormalizeFtpFingerprint(CProfile::ReadString(kSection, CertificateKey(serverKey)));
+}
+
+void CFtpSettings::RememberFingerprint(const QString& serverKey, const QString& fingerprint)
+{
+    CProfile::WriteString(kSection, CertificateKey(serverKey), NormalizeFtpFingerprint(fingerprint));
 }

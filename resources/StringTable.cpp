@@ -104,6 +104,36 @@ const CStringEntry kEntries[] = {
     {IDS_FTP_TREE_TOO_DEEP, "The remote folder tree is deeper than %1 levels"},
     {IDS_FTP_TREE_TOO_LARGE, "The remote folder tree holds more than %1 folders"},
 
+    {IDS_FTP_TLS_NOT_OFFERED,
+     "The server does not offer TLS, which the FTP settings require; the password was not sent. The server "
+     "answered: %1"},
+    {IDS_FTP_TLS_FAILED, "The encrypted connection to the server could not be set up: %1"},
+    {IDS_FTP_TLS_INJECTED,
+     "The server sent data before the encrypted connection was set up; the connection was closed"},
+    {IDS_FTP_PROT_REFUSED, "The server does not encrypt the data connections, which the FTP settings require: %1"},
+    {IDS_FTP_DATA_TLS_FAILED, "The encrypted data connection could not be set up: %1"},
+    {IDS_FTP_DATA_OTHER_CERT, "The data connection presented another certificate than the server's; it was closed"},
+    {IDS_FTP_CERT_CAPTION, "Server certificate"},
+    {IDS_FTP_CERT_DETAILS, "Subject: %1\nIssuer: %2\nValid from %3 to %4\nSHA-256 fingerprint: %5"},
+    {IDS_FTP_CERT_ASK_NEW,
+     "The certificate of the server %1 cannot be verified (%2).\n\n%3\n\nTrust this certificate and connect?"},
+    {IDS_FTP_CERT_ASK_CHANGED,
+     "WARNING: the certificate of the server %1 is not the one trusted before. Someone may be intercepting the "
+     "connection.\n\nTrusted before: %2\n\nNow presented (%3):\n%4\n\nTrust the new certificate and "
+     "connect?"},
+    {IDS_FTP_CERT_REFUSED,
+     "The certificate of the server %1 was not trusted; nothing was sent. SHA-256 fingerprint: %2"},
+    {IDS_FTP_CERT_CHANGED_REFUSED,
+     "The certificate of the server %1 is not the one trusted before and was refused; nothing was sent. "
+     "SHA-256 fingerprint now: %2"},
+    {IDS_FTP_CERT_NOT_ASKED,
+     "The certificate of the server %1 cannot be verified (%2); nothing was sent. SHA-256 fingerprint: %3"},
+    {IDS_FTP_NO_CERTIFICATE, "The server presented no certificate; nothing was sent"},
+    {IDS_FTP_ENCRYPTION, "Encryption"},
+    {IDS_FTP_TLS_AUTO, "Use TLS if the server offers it"},
+    {IDS_FTP_TLS_REQUIRE, "Require TLS"},
+    {IDS_FTP_TLS_OFF, "Plain FTP only"},
+
     {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},
     {IDS_FILE_LINE_TOO_LONG, "Line %1 of %2 is longer than %3 characters. The file was not sent."},

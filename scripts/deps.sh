@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
-          libgtest-dev googletest python3-pyftpdlib vsftpd curl xvfb xauth)
+          libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "dialogs/FtpSettingsDlg.h"
 #include "DialogTestUtil.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -38,6 +39,34 @@ private slots:
         QCOMPARE(stored.value("FTP/UserName", "x").toString(), QStringLiteral("surveyor"));
         QVERIFY(stored.contains("FTP/Password"));
         QCOMPARE(stored.value("FTP/Password", "x").toString(), QString());
+    }
+
+    // A profile without "Encryption" shows "if the server offers it"; the
+    // choice is stored as its word, and Cancel stores none.
+    void encryptionChoice()
+    {
+        CTempProfile profile;
+        const QStringList expected = {"Use TLS if the server offers it", "Require TLS", "Plain FTP only"};
+        int storedIndex = 0;
+        for (const auto& [button, index, word] : {std::tuple(1, 1, "require"), std::tuple(2, 2, "require"),
+                                                  std::tuple(1, 2, "off"), std::tuple(1, 0, "auto")}) {
+            CFtpSettingsDlg dlg;
+            dlg.show();
+            auto* list = Control<QComboBox>(&dlg, 1003);
+            QStringList shown;
+            for (int i = 0; i < list->count(); ++i)
+                shown.append(list->itemText(i));
+            QCOMPARE(shown, expected);
+            QCOMPARE(list->currentIndex(), storedIndex);
+            list->setCurrentIndex(index);
+            if (button == 1)
+                storedIndex = index;
+            QTest::mouseClick(Control<QPushButton>(&dlg, button), Qt::LeftButton);
+            QSettings stored(profile.m_strPath, QSettings::IniFormat);
+            QCOMPARE(stored.value("FTP/Encryption").toString(), QString::fromLatin1(word));
+        }
+        CFtpSettingsDlg dlg;
+        QCOMPARE(dlg.m_eEncryption, FTP_TLS_AUTO);
     }
 };
 

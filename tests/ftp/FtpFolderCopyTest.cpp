@@ -315,3 +315,53 @@ TEST(FtpFolderCopy, EndlessListingsAreBounded)
     EXPECT_EQ(services.m_progress.m_strText, u"/Data/"_s);
     EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
 }
+
+// Names from MLSD are taken exactly as sent, and so they are judged as LIST
+// names are: a name that is no plain name never becomes a path here or on
+// the server, whatever its facts say.
+TEST(FtpFolderCopy, DownloadRefusesUnsafeMlsdNames)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    CScriptedFtpServer server;
+    auto folder = std::make_shared<std::string>();
+    server.On("USER ", "331 Please specify the password.");
+    server.On("PASS ", "230 Login successful.");
+    server.On("FEAT", "211-Features:\r\n MLST type*;size*;\r\n211 End");
+    server.On("TYPE I", "200 Switching to Binary mode.");
+    server.On("PORT ", "200 PORT command successful.");
+    server.On("CWD ", [folder](CScriptedFtpServer& peer, const std::string& line) {
+        *folder = line.substr(4);
+        peer.Send("250 Directory successfully changed.\r\n");
+    });
+    server.On("MLSD", [folder](CScriptedFtpServer& peer, const std::string& line) {
+        ScriptedFtp::SendFile (*folder == "/R/" ? "type=file;size=5; ok.txt\r\n"
+                                                  "type=file;size=1; ../escape\r\n"
+                                                  "type=file;size=1; a/b\r\n"
+                                                  "type=file;size=1; x\\y\r\n"
+                                                  "type=dir; ../up\r\n"
+                                                  "type=dir; sub/x\r\n"
+                                                  "type=dir; sub\r\n"
+                                                : "type=file;size=4; b.txt\r\n")(peer, line);
+    });
+    server.On("RETR /R/ok.txt", ScriptedFtp::SendFile("okay!"));
+    server.On("RETR /R/sub/b.txt", ScriptedFtp::SendFile("beta"));
+    server.Start();
+    for (int i = 0; i < 3; ++i)
+        services.m_prompt.PushError(true);
+    {
+        CFtpClient client;
+        ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.Port(), u"u"_s, u"p"_s, QString(), QString(), QString(),
+                                 QString(), 0, 0));
+        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s));
+        client.CloseControlChannel();
+    }
+    server.Join();
+    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+    EXPECT_EQ(services.m_prompt.m_shown.size(), 3);
+    EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Copy"_s});
+    EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"ok.txt"_s, u"sub"_s}));
+    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
+    EXPECT_EQ(Only(server.m_transcript, {"RETR", "LIST"}),
+              (std::vector<std::string>{"RETR /R/ok.txt", "RETR /R/sub/b.txt"}));
+}

@@ -16,7 +16,8 @@ bool LogOnDirect(CFtpClient& client, const QString& host, int port, int type = 0
 } // namespace
 
 // Every logon sequence against a scripted server: the exact commands sent and
-// how the replies end the logon.
+// how the replies end the logon. A logon that succeeds asks for the server's
+// features (here answered "502"); the logon's reply stays the result.
 TEST(FtpLogon, SequencesSendTheExactCommands)
 {
     struct CCase
@@ -29,14 +30,14 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
         const char* m_szReply; // m_strReply afterwards
     };
     const std::vector<CCase> cases = {
-        {0, 21, {"331 Password", "332 Account", "230 Ok"}, {"USER u", "PASS p", "ACCT a"}, true, "230 Ok\r\n"},
-        {0, 21, {"230 Ok"}, {"USER u"}, true, "230 Ok\r\n"},
+        {0, 21, {"331 Password", "332 Account", "230 Ok"}, {"USER u", "PASS p", "ACCT a", "FEAT"}, true, "230 Ok\r\n"},
+        {0, 21, {"230 Ok"}, {"USER u", "FEAT"}, true, "230 Ok\r\n"},
         {0, 21, {"331 Password", "332 Account", "332 Again"}, {"USER u", "PASS p", "ACCT a"}, false, "Logon failed"},
         {0, 21, {"331 Password", "530 Login incorrect."}, {"USER u", "PASS p"}, false, "530 Login incorrect.\r\n"},
         {1,
          21,
          {"331 fw pass", "230 fw ok", "331 site ok", "331 Password", "332 Account", "230 Ok"},
-         {"USER fu", "PASS fp", "SITE ftp.example.com", "USER u", "PASS p", "ACCT a"},
+         {"USER fu", "PASS fp", "SITE ftp.example.com", "USER u", "PASS p", "ACCT a", "FEAT"},
          true,
          "230 Ok\r\n"},
         {1, 21, {"230 fw ok", "200 site done"}, {"USER fu", "SITE ftp.example.com"}, false, "Logon failed"},
@@ -44,34 +45,34 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
         {2,
          21,
          {"331 fw pass", "230 fw ok", "331 Password", "230 Ok"},
-         {"USER fu", "PASS fp", "USER u@ftp.example.com", "PASS p"},
+         {"USER fu", "PASS fp", "USER u@ftp.example.com", "PASS p", "FEAT"},
          true,
          "230 Ok\r\n"},
         {3,
          21,
          {"220 open", "331 Password", "230 Ok"},
-         {"OPEN ftp.example.com", "USER u", "PASS p"},
+         {"OPEN ftp.example.com", "USER u", "PASS p", "FEAT"},
          true,
          "230 Ok\r\n"},
         {4,
          21,
          {"230 fw ok", "331 Password", "332 Account", "230 Ok"},
-         {"USER fu", "USER u", "PASS p", "ACCT a"},
+         {"USER fu", "USER u", "PASS p", "ACCT a", "FEAT"},
          true,
          "230 Ok\r\n"},
-        {5, 2121, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com:2121", "PASS p"}, true, "230 Ok\r\n"},
+        {5, 2121, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com:2121", "PASS p", "FEAT"}, true, "230 Ok\r\n"},
         {6,
          21,
          {"331 fw pass", "230 fw ok", "230 Ok"},
-         {"USER fu@ftp.example.com", "PASS fp", "USER u"},
+         {"USER fu@ftp.example.com", "PASS fp", "USER u", "FEAT"},
          true,
          "230 Ok\r\n"},
-        {7, 21, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com fu", "PASS p"}, true, "230 Ok\r\n"},
+        {7, 21, {"331 Password", "230 Ok"}, {"USER u@ftp.example.com fu", "PASS p", "FEAT"}, true, "230 Ok\r\n"},
         {7, 21, {"230 Ok"}, {"USER u@ftp.example.com fu"}, false, "Logon failed"},
         {8,
          21,
          {"331 Password", "332 Account", "230 Ok"},
-         {"USER u@fu@ftp.example.com", "PASS p@fp", "ACCT a"},
+         {"USER u@fu@ftp.example.com", "PASS p@fp", "ACCT a", "FEAT"},
          true,
          "230 Ok\r\n"},
     };
@@ -142,5 +143,5 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     client.LogOff();
     EXPECT_FALSE(client.IsOpen());
     server.Join();
-    EXPECT_EQ(server.m_transcript, (Lines{"USER u", "QUIT"}));
+    EXPECT_EQ(server.m_transcript, (Lines{"USER u", "FEAT", "QUIT"}));
 }

@@ -13,6 +13,40 @@
 
 namespace {
 
+// pyftpdlib with what "python3 -m pyftpdlib" cannot do: TLS, a transcript of
+// every command line, and a server without MLST.
+const char* const kRecordingServer = R"(
+import argparse
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.servers import FTPServer
+p = argparse.ArgumentParser()
+for name in ('--port', '--dir', '--user', '--password', '--cert', '--key', '--transcript'):
+    p.add_argument(name, default='')
+p.add_argument('--without-mlst', action='store_true')
+p.add_argument('--refuse-prot', action='store_true')
+a = p.parse_args()
+authorizer = DummyAuthorizer()
+authorizer.add_user(a.user, a.password, a.dir, perm='elradfmwMT')
+class Handler(TLS_FTPHandler if a.cert else FTPHandler):
+    def pre_process_command(self, line, cmd, arg):
+        with open(a.transcript, 'a', encoding='utf-8', errors='surrogateescape') as f:
+            f.write(line + '\n')
+        return super().pre_process_command(line, cmd, arg)
+    if a.refuse_prot:
+        def ftp_PROT(self, line):
+            self.respond('534 Request denied for policy reasons.')
+if a.cert:
+    Handler.certfile = a.cert
+    Handler.keyfile = a.key
+    Handler.tls_control_required = True
+    Handler.tls_data_required = not a.refuse_prot
+if a.without_mlst:
+    Handler.proto_cmds = {k: v for k, v in Handler.proto_cmds.items() if k not in ('MLST', 'MLSD')}
+Handler.authorizer = authorizer
+FTPServer(('127.0.0.1', int(a.port)), Handler).serve_forever()
+)";
+
 // A free port of the address; 0 when the machine cannot listen there.
 int FreeLoopbackPort(const QHostAddress& address)
 {
@@ -66,11 +100,7 @@ bool CFtpServerProcess::Start()
         m_strPassword = QStringLiteral("pw 1");
         m_strRoot = m_dir.filePath(QStringLiteral("share"));
         QDir().mkpath(m_strRoot);
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        QStringList{QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-p"),
-                                    QString::number(m_nPort), QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
-                                    QStringLiteral("-d"), m_strRoot, QStringLiteral("-w"), QStringLiteral("-u"),
-                                    m_strUser, QStringLiteral("-P"), m_strPassword});
+        m_process.start(QStringLiteral("/usr/bin/python3"), PyftpdlibArguments());
     } else {
         QString config;
         if (!PrepareVsftpd(config))
@@ -82,6 +112,59 @@ bool CFtpServerProcess::Start()
         return false;
     }
     return true;
+}
+
+QStringList CFtpServerProcess::PyftpdlibArguments()
+{
+    if (!m_bRecord && !m_bWithoutMlst && m_strCertificate.isEmpty())
+        return {QStringLiteral("-m"),
+                QStringLiteral("pyftpdlib"),
+                QStringLiteral("-p"),
+                QString::number(m_nPort),
+                QStringLiteral("-i"),
+                QStringLiteral("127.0.0.1"),
+                QStringLiteral("-d"),
+                m_strRoot,
+                QStringLiteral("-w"),
+                QStringLiteral("-u"),
+                m_strUser,
+                QStringLiteral("-P"),
+                m_strPassword};
+    m_strTranscript = m_dir.filePath(QStringLiteral("transcript.txt"));
+    QStringList args{QStringLiteral("-c"),           QString::fromLatin1(kRecordingServer),
+                     QStringLiteral("--port"),       QString::number(m_nPort),
+                     QStringLiteral("--dir"),        m_strRoot,
+                     QStringLiteral("--user"),       m_strUser,
+                     QStringLiteral("--password"),   m_strPassword,
+                     QStringLiteral("--transcript"), m_strTranscript};
+    if (!m_strCertificate.isEmpty())
+        args << QStringLiteral("--cert") << m_strCertificate << QStringLiteral("--key") << m_strKey;
+    if (m_bWithoutMlst)
+        args << QStringLiteral("--without-mlst");
+    if (m_bRefuseProt)
+        args << QStringLiteral("--refuse-prot");
+    return args;
+}
+
+QByteArray CFtpServerProcess::TlsConfiguration() const
+{
+    if (m_strCertificate.isEmpty())
+        return QByteArray();
+    return QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+                          "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n")
+        .arg(m_strCertificate, m_strKey)
+        .toUtf8();
+}
+
+QStringList CFtpServerProcess::Transcript() const
+{
+    QFile file(m_strTranscript);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 // vsftpd runs as root, with anonymous users mapped to the system's "ftp"
@@ -126,6 +209,7 @@ bool CFtpServerProcess::PrepareVsftpd(QString& config)
                                        "dirmessage_enable=NO\nxferlog_enable=NO\n")
                             .arg(m_nPort)
                             .arg(chroot, empty)
-                            .toUtf8())
+                            .toUtf8()
+                      + TlsConfiguration())
         > 0;
 }

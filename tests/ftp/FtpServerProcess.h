@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A real FTP server for the end-to-end tests, started on a free loopback
@@ -19,7 +20,19 @@ public:
     bool Start();
 
     EKind m_kind;
-    bool m_bIPv6;      // listens on ::1 instead of 127.0.0.1 (vsftpd only)
+    bool m_bIPv6; // listens on ::1 instead of 127.0.0.1 (vsftpd only)
+    // Set before Start. With a certificate (PEM files) the server offers
+    // explicit TLS and requires it for the logon and the data; vsftpd also
+    // requires every data connection to resume the control session.
+    QString m_strCertificate;
+    QString m_strKey;
+    // pyftpdlib: run through a script that writes every command line it
+    // receives into m_strTranscript, and leaves out MLST and MLSD or refuses
+    // "PROT P" if asked. The script is always used with a certificate.
+    bool m_bRecord = false;
+    bool m_bWithoutMlst = false;
+    bool m_bRefuseProt = false;
+    QString m_strTranscript;
     QString m_strHost; // the address it listens on
     QString m_strUser;
     QString m_strPassword;
@@ -28,8 +41,13 @@ public:
     int m_nPort = 0;
     QString m_strProblem;
 
+    // The command lines pyftpdlib received so far (m_bRecord or TLS).
+    QStringList Transcript() const;
+
 private:
     bool PrepareVsftpd(QString& config);
+    QStringList PyftpdlibArguments();
+    QByteArray TlsConfiguration() const;
 
     QTemporaryDir m_dir;
     QProcess m_process;

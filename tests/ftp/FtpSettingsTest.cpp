@@ -38,6 +38,44 @@ TEST(FtpSettings, RoundTripAndOwnerOnlyFile)
     CProfile::SetFile(QString());
 }
 
+// "Encryption": absent in older profiles, and possibly damaged by hand.
+TEST(FtpSettings, EncryptionAndRememberedCertificates)
+{
+    QTemporaryDir dir;
+    CProfile::SetFile(dir.filePath(u"tessaro.ini"_s));
+    const std::pair<const char*, EFtpEncryption> cases[] = {
+        {nullptr, FTP_TLS_AUTO},      {"auto", FTP_TLS_AUTO},        {"off", FTP_TLS_OFF},
+        {"require", FTP_TLS_REQUIRE}, {"Required", FTP_TLS_REQUIRE}, {"", FTP_TLS_REQUIRE},
+    };
+    for (const auto& [stored, expected] : cases) {
+        if (stored)
+            CProfile::WriteString(u"FTP"_s, u"Encryption"_s, QString::fromLatin1(stored));
+        CFtpSettings settings;
+        settings.Load();
+        EXPECT_EQ(settings.m_eEncryption, expected) << (stored ? stored : "(no key)");
+    }
+    CFtpSettings settings;
+    settings.m_eEncryption = FTP_TLS_OFF;
+    settings.Save();
+    EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Encryption"_s), u"off"_s);
+
+    // Per server and port; stored in the form openssl prints.
+    const QString a =
+        u"AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89"_s;
+    const QString b = QString(a).replace(u"AB"_s, u"00"_s);
+    CFtpSettings::RememberFingerprint(u"ftp.example.com:21"_s, a.toLower().remove(u':'));
+    CFtpSettings::RememberFingerprint(u"ftp.example.com:2121"_s, b);
+    CFtpSettings::RememberFingerprint(u"odd/name\\x:21"_s, b);
+    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"ftp.example.com:21"_s), a);
+    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"ftp.example.com:2121"_s), b);
+    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"odd/name\\x:21"_s), b);
+    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"other.example.com:21"_s), QString());
+    // The other settings are left alone.
+    settings.Load();
+    EXPECT_EQ(settings.m_eEncryption, FTP_TLS_OFF);
+    CProfile::SetFile(QString());
+}
+
 TEST(LocalUtils, DeleteLocalTree)
 {
     QTemporaryDir dir;

@@ -354,3 +354,41 @@ TEST(FtpTransfer, HostileDataConnections)
     EXPECT_FALSE(HasPendingConnection(foreign)); // the third party was never contacted
     ::close(foreign);
 }
+
+// A server that writes on an upload's data connection (as TLS 1.3 servers do
+// with session tickets) while the client closes it: a close over unread bytes
+// would reset the connection and wipe the upload from the server's buffers
+// before the server read it. The client reads until the server closes.
+TEST(FtpTransfer, UploadSurvivesBytesFromTheServer)
+{
+    CFtpTestServices services;
+    QTemporaryDir dir;
+    const QByteArray upload = RandomBytes(2 * 1024 * 1024, 51);
+    ASSERT_TRUE(WriteAll(dir.filePath(u"up.bin"_s), upload));
+    for (bool passive : {false, true}) {
+        CScriptedFtpServer server;
+        BinaryAndPort(server);
+        server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
+            peer.Send("150 Ok to send data.\r\n");
+            peer.OpenData();
+            peer.Pause(100); // the client has sent its bytes and closes
+            peer.SendData("ticket");
+            peer.Pause(100); // a reset, if any, arrives before anything is read
+            peer.m_uploads.push_back(peer.ReceiveData());
+            peer.CloseData();
+            peer.Send("226 Transfer complete.\r\n");
+        });
+        server.Start();
+        {
+            CFtpClient client;
+            ASSERT_TRUE(ConnectTo(client, server));
+            EXPECT_TRUE(client.TransferFile(u"/up.bin"_s, dir.filePath(u"up.bin"_s), passive, false))
+                << qPrintable(client.m_strReply);
+            client.CloseControlChannel();
+        }
+        server.Join();
+        ASSERT_EQ(server.m_uploads.size(), 1u);
+        EXPECT_EQ(server.m_uploads[0].size(), static_cast<size_t>(upload.size())) << passive;
+        EXPECT_TRUE(server.m_uploads[0] == upload.toStdString()) << passive;
+    }
+}
