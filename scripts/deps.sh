@@ -3,8 +3,11 @@
 # Debian 12 packages only; run as root (or with sudo available).
 set -euo pipefail
 
+# clang and its sanitizer and libFuzzer runtimes: the sanitizer build and the
+# fuzz harnesses of scripts/test.sh.
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
-          libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth)
+          libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
