@@ -1,138 +1,380 @@
-// tessaro-cli ftp ... against pyftpdlib and vsftpd.
+// tessaro-cli ftp against pyftpdlib (over TLS, and plain) and against scripted
+// servers that send terminal escapes; its options and each source of the
+// password; the questions it asks on a terminal.
 #include "FtpServerProcess.h"
 #include "FtpTestSupport.h"
+
+#include "ftp/FtpSettings.h"
+#include "platform/Profile.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
-struct CRun
+// A pseudo-terminal as the standard input and error of a run: the test reads
+// what it shows and types on the other end.
+class CTerminal
 {
-    int m_nExit = -1;
-    QString m_strOut;
-    QString m_strErr;
+public:
+    CTerminal() : m_nMaster(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (m_nMaster >= 0 && ::grantpt(m_nMaster) == 0 && ::unlockpt(m_nMaster) == 0)
+            m_nSlave = ::open(::ptsname(m_nMaster), O_RDWR | O_NOCTTY);
+    }
+    ~CTerminal()
+    {
+        for (int fd : {m_nMaster, m_nSlave}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    bool IsOpen() const { return m_nSlave >= 0; }
+    void Start(QProcess& process, const QStringList& args)
+    {
+        process.setChildProcessModifier([slave = m_nSlave] {
+            ::dup2(slave, STDIN_FILENO);
+            ::dup2(slave, STDERR_FILENO);
+        });
+        process.start(QStringLiteral(TESSARO_CLI), args);
+        ::close(m_nSlave);
+        m_nSlave = -1;
+    }
+    // What the terminal shows until it shows text, or nothing more comes
+    // within waitMs.
+    QByteArray Read(int waitMs, const char* text = nullptr)
+    {
+        QByteArray shown;
+        pollfd p{m_nMaster, POLLIN, 0};
+        for (char buffer[4096]; !(text && shown.contains(text)) && ::poll(&p, 1, waitMs) > 0;) {
+            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            shown.append(buffer, n);
+        }
+        return shown;
+    }
+    bool Type(const QByteArray& line) { return ::write(m_nMaster, line.data(), line.size()) == line.size(); }
+
+private:
+    int m_nMaster;
+    int m_nSlave = -1;
 };
 
-class FtpCli : public testing::TestWithParam<CFtpServerProcess::EKind>
+class FtpCli : public testing::Test
 {
 protected:
-    void SetUp() override
+    struct CRun
     {
-        m_server = std::make_unique<CFtpServerProcess>(GetParam());
-        if (!m_server->Start())
-            GTEST_SKIP() << qPrintable(m_server->m_strProblem);
-    }
+        int m_nExit = -1;
+        QByteArray m_out;
+        QByteArray m_err;
+    };
 
-    // Runs "tessaro-cli --profile P ftp [logon] args"; logon names the server.
-    CRun Cli(const QStringList& args, bool logon = true)
+    // "tessaro-cli --profile <the test's> ftp args", in the test's folder;
+    // TESSARO_FTP_PASSWORD set only when given.
+    CRun Run(const QStringList& args, const char* environmentPassword = nullptr)
     {
-        QStringList all{u"--profile"_s, m_local.filePath(u"profile.ini"_s), u"ftp"_s};
-        if (logon)
-            all << u"--server"_s << u"127.0.0.1:%1"_s.arg(m_server->m_nPort) << u"--user"_s << m_server->m_strUser
-                << u"--password"_s << m_server->m_strPassword;
         QProcess process;
-        process.setWorkingDirectory(m_local.path());
-        process.start(QStringLiteral(TESSARO_CLI), all + args);
+        Prepare(process, environmentPassword);
+        process.start(QStringLiteral(TESSARO_CLI), Arguments(args));
         CRun run;
         if (process.waitForFinished(60000)) {
             run.m_nExit = process.exitCode();
-            run.m_strOut = QString::fromUtf8(process.readAllStandardOutput());
-            run.m_strErr = QString::fromUtf8(process.readAllStandardError());
+            run.m_out = process.readAllStandardOutput();
+            run.m_err = process.readAllStandardError();
         }
         return run;
     }
-    QString Remote(const QString& path) const { return m_server->m_strRemoteBase + u'/' + path; }
-    QString OnServer(const QString& path) const { return m_server->m_strRoot + u'/' + path; }
-    QString Local(const QString& path) const { return m_local.filePath(path); }
+    void Prepare(QProcess& process, const char* environmentPassword = nullptr) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(u"TESSARO_FTP_PASSWORD"_s);
+        if (environmentPassword)
+            environment.insert(u"TESSARO_FTP_PASSWORD"_s, QString::fromLatin1(environmentPassword));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_dir.path());
+    }
+    QStringList Arguments(const QStringList& args) const
+    {
+        return QStringList{u"--profile"_s, Path(u"profile.ini"_s), u"ftp"_s} + args;
+    }
+    static QStringList Logon(int port, const QString& user, const QString& password = QString())
+    {
+        QStringList args{u"--server"_s, u"127.0.0.1:%1"_s.arg(port), u"--user"_s, user};
+        return password.isNull() ? args : args << u"--password"_s << password;
+    }
+    static QStringList Logon(const CFtpServerProcess& server)
+    {
+        return Logon(server.m_nPort, server.m_strUser, server.m_strPassword);
+    }
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
 
-    std::unique_ptr<CFtpServerProcess> m_server;
-    QTemporaryDir m_local;
+    QTemporaryDir m_dir;
 };
 
-TEST_P(FtpCli, CommandsMoveFilesAndFolders)
+bool HasControlBytes(const QByteArray& text)
 {
-    const QByteArray content = RandomBytes(300000, 31);
-    ASSERT_TRUE(WriteAll(Local(u"a b.bin"_s), content));
-    const auto ok = [this](const QStringList& args) {
-        const CRun run = Cli(args);
-        EXPECT_EQ(run.m_nExit, 0) << qPrintable(args.join(u' ')) << ": " << qPrintable(run.m_strErr);
-        return run.m_strOut;
-    };
-
-    ok({u"mkdir"_s, Remote(QString()), u"my folder"_s});
-    ok({u"put"_s, u"a b.bin"_s, Remote(u"my folder/a b.bin"_s)});
-    EXPECT_EQ(ReadAll(OnServer(u"my folder/a b.bin"_s)), content);
-    ok({u"--passive"_s, u"get"_s, Remote(u"my folder/a b.bin"_s), u"copy.bin"_s});
-    EXPECT_EQ(ReadAll(Local(u"copy.bin"_s)), content);
-
-    // Names with spaces are listed whole, folders marked "d".
-    ASSERT_TRUE(WriteAll(OnServer(u"  two leading"_s), "x"));
-    EXPECT_EQ(ok({u"ls"_s, Remote(QString())}), u"-\t  two leading\nd\tmy folder\n"_s);
-    EXPECT_EQ(ok({u"ls"_s, Remote(u"my folder"_s)}), u"-\ta b.bin\n"_s);
-    ok({u"rename"_s, Remote(u"my folder/a b.bin"_s), Remote(u"my folder/c.bin"_s)});
-    EXPECT_EQ(FolderEntries(OnServer(u"my folder"_s)), QStringList{u"c.bin"_s});
-
-    // Folder trees both ways.
-    const QByteArray deep = RandomBytes(50000, 32);
-    ASSERT_TRUE(WriteAll(Local(u"tree/top.txt"_s), "top"));
-    ASSERT_TRUE(WriteAll(Local(u"tree/in ner/deep.bin"_s), deep));
-    ok({u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
-    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/in ner/deep.bin"_s)), deep);
-    ok({u"--passive"_s, u"download-folder"_s, Remote(u"my folder/T"_s), m_local.path(), u"T2"_s});
-    EXPECT_EQ(ReadAll(Local(u"T2/top.txt"_s)), QByteArray("top"));
-    EXPECT_EQ(ReadAll(Local(u"T2/in ner/deep.bin"_s)), deep);
-
-    // Uploading again: without --yes existing files are skipped, with it overwritten.
-    ASSERT_TRUE(WriteAll(Local(u"tree/top.txt"_s), "changed"));
-    ok({u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
-    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/top.txt"_s)), QByteArray("top"));
-    ok({u"--yes"_s, u"upload-folder"_s, u"tree"_s, Remote(u"my folder"_s), u"T"_s});
-    EXPECT_EQ(ReadAll(OnServer(u"my folder/T/top.txt"_s)), QByteArray("changed"));
-
-    ok({u"rm"_s, Remote(u"my folder/c.bin"_s)});
-    EXPECT_EQ(FolderEntries(OnServer(u"my folder"_s)), QStringList{u"T"_s});
-    ASSERT_TRUE(QDir().mkpath(OnServer(u"gone"_s)));
-    ASSERT_EQ(::chmod(QFile::encodeName(OnServer(u"gone"_s)).constData(), 0777), 0); // for vsftpd's "ftp" user
-    ok({u"rmdir"_s, Remote(u"gone"_s)});
-    EXPECT_FALSE(QFileInfo::exists(OnServer(u"gone"_s)));
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 0 && c < 0x20 && c != '\n' && c != '\t') || c == 0x7F; });
 }
 
-TEST_P(FtpCli, FailuresAndUsage)
+std::string UnixLine(const std::string& name)
 {
-    CRun run = Cli({u"get"_s, Remote(u"missing.txt"_s), u"out.txt"_s});
-    EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_strErr.contains(u"550"_s)) << qPrintable(run.m_strErr);
-    EXPECT_FALSE(QFileInfo::exists(Local(u"out.txt"_s)));
-    EXPECT_EQ(Cli({u"rm"_s, Remote(u"missing.txt"_s)}).m_nExit, 1);
-    run = Cli({u"ls"_s, Remote(u"no such folder"_s)});
-    EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_strErr.contains(u"550"_s)) << qPrintable(run.m_strErr);
-
-    EXPECT_EQ(Cli({u"frobnicate"_s}).m_nExit, 2);
-    EXPECT_EQ(Cli({u"get"_s, u"only-one"_s}).m_nExit, 2);
-    EXPECT_EQ(Cli({u"ls"_s}, false).m_nExit, 2); // no server anywhere
-
-    // Server, user and password from the profile; a wrong password fails with the server's reply.
-    ASSERT_TRUE(WriteAll(Local(u"profile.ini"_s),
-                         u"[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n"_s.arg(m_server->m_nPort)
-                             .arg(m_server->m_strUser, m_server->m_strPassword)
-                             .toUtf8()));
-    run = Cli({u"ls"_s, Remote(QString())}, false);
-    EXPECT_EQ(run.m_nExit, 0) << qPrintable(run.m_strErr);
-    if (GetParam() == CFtpServerProcess::Pyftpdlib) {
-        run = Cli({u"--password"_s, u"wrong"_s, u"ls"_s}, false);
-        EXPECT_EQ(run.m_nExit, 1);
-        EXPECT_TRUE(run.m_strErr.contains(u"530"_s)) << qPrintable(run.m_strErr);
-    }
+    return "-rw-r--r--    1 0        0               7 Dec 06 21:16 " + name + "\r\n";
 }
-
-INSTANTIATE_TEST_SUITE_P(Loopback, FtpCli, testing::Values(CFtpServerProcess::Pyftpdlib, CFtpServerProcess::Vsftpd),
-                         [](const testing::TestParamInfo<CFtpServerProcess::EKind>& info) {
-                             return std::string(info.param == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd");
-                         });
 
 } // namespace
+
+// Every command over TLS, the certificate named by its fingerprint in each
+// of its usual spellings; failures, usage errors and the profile's logon.
+TEST_F(FtpCli, CommandsOverTls)
+{
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    CTestCertificate certificate;
+    if (!server.StartWithTls(certificate))
+        GTEST_SKIP() << qPrintable(server.m_strProblem);
+    const QString root = server.m_strRoot;
+    const QString hex = QString(certificate.m_strFingerprint).remove(u':').toLower();
+    const QStringList trusted = Logon(server) << u"--trust-fingerprint"_s << hex;
+    const auto ok = [this](const QStringList& args) {
+        const CRun run = Run(args);
+        EXPECT_EQ(run.m_nExit, 0) << qPrintable(args.join(u' ')) << ": " << run.m_err.constData();
+        return run.m_out;
+    };
+    const QByteArray content = RandomBytes(300000, 31);
+    ASSERT_TRUE(WriteFile(Path(u"a b.bin"_s), content));
+    ok(Logon(server)
+       + QStringList{u"--tls"_s, u"require"_s, u"--trust-fingerprint"_s, certificate.m_strFingerprint, u"mkdir"_s,
+                     u"/"_s, u"my folder"_s});
+    ok(Logon(server)
+       + QStringList{u"--trust-fingerprint"_s, u"SHA256:"_s + hex, u"put"_s, u"a b.bin"_s, u"/my folder/a b.bin"_s});
+    EXPECT_EQ(ReadFile(root + u"/my folder/a b.bin"_s), content);
+    ok(trusted + QStringList{u"--passive"_s, u"get"_s, u"/my folder/a b.bin"_s, u"copy.bin"_s});
+    EXPECT_EQ(ReadFile(Path(u"copy.bin"_s)), content);
+
+    // Names with spaces are listed whole, folders marked "d".
+    ASSERT_TRUE(WriteFile(root + u"/  two leading"_s, "x"));
+    EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"/"_s}), "-\t  two leading\nd\tmy folder\n");
+    EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"/my folder"_s}), "-\ta b.bin\n");
+    ok(trusted + QStringList{u"rename"_s, u"/my folder/a b.bin"_s, u"/my folder/c.bin"_s});
+    EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"c.bin"_s});
+
+    // Folder trees both ways; uploading again skips existing files unless --yes.
+    const QByteArray deep = RandomBytes(50000, 32);
+    ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "top"));
+    ASSERT_TRUE(WriteFile(Path(u"tree/in ner/deep.bin"_s), deep));
+    const QStringList upload{u"upload-folder"_s, u"tree"_s, u"/my folder"_s, u"T"_s};
+    ok(trusted + upload);
+    EXPECT_EQ(ReadFile(root + u"/my folder/T/in ner/deep.bin"_s), deep);
+    ok(trusted + QStringList{u"--passive"_s, u"download-folder"_s, u"/my folder/T"_s, m_dir.path(), u"T2"_s});
+    EXPECT_EQ(FilesBelow(Path(u"T2"_s)), FilesBelow(Path(u"tree"_s)));
+    ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "changed"));
+    ok(trusted + upload);
+    EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("top"));
+    ok(trusted + QStringList{u"--yes"_s} + upload);
+    EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("changed"));
+
+    ok(trusted + QStringList{u"rm"_s, u"/my folder/c.bin"_s});
+    EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"T"_s});
+    ASSERT_TRUE(QDir().mkpath(root + u"/gone"_s));
+    ok(trusted + QStringList{u"rmdir"_s, u"/gone"_s});
+    EXPECT_FALSE(QFileInfo::exists(root + u"/gone"_s));
+    const QStringList commands = server.Transcript();
+    EXPECT_TRUE(commands.contains(u"MLSD"_s) && commands.contains(u"PROT P"_s));
+
+    // Failures end with 1 and the server's reply; nothing is left behind.
+    CRun run = Run(trusted + QStringList{u"get"_s, u"/missing.txt"_s, u"out.txt"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("550")) << run.m_err.constData();
+    EXPECT_FALSE(QFileInfo::exists(Path(u"out.txt"_s)));
+    EXPECT_EQ(Run(trusted + QStringList{u"rm"_s, u"/missing.txt"_s}).m_nExit, 1);
+    run = Run(trusted + QStringList{u"ls"_s, u"/no such folder"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("550")) << run.m_err.constData();
+
+    // Without a terminal an unknown certificate fails, showing its
+    // fingerprint, and not even the user name goes out; --yes does not change
+    // that. (The QUIT of the run before may be written down late.)
+    const qsizetype before = server.Transcript().size();
+    run = Run(Logon(server) + QStringList{u"--yes"_s, u"ls"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains(certificate.m_strFingerprint.toLatin1())) << run.m_err.constData();
+    QStringList added = server.Transcript().mid(before);
+    added.removeAll(u"QUIT"_s);
+    EXPECT_EQ(added, QStringList{u"AUTH TLS"_s});
+
+    // Usage errors are told before anything is sent.
+    for (const QStringList& args :
+         {QStringList{u"frobnicate"_s}, QStringList{u"get"_s, u"only-one"_s},
+          QStringList{u"--tls"_s, u"sometimes"_s, u"ls"_s}, QStringList{u"--trust-fingerprint"_s, u"12:34"_s, u"ls"_s}})
+        EXPECT_EQ(Run(Logon(server) + args).m_nExit, 2) << qPrintable(args.join(u' '));
+    EXPECT_EQ(Run({u"ls"_s}).m_nExit, 2); // no server anywhere
+
+    // Server, user and password from the profile; a wrong password fails
+    // with the server's reply.
+    ASSERT_TRUE(WriteFile(Path(u"profile.ini"_s),
+                          u"[FTP]\nServerName=127.0.0.1:%1\nUserName=%2\nPassword=%3\n"_s.arg(server.m_nPort)
+                              .arg(server.m_strUser, server.m_strPassword)
+                              .toUtf8()));
+    EXPECT_EQ(ok({u"--trust-fingerprint"_s, hex, u"ls"_s, u"/my folder"_s}), "d\tT\n");
+    run = Run({u"--trust-fingerprint"_s, hex, u"--password"_s, u"wrong"_s, u"ls"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("530")) << run.m_err.constData();
+}
+
+// "Require" against a server without TLS sends neither user nor password;
+// "off" works with it.
+TEST_F(FtpCli, RequireAgainstAPlainServer)
+{
+    CFtpServerProcess plain(CFtpServerProcess::Pyftpdlib);
+    if (!plain.Start())
+        GTEST_SKIP() << qPrintable(plain.m_strProblem);
+    ASSERT_TRUE(WriteFile(plain.m_strRoot + u"/a.txt"_s, "a"));
+    CRun run = Run(Logon(plain) + QStringList{u"--tls"_s, u"require"_s, u"ls"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("does not offer TLS")) << run.m_err.constData();
+    EXPECT_EQ(plain.Transcript(), QStringList{u"AUTH TLS"_s});
+    run = Run(Logon(plain) + QStringList{u"--tls"_s, u"off"_s, u"ls"_s, u"/"_s});
+    EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
+    EXPECT_EQ(run.m_out, "-\ta.txt\n");
+}
+
+// On a terminal the certificate is shown and asked about; a Yes is kept in the
+// profile, so the next run needs neither question nor option.
+TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
+{
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    CTestCertificate certificate;
+    if (!server.StartWithTls(certificate))
+        GTEST_SKIP() << qPrintable(server.m_strProblem);
+    CTerminal terminal;
+    ASSERT_TRUE(terminal.IsOpen());
+    QProcess process;
+    Prepare(process);
+    terminal.Start(process, Arguments(Logon(server) << u"ls"_s));
+    const QByteArray shown = terminal.Read(10000, "[y/N]");
+    EXPECT_TRUE(shown.contains("cannot be verified")) << shown.constData();
+    EXPECT_TRUE(shown.contains(certificate.m_strFingerprint.toLatin1())) << shown.constData();
+    ASSERT_TRUE(terminal.Type("y\n"));
+    EXPECT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+
+    CProfile::SetFile(Path(u"profile.ini"_s));
+    EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
+              certificate.m_strFingerprint);
+    CProfile::SetFile(QString());
+    const CRun run = Run(Logon(server) << u"ls"_s);
+    EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
+}
+
+// Names and replies with terminal escapes reach the terminal as text.
+TEST_F(FtpCli, ServerTextIsPrintedEscaped)
+{
+    CScriptedFtpServer server;
+    LogonRules(server);
+    DataRules(server);
+    server.On("CWD ", "250 Directory successfully changed.");
+    server.On("LIST",
+              SendFile(UnixLine("\x1b[2Jclear") + UnixLine("bell\x07")
+                       + UnixLine("\xc2\x9b"
+                                  "31m")
+                       + UnixLine("M\xc3\xbcller") + UnixLine("raw\xff") + UnixLine("back\\slash")));
+    server.Start();
+    CRun run = Run(Logon(server.Port(), u"surveyor"_s, u"x"_s) << u"ls"_s << u"/"_s);
+    server.Join();
+    EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
+    EXPECT_EQ(run.m_out.toStdString(),
+              "-\t\\x1b[2Jclear\n-\tbell\\x07\n-\t\\x9b31m\n-\tM\xc3\xbcller\n-\traw\\xff\n"
+              "-\tback\\\\slash\n");
+
+    CScriptedFtpServer failing;
+    LogonRules(failing);
+    DataRules(failing);
+    failing.On("RETR ", "550 \x1b]0;owned\x07 No such file.");
+    failing.Start();
+    run = Run(Logon(failing.Port(), u"surveyor"_s, u"x"_s) << u"get"_s << u"/f"_s << Path(u"f"_s));
+    failing.Join();
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_EQ(run.m_err.toStdString(), "tessaro-cli: 550 \\x1b]0;owned\\x07 No such file.\n");
+    EXPECT_FALSE(HasControlBytes(run.m_err));
+}
+
+TEST_F(FtpCli, TimeoutsOutOfRangeAreRefused)
+{
+    int closedPort = 0;
+    ::close(ListenOn("127.0.0.1", closedPort));
+    const QStringList logon = Logon(closedPort, u"u"_s, u"x"_s);
+    for (const char* timeout : {"nan", "inf", "1e12", "86401", "-1", "0", "0.0001", "ten"}) {
+        const CRun run = Run(logon + QStringList{u"--timeout"_s, QString::fromLatin1(timeout), u"rm"_s, u"x"_s});
+        EXPECT_EQ(run.m_nExit, 2) << timeout;
+        EXPECT_TRUE(run.m_err.contains("--timeout needs a number of seconds")) << timeout;
+    }
+    const CRun run = Run(logon + QStringList{u"--timeout"_s, u"0.5"_s, u"rm"_s, u"x"_s});
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("Unable to connect to the server")) << run.m_err.constData();
+}
+
+// Each source of the password, as the server sees it; on a terminal what is
+// typed is not echoed.
+TEST_F(FtpCli, PasswordSources)
+{
+    const QString file = Path(u"password"_s);
+    ASSERT_TRUE(WriteFile(file, "file secret\r\nsecond line\n"));
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    struct CCase
+    {
+        QStringList m_args;
+        const char* m_szEnvironment; // nullptr: not set
+        const char* m_szProfile;     // the profile's password; nullptr: none, asked on the terminal
+        const char* m_szPass;        // the PASS line sent
+    };
+    const CCase cases[] = {
+        {{u"--password-file"_s, file}, "env secret", "profile secret", "PASS file secret"},
+        {{}, "env secret", "profile secret", "PASS env secret"},
+        {{}, nullptr, "profile secret", "PASS profile secret"},
+        {{u"--password"_s, u"typed"_s}, "env secret", "profile secret", "PASS typed"},
+        {{}, nullptr, nullptr, "PASS typed secret"},
+    };
+    for (const CCase& c : cases) {
+        ASSERT_TRUE(WriteFile(Path(u"profile.ini"_s),
+                              c.m_szProfile ? QByteArray("[FTP]\nPassword=") + c.m_szProfile + "\n" : QByteArray()));
+        CScriptedFtpServer server;
+        LogonRules(server);
+        server.On("DELE ", "250 Delete operation successful.");
+        server.Start();
+        const QStringList args = Logon(server.Port(), u"surveyor"_s) + c.m_args + QStringList{u"rm"_s, u"x"_s};
+        if (c.m_szProfile) {
+            const CRun run = Run(args, c.m_szEnvironment);
+            EXPECT_EQ(run.m_nExit, 0) << c.m_szPass << ": " << run.m_err.constData();
+        } else {
+            CTerminal terminal;
+            ASSERT_TRUE(terminal.IsOpen());
+            QProcess process;
+            Prepare(process);
+            terminal.Start(process, Arguments(args));
+            const QByteArray shown = terminal.Read(10000, "Password for ");
+            EXPECT_TRUE(shown.contains("Password for surveyor@127.0.0.1:")) << shown.constData();
+            ASSERT_TRUE(terminal.Type("typed secret\n"));
+            EXPECT_TRUE(process.waitForFinished(10000));
+            EXPECT_EQ(process.exitCode(), 0);
+            // What the terminal showed: the line end, not the password.
+            EXPECT_FALSE(terminal.Read(0).contains("typed"));
+        }
+        server.Join();
+        EXPECT_EQ(Only(server.m_transcript, {"PASS"}), Lines{c.m_szPass});
+    }
+    // Both options, or a file that cannot be read: nothing is sent.
+    for (const QStringList& args : {QStringList{u"--password"_s, u"a"_s, u"--password-file"_s, file},
+                                    QStringList{u"--password-file"_s, Path(u"missing"_s)}}) {
+        const CRun run = Run(Logon(1, u"u"_s) + args + QStringList{u"rm"_s, u"x"_s});
+        EXPECT_EQ(run.m_nExit, 2) << run.m_err.constData();
+    }
+}

@@ -9,14 +9,13 @@
 
 namespace {
 
-// A scripted server whose LIST answers depend on the folder last entered.
+// A scripted server whose LIST and MLSD answers depend on the folder last
+// entered, with the files given for RETR.
 void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> listings,
                  std::map<std::string, std::string> files)
 {
     auto folder = std::make_shared<std::string>();
-    server.On("TYPE I", "200 Switching to Binary mode.");
-    server.On("PORT ", "200 PORT command successful.");
-    server.On("PASV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Pasv()); });
+    DataRules(server);
     server.On("CWD ", [folder](CScriptedFtpServer& peer, const std::string& line) {
         *folder = line.substr(4);
         peer.Send("250 Directory successfully changed.\r\n");
@@ -24,34 +23,24 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     server.On("MKD Job1", "550 Create directory operation failed."); // it is there already
     server.On("MKD ", "257 Created");
     // A listing "!reply" is refused with that reply; "*" lists any other folder.
-    server.On("LIST", [folder, listings](CScriptedFtpServer& peer, const std::string& line) {
+    const auto list = [folder, listings](CScriptedFtpServer& peer, const std::string& line) {
         auto it = listings.find(*folder);
         if (it == listings.end())
             it = listings.find("*");
         const std::string listing = it == listings.end() ? std::string() : it->second;
         if (listing.rfind('!', 0) == 0)
             return void(peer.Send(listing.substr(1) + "\r\n"));
-        ScriptedFtp::SendFile(listing)(peer, line);
-    });
+        SendFile(listing)(peer, line);
+    };
+    server.On("LIST", list);
+    server.On("MLSD", list);
     server.On("RETR ", [files](CScriptedFtpServer& peer, const std::string& line) {
         const auto it = files.find(line.substr(5));
         if (it == files.end())
             return void(peer.Send("550 Failed to open file.\r\n"));
-        ScriptedFtp::SendFile(it->second)(peer, line);
+        SendFile(it->second)(peer, line);
     });
-    server.On("STOR ", ScriptedFtp::ReceiveFile());
-}
-
-std::vector<std::string> Only(const std::vector<std::string>& transcript, std::initializer_list<const char*> prefixes)
-{
-    std::vector<std::string> lines;
-    for (const std::string& line : transcript) {
-        for (const char* prefix : prefixes) {
-            if (line.rfind(prefix, 0) == 0)
-                lines.push_back(line);
-        }
-    }
-    return lines;
+    server.On("STOR ", ReceiveFile());
 }
 
 std::string UnixLine(const char* kind, const std::string& name)
@@ -70,12 +59,13 @@ TEST(FtpFolderCopy, Upload)
     CFtpTestServices services;
     QTemporaryDir dir;
     const QString top = dir.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "A"));
-    ASSERT_TRUE(WriteAll(top + u"/b.txt"_s, "B"));
-    ASSERT_TRUE(WriteAll(top + u"/.hidden"_s, "H"));
-    ASSERT_TRUE(WriteAll(top + u"/Sub/X/x.txt"_s, "XX"));
+    ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "A"));
+    ASSERT_TRUE(WriteFile(top + u"/b.txt"_s, "B"));
+    ASSERT_TRUE(WriteFile(top + u"/.hidden"_s, "H"));
+    ASSERT_TRUE(WriteFile(top + u"/Sub/X/x.txt"_s, "XX"));
 
     CScriptedFtpServer server;
+    server.On("EPSV", "502 Not implemented.");
     FolderRules(server,
                 {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
                 {});
@@ -97,19 +87,16 @@ TEST(FtpFolderCopy, Upload)
         client.CloseControlChannel();
     }
     server.Join();
-    const std::vector<std::string> folders = {
-        "CWD /Data",      "MKD Job1", "CWD /Data/",           "LIST", "CWD /Data/Job1/",     "LIST",
-        "CWD /Data/Job1", "MKD Sub",  "CWD /Data/Job1//Sub/", "LIST", "CWD /Data/Job1//Sub", "MKD X"};
-    std::vector<std::string> expected = folders;
-    for (const char* line : {"CWD /Data/Job1/", "LIST", "CWD /Data/Job1/", "LIST", "STOR /Data/Job1/b.txt",
-                             "CWD /Data/Job1/Sub/X/", "LIST", "STOR /Data/Job1/Sub/X/x.txt"})
-        expected.push_back(line);
-    expected.insert(expected.end(), folders.begin(), folders.end());
-    expected.insert(expected.end(), {"CWD /Data/Job1/", "LIST"});
+    const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
+                                "CWD /Data/Job1//Sub/|LIST|CWD /Data/Job1//Sub|MKD X|";
+    const Lines expected = Split(folders
+                                 + "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/b.txt|"
+                                   "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/x.txt|"
+                                 + folders + "CWD /Data/Job1/|LIST");
     EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), expected);
     // Listings and transfers all go in passive mode; EPSV is asked once.
-    EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), std::vector<std::string>{"EPSV"});
-    EXPECT_EQ(server.m_uploads, (std::vector<std::string>{"B", "XX"}));
+    EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), Lines{"EPSV"});
+    EXPECT_EQ(server.m_uploads, (Lines{"B", "XX"}));
 }
 
 // Names from the server that are not plain names never become local paths:
@@ -145,13 +132,12 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
     EXPECT_TRUE(services.m_prompt.m_shown[2].contains(u"550 Failed to open file."_s))
         << qPrintable(services.m_prompt.m_shown[2]);
-    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
-    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
+    EXPECT_EQ(ReadFile(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
+    EXPECT_EQ(ReadFile(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Copy"_s, u"Stop"_s}));
     EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
     EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
-    EXPECT_EQ(Only(server.m_transcript, {"RETR"}),
-              (std::vector<std::string>{"RETR /R/a.txt", "RETR /R/sub/b.txt", "RETR /S/gone.txt"}));
+    EXPECT_EQ(Only(server.m_transcript, {"RETR"}), Split("RETR /R/a.txt|RETR /R/sub/b.txt|RETR /S/gone.txt"));
 }
 
 // Local names whose characters above U+00FF go out as CR LF, "/" or "..":
@@ -163,10 +149,10 @@ TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
     CFtpTestServices services;
     QTemporaryDir dir;
     const QString top = dir.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteAll(top + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
-    ASSERT_TRUE(WriteAll(top + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
-    ASSERT_TRUE(WriteAll(top + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
-    ASSERT_TRUE(WriteAll(top + u"/ok.txt"_s, "fine"));
+    ASSERT_TRUE(WriteFile(top + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(top + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(top + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(top + u"/ok.txt"_s, "fine"));
 
     CScriptedFtpServer server;
     FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}}, {});
@@ -186,8 +172,8 @@ TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
     }
     server.Join();
     EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "QUIT", "STOR", "MKD"}),
-              (std::vector<std::string>{"MKD Job1", "STOR /Data/Job1/ok.txt"}));
-    EXPECT_EQ(server.m_uploads, std::vector<std::string>{"fine"});
+              Split("MKD Job1|STOR /Data/Job1/ok.txt"));
+    EXPECT_EQ(server.m_uploads, Lines{"fine"});
 }
 
 // A folder that cannot be read is not an empty one. The top folder fails the
@@ -199,7 +185,7 @@ TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
     CFtpTestServices services;
     QTemporaryDir dir;
     const QString top = dir.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "new"));
+    ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "new"));
     CScriptedFtpServer server;
     server.On("CWD /Refused/", "550 Failed to change directory.");
     server.On("CWD /R/sub/", "550 Failed to change directory.");
@@ -266,7 +252,7 @@ TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
     server.Join();
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Twice"_s});
-    EXPECT_EQ(ReadAll(dir.filePath(u"Twice/a/x.txt"_s)), QByteArray("x"));
+    EXPECT_EQ(ReadFile(dir.filePath(u"Twice/a/x.txt"_s)), QByteArray("x"));
     EXPECT_EQ(Only(server.m_transcript, {"CWD /Loop"}).size(), 2 * 64u);
     EXPECT_TRUE(Only(server.m_transcript, {"DELE", "RMD"}).empty());
     EXPECT_TRUE(services.m_prompt.Idle());
@@ -279,8 +265,7 @@ TEST(FtpFolderCopy, EndlessListingsAreBounded)
     CFtpTestServices services;
     CScriptedFtpServer server;
     server.On("CWD ", "250 Directory successfully changed.");
-    server.On("TYPE I", "200 Switching to Binary mode.");
-    server.On("PORT ", "200 PORT command successful.");
+    DataRules(server);
     server.On("NOOP", "200 NOOP ok");
     server.On("LIST", [](CScriptedFtpServer& peer, const std::string&) {
         peer.Send("150 Here comes the directory listing.\r\n");
@@ -324,35 +309,20 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeMlsdNames)
     CFtpTestServices services;
     QTemporaryDir dir;
     CScriptedFtpServer server;
-    auto folder = std::make_shared<std::string>();
-    server.On("USER ", "331 Please specify the password.");
-    server.On("PASS ", "230 Login successful.");
+    LogonRules(server);
     server.On("FEAT", "211-Features:\r\n MLST type*;size*;\r\n211 End");
-    server.On("TYPE I", "200 Switching to Binary mode.");
-    server.On("PORT ", "200 PORT command successful.");
-    server.On("CWD ", [folder](CScriptedFtpServer& peer, const std::string& line) {
-        *folder = line.substr(4);
-        peer.Send("250 Directory successfully changed.\r\n");
-    });
-    server.On("MLSD", [folder](CScriptedFtpServer& peer, const std::string& line) {
-        ScriptedFtp::SendFile (*folder == "/R/" ? "type=file;size=5; ok.txt\r\n"
-                                                  "type=file;size=1; ../escape\r\n"
-                                                  "type=file;size=1; a/b\r\n"
-                                                  "type=file;size=1; x\\y\r\n"
-                                                  "type=dir; ../up\r\n"
-                                                  "type=dir; sub/x\r\n"
-                                                  "type=dir; sub\r\n"
-                                                : "type=file;size=4; b.txt\r\n")(peer, line);
-    });
-    server.On("RETR /R/ok.txt", ScriptedFtp::SendFile("okay!"));
-    server.On("RETR /R/sub/b.txt", ScriptedFtp::SendFile("beta"));
+    FolderRules(server,
+                {{"/R/",
+                  "type=file;size=5; ok.txt\r\ntype=file;size=1; ../escape\r\ntype=file;size=1; a/b\r\n"
+                  "type=file;size=1; x\\y\r\ntype=dir; ../up\r\ntype=dir; sub/x\r\ntype=dir; sub\r\n"},
+                 {"/R/sub/", "type=file;size=4; b.txt\r\n"}},
+                {{"/R/ok.txt", "okay!"}, {"/R/sub/b.txt", "beta"}});
     server.Start();
     for (int i = 0; i < 3; ++i)
         services.m_prompt.PushError(true);
     {
         CFtpClient client;
-        ASSERT_TRUE(client.LogOn(u"127.0.0.1"_s, server.Port(), u"u"_s, u"p"_s, QString(), QString(), QString(),
-                                 QString(), 0, 0));
+        ASSERT_TRUE(LogOn(client, u"127.0.0.1"_s, server.Port()));
         EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s));
         client.CloseControlChannel();
     }
@@ -361,7 +331,6 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeMlsdNames)
     EXPECT_EQ(services.m_prompt.m_shown.size(), 3);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Copy"_s});
     EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"ok.txt"_s, u"sub"_s}));
-    EXPECT_EQ(ReadAll(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
-    EXPECT_EQ(Only(server.m_transcript, {"RETR", "LIST"}),
-              (std::vector<std::string>{"RETR /R/ok.txt", "RETR /R/sub/b.txt"}));
+    EXPECT_EQ(ReadFile(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
+    EXPECT_EQ(Only(server.m_transcript, {"RETR", "LIST"}), Split("RETR /R/ok.txt|RETR /R/sub/b.txt"));
 }

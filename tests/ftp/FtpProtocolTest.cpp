@@ -9,86 +9,64 @@ using namespace Qt::StringLiterals;
 
 TEST(FtpProtocol, ReplyClass)
 {
-    struct CCase
-    {
-        const char* m_szLine;
-        int m_nClass;
-    };
-    const CCase cases[] = {
-        {"220 (vsFTPd 3.0.3)\r\n", 2},
-        {"220-pyftpdlib 1.5.7 ready.\r\n", 2},
-        {"331 Please specify the password.\r\n", 3},
-        {"150 Here comes the directory listing.\r\n", 1},
-        {"530 Login incorrect.\r\n", 5},
-        {"2\r\n", 2},
-        {" EPRT\r\n", -16},
-        {"", 0},
-    };
-    for (const CCase& c : cases)
-        EXPECT_EQ(FtpReplyClass(QString::fromLatin1(c.m_szLine)), c.m_nClass) << c.m_szLine;
+    const std::pair<const char*, int> cases[] = {{"220 (vsFTPd 3.0.3)\r\n", 2},
+                                                 {"220-pyftpdlib 1.5.7 ready.\r\n", 2},
+                                                 {"331 Please specify the password.\r\n", 3},
+                                                 {"150 Here comes the directory listing.\r\n", 1},
+                                                 {"530 Login incorrect.\r\n", 5},
+                                                 {"2\r\n", 2},
+                                                 {" EPRT\r\n", -16},
+                                                 {"", 0}};
+    for (const auto& [line, expected] : cases)
+        EXPECT_EQ(FtpReplyClass(QString::fromLatin1(line)), expected) << line;
 }
 
+// Replies and names with the host and port taken from them; then texts that
+// are refused.
 TEST(FtpProtocol, PasvRepliesAndPortArguments)
 {
-    struct CCase
-    {
-        const char* m_szText; // PASV reply, or server name for SplitFtpServerName
-        bool m_bOk;
-        const char* m_szHost;
-        int m_nPort;
+    const std::pair<const char*, const char*> pasv[] = {
+        {"227 Entering Passive Mode (192,168,0,5,4,1).\r\n", "192.168.0.5:1025"},
+        {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", "127.0.0.1:40000"},  // vsftpd
+        {"227 Entering passive mode (127,0,0,1,172,135).\r\n", "127.0.0.1:44167"}, // pyftpdlib
+        {"227 =( 10, 0, 0, 7, 0, 21)\r\n", "10.0.0.7:21"},
+        {"227 (1,2,3,4,4,1)(\r\n", "1.2.3.4:1025"},
+        {"227 )(1,2,3,4,4,1)\r\n", "1.2.3.4:1025"},
     };
-    const CCase pasv[] = {
-        {"227 Entering Passive Mode (192,168,0,5,4,1).\r\n", true, "192.168.0.5", 1025},
-        {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", true, "127.0.0.1", 40000},  // vsftpd
-        {"227 Entering passive mode (127,0,0,1,172,135).\r\n", true, "127.0.0.1", 44167}, // pyftpdlib
-        {"227 =( 10, 0, 0, 7, 0, 21)\r\n", true, "10.0.0.7", 21},
-        {"227 Entering Passive Mode 127,0,0,1,4,1\r\n", false, "", 0},
-        {"227 Entering Passive Mode (127,0,0,1,4,1\r\n", false, "", 0},
-        {"227 (1,2)\r\n", false, "", 0},
-        {"227 (127,0,0,1,0,0)\r\n", false, "", 0},
-        // Over-long and out-of-range fields: high * 256 + low must not
-        // overflow into an accepted port, nor a bent host go to name look-up.
-        {"227 (1,2,3,4,99999999,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,16777216,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,256,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,1,256)\r\n", false, "", 0},
-        {"227 (999,0,0,1,4,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,0004,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,-1,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,4a,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,5)\r\n", false, "", 0},
-        {"227 (1,2,3,4,5,6,7)\r\n", false, "", 0},
-        {"227 (1,2,3,,4,1)\r\n", false, "", 0},
-        {"227 (1,2,3,4,4,1)(\r\n", true, "1.2.3.4", 1025},
-        {"227 )(1,2,3,4,4,1)\r\n", true, "1.2.3.4", 1025},
-    };
-    for (const CCase& c : pasv) {
-        QString host = u"unchanged"_s;
+    for (const auto& [text, expected] : pasv) {
+        QString host;
         int port = -1;
-        EXPECT_EQ(ParseFtpPasvReply(QString::fromLatin1(c.m_szText), host, port), c.m_bOk) << c.m_szText;
-        if (c.m_bOk) {
-            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port),
-                      QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
-        }
+        EXPECT_TRUE(ParseFtpPasvReply(QString::fromLatin1(text), host, port)) << text;
+        EXPECT_EQ(u"%1:%2"_s.arg(host).arg(port), QString::fromLatin1(expected));
+    }
+    // Over-long and out-of-range fields: high * 256 + low must not overflow
+    // into an accepted port, nor a bent host go to name look-up.
+    for (const char* text :
+         {"227 Entering Passive Mode 127,0,0,1,4,1\r\n", "227 Entering Passive Mode (127,0,0,1,4,1\r\n",
+          "227 (1,2)\r\n", "227 (127,0,0,1,0,0)\r\n", "227 (1,2,3,4,99999999,1)\r\n", "227 (1,2,3,4,16777216,1)\r\n",
+          "227 (1,2,3,4,256,1)\r\n", "227 (1,2,3,4,1,256)\r\n", "227 (999,0,0,1,4,1)\r\n", "227 (1,2,3,4,0004,1)\r\n",
+          "227 (1,2,3,4,-1,1)\r\n", "227 (1,2,3,4,4a,1)\r\n", "227 (1,2,3,4,5)\r\n", "227 (1,2,3,4,5,6,7)\r\n",
+          "227 (1,2,3,,4,1)\r\n"}) {
+        QString host;
+        int port = 0;
+        EXPECT_FALSE(ParseFtpPasvReply(QString::fromLatin1(text), host, port)) << text;
     }
     const std::pair<const char*, int> epsv[] = {
         {"229 Entering Extended Passive Mode (|||6446|)\r\n", 6446},
         {"229 Extended Passive (!!!65535!)\r\n", 65535},
         {"229 (|||1|)\r\n", 1},
-        {"229 (|||0|)\r\n", 0},
-        {"229 (|||65536|)\r\n", 0},
-        {"229 (|||99999999999|)\r\n", 0},
-        {"229 (|||6446)\r\n", 0},
-        {"229 (||6446|)\r\n", 0},
-        {"229 (|1|::1|6446|)\r\n", 0},
-        {"229 (   6446 )\r\n", 0},
-        {"229 (|||64a6|)\r\n", 0},
-        {"229 |||6446|\r\n", 0},
     };
     for (const auto& [text, expected] : epsv) {
         int port = -1;
-        EXPECT_EQ(ParseFtpEpsvReply(QString::fromLatin1(text), port), expected != 0) << text;
-        EXPECT_EQ(port, expected != 0 ? expected : -1) << text;
+        EXPECT_TRUE(ParseFtpEpsvReply(QString::fromLatin1(text), port)) << text;
+        EXPECT_EQ(port, expected) << text;
+    }
+    for (const char* text : {"229 (|||0|)\r\n", "229 (|||65536|)\r\n", "229 (|||99999999999|)\r\n", "229 (|||6446)\r\n",
+                             "229 (||6446|)\r\n", "229 (|1|::1|6446|)\r\n", "229 (   6446 )\r\n", "229 (|||64a6|)\r\n",
+                             "229 |||6446|\r\n"}) {
+        int port = -1;
+        EXPECT_FALSE(ParseFtpEpsvReply(QString::fromLatin1(text), port)) << text;
+        EXPECT_EQ(port, -1) << text;
     }
     EXPECT_EQ(MakeFtpEprtArgument(u"10.0.0.7"_s, false, 1025), u"|1|10.0.0.7|1025|"_s);
     EXPECT_EQ(MakeFtpEprtArgument(u"::1"_s, true, 65535), u"|2|::1|65535|"_s);
@@ -96,25 +74,21 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
     EXPECT_EQ(MakeFtpPortArgument(u"127.0.0.1"_s, 65535), u"127,0,0,1,255,255"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"192.168.1.20"_s, 255), u"192,168,1,20,0,255"_s);
 
-    const CCase names[] = {
-        {"ftp.example.com", true, "ftp.example.com", 21},
-        {" ftp.example.com:2121 ", true, "ftp.example.com", 2121},
-        {"::1", true, "::1", 21},
-        {"[::1]:2121", true, "::1", 2121},
-        {"[fe80::1]", true, "fe80::1", 21},
-        {"host:0", false, "", 0},
-        {"host:70000", false, "", 0},
-        {"host:ftp", false, "", 0},
-        {"host:", false, "", 0},
-    };
-    for (const CCase& c : names) {
+    const std::pair<const char*, const char*> names[] = {{"ftp.example.com", "ftp.example.com:21"},
+                                                         {" ftp.example.com:2121 ", "ftp.example.com:2121"},
+                                                         {"::1", "::1:21"},
+                                                         {"[::1]:2121", "::1:2121"},
+                                                         {"[fe80::1]", "fe80::1:21"}};
+    for (const auto& [text, expected] : names) {
         QString host;
         int port = 0;
-        EXPECT_EQ(SplitFtpServerName(QString::fromLatin1(c.m_szText), host, port), c.m_bOk) << c.m_szText;
-        if (c.m_bOk) {
-            EXPECT_EQ(QStringLiteral("%1:%2").arg(host).arg(port),
-                      QStringLiteral("%1:%2").arg(c.m_szHost).arg(c.m_nPort));
-        }
+        EXPECT_TRUE(SplitFtpServerName(QString::fromLatin1(text), host, port)) << text;
+        EXPECT_EQ(u"%1:%2"_s.arg(host).arg(port), QString::fromLatin1(expected));
+    }
+    for (const char* text : {"host:0", "host:70000", "host:ftp", "host:"}) {
+        QString host;
+        int port = 0;
+        EXPECT_FALSE(SplitFtpServerName(QString::fromLatin1(text), host, port)) << text;
     }
 }
 

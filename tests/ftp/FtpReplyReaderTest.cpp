@@ -24,6 +24,12 @@ struct CCase
     qsizetype m_nLeft = 0; // bytes left for the next reply
 };
 
+// One chunk, there at once.
+std::vector<CChunk> Now(const std::string& bytes)
+{
+    return {{0, bytes}};
+}
+
 std::string Lines(const std::string& prefix, int count, size_t width = 0)
 {
     std::string text;
@@ -57,114 +63,57 @@ CFtpReplyReader::EStatus FeedAll(CFtpReplyReader& reader, const CCase& c)
 
 TEST(FtpReplyReader, RepliesFromRealLines)
 {
+    using R = CFtpReplyReader;
     const std::string banner = "230-Welcome to the field server.\r\n";
+    std::vector<CChunk> endless; // one line every two seconds, each in time
+    for (int t = 0; t <= 40000; t += 2000)
+        endless.push_back({t, banner});
+    const std::vector<CChunk> split = {{0, "25"}, {10, "0 split"}, {20, " ok\r\n"}};
+    const std::string longest = std::string(8190, '2') + "\r\n";
     const std::vector<CCase> cases = {
-        {"single line", {{0, "220 Service ready\r\n"}}, false, CFtpReplyReader::ReplyReady, 1, "220 Service ready\r\n"},
+        {"single line", Now("220 Service ready\r\n"), false, R::ReplyReady, 1, "220 Service ready\r\n"},
         {"multi-line; 231 and a further 230- do not end it",
-         {{0, "230-Welcome\r\n231 not the end\r\n230-still inside\r\n230 done\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         4,
+         Now("230-Welcome\r\n231 not the end\r\n230-still inside\r\n230 done\r\n"), false, R::ReplyReady, 4,
          "230 done\r\n"},
         {"indented or bare codes inside do not end it",
-         {{0, "220-pyftpdlib 1.5.7 ready.\r\n 220 indented\r\n220\r\n220 ready\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         4,
+         Now("220-pyftpdlib 1.5.7 ready.\r\n 220 indented\r\n220\r\n220 ready\r\n"), false, R::ReplyReady, 4,
          "220 ready\r\n"},
-        {"a line split over reads",
-         {{0, "25"}, {10, "0 split"}, {20, " ok\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1,
-         "250 split ok\r\n"},
-        {"a lone digit", {{0, "2\r\n"}}, false, CFtpReplyReader::ReplyReady, 1, "2\r\n"},
-        {"LF alone ends a line", {{0, "220 hi\n"}}, false, CFtpReplyReader::ReplyReady, 1, "220 hi\n"},
-        {"CR alone does not", {{0, "220 a\rb\r\n"}}, false, CFtpReplyReader::ReplyReady, 1, "220 a\rb\r\n"},
-        {"letters before the hyphen open nothing",
-         {{0, "ab-c\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1,
-         "ab-c\r\n"},
-        {"two replies in one read: the second waits",
-         {{0, "150 Opening\r\n226 Done\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1,
-         "150 Opening\r\n",
-         10},
-        {"no line end yet", {{0, "220 Serv"}}, false, CFtpReplyReader::NeedMore, 0, "", 8},
-        {"the peer closes after a line without its end",
-         {{0, "421 Bye"}},
-         true,
-         CFtpReplyReader::ReplyReady,
-         1,
-         "421 Bye"},
-        {"the peer closes inside a multi-line reply", {{0, banner}}, true, CFtpReplyReader::Closed, 1, banner},
-        {"the peer closes at once", {}, true, CFtpReplyReader::Closed, 0, ""},
+        {"a line split over reads", split, false, R::ReplyReady, 1, "250 split ok\r\n"},
+        {"a lone digit", Now("2\r\n"), false, R::ReplyReady, 1, "2\r\n"},
+        {"LF alone ends a line", Now("220 hi\n"), false, R::ReplyReady, 1, "220 hi\n"},
+        {"CR alone does not", Now("220 a\rb\r\n"), false, R::ReplyReady, 1, "220 a\rb\r\n"},
+        {"letters before the hyphen open nothing", Now("ab-c\r\n"), false, R::ReplyReady, 1, "ab-c\r\n"},
+        {"two replies in one read: the second waits", Now("150 Opening\r\n226 Done\r\n"), false, R::ReplyReady, 1,
+         "150 Opening\r\n", 10},
+        {"no line end yet", Now("220 Serv"), false, R::NeedMore, 0, "", 8},
+        {"the peer closes after a line without its end", Now("421 Bye"), true, R::ReplyReady, 1, "421 Bye"},
+        {"the peer closes inside a multi-line reply", Now(banner), true, R::Closed, 1, banner},
+        {"the peer closes at once", {}, true, R::Closed, 0, ""},
         // Limits: a line of 8192 bytes passes, one more byte without a line
         // end does not; 1000 lines pass, 1001 do not; nor do 64 KiB.
-        {"longest line",
-         {{0, std::string(8190, '2') + "\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1,
-         std::string(8190, '2') + "\r\n"},
-        {"line too long", {{0, "220 " + std::string(8189, 'a')}}, false, CFtpReplyReader::LineTooLong, 0, ""},
-        {"line too long, then its end",
-         {{0, "220 " + std::string(8189, 'a') + "\r\n"}},
-         false,
-         CFtpReplyReader::LineTooLong,
-         0,
-         ""},
-        {"1000 lines",
-         {{0, Lines("230-", 999) + "230 end\r\n"}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1000,
-         "230 end\r\n"},
-        {"1001 lines",
-         {{0, Lines("230-", 1000) + "230 end\r\n"}},
-         false,
-         CFtpReplyReader::ReplyTooLong,
-         1000,
-         "230-999\r\n"},
-        {"more than 64 KiB",
-         {{0, Lines("230-", 20, 4000)}},
-         false,
-         CFtpReplyReader::ReplyTooLong,
-         16,
+        {"longest line", Now(longest), false, R::ReplyReady, 1, longest},
+        {"line too long", Now("220 " + std::string(8189, 'a')), false, R::LineTooLong, 0, ""},
+        {"line too long, then its end", Now("220 " + std::string(8189, 'a') + "\r\n"), false, R::LineTooLong, 0, ""},
+        {"1000 lines", Now(Lines("230-", 999) + "230 end\r\n"), false, R::ReplyReady, 1000, "230 end\r\n"},
+        {"1001 lines", Now(Lines("230-", 1000) + "230 end\r\n"), false, R::ReplyTooLong, 1000, "230-999\r\n"},
+        {"more than 64 KiB", Now(Lines("230-", 20, 4000)), false, R::ReplyTooLong, 16,
          "230-15" + std::string(3994, 'x') + "\r\n"},
-        // Time: a reply that never ends, one line every two seconds, is cut
-        // at 30 s although every line came in time; a reply complete in what
-        // has arrived is taken even when it is asked for late.
-        {"endless multi-line reply",
-         [&] {
-             std::vector<CChunk> chunks;
-             for (int t = 0; t <= 40000; t += 2000)
-                 chunks.push_back({t, banner});
-             return chunks;
-         }(),
-         false, CFtpReplyReader::TimedOut, 15, banner},
-        {"complete when asked late",
-         {{29999, "226 Done\r\n"}, {31000, ""}},
-         false,
-         CFtpReplyReader::ReplyReady,
-         1,
-         "226 Done\r\n"},
-        {"silence", {{0, ""}, {30000, ""}}, false, CFtpReplyReader::TimedOut, 0, ""},
+        // Time: a reply that never ends is cut at 30 s; a reply complete in
+        // what has arrived is taken even when it is asked for late.
+        {"endless multi-line reply", endless, false, R::TimedOut, 15, banner},
+        {"complete when asked late", {{29999, "226 Done\r\n"}, {31000, ""}}, false, R::ReplyReady, 1, "226 Done\r\n"},
+        {"silence", {{0, ""}, {30000, ""}}, false, R::TimedOut, 0, ""},
     };
     for (const CCase& c : cases) {
         CFtpReplyReader reader;
-        const CFtpReplyReader::EStatus status = FeedAll(reader, c);
+        const R::EStatus status = FeedAll(reader, c);
         EXPECT_EQ(status, c.m_expected) << c.m_szWhat;
         EXPECT_EQ(reader.Lines().size(), c.m_nLines) << c.m_szWhat;
         EXPECT_EQ(reader.Lines().isEmpty() ? std::string() : reader.Lines().constLast().toStdString(), c.m_strLast)
             << c.m_szWhat;
         EXPECT_EQ(reader.Buffered(), c.m_nLeft) << c.m_szWhat;
         // A failed reader stays failed and takes no more bytes.
-        if (status != CFtpReplyReader::ReplyReady && status != CFtpReplyReader::NeedMore) {
+        if (status != R::ReplyReady && status != R::NeedMore) {
             reader.Begin(0);
             reader.Feed("200 late\r\n");
             EXPECT_EQ(reader.ReadReply(0), c.m_expected) << c.m_szWhat;

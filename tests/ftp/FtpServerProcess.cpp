@@ -7,14 +7,16 @@
 #include <QTcpSocket>
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// pyftpdlib with what "python3 -m pyftpdlib" cannot do: TLS, a transcript of
-// every command line, and a server without MLST.
+// pyftpdlib's own handler with what "python3 -m pyftpdlib" cannot do: TLS, a
+// transcript of every command line, and a refusal of "PROT P".
 const char* const kRecordingServer = R"(
 import argparse
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -23,7 +25,6 @@ from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
 for name in ('--port', '--dir', '--user', '--password', '--cert', '--key', '--transcript'):
     p.add_argument(name, default='')
-p.add_argument('--without-mlst', action='store_true')
 p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
 authorizer = DummyAuthorizer()
@@ -41,8 +42,6 @@ if a.cert:
     Handler.keyfile = a.key
     Handler.tls_control_required = True
     Handler.tls_data_required = not a.refuse_prot
-if a.without_mlst:
-    Handler.proto_cmds = {k: v for k, v in Handler.proto_cmds.items() if k not in ('MLST', 'MLSD')}
 Handler.authorizer = authorizer
 FTPServer(('127.0.0.1', int(a.port)), Handler).serve_forever()
 )";
@@ -88,27 +87,27 @@ bool CFtpServerProcess::Start()
     m_strHost = address.toString();
     m_nPort = FreeLoopbackPort(address);
     if (m_nPort == 0) {
-        m_strProblem = QStringLiteral("this machine cannot listen on %1").arg(m_strHost);
+        m_strProblem = u"this machine cannot listen on %1"_s.arg(m_strHost);
         return false;
     }
     if (m_bIPv6 && m_kind != Vsftpd) {
-        m_strProblem = QStringLiteral("only vsftpd is run over IPv6");
+        m_strProblem = u"only vsftpd is run over IPv6"_s;
         return false;
     }
     if (m_kind == Pyftpdlib) {
-        m_strUser = QStringLiteral("tess");
-        m_strPassword = QStringLiteral("pw 1");
-        m_strRoot = m_dir.filePath(QStringLiteral("share"));
+        m_strUser = u"tess"_s;
+        m_strPassword = u"pw 1"_s;
+        m_strRoot = m_dir.filePath(u"share"_s);
         QDir().mkpath(m_strRoot);
-        m_process.start(QStringLiteral("/usr/bin/python3"), PyftpdlibArguments());
+        m_process.start(u"/usr/bin/python3"_s, PyftpdlibArguments());
     } else {
         QString config;
         if (!PrepareVsftpd(config))
             return false;
-        m_process.start(QStringLiteral("/usr/sbin/vsftpd"), {config});
+        m_process.start(u"/usr/sbin/vsftpd"_s, {config});
     }
     if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort, 10000)) {
-        m_strProblem = QStringLiteral("the server did not start: ") + QString::fromLocal8Bit(m_process.readAll());
+        m_strProblem = u"the server did not start: "_s + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }
     return true;
@@ -116,33 +115,17 @@ bool CFtpServerProcess::Start()
 
 QStringList CFtpServerProcess::PyftpdlibArguments()
 {
-    if (!m_bRecord && !m_bWithoutMlst && m_strCertificate.isEmpty())
-        return {QStringLiteral("-m"),
-                QStringLiteral("pyftpdlib"),
-                QStringLiteral("-p"),
-                QString::number(m_nPort),
-                QStringLiteral("-i"),
-                QStringLiteral("127.0.0.1"),
-                QStringLiteral("-d"),
-                m_strRoot,
-                QStringLiteral("-w"),
-                QStringLiteral("-u"),
-                m_strUser,
-                QStringLiteral("-P"),
-                m_strPassword};
-    m_strTranscript = m_dir.filePath(QStringLiteral("transcript.txt"));
-    QStringList args{QStringLiteral("-c"),           QString::fromLatin1(kRecordingServer),
-                     QStringLiteral("--port"),       QString::number(m_nPort),
-                     QStringLiteral("--dir"),        m_strRoot,
-                     QStringLiteral("--user"),       m_strUser,
-                     QStringLiteral("--password"),   m_strPassword,
-                     QStringLiteral("--transcript"), m_strTranscript};
+    m_strTranscript = m_dir.filePath(u"transcript.txt"_s);
+    QStringList args{u"-c"_s,           QString::fromLatin1(kRecordingServer),
+                     u"--port"_s,       QString::number(m_nPort),
+                     u"--dir"_s,        m_strRoot,
+                     u"--user"_s,       m_strUser,
+                     u"--password"_s,   m_strPassword,
+                     u"--transcript"_s, m_strTranscript};
     if (!m_strCertificate.isEmpty())
-        args << QStringLiteral("--cert") << m_strCertificate << QStringLiteral("--key") << m_strKey;
-    if (m_bWithoutMlst)
-        args << QStringLiteral("--without-mlst");
+        args << u"--cert"_s << m_strCertificate << u"--key"_s << m_strKey;
     if (m_bRefuseProt)
-        args << QStringLiteral("--refuse-prot");
+        args << u"--refuse-prot"_s;
     return args;
 }
 
@@ -150,10 +133,9 @@ QByteArray CFtpServerProcess::TlsConfiguration() const
 {
     if (m_strCertificate.isEmpty())
         return QByteArray();
-    return QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
-                          "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n")
-        .arg(m_strCertificate, m_strKey)
-        .toUtf8();
+    return u"ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+           "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n"_s.arg(m_strCertificate, m_strKey)
+               .toUtf8();
 }
 
 QStringList CFtpServerProcess::Transcript() const
@@ -173,41 +155,40 @@ QStringList CFtpServerProcess::Transcript() const
 bool CFtpServerProcess::PrepareVsftpd(QString& config)
 {
     const passwd* ftpUser = ::getpwnam("ftp");
-    if (::geteuid() != 0 || !ftpUser || !QFile::exists(QStringLiteral("/usr/sbin/vsftpd"))) {
-        m_strProblem = QStringLiteral("vsftpd needs root, the user \"ftp\" and /usr/sbin/vsftpd");
+    if (::geteuid() != 0 || !ftpUser || !QFile::exists(u"/usr/sbin/vsftpd"_s)) {
+        m_strProblem = u"vsftpd needs root, the user \"ftp\" and /usr/sbin/vsftpd"_s;
         return false;
     }
-    m_strUser = QStringLiteral("anonymous");
-    m_strPassword = QStringLiteral("tess@");
-    m_strRemoteBase = QStringLiteral("/pub");
-    const QString chroot = m_dir.filePath(QStringLiteral("vsroot"));
-    const QString empty = m_dir.filePath(QStringLiteral("empty"));
+    m_strUser = u"anonymous"_s;
+    m_strPassword = u"tess@"_s;
+    m_strRemoteBase = u"/pub"_s;
+    const QString chroot = m_dir.filePath(u"vsroot"_s);
+    const QString empty = m_dir.filePath(u"empty"_s);
     m_strRoot = chroot + m_strRemoteBase;
     QDir().mkpath(m_strRoot);
     QDir().mkpath(empty);
     ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
     ::chmod(QFile::encodeName(chroot).constData(), 0755);
     if (::chown(QFile::encodeName(m_strRoot).constData(), ftpUser->pw_uid, ftpUser->pw_gid) != 0) {
-        m_strProblem = QStringLiteral("cannot hand the shared folder to the ftp user");
+        m_strProblem = u"cannot hand the shared folder to the ftp user"_s;
         return false;
     }
-    config = m_dir.filePath(QStringLiteral("vsftpd.conf"));
+    config = m_dir.filePath(u"vsftpd.conf"_s);
     QFile file(config);
     return file.open(QIODevice::WriteOnly)
-        && file.write((m_bIPv6 ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
-                               : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                                                "pasv_address=127.0.0.1\n"))
+        && file.write((m_bIPv6 ? u"listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n"_s
+                               : u"listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+                                 "pasv_address=127.0.0.1\n"_s)
                           .toUtf8()
-                      + QStringLiteral("listen_port=%1\n"
-                                       "background=NO\nseccomp_sandbox=NO\n"
-                                       "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
-                                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                                       "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
-                                       "force_dot_files=YES\n"
-                                       "pasv_enable=YES\nport_enable=YES\n"
-                                       "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
-                                       "dirmessage_enable=NO\nxferlog_enable=NO\n")
-                            .arg(m_nPort)
+                      + u"listen_port=%1\n"
+                        "background=NO\nseccomp_sandbox=NO\n"
+                        "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nftp_username=ftp\n"
+                        "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                        "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+                        "force_dot_files=YES\n"
+                        "pasv_enable=YES\nport_enable=YES\n"
+                        "connect_from_port_20=NO\nsecure_chroot_dir=%3\n"
+                        "dirmessage_enable=NO\nxferlog_enable=NO\n"_s.arg(m_nPort)
                             .arg(chroot, empty)
                             .toUtf8()
                       + TlsConfiguration())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestCertificates.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,15 @@ public:
 
     // False with m_strProblem set when the server cannot run here.
     bool Start();
+    // Starts with TLS and a new self-signed certificate made for it.
+    bool StartWithTls(CTestCertificate& certificate)
+    {
+        if (!MakeSelfSignedCertificate(m_dir.path(), QStringLiteral("server"), certificate, m_strProblem))
+            return false;
+        m_strCertificate = certificate.m_strCertificate;
+        m_strKey = certificate.m_strKey;
+        return Start();
+    }
 
     EKind m_kind;
     bool m_bIPv6; // listens on ::1 instead of 127.0.0.1 (vsftpd only)
@@ -26,11 +37,8 @@ public:
     // requires every data connection to resume the control session.
     QString m_strCertificate;
     QString m_strKey;
-    // pyftpdlib: run through a script that writes every command line it
-    // receives into m_strTranscript, and leaves out MLST and MLSD or refuses
-    // "PROT P" if asked. The script is always used with a certificate.
-    bool m_bRecord = false;
-    bool m_bWithoutMlst = false;
+    // pyftpdlib writes every command line it receives into m_strTranscript,
+    // and refuses "PROT P" if asked.
     bool m_bRefuseProt = false;
     QString m_strTranscript;
     QString m_strHost; // the address it listens on
@@ -41,7 +49,7 @@ public:
     int m_nPort = 0;
     QString m_strProblem;
 
-    // The command lines pyftpdlib received so far (m_bRecord or TLS).
+    // The command lines pyftpdlib received so far.
     QStringList Transcript() const;
 
 private:

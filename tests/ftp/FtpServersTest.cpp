@@ -1,20 +1,48 @@
-// End to end: the client against real servers on loopback, in active and
-// passive mode, moving folder trees byte for byte both ways.
+// End to end: the client against real servers on loopback (pyftpdlib and
+// vsftpd with require_ssl_reuse=YES), plain and over TLS with certificates
+// made by openssl for the test.
 #include "FtpServerProcess.h"
 #include "FtpTestSupport.h"
+
+#include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
+#include <QSslConfiguration>
 
 namespace {
 
-struct CServerCase
+// The client builds its TLS settings on the process's default configuration;
+// the tests change it and put it back.
+class CDefaultTls
 {
-    CFtpServerProcess::EKind m_kind;
-    bool m_bPassive;
-    bool m_bIPv6 = false;
+public:
+    CDefaultTls() : m_saved(QSslConfiguration::defaultConfiguration()) {}
+    ~CDefaultTls() { QSslConfiguration::setDefaultConfiguration(m_saved); }
+    void Set(QSsl::SslProtocol protocol, const QList<QSslCertificate>& authorities = {})
+    {
+        QSslConfiguration configuration = m_saved;
+        configuration.setProtocol(protocol);
+        if (!authorities.isEmpty())
+            configuration.setCaCertificates(authorities);
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    }
+
+private:
+    QSslConfiguration m_saved;
 };
+
+bool LogOnTo(CFtpClient& client, const CFtpServerProcess& server, const QString& host = QString())
+{
+    return LogOn(client, host.isEmpty() ? server.m_strHost : host, server.m_nPort, server.m_strUser,
+                 server.m_strPassword);
+}
+
+QString Text(int id)
+{
+    return LoadString(id).section(u'%', 0, 0);
+}
 
 // Relative path -> content of every file below folder (folders end in "/").
 QMap<QString, QByteArray> Snapshot(const QString& folder)
@@ -23,66 +51,275 @@ QMap<QString, QByteArray> Snapshot(const QString& folder)
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString relative = QDir(folder).relativeFilePath(it.next());
-        if (it.fileInfo().isDir())
-            files.insert(relative + u'/', QByteArray());
-        else
-            files.insert(relative, ReadAll(it.filePath()));
+        files.insert(it.fileInfo().isDir() ? relative + u'/' : relative, ReadFile(it.filePath()));
     }
     return files;
 }
+
+struct CServerCase
+{
+    CFtpServerProcess::EKind m_kind;
+    bool m_bPassive;
+    bool m_bTls = false;
+    QSsl::SslProtocol m_protocol = QSsl::SecureProtocols;
+    bool m_bIPv6 = false;
+};
 
 class FtpServers : public testing::TestWithParam<CServerCase>
 {
 };
 
-TEST_P(FtpServers, FolderTreeRoundTrip)
+// Everything a user does: logon, a listing of names that a fixed-column rule
+// cut wrongly, files down and up byte for byte (empty ones too), folder trees
+// both ways. Over TLS each data connection resumes the control session;
+// vsftpd refuses any that does not.
+TEST_P(FtpServers, EverythingEndToEnd)
 {
+    const CServerCase& p = GetParam();
+    const bool pyftpdlib = p.m_kind == CFtpServerProcess::Pyftpdlib;
     CFtpTestServices services; // real pauses are not needed against real servers
-    CFtpServerProcess server(GetParam().m_kind, GetParam().m_bIPv6);
-    if (!server.Start())
+    CFtpServerProcess server(p.m_kind, p.m_bIPv6);
+    CTestCertificate certificate;
+    if (!(p.m_bTls ? server.StartWithTls(certificate) : server.Start()))
         GTEST_SKIP() << qPrintable(server.m_strProblem);
+    CDefaultTls tls;
+    tls.Set(p.m_protocol);
+    const QByteArray big = RandomBytes(3 * 1024 * 1024 + 5, 31);
+    ASSERT_TRUE(WriteFile(server.m_strRoot + u"/down load.bin"_s, big));
+    for (const char* name : {"empty.bin", "  two leading", "semi;colon=x.txt", "caf\xc3\xa9.txt", "sub dir/x"})
+        ASSERT_TRUE(WriteFile(server.m_strRoot + u'/' + QString::fromUtf8(name), QByteArray()));
+
     CFtpClient client;
-    client.m_bPassive = GetParam().m_bPassive;
+    client.m_eEncryption = p.m_bTls ? FTP_TLS_REQUIRE : FTP_TLS_OFF;
+    client.m_strTrustedFingerprint = certificate.m_strFingerprint;
+    client.m_bMayAskTrust = false;
+    client.m_bPassive = p.m_bPassive;
     client.m_nTimeoutMs = 10000;
-    ASSERT_TRUE(client.LogOn(server.m_strHost, server.m_nPort, server.m_strUser, server.m_strPassword, QString(),
-                             QString(), QString(), QString(), 0, 0))
+    ASSERT_TRUE(LogOnTo(client, server)) << qPrintable(client.m_strReply);
+    EXPECT_EQ(client.IsEncrypted(), p.m_bTls);
+    EXPECT_EQ(client.IsDataEncrypted(), p.m_bTls);
+    EXPECT_EQ(client.Features().m_bMlsd, pyftpdlib);
+    EXPECT_EQ(client.Features().m_bUtf8, pyftpdlib);
+
+    QTemporaryDir dir;
+    const QString base = server.m_strRemoteBase;
+    EXPECT_TRUE(client.TransferFile(base + u"/down load.bin"_s, dir.filePath(u"got.bin"_s), p.m_bPassive, true))
         << qPrintable(client.m_strReply);
+    EXPECT_EQ(ReadFile(dir.filePath(u"got.bin"_s)), big);
+    EXPECT_TRUE(client.TransferFile(base + u"/empty.bin"_s, dir.filePath(u"empty.bin"_s), p.m_bPassive, true));
+    EXPECT_EQ(ReadFile(dir.filePath(u"empty.bin"_s)), QByteArray());
+    const QByteArray up = RandomBytes(2 * 1024 * 1024 + 11, 32);
+    ASSERT_TRUE(WriteFile(dir.filePath(u"up.bin"_s), up));
+    EXPECT_TRUE(client.TransferFile(base + u"/up.bin"_s, dir.filePath(u"up.bin"_s), p.m_bPassive, false))
+        << qPrintable(client.m_strReply);
+    EXPECT_EQ(ReadFile(server.m_strRoot + u"/up.bin"_s), up);
+    EXPECT_TRUE(client.TransferFile(base + u"/none.bin"_s, dir.filePath(u"empty.bin"_s), p.m_bPassive, false));
+    EXPECT_EQ(ReadFile(server.m_strRoot + u"/none.bin"_s), QByteArray());
 
-    QTemporaryDir local;
-    const QString top = local.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteAll(top + u"/a.txt"_s, "alpha\r\n"));
-    ASSERT_TRUE(WriteAll(top + u"/.hidden"_s, "not uploaded"));
-    ASSERT_TRUE(WriteAll(top + u"/sub dir/b c.bin"_s, RandomBytes(1024 * 1024 + 7, 21)));
-    ASSERT_TRUE(WriteAll(top + u"/sub dir/deep/x.bin"_s, RandomBytes(4096, 22)));
-    ASSERT_TRUE(WriteAll(top + u"/sub dir/deep/empty.bin"_s, QByteArray()));
-    ASSERT_TRUE(WriteAll(top + u"/.hidden dir/y.txt"_s, "inside a hidden folder"));
+    // MLSD (pyftpdlib) and LIST (vsftpd) give the same names; UTF-8 from the
+    // server stays bytes: "é" is two characters.
+    const QString remoteParent = base.mid(1);
+    EXPECT_TRUE(client.ReadRemoteFolder(remoteParent)) << qPrintable(client.m_strReply);
+    EXPECT_EQ(client.m_aRemoteFolders, QStringList{u"sub dir"_s});
+    EXPECT_EQ(client.m_aRemoteFiles,
+              (QStringList{u"  two leading"_s, u"caf\u00c3\u00a9.txt"_s, u"down load.bin"_s, u"empty.bin"_s,
+                           u"none.bin"_s, u"semi;colon=x.txt"_s, u"up.bin"_s}));
+
+    // A hidden file is not uploaded, a hidden folder is.
+    const QString top = dir.filePath(u"Job 1"_s);
+    ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "alpha\r\n"));
+    ASSERT_TRUE(WriteFile(top + u"/.hidden"_s, "not uploaded"));
+    ASSERT_TRUE(WriteFile(top + u"/sub dir/b c.bin"_s, RandomBytes(1024 * 1024 + 7, 21)));
+    ASSERT_TRUE(WriteFile(top + u"/sub dir/deep/x.bin"_s, RandomBytes(4096, 22)));
+    ASSERT_TRUE(WriteFile(top + u"/sub dir/deep/empty.bin"_s, QByteArray()));
+    ASSERT_TRUE(WriteFile(top + u"/.hidden dir/y.txt"_s, "inside a hidden folder"));
     ASSERT_TRUE(QDir().mkpath(top + u"/empty folder"_s));
-
-    // Remote paths of the folder operations have no leading "/".
-    const QString remoteParent = server.m_strRemoteBase.mid(1);
-    EXPECT_TRUE(client.UploadFolder(top, remoteParent, u"Job1"_s)) << qPrintable(client.m_strReply);
+    EXPECT_TRUE(client.UploadFolder(top, remoteParent, u"Job 1"_s)) << qPrintable(client.m_strReply);
     EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
     QMap<QString, QByteArray> expected = Snapshot(top);
     expected.remove(u".hidden"_s);
-    EXPECT_EQ(Snapshot(server.m_strRoot + u"/Job1"_s), expected);
-
-    const QString remoteTop = remoteParent.isEmpty() ? u"Job1"_s : remoteParent + u"/Job1"_s;
-    EXPECT_TRUE(client.DownloadFolder(remoteTop, local.path(), u"Back"_s)) << qPrintable(client.m_strReply);
-    EXPECT_EQ(Snapshot(local.filePath(u"Back"_s)), expected);
-    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+    EXPECT_EQ(Snapshot(server.m_strRoot + u"/Job 1"_s), expected);
+    const QString remoteTop = remoteParent.isEmpty() ? u"Job 1"_s : remoteParent + u"/Job 1"_s;
+    EXPECT_TRUE(client.DownloadFolder(remoteTop, dir.path(), u"Back"_s)) << qPrintable(client.m_strReply);
+    EXPECT_EQ(Snapshot(dir.filePath(u"Back"_s)), expected);
     client.LogOff();
+
+    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+    if (pyftpdlib) {
+        QStringList commands;
+        for (const QString& line : server.Transcript())
+            commands.append(line.section(u' ', 0, 0));
+        if (p.m_bTls) {
+            EXPECT_EQ(commands.mid(0, 5), (QStringList{u"AUTH"_s, u"USER"_s, u"PASS"_s, u"PBSZ"_s, u"PROT"_s}));
+        }
+        EXPECT_TRUE(commands.contains(u"MLSD"_s) && commands.contains(u"OPTS"_s) && !commands.contains(u"LIST"_s))
+            << qPrintable(commands.join(u' '));
+    }
 }
 
+// One run per peer and data path: pyftpdlib's TLS in both modes, vsftpd
+// plain and over TLS 1.3 in both modes and over TLS 1.2; EPRT and EPSV over
+// IPv6, where PORT and PASV cannot carry the address.
 INSTANTIATE_TEST_SUITE_P(
     Loopback, FtpServers,
-    testing::Values(CServerCase{CFtpServerProcess::Pyftpdlib, false}, CServerCase{CFtpServerProcess::Pyftpdlib, true},
+    testing::Values(CServerCase{CFtpServerProcess::Pyftpdlib, true},
+                    CServerCase{CFtpServerProcess::Pyftpdlib, true, true},
+                    CServerCase{CFtpServerProcess::Pyftpdlib, false, true},
                     CServerCase{CFtpServerProcess::Vsftpd, false}, CServerCase{CFtpServerProcess::Vsftpd, true},
-                    // EPRT and EPSV: PORT and PASV cannot carry an IPv6 address.
-                    CServerCase{CFtpServerProcess::Vsftpd, false, true},
-                    CServerCase{CFtpServerProcess::Vsftpd, true, true}),
+                    CServerCase{CFtpServerProcess::Vsftpd, true, true, QSsl::TlsV1_3},
+                    CServerCase{CFtpServerProcess::Vsftpd, false, true, QSsl::TlsV1_3},
+                    CServerCase{CFtpServerProcess::Vsftpd, true, true, QSsl::TlsV1_2},
+                    CServerCase{CFtpServerProcess::Vsftpd, false, false, QSsl::SecureProtocols, true},
+                    CServerCase{CFtpServerProcess::Vsftpd, true, false, QSsl::SecureProtocols, true}),
     [](const testing::TestParamInfo<CServerCase>& info) {
-        return std::string(info.param.m_kind == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
-            + (info.param.m_bIPv6 ? "_ipv6" : "") + (info.param.m_bPassive ? "_passive" : "_active");
+        const CServerCase& p = info.param;
+        return std::string(p.m_kind == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
+            + (p.m_bIPv6 ? "_ipv6" : "") + (p.m_bPassive ? "_passive" : "_active") + (p.m_bTls ? "_tls" : "")
+            + (p.m_protocol == QSsl::TlsV1_2       ? "12"
+                   : p.m_protocol == QSsl::TlsV1_3 ? "13"
+                                                   : "");
     });
+
+// Which certificates the client takes, and that not even the user name goes
+// out before it has decided.
+TEST(FtpTlsTrust, CertificatesAskedAboutRememberedAndRefused)
+{
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    CTestCertificate certificate, other;
+    QTemporaryDir dir;
+    if (!server.StartWithTls(certificate)
+        || !MakeSelfSignedCertificate(dir.path(), u"other"_s, other, server.m_strProblem))
+        GTEST_SKIP() << qPrintable(server.m_strProblem);
+    const QString key = FtpServerKey(u"127.0.0.1"_s, server.m_nPort);
+    struct CCase
+    {
+        const char* m_szWhat;
+        QString m_strRemembered;
+        bool m_bMayAsk;
+        int m_nAnswer;     // 0: no question expected
+        int m_nQuestionId; // what the question starts with
+        bool m_bResult;
+        int m_nReplyId;   // failure text; 0 for a logon
+        bool m_bAccepted; // m_strAcceptedFingerprint set
+    };
+    const CCase cases[] = {
+        {"new, answered No", QString(), true, IDNO, IDS_FTP_CERT_ASK_NEW, false, IDS_FTP_CERT_REFUSED, false},
+        {"new, answered Yes", QString(), true, IDYES, IDS_FTP_CERT_ASK_NEW, true, 0, true},
+        {"remembered", certificate.m_strFingerprint, true, 0, 0, true, 0, false},
+        {"changed, answered No", other.m_strFingerprint, true, IDNO, IDS_FTP_CERT_ASK_CHANGED, false,
+         IDS_FTP_CERT_CHANGED_REFUSED, false},
+        {"changed, answered Yes", other.m_strFingerprint, true, IDYES, IDS_FTP_CERT_ASK_CHANGED, true, 0, true},
+        {"new, nobody to ask", QString(), false, 0, 0, false, IDS_FTP_CERT_NOT_ASKED, false},
+        {"changed, nobody to ask", other.m_strFingerprint, false, 0, 0, false, IDS_FTP_CERT_CHANGED_REFUSED, false},
+    };
+    qsizetype seen = 0;
+    for (const CCase& c : cases) {
+        CFtpTestServices services;
+        if (c.m_nAnswer)
+            services.m_prompt.PushButton(c.m_nAnswer);
+        CFtpClient client;
+        client.m_eEncryption = FTP_TLS_AUTO;
+        client.m_strRememberedFingerprint = c.m_strRemembered;
+        client.m_bMayAskTrust = c.m_bMayAsk;
+        client.m_nTimeoutMs = 10000;
+        EXPECT_EQ(LogOnTo(client, server), c.m_bResult) << c.m_szWhat << ": " << qPrintable(client.m_strReply);
+        EXPECT_TRUE(services.m_prompt.Idle()) << c.m_szWhat;
+        ASSERT_EQ(services.m_prompt.m_shown.size(), c.m_nAnswer ? 1 : 0) << c.m_szWhat;
+        if (c.m_nAnswer) {
+            // Where, why, what: the server, the problem, the certificate.
+            const QString& question = services.m_prompt.m_shown[0];
+            EXPECT_TRUE(question.startsWith(u"Server certificate: "_s + Text(c.m_nQuestionId) + key)) << c.m_szWhat;
+            for (const QString& part : {u"self-signed"_s, u"Subject: CN=localhost, O=Invented Survey Office server"_s,
+                                        u"Issuer: CN=localhost"_s, u"Valid from "_s,
+                                        u"SHA-256 fingerprint: "_s + certificate.m_strFingerprint})
+                EXPECT_TRUE(question.contains(part)) << c.m_szWhat << ": " << qPrintable(part);
+            EXPECT_EQ(services.m_prompt.m_icons.value(0), MB_ICONWARNING);
+        }
+        if (c.m_nReplyId) {
+            EXPECT_TRUE(client.m_strReply.startsWith(Text(c.m_nReplyId))) << c.m_szWhat;
+            EXPECT_TRUE(client.m_strReply.contains(certificate.m_strFingerprint)) << c.m_szWhat;
+        }
+        EXPECT_EQ(client.m_strAcceptedFingerprint, c.m_bAccepted ? certificate.m_strFingerprint : QString())
+            << c.m_szWhat;
+        const QStringList lines = server.Transcript().mid(seen);
+        seen += lines.size();
+        EXPECT_EQ(lines.mid(0, 3).join(u'|'),
+                  c.m_bResult ? u"AUTH TLS|USER "_s + server.m_strUser + u"|PASS "_s + server.m_strPassword
+                              : u"AUTH TLS"_s)
+            << c.m_szWhat;
+        client.CloseControlChannel(); // no QUIT: the transcript stays complete
+    }
+}
+
+// A certificate that verifies against the trust store (here a test authority
+// put in its place) is taken silently, also with nobody to ask; one made for
+// another name is not.
+TEST(FtpTlsTrust, VerifiedCertificatesNeedNoQuestion)
+{
+    QTemporaryDir dir;
+    CTestCertificate authority, named, other;
+    QString problem;
+    if (!MakeSelfSignedCertificate(dir.path(), u"authority"_s, authority, problem)
+        || !MakeSignedCertificate(dir.path(), u"named"_s, authority, named, problem)
+        || !MakeSignedCertificate(dir.path(), u"other"_s, authority, other, problem, u"DNS:files.invalid"_s))
+        GTEST_SKIP() << qPrintable(problem);
+    CDefaultTls tls;
+    tls.Set(QSsl::SecureProtocols, {authority.Load()});
+    for (const CTestCertificate* certificate : {&named, &other}) {
+        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+        server.m_strCertificate = certificate->m_strCertificate;
+        server.m_strKey = certificate->m_strKey;
+        if (!server.Start())
+            GTEST_SKIP() << qPrintable(server.m_strProblem);
+        for (const QString& host : {u"127.0.0.1"_s, u"localhost"_s}) {
+            CFtpTestServices services;
+            CFtpClient client;
+            client.m_eEncryption = FTP_TLS_REQUIRE;
+            client.m_bMayAskTrust = false;
+            client.m_nTimeoutMs = 10000;
+            const bool verified = certificate == &named;
+            EXPECT_EQ(LogOnTo(client, server, host), verified)
+                << qPrintable(host) << ": " << qPrintable(client.m_strReply);
+            if (!verified) {
+                EXPECT_TRUE(client.m_strReply.contains(u"host name did not match"_s)) << qPrintable(client.m_strReply);
+            }
+            client.CloseControlChannel();
+            EXPECT_TRUE(services.m_prompt.Idle());
+        }
+    }
+}
+
+// A server with TLS on the control connection that refuses to encrypt the
+// data: "Require TLS" logs off before anything is transferred; "if offered"
+// goes on with plain data connections.
+TEST(FtpTlsTrust, DataProtectionRefused)
+{
+    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    server.m_bRefuseProt = true;
+    CTestCertificate certificate;
+    if (!server.StartWithTls(certificate))
+        GTEST_SKIP() << qPrintable(server.m_strProblem);
+    ASSERT_TRUE(WriteFile(server.m_strRoot + u"/a.txt"_s, "a"));
+    CFtpTestServices services;
+    for (EFtpEncryption encryption : {FTP_TLS_REQUIRE, FTP_TLS_AUTO}) {
+        CFtpClient client;
+        client.m_eEncryption = encryption;
+        client.m_strTrustedFingerprint = certificate.m_strFingerprint;
+        const bool require = encryption == FTP_TLS_REQUIRE;
+        EXPECT_EQ(LogOnTo(client, server), !require) << qPrintable(client.m_strReply);
+        if (require) {
+            EXPECT_TRUE(client.m_strReply.startsWith(Text(IDS_FTP_PROT_REFUSED))) << qPrintable(client.m_strReply);
+            EXPECT_TRUE(client.m_strReply.contains(u"534"_s));
+            EXPECT_FALSE(client.IsOpen());
+            EXPECT_EQ(server.Transcript().last(), u"PROT P"_s);
+        } else {
+            EXPECT_TRUE(client.IsEncrypted());
+            EXPECT_FALSE(client.IsDataEncrypted());
+            EXPECT_TRUE(client.ReadRemoteFolder(QString())) << qPrintable(client.m_strReply);
+            EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
+        }
+        client.CloseControlChannel();
+    }
+}
 
 } // namespace

@@ -6,60 +6,39 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-TEST(FtpSettings, RoundTripAndOwnerOnlyFile)
-{
-    QTemporaryDir dir;
-    const QString profile = dir.filePath(u"tessaro.ini"_s);
-    CProfile::SetFile(profile);
-    CFtpSettings fresh;
-    fresh.Load();
-    EXPECT_EQ(fresh.m_strServerName + fresh.m_strUserName + fresh.m_strPassword, QString());
-
-    CFtpSettings settings;
-    settings.m_strServerName = u"ftp.example.com:2121"_s;
-    settings.m_strUserName = u"surveyor"_s;
-    settings.m_strPassword = u"s3cret; with = signs"_s;
-    settings.Save();
-    CFtpSettings loaded;
-    loaded.Load();
-    EXPECT_EQ(loaded.m_strServerName, settings.m_strServerName);
-    EXPECT_EQ(loaded.m_strUserName, settings.m_strUserName);
-    EXPECT_EQ(loaded.m_strPassword, settings.m_strPassword);
-    EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Password"_s), settings.m_strPassword);
-
-    // The password lies in that file: only its owner may read it.
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(profile).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    CProfile::SetFile(QString());
-}
-
-// "Encryption": absent in older profiles, and possibly damaged by hand.
-TEST(FtpSettings, EncryptionAndRememberedCertificates)
+// Every field round trip; "Encryption" absent in older profiles, and possibly
+// damaged by hand; remembered certificates per server and port.
+TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
 {
     QTemporaryDir dir;
     CProfile::SetFile(dir.filePath(u"tessaro.ini"_s));
-    const std::pair<const char*, EFtpEncryption> cases[] = {
-        {nullptr, FTP_TLS_AUTO},      {"auto", FTP_TLS_AUTO},        {"off", FTP_TLS_OFF},
-        {"require", FTP_TLS_REQUIRE}, {"Required", FTP_TLS_REQUIRE}, {"", FTP_TLS_REQUIRE},
-    };
-    for (const auto& [stored, expected] : cases) {
-        if (stored)
-            CProfile::WriteString(u"FTP"_s, u"Encryption"_s, QString::fromLatin1(stored));
-        CFtpSettings settings;
-        settings.Load();
-        EXPECT_EQ(settings.m_eEncryption, expected) << (stored ? stored : "(no key)");
-    }
     CFtpSettings settings;
+    settings.Load();
+    EXPECT_EQ(settings.m_strServerName + settings.m_strUserName + settings.m_strPassword, QString());
+    settings.m_strServerName = u"ftp.example.com:2121"_s;
+    settings.m_strUserName = u"surveyor"_s;
+    settings.m_strPassword = u"s3cret; with = signs"_s;
     settings.m_eEncryption = FTP_TLS_OFF;
     settings.Save();
+    CFtpSettings loaded;
+    loaded.Load();
+    EXPECT_EQ(QStringList({loaded.m_strServerName, loaded.m_strUserName, loaded.m_strPassword}),
+              QStringList({settings.m_strServerName, settings.m_strUserName, settings.m_strPassword}));
+    EXPECT_EQ(loaded.m_eEncryption, FTP_TLS_OFF);
     EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Encryption"_s), u"off"_s);
 
-    // Per server and port; stored in the form openssl prints.
+    const std::pair<const char*, EFtpEncryption> cases[] = {
+        {"auto", FTP_TLS_AUTO}, {"require", FTP_TLS_REQUIRE}, {"Required", FTP_TLS_REQUIRE}, {"", FTP_TLS_REQUIRE}};
+    for (const auto& [stored, expected] : cases) {
+        CProfile::WriteString(u"FTP"_s, u"Encryption"_s, QString::fromLatin1(stored));
+        settings.Load();
+        EXPECT_EQ(settings.m_eEncryption, expected) << stored;
+    }
+    CProfile::SetFile(dir.filePath(u"older.ini"_s));
+    settings.Load();
+    EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
+
+    // Stored in the form openssl prints.
     const QString a =
         u"AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89"_s;
     const QString b = QString(a).replace(u"AB"_s, u"00"_s);
@@ -70,9 +49,8 @@ TEST(FtpSettings, EncryptionAndRememberedCertificates)
     EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"ftp.example.com:2121"_s), b);
     EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"odd/name\\x:21"_s), b);
     EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"other.example.com:21"_s), QString());
-    // The other settings are left alone.
-    settings.Load();
-    EXPECT_EQ(settings.m_eEncryption, FTP_TLS_OFF);
+    settings.Load(); // the other settings are left alone
+    EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
     CProfile::SetFile(QString());
 }
 
@@ -81,19 +59,19 @@ TEST(LocalUtils, DeleteLocalTree)
     QTemporaryDir dir;
     const QString top = dir.filePath(u"tree"_s);
     for (const char* name : {"/f1.txt", "/.dot", "/a/f2", "/a/b c/f 3", "/a/b c/.hidden dir/x"})
-        ASSERT_TRUE(WriteAll(top + QLatin1String(name), "x"));
+        ASSERT_TRUE(WriteFile(top + QLatin1String(name), "x"));
     // A link to a folder outside is removed, never followed.
     const QString outside = dir.filePath(u"outside"_s);
-    ASSERT_TRUE(WriteAll(outside + u"/precious"_s, "x"));
+    ASSERT_TRUE(WriteFile(outside + u"/precious"_s, "x"));
     ASSERT_TRUE(QFile::link(outside, top + u"/a/link"_s));
     EXPECT_TRUE(DeleteLocalTree(QDir::toNativeSeparators(top)));
     EXPECT_FALSE(QFileInfo::exists(top));
     EXPECT_TRUE(QFileInfo::exists(outside + u"/precious"_s));
 
     // A read-only file stays, and so do the folders that hold it.
-    ASSERT_TRUE(WriteAll(top + u"/sub/other"_s, "x"));
+    ASSERT_TRUE(WriteFile(top + u"/sub/other"_s, "x"));
     const QString locked = top + u"/sub/locked.txt"_s;
-    ASSERT_TRUE(WriteAll(locked, "x"));
+    ASSERT_TRUE(WriteFile(locked, "x"));
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     EXPECT_FALSE(DeleteLocalTree(top));
     EXPECT_TRUE(QFileInfo::exists(locked));
@@ -119,12 +97,12 @@ TEST(LocalUtils, RunProgram)
     };
     for (const auto& [commandLine, argument] : paths) {
         EXPECT_TRUE(RunProgram(u"ftp_run_probe"_s, commandLine));
-        EXPECT_EQ(ReadAll(out), argument.toUtf8() + '\n') << commandLine.toStdString();
+        EXPECT_EQ(ReadFile(out), argument.toUtf8() + '\n') << commandLine.toStdString();
         QFile::remove(out);
     }
     // "Name.exe" finds the lower-case program on this platform.
     EXPECT_TRUE(RunProgram(u"FTP_RUN_PROBE.exe"_s, QString()));
-    EXPECT_EQ(ReadAll(out), QByteArray());
+    EXPECT_EQ(ReadFile(out), QByteArray());
     EXPECT_FALSE(RunProgram(u"no-such-program"_s, u"\"x\""_s));
     EXPECT_TRUE(ProgramBesideExecutable(u"no-such-program"_s).isEmpty());
 }

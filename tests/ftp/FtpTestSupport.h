@@ -7,16 +7,16 @@
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TestFiles.h"
 
 #include <QByteArray>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <random>
 
 using namespace Qt::StringLiterals;
+using namespace ScriptedFtp;
 
 // Services of one client test: a virtual clock, scripted answers and a
 // recording progress window.
@@ -34,6 +34,13 @@ inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
     return client.OpenControlChannel(u"127.0.0.1"_s, server.Port()) && client.Command(QString());
 }
 
+// A logon straight to the server, without a firewall.
+inline bool LogOn(CFtpClient& client, const QString& host, int port, const QString& user = u"u"_s,
+                  const QString& password = u"p"_s)
+{
+    return client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
+}
+
 inline QByteArray RandomBytes(qsizetype size, unsigned seed)
 {
     std::mt19937 generator(seed);
@@ -41,20 +48,6 @@ inline QByteArray RandomBytes(qsizetype size, unsigned seed)
     for (char& byte : bytes)
         byte = static_cast<char>(generator() & 0xFF);
     return bytes;
-}
-
-inline QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// Writes a file, making its folder first.
-inline bool WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline QStringList FolderEntries(const QString& path)

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -225,6 +226,48 @@ void CScriptedFtpServer::Serve()
 }
 
 namespace ScriptedFtp {
+
+Lines Split(const std::string& text)
+{
+    Lines lines;
+    for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = std::min(text.find('|', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+CScriptedFtpServer::Handler Reply(std::string text)
+{
+    return [text](CScriptedFtpServer& server, const std::string&) { server.Send(text); };
+}
+
+void DataRules(CScriptedFtpServer& server)
+{
+    server.On("TYPE I", "200 Switching to Binary mode.");
+    server.On("PORT ", "200 PORT command successful. Consider using PASV.");
+    server.On("EPSV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Epsv()); });
+    server.On("PASV", [](CScriptedFtpServer& peer, const std::string&) { peer.Send(peer.Pasv()); });
+}
+
+void LogonRules(CScriptedFtpServer& server)
+{
+    server.On("USER ", "331 Please specify the password.");
+    server.On("PASS ", "230 Login successful.");
+    server.On("QUIT", "221 Goodbye.");
+}
+
+Lines Only(const Lines& transcript, std::initializer_list<const char*> prefixes)
+{
+    Lines lines;
+    for (const std::string& line : transcript) {
+        for (const char* prefix : prefixes) {
+            if (line.rfind(prefix, 0) == 0)
+                lines.push_back(line.rfind("PORT ", 0) == 0 ? "PORT" : line);
+        }
+    }
+    return lines;
+}
 
 CScriptedFtpServer::Handler SendFile(std::string content)
 {

@@ -81,6 +81,19 @@ int ListenOn(const char* address, int& port);
 bool HasPendingConnection(int listener);
 
 namespace ScriptedFtp {
+using Lines = std::vector<std::string>;
+// "USER u|PASS p" as {"USER u", "PASS p"}; "" as none.
+Lines Split(const std::string& text);
+// The text sent as it stands, for replies that a rule with a prefix cannot give.
+CScriptedFtpServer::Handler Reply(std::string text);
+// "200" to TYPE I and PORT, a new listener for PASV and EPSV. Rules added
+// before these take precedence.
+void DataRules(CScriptedFtpServer& server);
+// "331" to USER, "230" to PASS and "221" to QUIT.
+void LogonRules(CScriptedFtpServer& server);
+// The lines that start with one of the prefixes ("" takes all); a PORT line
+// without its argument, which holds a random port.
+Lines Only(const Lines& transcript, std::initializer_list<const char*> prefixes);
 // "150", the data on a fresh data connection, close, then "226".
 CScriptedFtpServer::Handler SendFile(std::string content);
 // "150", take the data until the client closes, then "226".

@@ -3,17 +3,18 @@
 #include <QFile>
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const char* const kLoopbackNames = "DNS:localhost,IP:127.0.0.1,IP:::1";
+const QString kLoopbackNames = u"DNS:localhost,IP:127.0.0.1,IP:::1"_s;
 
 bool Openssl(const QStringList& args, QString& problem, QByteArray* out = nullptr)
 {
     QProcess openssl;
-    openssl.start(QStringLiteral("openssl"), args);
+    openssl.start(u"openssl"_s, args);
     if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        problem = QStringLiteral("openssl %1 failed: %2")
-                      .arg(args.value(0), QString::fromLocal8Bit(openssl.readAllStandardError()));
+        problem = u"openssl %1 failed: %2"_s.arg(args.value(0), QString::fromLocal8Bit(openssl.readAllStandardError()));
         return false;
     }
     if (out)
@@ -21,11 +22,17 @@ bool Openssl(const QStringList& args, QString& problem, QByteArray* out = nullpt
     return true;
 }
 
+// Where the certificate and its key go.
+void NameFiles(const QString& folder, const QString& name, CTestCertificate& certificate)
+{
+    certificate.m_strCertificate = folder + u'/' + name + u".crt"_s;
+    certificate.m_strKey = folder + u'/' + name + u".key"_s;
+}
+
 bool ReadFingerprint(CTestCertificate& certificate, QString& problem)
 {
     QByteArray out;
-    if (!Openssl({QStringLiteral("x509"), QStringLiteral("-in"), certificate.m_strCertificate, QStringLiteral("-noout"),
-                  QStringLiteral("-fingerprint"), QStringLiteral("-sha256")},
+    if (!Openssl({u"x509"_s, u"-in"_s, certificate.m_strCertificate, u"-noout"_s, u"-fingerprint"_s, u"-sha256"_s},
                  problem, &out))
         return false;
     // "sha256 Fingerprint=AB:CD:..."
@@ -44,41 +51,34 @@ QSslCertificate CTestCertificate::Load() const
 bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTestCertificate& certificate,
                                QString& problem, const QString& subject)
 {
-    certificate.m_strCertificate = folder + QLatin1Char('/') + name + QStringLiteral(".crt");
-    certificate.m_strKey = folder + QLatin1Char('/') + name + QStringLiteral(".key");
-    return Openssl(
-               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                subject.isEmpty() ? QStringLiteral("/CN=localhost/O=Invented Survey Office ") + name : subject,
-                QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + QLatin1String(kLoopbackNames),
-                QStringLiteral("-keyout"), certificate.m_strKey, QStringLiteral("-out"), certificate.m_strCertificate},
-               problem)
+    NameFiles(folder, name, certificate);
+    return Openssl({u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
+                    subject.isEmpty() ? u"/CN=localhost/O=Invented Survey Office "_s + name : subject, u"-addext"_s,
+                    u"subjectAltName="_s + kLoopbackNames, u"-keyout"_s, certificate.m_strKey, u"-out"_s,
+                    certificate.m_strCertificate},
+                   problem)
         && ReadFingerprint(certificate, problem);
 }
 
 bool MakeSignedCertificate(const QString& folder, const QString& name, const CTestCertificate& authority,
                            CTestCertificate& certificate, QString& problem, const QString& names)
 {
-    const QString request = folder + QLatin1Char('/') + name + QStringLiteral(".csr");
-    const QString extensions = folder + QLatin1Char('/') + name + QStringLiteral(".ext");
+    const QString request = folder + u'/' + name + u".csr"_s;
+    const QString extensions = folder + u'/' + name + u".ext"_s;
     QFile file(extensions);
-    const QString line =
-        QStringLiteral("subjectAltName=") + (names.isEmpty() ? QLatin1String(kLoopbackNames) : names) + u'\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(line.toUtf8()) < 0) {
-        problem = QStringLiteral("cannot write %1").arg(extensions);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write((u"subjectAltName="_s + (names.isEmpty() ? kLoopbackNames : names) + u'\n').toUtf8()) < 0) {
+        problem = u"cannot write %1"_s.arg(extensions);
         return false;
     }
     file.close();
-    certificate.m_strCertificate = folder + QLatin1Char('/') + name + QStringLiteral(".crt");
-    certificate.m_strKey = folder + QLatin1Char('/') + name + QStringLiteral(".key");
-    return Openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                    QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
-                    QStringLiteral("-keyout"), certificate.m_strKey, QStringLiteral("-out"), request},
+    NameFiles(folder, name, certificate);
+    return Openssl({u"req"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-subj"_s, u"/CN="_s + name, u"-keyout"_s,
+                    certificate.m_strKey, u"-out"_s, request},
                    problem)
-        && Openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), request,
-                    QStringLiteral("-CA"), authority.m_strCertificate, QStringLiteral("-CAkey"), authority.m_strKey,
-                    QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"),
-                    QStringLiteral("-extfile"), extensions, QStringLiteral("-out"), certificate.m_strCertificate},
+        && Openssl({u"x509"_s, u"-req"_s, u"-in"_s, request, u"-CA"_s, authority.m_strCertificate, u"-CAkey"_s,
+                    authority.m_strKey, u"-CAcreateserial"_s, u"-days"_s, u"2"_s, u"-extfile"_s, extensions, u"-out"_s,
+                    certificate.m_strCertificate},
                    problem)
         && ReadFingerprint(certificate, problem);
 }
