@@ -21,11 +21,25 @@ TEST(FtpProtocol, ReplyClass)
         EXPECT_EQ(FtpReplyClass(QString::fromLatin1(line)), expected) << line;
 }
 
-// Replies and names with the host and port taken from them; then texts that
-// are refused.
+// Replies and names with the host and port taken from them ("host:port");
+// then texts that are refused.
 TEST(FtpProtocol, PasvRepliesAndPortArguments)
 {
-    const std::pair<const char*, const char*> pasv[] = {
+    const auto pasv = [](const char* text) {
+        QString host;
+        int port = -1;
+        return ParseFtpPasvReply(QString::fromLatin1(text), host, port) ? u"%1:%2"_s.arg(host).arg(port) : QString();
+    };
+    const auto epsv = [](const char* text) {
+        int port = -1;
+        return ParseFtpEpsvReply(QString::fromLatin1(text), port) ? port : port == -1 ? 0 : -2;
+    };
+    const auto name = [](const char* text) {
+        QString host;
+        int port = 0;
+        return SplitFtpServerName(QString::fromLatin1(text), host, port) ? u"%1:%2"_s.arg(host).arg(port) : QString();
+    };
+    const std::pair<const char*, const char*> pasvCases[] = {
         {"227 Entering Passive Mode (192,168,0,5,4,1).\r\n", "192.168.0.5:1025"},
         {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", "127.0.0.1:40000"},  // vsftpd
         {"227 Entering passive mode (127,0,0,1,172,135).\r\n", "127.0.0.1:44167"}, // pyftpdlib
@@ -33,12 +47,8 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
         {"227 (1,2,3,4,4,1)(\r\n", "1.2.3.4:1025"},
         {"227 )(1,2,3,4,4,1)\r\n", "1.2.3.4:1025"},
     };
-    for (const auto& [text, expected] : pasv) {
-        QString host;
-        int port = -1;
-        EXPECT_TRUE(ParseFtpPasvReply(QString::fromLatin1(text), host, port)) << text;
-        EXPECT_EQ(u"%1:%2"_s.arg(host).arg(port), QString::fromLatin1(expected));
-    }
+    for (const auto& [text, expected] : pasvCases)
+        EXPECT_EQ(pasv(text), QString::fromLatin1(expected)) << text;
     // Over-long and out-of-range fields: high * 256 + low must not overflow
     // into an accepted port, nor a bent host go to name look-up.
     for (const char* text :
@@ -46,28 +56,20 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
           "227 (1,2)\r\n", "227 (127,0,0,1,0,0)\r\n", "227 (1,2,3,4,99999999,1)\r\n", "227 (1,2,3,4,16777216,1)\r\n",
           "227 (1,2,3,4,256,1)\r\n", "227 (1,2,3,4,1,256)\r\n", "227 (999,0,0,1,4,1)\r\n", "227 (1,2,3,4,0004,1)\r\n",
           "227 (1,2,3,4,-1,1)\r\n", "227 (1,2,3,4,4a,1)\r\n", "227 (1,2,3,4,5)\r\n", "227 (1,2,3,4,5,6,7)\r\n",
-          "227 (1,2,3,,4,1)\r\n"}) {
-        QString host;
-        int port = 0;
-        EXPECT_FALSE(ParseFtpPasvReply(QString::fromLatin1(text), host, port)) << text;
-    }
-    const std::pair<const char*, int> epsv[] = {
+          "227 (1,2,3,,4,1)\r\n"})
+        EXPECT_EQ(pasv(text), QString()) << text;
+    const std::pair<const char*, int> epsvCases[] = {
         {"229 Entering Extended Passive Mode (|||6446|)\r\n", 6446},
         {"229 Extended Passive (!!!65535!)\r\n", 65535},
         {"229 (|||1|)\r\n", 1},
     };
-    for (const auto& [text, expected] : epsv) {
-        int port = -1;
-        EXPECT_TRUE(ParseFtpEpsvReply(QString::fromLatin1(text), port)) << text;
-        EXPECT_EQ(port, expected) << text;
-    }
+    for (const auto& [text, expected] : epsvCases)
+        EXPECT_EQ(epsv(text), expected) << text;
+    // A refused EPSV reply leaves the port alone (0 here).
     for (const char* text : {"229 (|||0|)\r\n", "229 (|||65536|)\r\n", "229 (|||99999999999|)\r\n", "229 (|||6446)\r\n",
                              "229 (||6446|)\r\n", "229 (|1|::1|6446|)\r\n", "229 (   6446 )\r\n", "229 (|||64a6|)\r\n",
-                             "229 |||6446|\r\n"}) {
-        int port = -1;
-        EXPECT_FALSE(ParseFtpEpsvReply(QString::fromLatin1(text), port)) << text;
-        EXPECT_EQ(port, -1) << text;
-    }
+                             "229 |||6446|\r\n"})
+        EXPECT_EQ(epsv(text), 0) << text;
     EXPECT_EQ(MakeFtpEprtArgument(u"10.0.0.7"_s, false, 1025), u"|1|10.0.0.7|1025|"_s);
     EXPECT_EQ(MakeFtpEprtArgument(u"::1"_s, true, 65535), u"|2|::1|65535|"_s);
     EXPECT_EQ(MakeFtpPortArgument(u"10.0.0.7"_s, 1025), u"10,0,0,7,4,1"_s);
@@ -79,17 +81,10 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
                                                          {"::1", "::1:21"},
                                                          {"[::1]:2121", "::1:2121"},
                                                          {"[fe80::1]", "fe80::1:21"}};
-    for (const auto& [text, expected] : names) {
-        QString host;
-        int port = 0;
-        EXPECT_TRUE(SplitFtpServerName(QString::fromLatin1(text), host, port)) << text;
-        EXPECT_EQ(u"%1:%2"_s.arg(host).arg(port), QString::fromLatin1(expected));
-    }
-    for (const char* text : {"host:0", "host:70000", "host:ftp", "host:"}) {
-        QString host;
-        int port = 0;
-        EXPECT_FALSE(SplitFtpServerName(QString::fromLatin1(text), host, port)) << text;
-    }
+    for (const auto& [text, expected] : names)
+        EXPECT_EQ(name(text), QString::fromLatin1(expected)) << text;
+    for (const char* text : {"host:0", "host:70000", "host:ftp", "host:"})
+        EXPECT_EQ(name(text), QString()) << text;
 }
 
 TEST(FtpProtocol, UnsafeNamesAndLineBreaks)

@@ -42,12 +42,12 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
     const QString a =
         u"AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89"_s;
     const QString b = QString(a).replace(u"AB"_s, u"00"_s);
-    CFtpSettings::RememberFingerprint(u"ftp.example.com:21"_s, a.toLower().remove(u':'));
-    CFtpSettings::RememberFingerprint(u"ftp.example.com:2121"_s, b);
-    CFtpSettings::RememberFingerprint(u"odd/name\\x:21"_s, b);
-    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"ftp.example.com:21"_s), a);
-    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"ftp.example.com:2121"_s), b);
-    EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"odd/name\\x:21"_s), b);
+    const std::pair<QString, QString> remembered[] = {
+        {u"ftp.example.com:21"_s, a}, {u"ftp.example.com:2121"_s, b}, {u"odd/name\\x:21"_s, b}};
+    for (const auto& [server, fingerprint] : remembered)
+        CFtpSettings::RememberFingerprint(server, fingerprint == a ? a.toLower().remove(u':') : fingerprint);
+    for (const auto& [server, fingerprint] : remembered)
+        EXPECT_EQ(CFtpSettings::RememberedFingerprint(server), fingerprint) << qPrintable(server);
     EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"other.example.com:21"_s), QString());
     settings.Load(); // the other settings are left alone
     EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
