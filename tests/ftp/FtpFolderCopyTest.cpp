@@ -69,12 +69,9 @@ TEST(FtpFolderCopy, Upload)
     FolderRules(server,
                 {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
                 {});
-    server.Start();
     services.m_prompt.PushFileExist({.m_bSkip = true});
     services.m_prompt.PushFileExist({.m_bOverwrite = true});
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         client.m_bPassive = true;
         EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
@@ -84,9 +81,7 @@ TEST(FtpFolderCopy, Upload)
         EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
         EXPECT_FALSE(client.m_aTransferFolders.isEmpty());
         EXPECT_TRUE(services.m_prompt.Idle());
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
                                 "CWD /Data/Job1//Sub/|LIST|CWD /Data/Job1//Sub|MKD X|";
     const Lines expected = Split(folders
@@ -116,18 +111,13 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
                  {"/R/sub/", UnixLine("-", "b.txt")},
                  {"/S/", UnixLine("-", "gone.txt") + UnixLine("-", "c.txt")}},
                 {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}, {"/S/c.txt", "gamma"}});
-    server.Start();
     for (bool goOn : {true, true, true, true, false})
         services.m_prompt.PushError(goOn);
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s)); // not everything could be copied
         EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
         EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
     ASSERT_EQ(services.m_prompt.m_shown.size(), 5);
     EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
@@ -157,10 +147,7 @@ TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
 
     CScriptedFtpServer server;
     FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}}, {});
-    server.Start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
@@ -169,9 +156,7 @@ TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
         EXPECT_FALSE(client.MakeRemoteFolder(u"Data"_s, u"s\u010ARMD /victim"_s));
         EXPECT_FALSE(client.TransferFile(u"/x\u010AQUIT"_s, top + u"/ok.txt"_s, false, false));
         EXPECT_TRUE(client.IsOpen());
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "QUIT", "STOR", "MKD"}),
               Split("MKD Job1|STOR /Data/Job1/ok.txt"));
     EXPECT_EQ(server.m_uploads, Lines{"fine"});
@@ -195,20 +180,15 @@ TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
                  {"/Data/", UnixLine("d", "Job1")},
                  {"/Data/Job1/", "!550 Permission denied."}},
                 {{"/R/a.txt", "alpha"}});
-    server.Start();
     services.m_prompt.PushError(true); // go on without R/sub
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         EXPECT_FALSE(client.DownloadFolder(u"Refused"_s, dir.path(), u"Nothing"_s));
         EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"Refused\": 550 Failed to change directory."_s);
         EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Part"_s));
         EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"R/sub\": 550 Failed to change directory."_s);
         EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
         EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"Data/Job1/\": 550 Permission denied."_s);
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
     EXPECT_EQ(services.m_prompt.m_shown.size(), 1);
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Job1"_s, u"Part"_s}));
@@ -234,12 +214,9 @@ TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
                  {"/Wide/3/", ""},
                  {"*", UnixLine("d", "loop")}},
                 {{"/Twice/a/x.txt", "x"}});
-    server.Start();
     QElapsedTimer timer;
     timer.start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         EXPECT_FALSE(client.DownloadFolder(u"Loop"_s, dir.path(), u"Loop"_s));
         EXPECT_EQ(client.m_strReply, u"The remote folder tree is deeper than 64 levels"_s);
         EXPECT_TRUE(client.DownloadFolder(u"Twice"_s, dir.path(), u"Twice"_s)) << qPrintable(client.m_strReply);
@@ -248,9 +225,7 @@ TEST(FtpFolderCopy, DownloadOfEndlessTreesStops)
         client.m_nMaxCopyFolders = 3;
         EXPECT_FALSE(client.DownloadFolder(u"Wide"_s, dir.path(), u"Wide"_s));
         EXPECT_EQ(client.m_strReply, u"The remote folder tree holds more than 3 folders"_s);
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"Twice"_s});
     EXPECT_EQ(ReadFile(dir.filePath(u"Twice/a/x.txt"_s)), QByteArray("x"));
@@ -279,11 +254,8 @@ TEST(FtpFolderCopy, EndlessListingsAreBounded)
         peer.CloseData();
         peer.Send("226 Directory send OK.\r\n");
     });
-    server.Start();
     QTemporaryDir dir;
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         client.m_nMaxListingBytes = 1024 * 1024;
         EXPECT_FALSE(client.ReadRemoteFolder(u"Data"_s));
         EXPECT_EQ(client.m_strReply, u"The folder listing is larger than 1 MiB"_s);
@@ -295,9 +267,7 @@ TEST(FtpFolderCopy, EndlessListingsAreBounded)
         EXPECT_FALSE(client.DownloadFolder(u"Data"_s, dir.path(), u"Copy"_s));
         EXPECT_TRUE(client.m_bCancelled);
         EXPECT_TRUE(client.Command(u"NOOP"_s));
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(services.m_progress.m_strText, u"/Data/"_s);
     EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
 }

@@ -23,11 +23,8 @@ TEST(FtpRemoteFolder, ListingsAndFolderReads)
     server.On("CWD ", "250 Directory successfully changed.");
     DataRules(server);
     server.On("LIST", SendFile(kListing));
-    server.Start();
     QStringList subfolders;
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         QByteArray listing;
         EXPECT_EQ(client.ListFolder(listing), static_cast<qint64>(strlen(kListing)));
         EXPECT_EQ(listing, QByteArray(kListing));
@@ -53,9 +50,7 @@ TEST(FtpRemoteFolder, ListingsAndFolderReads)
         // Subfolder paths are sent back later: unsafe names never become one.
         client.ListRemoteSubfolders(u"Data"_s, subfolders);
         EXPECT_EQ(client.m_aRemoteFiles.size(), 3); // the client's arrays are left alone
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(subfolders, (QStringList{u"Data/  lead"_s, u"Data/sub dir"_s}));
     const auto& t = server.m_transcript;
     ASSERT_GE(t.size(), 3u);
@@ -95,11 +90,8 @@ TEST(FtpRemoteFolder, SimpleCommands)
     for (const CCase& c : cases) {
         CScriptedFtpServer server;
         server.Queue(Split(c.m_szReplies));
-        server.Start();
         bool result = false;
-        {
-            CFtpClient client;
-            ASSERT_TRUE(ConnectTo(client, server));
+        WithClient(server, [&](CFtpClient& client) {
             const std::string what = c.m_szWhat;
             if (what == "delete")
                 result = client.DeleteRemoteFile(u"Data/a b.txt"_s);
@@ -116,9 +108,7 @@ TEST(FtpRemoteFolder, SimpleCommands)
                 client.ReadRemoteFolder(u"a\nb"_s);
                 EXPECT_TRUE(client.m_strReply.startsWith(u"Refused"_s));
             }
-            client.CloseControlChannel();
-        }
-        server.Join();
+        });
         EXPECT_EQ(result, c.m_bResult) << c.m_szWhat << ": " << c.m_szReplies;
         EXPECT_EQ(server.m_transcript, Split(c.m_szExpected)) << c.m_szWhat << ": " << c.m_szReplies;
     }

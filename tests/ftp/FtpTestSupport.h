@@ -13,7 +13,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <random>
+
+#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 using namespace ScriptedFtp;
@@ -32,6 +35,22 @@ struct CFtpTestServices
 inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
 {
     return client.OpenControlChannel(u"127.0.0.1"_s, server.Port()) && client.Command(QString());
+}
+
+// Starts the peer and runs steps on a client connected to it; when this
+// returns the client is closed and the peer has finished.
+inline void WithClient(CScriptedFtpServer& server, const std::function<void(CFtpClient&)>& steps)
+{
+    server.Start();
+    {
+        CFtpClient client;
+        const bool connected = ConnectTo(client, server);
+        EXPECT_TRUE(connected) << qPrintable(client.m_strReply);
+        if (connected)
+            steps(client);
+        client.CloseControlChannel();
+    }
+    server.Join();
 }
 
 // A logon straight to the server, without a firewall.

@@ -26,10 +26,7 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     server.On("RETR /data/file.bin", SendFile(content.toStdString()));
     server.On("RETR /data/empty", SendFile(std::string()));
     server.On("STOR ", ReceiveFile());
-    server.Start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         client.m_nBlockSize = 4096; // one poll for Cancel and one progress step per block
         // A download replaces an older file.
         EXPECT_TRUE(client.TransferFile(u"/data/file.bin"_s, target, false, true)) << qPrintable(client.m_strReply);
@@ -51,9 +48,7 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
         EXPECT_GE(services.m_progress.m_nSteps, 8);
         EXPECT_TRUE(client.TransferFile(u"/data/empty"_s, dir.filePath(u"empty"_s), false, false));
         EXPECT_FALSE(client.m_bCancelled);
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     // The PORT argument is the control connection's own address and the
     // listening port, which the server reached.
     EXPECT_EQ(Only(server.m_transcript, {"PORT 127,0,0,1,"}).size(), 3u);
@@ -92,10 +87,7 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
     }
     server.On("RETR /big", SendFile(RandomBytes(4 * 1024 * 1024, 3).toStdString()));
     server.On("NOOP", "200 NOOP ok");
-    server.Start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         EXPECT_FALSE(client.TransferFile(u"/missing"_s, target, false, true));
         EXPECT_EQ(client.m_strReply, u"550 Failed to open file.\r\n"_s);
         EXPECT_FALSE(client.TransferFile(u"/missing"_s, dir.filePath(u"new.txt"_s), false, true));
@@ -122,9 +114,7 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         services.m_progress.m_nCancelAtPoll = 0;
         EXPECT_TRUE(client.Command(u"NOOP"_s));
         EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(ReadFile(target), old);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
 }
@@ -138,10 +128,7 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
     server.On("EPSV", "500 Unknown command.");
     server.On("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     server.On("PORT ", "500 Illegal PORT command.");
-    server.Start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         // Missing local file or folder, and a remote path with a line break.
         EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"none"_s), false, false));
         EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine"_s);
@@ -159,9 +146,7 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
         EXPECT_EQ(client.m_strReply, u"227 Entering Passive Mode 127,0,0,1,4,1\r\n"_s);
         EXPECT_EQ(services.m_progress.m_nShows, services.m_progress.m_nHides);
         EXPECT_TRUE(client.IsOpen());
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(Only(server.m_transcript, {""}), Split("TYPE I|EPSV|PASV|PORT|TYPE I|PORT|PASV"));
     EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
 }
@@ -185,10 +170,7 @@ TEST(FtpTransfer, TheOtherModeIsTriedOnce)
     server.On("RETR ", SendFile("content"));
     server.On("CWD ", "250 Directory successfully changed.");
     server.On("LIST", SendFile("-rw-r--r--    1 0        0               7 Dec 06 21:16 a.txt\r\n"));
-    server.Start();
-    {
-        CFtpClient client;
-        ASSERT_TRUE(ConnectTo(client, server));
+    WithClient(server, [&](CFtpClient& client) {
         client.m_nTimeoutMs = 2000;
         EXPECT_TRUE(client.TransferFile(u"/a.txt"_s, dir.filePath(u"1"_s), true, true))
             << qPrintable(client.m_strReply);
@@ -197,9 +179,7 @@ TEST(FtpTransfer, TheOtherModeIsTriedOnce)
         client.m_bPassive = true;
         EXPECT_TRUE(client.ReadRemoteFolder(u"Data"_s));
         EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
-        client.CloseControlChannel();
-    }
-    server.Join();
+    });
     EXPECT_EQ(Only(server.m_transcript, {""}),
               Split("TYPE I|EPSV|PASV|PORT|RETR /a.txt|TYPE I|PORT|RETR /a.txt|CWD /Data/|TYPE I|PORT|LIST"));
     EXPECT_EQ(ReadFile(dir.filePath(u"2"_s)), QByteArray("content"));
@@ -298,10 +278,7 @@ TEST(FtpTransfer, HostileDataConnections)
         server.On("EPSV", "500 Unknown command.");
         server.On("NOOP", "200 NOOP ok");
         c.m_rules(server);
-        server.Start();
-        {
-            CFtpClient client;
-            ASSERT_TRUE(ConnectTo(client, server));
+        WithClient(server, [&](CFtpClient& client) {
             client.m_nTimeoutMs = 2000;
             const bool download = c.m_szCommand[0] == 'R';
             EXPECT_EQ(client.TransferFile(QString::fromLatin1(c.m_szCommand + 5), local, c.m_bPassive, download),
@@ -311,9 +288,7 @@ TEST(FtpTransfer, HostileDataConnections)
                 EXPECT_EQ(client.m_strReply, c.m_strReply) << c.m_szWhat;
             }
             EXPECT_TRUE(client.Command(u"NOOP"_s)) << c.m_szWhat; // still in step
-            client.CloseControlChannel();
-        }
-        server.Join();
+        });
         EXPECT_EQ(ReadFile(local), c.m_local) << c.m_szWhat;
         if (c.m_szCommand[0] == 'S' && c.m_bResult) {
             EXPECT_TRUE(server.m_uploads == Lines{c.m_local.toStdString()}) << c.m_szWhat;
