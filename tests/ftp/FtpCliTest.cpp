@@ -240,23 +240,6 @@ TEST_F(FtpCli, CommandsOverTls)
     EXPECT_TRUE(run.m_err.contains("530")) << run.m_err.constData();
 }
 
-// "Require" against a server without TLS sends neither user nor password;
-// "off" works with it.
-TEST_F(FtpCli, RequireAgainstAPlainServer)
-{
-    CFtpServerProcess plain(CFtpServerProcess::Pyftpdlib);
-    if (!plain.Start())
-        GTEST_SKIP() << qPrintable(plain.m_strProblem);
-    ASSERT_TRUE(WriteFile(plain.m_strRoot + u"/a.txt"_s, "a"));
-    CRun run = Run(Logon(plain) + QStringList{u"--tls"_s, u"require"_s, u"ls"_s});
-    EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_err.contains("does not offer TLS")) << run.m_err.constData();
-    EXPECT_EQ(plain.Transcript(), QStringList{u"AUTH TLS"_s});
-    run = Run(Logon(plain) + QStringList{u"--tls"_s, u"off"_s, u"ls"_s, u"/"_s});
-    EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
-    EXPECT_EQ(run.m_out, "-\ta.txt\n");
-}
-
 // On a terminal the certificate is shown and asked about; a Yes is kept in the
 // profile, so the next run needs neither question nor option.
 TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
@@ -285,9 +268,20 @@ TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
 }
 
-// Names and replies with terminal escapes reach the terminal as text.
-TEST_F(FtpCli, ServerTextIsPrintedEscaped)
+// Servers without TLS: "require" sends neither user nor password, "off" does
+// not ask for it. Names and replies with terminal escapes reach the terminal
+// as text.
+TEST_F(FtpCli, PlainServersAndTheirText)
 {
+    CScriptedFtpServer plain;
+    LogonRules(plain);
+    plain.Start();
+    CRun run = Run(Logon(plain.Port(), u"surveyor"_s, u"x"_s) << u"--tls"_s << u"require"_s << u"ls"_s);
+    plain.Join();
+    EXPECT_EQ(run.m_nExit, 1);
+    EXPECT_TRUE(run.m_err.contains("does not offer TLS")) << run.m_err.constData();
+    EXPECT_EQ(Only(plain.m_transcript, {"AUTH", "USER", "PASS"}), Lines{"AUTH TLS"});
+
     CScriptedFtpServer server;
     LogonRules(server);
     DataRules(server);
@@ -298,12 +292,13 @@ TEST_F(FtpCli, ServerTextIsPrintedEscaped)
                                   "31m")
                        + UnixLine("M\xc3\xbcller") + UnixLine("raw\xff") + UnixLine("back\\slash")));
     server.Start();
-    CRun run = Run(Logon(server.Port(), u"surveyor"_s, u"x"_s) << u"ls"_s << u"/"_s);
+    run = Run(Logon(server.Port(), u"surveyor"_s, u"x"_s) << u"--tls"_s << u"off"_s << u"ls"_s << u"/"_s);
     server.Join();
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
     EXPECT_EQ(run.m_out.toStdString(),
               "-\t\\x1b[2Jclear\n-\tbell\\x07\n-\t\\x9b31m\n-\tM\xc3\xbcller\n-\traw\\xff\n"
               "-\tback\\\\slash\n");
+    EXPECT_TRUE(Only(server.m_transcript, {"AUTH"}).empty());
 
     CScriptedFtpServer failing;
     LogonRules(failing);
