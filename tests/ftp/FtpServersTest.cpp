@@ -4,6 +4,7 @@
 #include "FtpServerProcess.h"
 #include "FtpTestSupport.h"
 
+#include "ftp/FtpTls.h"
 #include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
@@ -229,10 +230,8 @@ TEST(FtpTlsTrust, CertificatesAskedAboutRememberedAndRefused)
             // Where, why, what: the server, the problem, the certificate.
             const QString& question = services.m_prompt.m_shown[0];
             EXPECT_TRUE(question.startsWith(u"Server certificate: "_s + Text(c.m_nQuestionId) + key)) << c.m_szWhat;
-            for (const QString& part : {u"self-signed"_s, u"Subject: CN=localhost, O=Invented Survey Office server"_s,
-                                        u"Issuer: CN=localhost"_s, u"Valid from "_s,
-                                        u"SHA-256 fingerprint: "_s + certificate.m_strFingerprint})
-                EXPECT_TRUE(question.contains(part)) << c.m_szWhat << ": " << qPrintable(part);
+            EXPECT_TRUE(question.contains(u"self-signed"_s)) << c.m_szWhat;
+            EXPECT_TRUE(question.contains(DescribeFtpCertificate(certificate.Load()))) << c.m_szWhat;
             EXPECT_EQ(services.m_prompt.m_icons.value(0), MB_ICONWARNING);
         }
         if (c.m_nReplyId) {
