@@ -84,7 +84,8 @@ TEST(FtpRemoteFolder, SimpleCommands)
         {"rename", "350 Ready for RNTO.|250 Rename successful.", "RNFR /Data/old.txt|RNTO /Data/new.txt", true},
         {"rename", "350 Ready for RNTO.|550 Rename failed.", "RNFR /Data/old.txt|RNTO /Data/new.txt", false},
         {"rename", "550 RNFR command failed.", "RNFR /Data/old.txt", false},
-        // Arguments with a line break are refused before anything is sent.
+        // Arguments with a line break, also one that characters above U+00FF
+        // become on the wire, are refused before anything is sent.
         {"refused", "", "", false},
     };
     for (const CCase& c : cases) {
@@ -102,9 +103,11 @@ TEST(FtpRemoteFolder, SimpleCommands)
             else if (what == "rename")
                 result = client.RenameRemote(u"Data/old.txt"_s, u"Data/new.txt"_s);
             else {
-                result = client.DeleteRemoteFile(u"a\r\nRMD /b"_s) || client.RemoveRemoteFolder(u"a\nb"_s)
-                    || client.MakeRemoteFolder(u"Data"_s, u"x\r\nDELE /y"_s)
-                    || client.RenameRemote(u"ok"_s, u"bad\n"_s);
+                result = client.DeleteRemoteFile(u"a\u010D\u010ADELE /victim"_s) || client.RemoveRemoteFolder(u"a\nb"_s)
+                    || client.MakeRemoteFolder(u"Data"_s, u"s\u010ARMD /victim"_s)
+                    || client.RenameRemote(u"ok"_s, u"bad\n"_s)
+                    || client.TransferFile(u"/x\r\nDELE /y"_s, u"n"_s, false, true)
+                    || client.TransferFile(u"/x\u010AQUIT"_s, u"n"_s, false, false);
                 client.ReadRemoteFolder(u"a\nb"_s);
                 EXPECT_TRUE(client.m_strReply.startsWith(u"Refused"_s));
             }
