@@ -126,14 +126,18 @@ protected:
 constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
 const QByteArray kSilentTry = "a\r\n|c\r\n|c\r\n|"; // the writes of a try without an answer
 
+// The port, line settings and end mark of a record.
+QString Text(const CComSettings& s)
+{
+    return QStringLiteral("COM%1 %2 %3")
+        .arg(s.ComPort)
+        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark);
+}
+
 // Where and how the instrument was found, and the name it gave ("-" none).
 QString Summary(const CDetectResult& r)
 {
-    const CComSettings& s = r.m_settings;
-    return QStringLiteral("%1 COM%2 %3 %4 %5")
-        .arg(r.m_strDevice)
-        .arg(s.ComPort)
-        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark, r.m_bNameGiven ? r.m_strName : "-");
+    return r.m_strDevice + ' ' + Text(r.m_settings) + ' ' + (r.m_bNameGiven ? r.m_strName : "-");
 }
 
 TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)
@@ -311,29 +315,24 @@ TEST_F(InstrumentDetectorTest, SavesSettingsAndMapsThePortOnlyWhenNeeded)
 {
     CProfile::WriteString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB7"));
     const CComSettings current = Settings(19200, 8, 0, 0, 2);
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyUSB7")),
-              CCandidate({"/dev/ttyUSB7", 3}));
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyS1")), CCandidate({"/dev/ttyS1", 2}));
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyACM0")),
-              CCandidate({"/dev/ttyACM0", 0}));
+    for (const CCandidate& expected : {CCandidate{"/dev/ttyUSB7", 3}, {"/dev/ttyS1", 2}, {"/dev/ttyACM0", 0}})
+        EXPECT_EQ(CInstrumentDetector::CandidateFor(current, expected.m_strPath), expected);
 
     CInstrumentDevice device(&m_clock, {57600, 7, 1, 0}, "\r");
     m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
     m_detector.SetLineOrder({{57600, 7, 1, 0}});
     CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
     ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_EQ(Summary(result), "/dev/ttyACM0 COM2 57600 7O1 \r SIM-7");
     EXPECT_TRUE(result.m_bNewMapping);
-    EXPECT_EQ(result.m_settings.ComPort, 2);
     CInstrumentDetector::Save(result);
 
     CComSettings saved;
     saved.Load();
-    EXPECT_EQ(Text({saved.BaudRate, saved.ByteSize, saved.Parity, saved.StopBits}), QStringLiteral("57600 7O1"));
-    EXPECT_EQ(saved.ComPort, 2);
-    EXPECT_EQ(saved.EndMark, QStringLiteral("\r"));
-    EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(CComPort::DevicePath(3), QStringLiteral("/dev/ttyUSB7"));
-    EXPECT_EQ(CComPort::DevicePath(4), QStringLiteral("/dev/ttyS3")); // COM<n> is ttyS<n-1> unless mapped
+    EXPECT_EQ(Text(saved), "COM2 57600 7O1 \r");
+    // COM<n> is ttyS<n-1> unless mapped.
+    EXPECT_EQ(QStringList({CComPort::DevicePath(2), CComPort::DevicePath(3), CComPort::DevicePath(4)}),
+              QStringList({"/dev/ttyACM0", "/dev/ttyUSB7", "/dev/ttyS3"}));
 }
 
 } // namespace
