@@ -200,11 +200,11 @@ TEST_F(LinkTest, EndlessListingsStopAtTheirBounds)
         int periodMs; // between two rows
         QString shown;
     };
-    const QList<CCase> cases = {
-        {&CComInstrument::ListJobs, 0, tooLong},       {&CComInstrument::ListFormats, 0, tooLong},
-        {&CComInstrument::ListCodeLists, 0, tooLong},  {&CComInstrument::ListJobs, 1000, tooSlow},
-        {&CComInstrument::ListFormats, 1000, tooSlow}, {&CComInstrument::ListCodeLists, 1000, tooSlow},
-    };
+    // Formats and code lists share one loop.
+    const QList<CCase> cases = {{&CComInstrument::ListJobs, 0, tooLong},
+                                {&CComInstrument::ListCodeLists, 0, tooLong},
+                                {&CComInstrument::ListJobs, 1000, tooSlow},
+                                {&CComInstrument::ListFormats, 1000, tooSlow}};
     for (const CCase& c : cases) {
         Fresh();
         m_link.m_jobs.clear();

@@ -10,7 +10,6 @@ using ComPortTest = InstrumentTest;
 // 4096 characters or 30 s however the instrument sends (CRs included).
 TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
 {
-    enum EEnd { Mark, Silence, Cut };
     struct CCase
     {
         const char* what;
@@ -19,43 +18,26 @@ TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
         QByteArray endless; // sent without end after the input
         int periodMs;       // between two repetitions of `endless`
         QStringList lines;
-        QList<EEnd> ends;
+        const char* ends; // of each line: the end Mark, a Silence, or Cut at a bound
     };
     const QString latin = QString(QChar(0xE9)) + QChar(0xFF) + QChar(1) + "\r\n";
+    const QByteArray crs(5000, '\r'), as(4095, 'a');
     const QList<CCase> cases = {
-        {"CR inside the line", "\r\n", "a\rb\r\n", "", 0, {"a\rb\r\n", ""}, {Mark, Silence}},
-        {"a lone LF", "\r\n", "ab\ncd\r\nx", "", 0, {"ab\ncd\r\n", "x"}, {Mark, Silence}},
-        {"? CR then silence", "\r\n", "?\r", "", 0, {"?\r"}, {Silence}},
-        {"end mark CR: the LF starts the next line",
-         "\r",
-         "@W1\r\nOK\r",
-         "",
-         0,
-         {"@W1\r", "\nOK\r", ""},
-         {Mark, Mark, Silence}},
-        {"nothing", "\r\n", "", "", 0, {""}, {Silence}},
-        {"bytes above 127 as the characters of the same value", "\r\n", "\xE9\xFF\x01\r\n", "", 0, {latin}, {Mark}},
-        {"5,000 CRs then x",
-         "\r\n",
-         QByteArray(5000, '\r') + "x\r\n",
-         "",
-         0,
-         {QString(4096, '\r'), QString(904, '\r') + "x\r\n"},
-         {Cut, Mark}},
-        {"endless CRs", "\r\n", "", "\r", 0, QStringList(3, QString(4096, '\r')), {Cut, Cut, Cut}},
-        {"endless data", "\r", "", "x", 0, QStringList(2, QString(4096, 'x')), {Cut, Cut}},
+        {"CR inside the line", "\r\n", "a\rb\r\n", "", 0, {"a\rb\r\n", ""}, "MS"},
+        {"a lone LF", "\r\n", "ab\ncd\r\nx", "", 0, {"ab\ncd\r\n", "x"}, "MS"},
+        {"? CR then silence", "\r\n", "?\r", "", 0, {"?\r"}, "S"},
+        {"end mark CR: the LF starts the next line", "\r", "@W1\r\nOK\r", "", 0, {"@W1\r", "\nOK\r", ""}, "MMS"},
+        {"nothing", "\r\n", "", "", 0, {""}, "S"},
+        {"bytes above 127 as the characters of the same value", "\r\n", "\xE9\xFF\x01\r\n", "", 0, {latin}, "M"},
+        {"5,000 CRs then x", "\r\n", crs + "x\r\n", "", 0, {crs.left(4096), crs.left(904) + "x\r\n"}, "CM"},
+        {"endless CRs", "\r\n", "", "\r", 0, QStringList(3, crs.left(4096)), "CCC"},
+        {"endless data", "\r", "", "x", 0, QStringList(2, QString(4096, 'x')), "CC"},
         // The LF after a cut right behind a CR completes the end mark.
-        {"cut between CR and LF",
-         "\r\n",
-         QByteArray(4095, 'a') + "\r\nOK\r\n",
-         "",
-         0,
-         {QString(4095, 'a') + "\r", "\n", "OK\r\n"},
-         {Cut, Mark, Mark}},
+        {"cut between CR and LF", "\r\n", as + "\r\nOK\r\n", "", 0, {as + "\r", "\n", "OK\r\n"}, "CMM"},
         // One byte a second (the first at once) never times out a read, but
         // the line ends after 30 s.
-        {"trickle", "\r\n", "", "x", 1000, {QString(31, 'x'), QString(30, 'x')}, {Cut, Cut}},
-        {"trickle of CRs", "\r\n", "", "\r", 1000, {QString(31, '\r')}, {Cut}},
+        {"trickle", "\r\n", "", "x", 1000, {QString(31, 'x'), QString(30, 'x')}, "CC"},
+        {"trickle of CRs", "\r\n", "", "\r", 1000, {QString(31, '\r')}, "C"},
     };
     for (const CCase& c : cases) {
         CComSettings settings;
@@ -67,13 +49,13 @@ TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
         m_device->Feed(c.input);
         m_device->FeedEndless(c.endless, c.periodMs);
         for (qsizetype i = 0; i < c.lines.size(); ++i) {
+            SCOPED_TRACE(std::string(c.what) + " line " + std::to_string(i));
             const qint64 before = m_clock.Now();
-            EXPECT_EQ(m_link.m_port.ReadLine(), c.lines.at(i)) << c.what << " line " << i;
-            EXPECT_EQ(m_link.m_port.m_bTimedOut, c.ends.at(i) == Silence) << c.what << " line " << i;
-            EXPECT_EQ(m_link.m_port.m_bLineCut, c.ends.at(i) == Cut) << c.what << " line " << i;
+            EXPECT_EQ(m_link.m_port.ReadLine(), c.lines.at(i));
+            EXPECT_EQ(m_link.m_port.m_bTimedOut, c.ends[i] == 'S');
+            EXPECT_EQ(m_link.m_port.m_bLineCut, c.ends[i] == 'C');
             // A read that found nothing waited the fixed time-out, a trickle 30 s, no longer.
-            const qint64 waited = c.ends.at(i) == Silence ? CComPort::kReadTimeoutMs : c.periodMs ? 30000 : 0;
-            EXPECT_EQ(m_clock.Now() - before, waited) << c.what << " line " << i;
+            EXPECT_EQ(m_clock.Now() - before, c.ends[i] == 'S' ? CComPort::kReadTimeoutMs : c.periodMs ? 30000 : 0);
         }
     }
 }

@@ -124,6 +124,21 @@ protected:
 // "c" replies; an answered one wakes, pauses 1000 ms before the name request,
 // and with the end mark CR waits 50 ms for an LF that does not come.
 constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
+const QByteArray kSilentTry = "a\r\n|c\r\n|c\r\n|"; // the writes of a try without an answer
+
+// The port, line settings and end mark of a record.
+QString Text(const CComSettings& s)
+{
+    return QStringLiteral("COM%1 %2 %3")
+        .arg(s.ComPort)
+        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark);
+}
+
+// Where and how the instrument was found, and the name it gave ("-" none).
+QString Summary(const CDetectResult& r)
+{
+    return r.m_strDevice + ' ' + Text(r.m_settings) + ' ' + (r.m_bNameGiven ? r.m_strName : "-");
+}
 
 TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)
 {
@@ -189,28 +204,13 @@ TEST_F(InstrumentDetectorTest, FindsTheInstrumentAtItsSettingsAfterTheProtocolsW
         CInstrumentDevice device(&m_clock, c.m_line, c.m_endMark);
         const qint64 start = m_clock.Now();
         const CDetectResult result = Run(Settings(19200, 8, 0, 0, 2), {{"/dev/ttyUSB0", &device}});
-
         ASSERT_EQ(result.m_outcome, CDetectResult::Found);
-        EXPECT_EQ(result.m_strDevice, QStringLiteral("/dev/ttyUSB0"));
-        EXPECT_EQ(Text({result.m_settings.BaudRate, result.m_settings.ByteSize, result.m_settings.Parity,
-                        result.m_settings.StopBits}),
-                  Text(c.m_line));
-        EXPECT_EQ(result.m_settings.EndMark, QString::fromLatin1(c.m_endMark));
-        EXPECT_EQ(result.m_settings.ComPort, 1);
-        EXPECT_TRUE(result.m_bNameGiven);
-        EXPECT_EQ(result.m_strName, QStringLiteral("SIM-7"));
+        EXPECT_EQ(Summary(result), "/dev/ttyUSB0 COM1 " + Text(c.m_line) + " " + c.m_endMark + " SIM-7");
         EXPECT_EQ(result.m_nTries, c.m_nTries);
         // Two opens per silent try, three for the answered one.
         EXPECT_EQ(device.m_tried.size(), 2 * c.m_nTries + 1);
         EXPECT_EQ(device.m_tried.last(), Text(c.m_line));
-
-        QByteArrayList expectedWrites;
-        for (int i = 0; i < c.m_nTries; ++i)
-            expectedWrites << "a\r\n"
-                           << "c\r\n"
-                           << "c\r\n";
-        expectedWrites.append("%R1Q,5004:\r\n");
-        EXPECT_EQ(device.m_writes, expectedWrites);
+        EXPECT_EQ(device.m_writes.join('|'), kSilentTry.repeated(c.m_nTries) + "%R1Q,5004:\r\n");
         const qint64 found = 3000 + 1000 + (c.m_endMark == "\r" ? CLineProbe::kLineFeedWaitMs : 0);
         EXPECT_EQ(m_clock.Now() - start, (c.m_nTries - 1) * kSilentTryMs + found);
         EXPECT_FALSE(device.IsOpen());
@@ -248,13 +248,10 @@ TEST_F(InstrumentDetectorTest, SkipsDevicesThatCannotBeUsedAndNoise)
                                       {"/dev/g-instrument", &instrument}},
                                      order);
     ASSERT_EQ(result.m_outcome, CDetectResult::Found);
-    EXPECT_EQ(result.m_strDevice, QStringLiteral("/dev/g-instrument"));
-    EXPECT_EQ(result.m_settings.ComPort, 6);
-    EXPECT_FALSE(result.m_bNewMapping);
     // The instrument refused its name: the settings are still right.
-    EXPECT_FALSE(result.m_bNameGiven);
+    EXPECT_EQ(Summary(result), "/dev/g-instrument COM6 9600 8N1 \r\n -");
     EXPECT_EQ(result.m_strName, QString());
-
+    EXPECT_FALSE(result.m_bNewMapping);
     ASSERT_EQ(result.m_notes.size(), 2);
     EXPECT_TRUE(result.m_notes[0].startsWith(QLatin1String("/dev/a-busy skipped: ")));
     EXPECT_EQ(result.m_notes[1], QStringLiteral("/dev/e-vanishing skipped: The device has disappeared"));
@@ -264,13 +261,7 @@ TEST_F(InstrumentDetectorTest, SkipsDevicesThatCannotBeUsedAndNoise)
     EXPECT_EQ(silent.m_writes.size(), 3 * 3);
     EXPECT_EQ(vanishing.m_writes.size(), 2);
     // Noise passes for an answer to "c", never for a name reply.
-    QByteArrayList noisyWrites;
-    for (int i = 0; i < 3; ++i)
-        noisyWrites << "a\r\n"
-                    << "c\r\n"
-                    << "c\r\n"
-                    << "%R1Q,5004:\r\n";
-    EXPECT_EQ(noisy.m_writes, noisyWrites);
+    EXPECT_EQ(noisy.m_writes.join('|') + '|', (kSilentTry + "%R1Q,5004:\r\n|").repeated(3));
     // Six devices at the first settings, the four usable ones at the others.
     EXPECT_EQ(result.m_nTries, 6 + 4 + 4);
 }
@@ -324,29 +315,24 @@ TEST_F(InstrumentDetectorTest, SavesSettingsAndMapsThePortOnlyWhenNeeded)
 {
     CProfile::WriteString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB7"));
     const CComSettings current = Settings(19200, 8, 0, 0, 2);
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyUSB7")),
-              CCandidate({"/dev/ttyUSB7", 3}));
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyS1")), CCandidate({"/dev/ttyS1", 2}));
-    EXPECT_EQ(CInstrumentDetector::CandidateFor(current, QStringLiteral("/dev/ttyACM0")),
-              CCandidate({"/dev/ttyACM0", 0}));
+    for (const CCandidate& expected : {CCandidate{"/dev/ttyUSB7", 3}, {"/dev/ttyS1", 2}, {"/dev/ttyACM0", 0}})
+        EXPECT_EQ(CInstrumentDetector::CandidateFor(current, expected.m_strPath), expected);
 
     CInstrumentDevice device(&m_clock, {57600, 7, 1, 0}, "\r");
     m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
     m_detector.SetLineOrder({{57600, 7, 1, 0}});
     CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
     ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    EXPECT_EQ(Summary(result), "/dev/ttyACM0 COM2 57600 7O1 \r SIM-7");
     EXPECT_TRUE(result.m_bNewMapping);
-    EXPECT_EQ(result.m_settings.ComPort, 2);
     CInstrumentDetector::Save(result);
 
     CComSettings saved;
     saved.Load();
-    EXPECT_EQ(Text({saved.BaudRate, saved.ByteSize, saved.Parity, saved.StopBits}), QStringLiteral("57600 7O1"));
-    EXPECT_EQ(saved.ComPort, 2);
-    EXPECT_EQ(saved.EndMark, QStringLiteral("\r"));
-    EXPECT_EQ(CComPort::DevicePath(2), QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(CComPort::DevicePath(3), QStringLiteral("/dev/ttyUSB7"));
-    EXPECT_EQ(CComPort::DevicePath(4), QStringLiteral("/dev/ttyS3")); // COM<n> is ttyS<n-1> unless mapped
+    EXPECT_EQ(Text(saved), "COM2 57600 7O1 \r");
+    // COM<n> is ttyS<n-1> unless mapped.
+    EXPECT_EQ(QStringList({CComPort::DevicePath(2), CComPort::DevicePath(3), CComPort::DevicePath(4)}),
+              QStringList({"/dev/ttyACM0", "/dev/ttyUSB7", "/dev/ttyS3"}));
 }
 
 } // namespace

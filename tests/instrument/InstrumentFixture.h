@@ -28,27 +28,24 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os)
 }
 
 // Table rows as "name,number,values...,empty" so that whole rows compare at once.
+inline QString Row(const QString& name, std::initializer_list<int> values)
+{
+    QStringList fields(name);
+    for (int value : values)
+        fields.append(QString::number(value));
+    return fields.join(',');
+}
 inline QString Row(const CJobInfo& r)
 {
-    return QStringLiteral("%1,%2,%3,%4,%5")
-        .arg(r.m_strName)
-        .arg(r.m_nNumber)
-        .arg(r.m_nFixBlocks)
-        .arg(r.m_nMeasBlocks)
-        .arg(r.m_bEmpty);
+    return Row(r.m_strName, {r.m_nNumber, r.m_nFixBlocks, r.m_nMeasBlocks, r.m_bEmpty});
 }
 inline QString Row(const CFormatInfo& r)
 {
-    return QStringLiteral("%1,%2,%3,%4,%5")
-        .arg(r.m_strName)
-        .arg(r.m_nNumber)
-        .arg(r.m_nValue1)
-        .arg(r.m_nValue2)
-        .arg(r.m_bEmpty);
+    return Row(r.m_strName, {r.m_nNumber, r.m_nValue1, r.m_nValue2, r.m_bEmpty});
 }
 inline QString Row(const CCodeListInfo& r)
 {
-    return QStringLiteral("%1,%2,%3,%4").arg(r.m_strName).arg(r.m_nNumber).arg(r.m_nCount).arg(r.m_bEmpty);
+    return Row(r.m_strName, {r.m_nNumber, r.m_nCount, r.m_bEmpty});
 }
 template <typename T>
 QStringList Rows(const QList<T>& table)

@@ -47,21 +47,17 @@ TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // A value that is not a number reads as the default.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("[S]\nK=abc\n");
-    file.close();
-    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
-
-    // Binary garbage.
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    // A value that is not a number, and binary garbage, read as the default.
     QByteArray garbage(4096, '\0');
     for (int i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<char>((i * 7919) & 0xFF);
-    file.write(garbage);
-    file.close();
-    EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
+    QFile file(path);
+    for (const QByteArray& content : {QByteArray("[S]\nK=abc\n"), garbage}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
+    }
 
     // Unreadable (for root this still reads; the call must not fail either way).
     QFile::setPermissions(path, QFileDevice::Permissions());
