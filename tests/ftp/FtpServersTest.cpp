@@ -64,7 +64,22 @@ struct CServerCase
     bool m_bTls = false;
     QSsl::SslProtocol m_protocol = QSsl::SecureProtocols;
     bool m_bIPv6 = false;
+
+    std::string Name() const
+    {
+        return std::string(m_kind == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd") + (m_bIPv6 ? "_ipv6" : "")
+            + (m_bPassive ? "_passive" : "_active") + (m_bTls ? "_tls" : "")
+            + (m_protocol == QSsl::TlsV1_2       ? "12"
+                   : m_protocol == QSsl::TlsV1_3 ? "13"
+                                                 : "");
+    }
 };
+
+// Shown by CTest after each test's name instead of the case's raw bytes.
+void PrintTo(const CServerCase& serverCase, std::ostream* os)
+{
+    *os << serverCase.Name();
+}
 
 class FtpServers : public testing::TestWithParam<CServerCase>
 {
@@ -172,14 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CServerCase{CFtpServerProcess::Vsftpd, true, true, QSsl::TlsV1_2},
                     CServerCase{CFtpServerProcess::Vsftpd, false, false, QSsl::SecureProtocols, true},
                     CServerCase{CFtpServerProcess::Vsftpd, true, false, QSsl::SecureProtocols, true}),
-    [](const testing::TestParamInfo<CServerCase>& info) {
-        const CServerCase& p = info.param;
-        return std::string(p.m_kind == CFtpServerProcess::Pyftpdlib ? "pyftpdlib" : "vsftpd")
-            + (p.m_bIPv6 ? "_ipv6" : "") + (p.m_bPassive ? "_passive" : "_active") + (p.m_bTls ? "_tls" : "")
-            + (p.m_protocol == QSsl::TlsV1_2       ? "12"
-                   : p.m_protocol == QSsl::TlsV1_3 ? "13"
-                                                   : "");
-    });
+    [](const testing::TestParamInfo<CServerCase>& info) { return info.param.Name(); });
 
 // Which certificates the client takes, and that not even the user name goes
 // out before it has decided.
