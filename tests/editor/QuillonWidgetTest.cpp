@@ -175,14 +175,22 @@ private slots:
         }
     }
 
-    // Through the menu and the real modal dialogs: Enter presses "Go To";
-    // in the Find dialog it closes with OK and the search runs.
-    void menuRunsGotoAndFindModally()
+    // Go to and Find are enabled only while the text is not empty, typed or
+    // loaded. Through the menu they run the real modal dialogs: Enter presses
+    // "Go To"; in the Find dialog it closes with OK and the search runs.
+    void menuRunsGotoAndFindOnText()
     {
         CPromptRecorder recorder;
         EditorPrompts().m_fnRunModal = [](QDialog& dlg) { return dlg.exec(); };
         CMainFrame frame;
         frame.show();
+        auto enabled = [&frame] {
+            const bool bGoto = frame.Action(ID_EDIT_GOTO)->isEnabled();
+            return bGoto == frame.Action(ID_EDIT_FIND)->isEnabled() ? int(bGoto) : -1;
+        };
+        QCOMPARE(enabled(), 0);
+        QTest::keyClicks(frame.View(), "x");
+        QCOMPARE(enabled(), 1);
         frame.View()->setPlainText(Numbered(10) + "\nfind me");
         // Whatever goes wrong below, no dialog is left blocking the test.
         QTimer::singleShot(5000, [] {
@@ -203,6 +211,12 @@ private slots:
         });
         frame.Action(ID_EDIT_FIND)->trigger();
         QCOMPARE(frame.View()->textCursor().selectedText(), QStringLiteral("find"));
+
+        QTemporaryDir dir;
+        QVERIFY(WriteFile(dir.filePath("empty"), QByteArray()));
+        recorder.m_answers = {QMessageBox::No}; // the text was changed
+        QVERIFY(frame.OpenDocumentFile(dir.filePath("empty")));
+        QCOMPARE(enabled(), 0);
     }
 
     // One "Find Next" from a selection (to < 0: none); a null search text
@@ -299,26 +313,6 @@ private slots:
         QCOMPARE(view.m_dlgFind.m_strFind, QString());
         QCOMPARE(view.textCursor().selectedText(), QStringLiteral("three"));
         QCOMPARE(recorder.m_nBeeps, 1);
-    }
-
-    // Go to and Find are enabled only while the text is not empty, typed or loaded.
-    void findAndGotoDisabledOnEmptyDocument()
-    {
-        CPromptRecorder recorder;
-        CMainFrame frame;
-        frame.show();
-        auto enabled = [&frame] {
-            const bool bGoto = frame.Action(ID_EDIT_GOTO)->isEnabled();
-            return bGoto == frame.Action(ID_EDIT_FIND)->isEnabled() ? int(bGoto) : -1;
-        };
-        QCOMPARE(enabled(), 0);
-        QTest::keyClicks(frame.View(), "x");
-        QCOMPARE(enabled(), 1);
-        QTemporaryDir dir;
-        QVERIFY(WriteFile(dir.filePath("empty"), QByteArray()));
-        recorder.m_answers = {QMessageBox::No}; // the typing left the document changed
-        QVERIFY(frame.OpenDocumentFile(dir.filePath("empty")));
-        QCOMPARE(enabled(), 0);
     }
 
     void viewKeepsBytesAndLineEnds()
