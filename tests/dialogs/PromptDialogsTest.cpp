@@ -185,35 +185,38 @@ private slots:
     {
         const struct
         {
+            bool fileExist;
             int button, key;
             QList<bool> answer;
-        } fileExist[] =
-            {
-                {1030, 0, {true, false, false}}, // "Owerwrite"
-                {1031, 0, {false, true, false}},           {3, 0, {false, false, true}},
-                {0, Qt::Key_Return, {true, false, false}}, {0, Qt::Key_Escape, {false, false, false}},
-            },
-          error[] = {{1, 0, {true}}, {2, 0, {false}}, {0, Qt::Key_Return, {true}}, {0, Qt::Key_Escape, {false}}};
+        } rows[] = {
+            {true, 1030, 0, {true, false, false}}, // "Owerwrite"
+            {true, 1031, 0, {false, true, false}},
+            {true, 3, 0, {false, false, true}},
+            {true, 0, Qt::Key_Return, {true, false, false}},
+            {true, 0, Qt::Key_Escape, {false, false, false}},
+            {false, 1, 0, {true}},
+            {false, 2, 0, {false}},
+            {false, 0, Qt::Key_Return, {true}},
+            {false, 0, Qt::Key_Escape, {false}},
+        };
         CQtPrompt prompt;
-        const QString text = QStringLiteral("Can not open file\nData\\Job1.txt");
-        for (const auto& row : fileExist) {
+        const QString file = QStringLiteral("Data\\Job1.txt"), error = "Can not open file\n" + file;
+        for (const auto& row : rows) {
             QString shown;
             OnModal([&](QWidget* dlg) {
-                shown = Control<QLabel>(dlg, 1032)->text();
+                shown = row.fileExist ? Control<QLabel>(dlg, 1032)->text()
+                                      : Control<QPlainTextEdit>(dlg, 1033)->toPlainText();
                 Answer(dlg, row.button, row.key);
             });
-            const CFileExistAnswer answer = prompt.AskFileExist(QStringLiteral("Data\\Job1.txt"));
-            QCOMPARE(QList<bool>({answer.m_bOverwrite, answer.m_bSkip, answer.m_bCancel}), row.answer);
-            QCOMPARE(shown, QStringLiteral("Data\\Job1.txt"));
-        }
-        for (const auto& row : error) {
-            QString shown;
-            OnModal([&](QWidget* dlg) {
-                shown = Control<QPlainTextEdit>(dlg, 1033)->toPlainText();
-                Answer(dlg, row.button, row.key);
-            });
-            QCOMPARE(QList<bool>({prompt.AskError(text)}), row.answer);
-            QCOMPARE(shown, text);
+            QList<bool> answer;
+            if (row.fileExist) {
+                const CFileExistAnswer flags = prompt.AskFileExist(file);
+                answer = {flags.m_bOverwrite, flags.m_bSkip, flags.m_bCancel};
+            } else {
+                answer = {prompt.AskError(error)};
+            }
+            QCOMPARE(answer, row.answer);
+            QCOMPARE(shown, row.fileExist ? file : error);
         }
     }
 
