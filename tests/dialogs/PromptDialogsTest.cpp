@@ -78,6 +78,7 @@ private slots:
         auto* edit = Control<QLineEdit>(&dlg, 1022);
         edit->clear();
         QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), typed.left(16));
         const bool refused = accepted.isNull();
         QTest::keyClick(edit, refused ? Qt::Key_Return : Qt::Key_Enter);
         QCOMPARE(dlg.isVisible(), refused);
