@@ -48,28 +48,26 @@ class PromptDialogsTest : public QObject
 private slots:
     void nameRefusesOnlyExactDuplicates_data()
     {
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("withList");
         QTest::addColumn<QStringList>("existing");
-        QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("accepted"); // null: refused with "Duplicate name"
         const QStringList names = {"Data", "Job1"};
-        QTest::newRow("duplicate") << true << names << "Job1" << QString();
-        QTest::newRow("blanks do not hide a duplicate") << true << names << "  Job1 " << QString();
-        QTest::newRow("other case") << true << names << " job1"
-                                    << "job1";
-        QTest::newRow("no list") << false << QStringList() << "Job1"
-                                 << "Job1";
-        QTest::newRow("empty list") << true << QStringList() << "Job1"
-                                    << "Job1";
-        QTest::newRow("16 characters at most") << true << names << "0123456789abcdefghij"
-                                               << "0123456789abcdef";
+        QTest::newRow("duplicate") << "Job1" << true << names << QString();
+        QTest::newRow("blanks do not hide a duplicate") << "  Job1 " << true << names << QString();
+        QTest::newRow("other case") << " job1" << true << names << QStringLiteral("job1");
+        QTest::newRow("no list") << "Job1" << false << QStringList() << QStringLiteral("Job1");
+        QTest::newRow("empty list") << "Job1" << true << QStringList() << QStringLiteral("Job1");
+        QTest::newRow("16 characters at most")
+            << "0123456789abcdefghij" << true << names << QStringLiteral("0123456789abcdef");
     }
 
+    // Typed over a proposal; both Enter keys accept.
     void nameRefusesOnlyExactDuplicates()
     {
+        QFETCH(QString, typed);
         QFETCH(bool, withList);
         QFETCH(QStringList, existing);
-        QFETCH(QString, typed);
         QFETCH(QString, accepted);
         CScriptedPrompt prompt;
         CScopedServices services(nullptr, &prompt, nullptr);
@@ -81,72 +79,67 @@ private slots:
         edit->clear();
         QTest::keyClicks(edit, typed);
         QCOMPARE(edit->text(), typed.left(16));
-        // Both Enter keys accept.
-        QTest::keyClick(edit, accepted.isNull() ? Qt::Key_Return : Qt::Key_Enter);
         const bool refused = accepted.isNull();
+        QTest::keyClick(edit, refused ? Qt::Key_Return : Qt::Key_Enter);
         QCOMPARE(dlg.isVisible(), refused);
         QCOMPARE(dlg.result(), refused ? 0 : int(QDialog::Accepted));
-        QCOMPARE(prompt.m_shown.size(), refused ? 1 : 0);
-        if (refused)
-            QVERIFY(prompt.m_shown.first().endsWith(QStringLiteral("Duplicate name")));
+        QCOMPARE(prompt.m_shown, refused ? QStringList(": Duplicate name") : QStringList());
         QCOMPARE(dlg.m_strName, refused ? QStringLiteral("Proposal") : accepted);
     }
 
+    // The proposal is cut to 16 characters; Cancel, or Enter while "Cancel"
+    // has the focus, keeps the name given.
     void nameProposalAndCancel()
     {
-        CNameDlg dlg;
-        dlg.m_strTitle = QStringLiteral("New codelist name");
-        dlg.m_strName = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-        dlg.show();
-        QCOMPARE(dlg.windowTitle(), dlg.m_strTitle);
-        QCOMPARE(Control<QLineEdit>(&dlg, 1022)->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
-        Control<QLineEdit>(&dlg, 1022)->setText(QStringLiteral("Other"));
-        QTest::mouseClick(Control<QPushButton>(&dlg, 2), Qt::LeftButton);
-        QCOMPARE(dlg.result(), int(QDialog::Rejected));
-        QCOMPARE(dlg.m_strName, QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
-
-        // Enter while "Cancel" has the focus cancels rather than accepts.
-        CNameDlg focused;
-        focused.show();
-        QVERIFY(QTest::qWaitForWindowActive(&focused));
-        auto* cancel = Control<QPushButton>(&focused, 2);
-        cancel->setFocus();
-        QTest::keyClick(cancel, Qt::Key_Return);
-        QCOMPARE(focused.result(), int(QDialog::Rejected));
+        for (bool enterOnCancel : {false, true}) {
+            CNameDlg dlg;
+            dlg.m_strTitle = QStringLiteral("New codelist name");
+            dlg.m_strName = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dlg));
+            QCOMPARE(dlg.windowTitle(), dlg.m_strTitle);
+            QCOMPARE(Control<QLineEdit>(&dlg, 1022)->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
+            Control<QLineEdit>(&dlg, 1022)->setText(QStringLiteral("Other"));
+            auto* cancel = Control<QPushButton>(&dlg, 2);
+            cancel->setFocus();
+            enterOnCancel ? QTest::keyClick(cancel, Qt::Key_Return) : QTest::mouseClick(cancel, Qt::LeftButton);
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+            QCOMPARE(dlg.m_strName, QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+        }
     }
 
+    // Caption (the program's when none is given), icon and answer; asked
+    // during a long operation, the normal cursor while the question waits.
     void messageBoxAnswersAndCaption()
     {
+        const struct
+        {
+            QMessageBox::StandardButton click;
+            const char* caption;
+            int buttons, icon, answer;
+            QMessageBox::Icon shownIcon;
+        } rows[] = {
+            {QMessageBox::Yes, "", MB_YESNO, MB_ICONQUESTION, IDYES, QMessageBox::Question},
+            {QMessageBox::No, "Warning", MB_YESNO, MB_ICONWARNING, IDNO, QMessageBox::Warning},
+            {QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR, IDOK, QMessageBox::Critical},
+        };
         CQtPrompt prompt;
-        QStringList shown; // caption and text
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        Qt::CursorShape cursor = Qt::BlankCursor;
-        auto ask = [&](QMessageBox::StandardButton click, const QString& caption, int buttons, int iconId) {
-            OnModal([&, click](QWidget* modal) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        for (const auto& row : rows) {
+            QStringList shown; // caption, text, icon, cursor
+            OnModal([&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 QVERIFY(box);
-                shown = QStringList({box->windowTitle(), box->text()});
-                icon = box->icon();
-                cursor =
-                    QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::BlankCursor;
-                box->button(click)->click();
+                shown << box->windowTitle() << box->text() << QString::number(box->icon())
+                      << QString::number(QGuiApplication::overrideCursor()->shape());
+                box->button(row.click)->click();
             });
-            return prompt.MessageBox(QStringLiteral("Delete Job"), caption, buttons, iconId);
-        };
-        QCOMPARE(ask(QMessageBox::Yes, QString(), MB_YESNO, MB_ICONQUESTION), int(IDYES));
-        QCOMPARE(shown, QStringList({AppTitle(), "Delete Job"}));
-        QCOMPARE(icon, QMessageBox::Question);
-        QCOMPARE(ask(QMessageBox::No, "Warning", MB_YESNO, MB_ICONWARNING), int(IDNO));
-        QCOMPARE(shown.first(), QStringLiteral("Warning"));
-        QCOMPARE(icon, QMessageBox::Warning);
-        QCOMPARE(ask(QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR), int(IDOK));
-        QCOMPARE(icon, QMessageBox::Critical);
-        // Asked in the middle of a long operation: the normal cursor while the
-        // question waits, the wait cursor again afterwards.
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        QCOMPARE(ask(QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR), int(IDOK));
-        QCOMPARE(cursor, Qt::ArrowCursor);
-        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            QCOMPARE(prompt.MessageBox(QStringLiteral("Delete Job"), row.caption, row.buttons, row.icon), row.answer);
+            QCOMPARE(shown,
+                     QStringList({*row.caption ? row.caption : AppTitle(), "Delete Job", QString::number(row.shownIcon),
+                                  QString::number(Qt::ArrowCursor)}));
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
         QGuiApplication::restoreOverrideCursor();
     }
 
@@ -187,56 +180,44 @@ private slots:
         QCOMPARE(request.m_strName, QStringLiteral("Job9"));
     }
 
-    void fileExistSetsOneFlag_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QList<bool>>("flags"); // overwrite, skip, cancel
-        QTest::newRow("Owerwrite") << 1030 << 0 << QList<bool>({true, false, false});
-        QTest::newRow("Skip") << 1031 << 0 << QList<bool>({false, true, false});
-        QTest::newRow("Cancel") << 3 << 0 << QList<bool>({false, false, true});
-        QTest::newRow("Enter") << 0 << int(Qt::Key_Return) << QList<bool>({true, false, false});
-        QTest::newRow("Escape") << 0 << int(Qt::Key_Escape) << QList<bool>({false, false, false});
-    }
-
-    void fileExistSetsOneFlag()
-    {
-        QFETCH(int, button);
-        QFETCH(int, key);
-        QFETCH(QList<bool>, flags);
-        CQtPrompt prompt;
-        QString shown;
-        OnModal([&](QWidget* dlg) {
-            shown = Control<QLabel>(dlg, 1032)->text();
-            Answer(dlg, button, key);
-        });
-        const CFileExistAnswer answer = prompt.AskFileExist(QStringLiteral("Data\\Job1.txt"));
-        QCOMPARE(shown, QStringLiteral("Data\\Job1.txt"));
-        QCOMPARE(QList<bool>({answer.m_bOverwrite, answer.m_bSkip, answer.m_bCancel}), flags);
-    }
-
-    void errorContinueOrAbort()
+    // Each answer, by button (by id) or key (button 0), of the File Exists
+    // dialog (one flag: overwrite, skip, cancel) and of the Error dialog (go on).
+    void fileExistAndErrorAnswers()
     {
         const struct
         {
-            int button;
-            int key;
-            bool goOn;
-        } cases[] = {
-            {1, 0, true},
-            {2, 0, false},
-            {0, Qt::Key_Return, true},
-            {0, Qt::Key_Escape, false},
+            bool fileExist;
+            int button, key;
+            QList<bool> answer;
+        } rows[] = {
+            {true, 1030, 0, {true, false, false}}, // "Owerwrite"
+            {true, 1031, 0, {false, true, false}},
+            {true, 3, 0, {false, false, true}},
+            {true, 0, Qt::Key_Return, {true, false, false}},
+            {true, 0, Qt::Key_Escape, {false, false, false}},
+            {false, 1, 0, {true}},
+            {false, 2, 0, {false}},
+            {false, 0, Qt::Key_Return, {true}},
+            {false, 0, Qt::Key_Escape, {false}},
         };
         CQtPrompt prompt;
-        for (const auto& c : cases) {
+        const QString file = QStringLiteral("Data\\Job1.txt"), error = "Can not open file\n" + file;
+        for (const auto& row : rows) {
             QString shown;
             OnModal([&](QWidget* dlg) {
-                shown = Control<QPlainTextEdit>(dlg, 1033)->toPlainText();
-                Answer(dlg, c.button, c.key);
+                shown = row.fileExist ? Control<QLabel>(dlg, 1032)->text()
+                                      : Control<QPlainTextEdit>(dlg, 1033)->toPlainText();
+                Answer(dlg, row.button, row.key);
             });
-            QCOMPARE(prompt.AskError(QStringLiteral("Can not open file\nData\\Job1.txt")), c.goOn);
-            QCOMPARE(shown, QStringLiteral("Can not open file\nData\\Job1.txt"));
+            QList<bool> answer;
+            if (row.fileExist) {
+                const CFileExistAnswer flags = prompt.AskFileExist(file);
+                answer = {flags.m_bOverwrite, flags.m_bSkip, flags.m_bCancel};
+            } else {
+                answer = {prompt.AskError(error)};
+            }
+            QCOMPARE(answer, row.answer);
+            QCOMPARE(shown, row.fileExist ? file : error);
         }
     }
 
@@ -247,35 +228,23 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("formats");
         QTest::addColumn<QString>("preselect");
-        QTest::addColumn<QString>("result");
         QTest::addColumn<int>("choose");
+        QTest::addColumn<QString>("result");
         QTest::addColumn<int>("index");
         const QStringList formats = {"TQS", "VRN", "XYZ 8  "};
-        QTest::newRow("extension replaced") << "job1.txt" << formats << "VRN"
-                                            << "job1.VRN" << -1 << 1;
-        QTest::newRow("extension added") << "job1" << formats << "VRN"
-                                         << "job1.VRN" << -1 << 1;
-        QTest::newRow("last dot only") << "a.b.c" << formats << "VRN"
-                                       << "a.b.VRN" << -1 << 1;
-        QTest::newRow("nothing before the dot") << ".txt" << formats << "VRN"
-                                                << "" << -1 << 1;
-        QTest::newRow("no format selected") << "name" << formats << "QQQ"
-                                            << "name." << -1 << -1;
-        QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN"
-                                           << "name." << -1 << -1;
-        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "XYZ"
-                                                          << "job2.XYZ 8" << -1 << 2;
-        QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr"
-                                                       << "job3.VRN" << -1 << 1;
-        QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN"
-                                          << "job4.VRN" << -1 << 0;
-        QTest::newRow("user's choice") << "out" << QStringList({"VRN", "TQS", "ASCII"}) << "VRN"
-                                       << "out.ASCII" << 2 << 2;
-        QTest::newRow("empty name stays open") << "" << formats << "VRN"
-                                               << "" << -1 << 1;
+        QTest::newRow("extension added") << "job1" << formats << "VRN" << -1 << "job1.VRN" << 1;
+        QTest::newRow("last extension replaced") << "a.b.c" << formats << "VRN" << -1 << "a.b.VRN" << 1;
+        QTest::newRow("nothing before the dot") << ".txt" << formats << "VRN" << -1 << "" << 1;
+        QTest::newRow("no format selected") << "name" << formats << "QQQ" << -1 << "name." << -1;
+        QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN" << -1 << "name." << -1;
+        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "XYZ" << -1 << "job2.XYZ 8" << 2;
+        QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr" << -1 << "job3.VRN" << 1;
+        QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN" << -1 << "job4.VRN" << 0;
+        QTest::newRow("user's choice") << "out" << QStringList({"VRN", "TQS", "ASCII"}) << "VRN" << 2 << "out.ASCII"
+                                       << 2;
+        QTest::newRow("empty name stays open") << "" << formats << "VRN" << -1 << "" << 1;
         // The instrument's first format row is a free slot: nothing to preselect.
-        QTest::newRow("empty preselection selects nothing") << "job5" << formats << ""
-                                                            << "job5." << -1 << -1;
+        QTest::newRow("empty preselection selects nothing") << "job5" << formats << "" << -1 << "job5." << -1;
     }
 
     void dataDownloadResultNames()
@@ -283,8 +252,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QStringList, formats);
         QFETCH(QString, preselect);
-        QFETCH(QString, result);
         QFETCH(int, choose);
+        QFETCH(QString, result);
         QFETCH(int, index);
         CQtPrompt prompt;
         CDataDownloadRequest request;
@@ -297,25 +266,18 @@ private slots:
         OnModal([&](QWidget* dlg) {
             auto* edit = Control<QLineEdit>(dlg, 1014);
             shown = edit->text();
-            if (choose >= 0) {
+            if (choose >= 0)
                 Control<QComboBox>(dlg, 1021)->setCurrentIndex(choose);
-                QTest::mouseClick(Control<QPushButton>(dlg, 1), Qt::LeftButton);
-            } else {
-                QTest::keyClick(edit, Qt::Key_Return);
-            }
-            stayedOpen = dlg->isVisible();
-            if (stayedOpen)
+            QTest::keyClick(edit, Qt::Key_Return);
+            if ((stayedOpen = dlg->isVisible()))
                 QTest::keyClick(dlg, Qt::Key_Escape);
         });
         QCOMPARE(prompt.AskDataDownload(request), !name.isEmpty());
         QCOMPARE(shown, name);
         QCOMPARE(stayedOpen, name.isEmpty());
-        if (name.isEmpty()) {
-            QCOMPARE(request.m_strResultName, QStringLiteral("untouched"));
-        } else {
-            QCOMPARE(request.m_strResultName, result);
+        QCOMPARE(request.m_strResultName, name.isEmpty() ? QStringLiteral("untouched") : result);
+        if (!name.isEmpty())
             QCOMPARE(request.m_nSelectedFormat, index);
-        }
     }
 };
 

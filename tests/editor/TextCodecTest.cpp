@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,23 +15,19 @@ QByteArray RoundTrip(const QByteArray& bytes)
 
 } // namespace
 
+// Byte b is U+00bb, apart from the line ends; 0x0A and 0x0D apart are two.
 TEST(TextCodec, EveryByteValueRoundTrips)
 {
-    QByteArray ascending;
-    QString expected; // byte b is U+00bb, apart from the line ends
+    QByteArray bytes;
+    QString expected;
     for (int b = 0; b < 256; ++b) {
-        ascending.append(char(b));
+        bytes.append(char(b));
         expected.append(b == '\n' || b == '\r' ? QChar(u'\n') : QChar(char16_t(b)));
     }
-    QByteArray descending(ascending);
-    std::reverse(descending.begin(), descending.end());
-    for (const QByteArray& bytes : {ascending, descending, ascending + ascending})
-        EXPECT_EQ(RoundTrip(bytes), bytes);
-
-    const CDecodedText decoded = CTextCodec::Decode(ascending);
+    const CDecodedText decoded = CTextCodec::Decode(bytes);
     EXPECT_EQ(decoded.m_strText, expected);
-    // 0x0A and 0x0D apart are two line ends.
     EXPECT_EQ(decoded.m_lineEnds, (std::vector<ELineEnd>{ELineEnd::Lf, ELineEnd::Cr}));
+    EXPECT_EQ(RoundTrip(bytes), bytes);
 }
 
 TEST(TextCodec, LineEndVariantsRoundTrip)
