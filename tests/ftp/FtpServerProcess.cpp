@@ -115,7 +115,7 @@ bool CFtpServerProcess::Start()
 
 QStringList CFtpServerProcess::PyftpdlibArguments()
 {
-    m_strTranscript = m_dir.filePath(u"transcript.txt"_s);
+    m_strTranscript = m_ownFiles.filePath(u"transcript.txt"_s);
     QStringList args{u"-c"_s,           QString::fromLatin1(kRecordingServer),
                      u"--port"_s,       QString::number(m_nPort),
                      u"--dir"_s,        m_strRoot,

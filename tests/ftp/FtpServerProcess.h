@@ -58,5 +58,6 @@ private:
     QByteArray TlsConfiguration() const;
 
     QTemporaryDir m_dir;
+    QTemporaryDir m_ownFiles; // the transcript, outside the folder that tests show as a local root
     QProcess m_process;
 };
