@@ -5,14 +5,12 @@
 #include "platform/Services.h"
 #include "support/ScriptedSerialDevice.h"
 
-namespace {
-
 constexpr qsizetype kMaxStream = 12 * 1024;
 constexpr int kMaxChunks = 512;
 
 // Whether the byte at k of the stream ends a line. carried: the line before
 // was cut just after a CR, so an LF first thing completes that CR LF.
-bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool crLf, bool carried)
+static bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool crLf, bool carried)
 {
     if (!crLf)
         return stream.at(k) == '\r';
@@ -20,8 +18,6 @@ bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool c
         return false;
     return k > lineStart ? stream.at(k - 1) == '\r' : carried;
 }
-
-} // namespace
 
 // Lines read by the serial port from an instrument that sends runs of bytes,
 // some of them late, with either end mark: every line holds at most

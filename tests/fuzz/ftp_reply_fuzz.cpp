@@ -1,23 +1,21 @@
 #include "FuzzCheck.h"
 #include "ftp/FtpReplyReader.h"
 
-namespace {
-
-bool IsDigit(char c)
+static bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
 
 // The length of the next line in what is left unread: up to its LF, or all
 // of it when no LF has come.
-qsizetype NextLineLength(const QByteArray& rest)
+static qsizetype NextLineLength(const QByteArray& rest)
 {
     const qsizetype lf = rest.indexOf('\n');
     return lf < 0 ? rest.size() : lf + 1;
 }
 
 // A complete reply is one line, or runs from "xyz-" to the first "xyz ".
-void CheckCompleteReply(const QList<QByteArray>& lines)
+static void CheckCompleteReply(const QList<QByteArray>& lines)
 {
     const QByteArray& first = lines.first();
     const bool multi =
@@ -30,8 +28,6 @@ void CheckCompleteReply(const QList<QByteArray>& lines)
     for (qsizetype i = 1; i + 1 < lines.size(); ++i)
         Check(!lines.at(i).startsWith(end), "a multi-line reply ends at the first line that ends it");
 }
-
-} // namespace
 
 // Feeds a byte stream in pieces at growing times under small limits and reads
 // replies until the reader fails: lines are cut exactly after LF and never

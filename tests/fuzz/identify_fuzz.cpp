@@ -8,7 +8,7 @@
 // carries it.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString text = FromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QString text = FromBytes(InputBytes(data, size));
     const QLatin1String prefix("%R1P,0,0:");
     const std::optional<Protocol::CIdentifyReply> reply = Protocol::ParseIdentifyReply(text);
     Check(reply.has_value() == text.startsWith(prefix), "only a name reply is taken");
