@@ -13,9 +13,8 @@ static qint32 CLibraryNumber(const QByteArray& bytes)
 }
 
 // A row as the instrument writes it: the name, then the numbers, each after a comma.
-static QString Fields(const QString& name, std::initializer_list<qint32> numbers)
+static QString Fields(QString row, std::initializer_list<qint32> numbers)
 {
-    QString row = name;
     for (qint32 number : numbers)
         row += QLatin1Char(',') + QString::number(number);
     return row;

@@ -2,21 +2,13 @@
 #include "ftp/FtpProtocol.h"
 #include "platform/Bytes.h"
 
-#include <QStringList>
+#include <QHostAddress>
 
 // Four numbers 0..255 joined by ".", written without leading zeros.
 static bool IsDottedQuad(const QString& host)
 {
-    const QStringList parts = host.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        bool ok = false;
-        const int value = part.toInt(&ok);
-        if (!ok || value < 0 || value > 255 || part != QString::number(value))
-            return false;
-    }
-    return true;
+    const QHostAddress address(host);
+    return address.protocol() == QAbstractSocket::IPv4Protocol && address.toString() == host;
 }
 
 // PASV and EPSV replies as the server sends them, byte by byte: an address
