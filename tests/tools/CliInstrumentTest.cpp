@@ -4,9 +4,6 @@
 
 #include "PtyPeer.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,12 +87,9 @@ protected:
 
     bool StartSim(const QStringList& more = {})
     {
-        QFile state(Path("state.json"));
-        if (!state.open(QIODevice::WriteOnly) || state.write(kState) < 0)
-            return false;
-        state.close();
-        return m_sim.Start(QStringList{"--state", state.fileName(), "--save-state", Path("saved.json"), "--transcript",
-                                       Path("transcript.txt")}
+        return WriteFile(Path("state.json"), kState)
+            && m_sim.Start(QStringList{"--state", Path("state.json"), "--save-state", Path("saved.json"),
+                                       "--transcript", Path("transcript.txt")}
                            + more);
     }
 
@@ -112,20 +106,10 @@ using CliInstrument = CliTest;
 
 TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
 {
-    const QList<QStringList> usageErrors = {{"frobnicate"},
-                                            {"jobs", "extra"},
-                                            {"erase", "bogus", "1"},
-                                            {"erase", "job"},
-                                            {"erase", "job", "x1"},
-                                            {"receive", "measurements", "1"},
-                                            {"receive", "everything", "1", "f.TQS"},
-                                            {"send", "job", "1"},
-                                            {"jobs", "--device"},
-                                            {"codes", "--colour", "red"},
-                                            {"detect", "now"},
-                                            {"detect", "--fast"}};
-    for (const QStringList& args : usageErrors)
-        Check({args, 2, ""});
+    for (const char* args : {"frobnicate", "jobs extra", "erase bogus 1", "erase job", "erase job x1",
+                             "receive measurements 1", "receive everything 1 f.TQS", "send job 1", "jobs --device",
+                             "codes --colour red", "detect now", "detect --fast"})
+        Check({QString::fromLatin1(args).split(' '), 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
@@ -195,10 +179,7 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         {{}, {{"send", "job", "5", injected}, 1, "", "cannot be sent to the instrument"}},
     };
     for (const CCase& c : cases) {
-        for (const QString& path : {older, injected}) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("older data\r\n") > 0);
-        }
+        ASSERT_TRUE(WriteFile(older, "older data\r\n") && WriteFile(injected, "older data\r\n"));
         ASSERT_TRUE(StartSim(c.simOptions));
         QElapsedTimer timer;
         timer.start();
