@@ -97,8 +97,7 @@ TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
     peer.Close();
     EXPECT_EQ(sim.Stop(), 0);
 
-    CSimProcess bad;
-    EXPECT_FALSE(bad.Start({"--state", dir.filePath("missing.json")}));
+    EXPECT_FALSE(CSimProcess().Start({"--state", dir.filePath("missing.json")}));
 }
 
 // The handheld is heard only at the instrument's own speed, parity and stop
@@ -126,8 +125,7 @@ TEST(SimPty, HearsTheHandheldOnlyAtItsLineSettings)
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_TRUE(ReadFile(transcript).contains("-- line settings differ, 12 bytes not understood"));
 
-    CSimProcess bad;
-    EXPECT_FALSE(bad.Start({"--line-settings", "4800,7X1"}));
+    EXPECT_FALSE(CSimProcess().Start({"--line-settings", "4800,7X1"}));
 }
 
 } // namespace
