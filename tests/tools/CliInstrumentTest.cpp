@@ -47,19 +47,17 @@ const char* const kState = R"({
                 {"name": "TREES", "number": 3, "count": 4, "lines": ["001 OAK", "002 ASH", "003 ELM", "004 YEW"]}]
 })";
 
-QJsonObject Row(const QByteArray& state, const char* table, int number)
-{
-    for (const QJsonValue& row : QJsonDocument::fromJson(state).object().value(QLatin1String(table)).toArray())
-        if (row.toObject().value("number").toInt() == number)
-            return row.toObject();
-    return {};
-}
-
-QByteArray Latin1Lines(const QJsonArray& lines)
+// The lines under key of row number in table of a state file, as a file
+// holds them: each ended by CR LF.
+QByteArray FileLines(const QByteArray& state, const char* table, int number, const char* key)
 {
     QByteArray bytes;
-    for (const QJsonValue& line : lines)
-        bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above 255
+    for (const QJsonValue& row : QJsonDocument::fromJson(state)[QLatin1String(table)].toArray()) {
+        if (row["number"].toInt() != number)
+            continue;
+        for (const QJsonValue& line : row[QLatin1String(key)].toArray())
+            bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
+    }
     return bytes;
 }
 
@@ -145,11 +143,11 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     ASSERT_EQ(m_sim.Stop(), 0);
 
     const QByteArray bytes = ReadFile(file);
-    EXPECT_EQ(bytes, Latin1Lines(Row(kState, "jobs", 1).value("measurements").toArray()));
+    EXPECT_EQ(bytes, FileLines(kState, "jobs", 1, "measurements"));
     EXPECT_TRUE(bytes.contains("\xE9\xB0"));
     const QByteArray saved = ReadFile(Path("saved.json"));
-    EXPECT_TRUE(Row(saved, "codeLists", 3).value("lines").toArray().isEmpty());
-    EXPECT_EQ(Latin1Lines(Row(saved, "jobs", 2).value("fixpoints").toArray()), bytes);
+    EXPECT_EQ(FileLines(saved, "codeLists", 3, "lines"), QByteArray());
+    EXPECT_EQ(FileLines(saved, "jobs", 2, "fixpoints"), bytes);
     const QByteArray wire = ReadFile(Path("transcript.txt"));
     EXPECT_EQ(wire.count("RX CODE/ERASE/"), 1);
     EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n")); // TQS is the first format offered
