@@ -5,14 +5,12 @@
 #include "platform/Services.h"
 #include "support/ScriptedSerialDevice.h"
 
-namespace {
-
 constexpr qsizetype kMaxStream = 12 * 1024;
 constexpr int kMaxChunks = 512;
 
 // Whether the byte at k of the stream ends a line. carried: the line before
 // was cut just after a CR, so an LF first thing completes that CR LF.
-bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool crLf, bool carried)
+static bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool crLf, bool carried)
 {
     if (!crLf)
         return stream.at(k) == '\r';
@@ -21,17 +19,12 @@ bool EndsLine(const QByteArray& stream, qsizetype k, qsizetype lineStart, bool c
     return k > lineStart ? stream.at(k - 1) == '\r' : carried;
 }
 
-} // namespace
-
 // Lines read by the serial port from an instrument that sends runs of bytes,
-// some of them late, with either end mark: every line holds at most
-// kMaxLineLength characters and ends at its end mark, at the bound or at a
-// time-out; together the lines are exactly the bytes sent; and one read never
-// takes longer than its time bound plus one byte's time-out.
+// some late, with either end mark: each line ends at its end mark, a bound or
+// a time-out; the lines are the bytes sent; and a read ends in time.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool overridden = (CComPort::SetDeviceOverride(QStringLiteral("fuzz")), true);
-    (void)overridden;
+    [[maybe_unused]] static const bool overridden = (CComPort::SetDeviceOverride(QStringLiteral("fuzz")), true);
     FuzzedDataProvider input(data, size);
     CVirtualClock clock;
     CScopedServices services(&clock, nullptr, nullptr);
@@ -41,7 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     port.EndMark = crLf ? QStringLiteral("\r\n") : QStringLiteral("\r");
     port.SetDevice(&device);
     Check(port.Open(), "the scripted port opens");
-
     // Runs of a short pattern, each some time after the one before: at once,
     // or trickling one pattern every periodMs.
     QByteArray stream;

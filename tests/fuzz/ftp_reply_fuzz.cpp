@@ -1,37 +1,28 @@
 #include "FuzzCheck.h"
 #include "ftp/FtpReplyReader.h"
 
-namespace {
+#include <algorithm>
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// The length of the next line in what is left unread: up to its LF, or all
-// of it when no LF has come.
-qsizetype NextLineLength(const QByteArray& rest)
+// The length of the next unread line: up to its LF, or all when none has come.
+static qsizetype NextLineLength(const QByteArray& rest)
 {
     const qsizetype lf = rest.indexOf('\n');
     return lf < 0 ? rest.size() : lf + 1;
 }
 
 // A complete reply is one line, or runs from "xyz-" to the first "xyz ".
-void CheckCompleteReply(const QList<QByteArray>& lines)
+static void CheckCompleteReply(const QList<QByteArray>& lines)
 {
     const QByteArray& first = lines.first();
-    const bool multi =
-        first.size() >= 4 && first.at(3) == '-' && IsDigit(first.at(0)) && IsDigit(first.at(1)) && IsDigit(first.at(2));
-    Check(multi || lines.size() == 1, "a single-line reply is one line");
-    if (!multi)
-        return;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const bool multi = first.size() >= 4 && first.at(3) == '-' && std::all_of(first.begin(), first.begin() + 3, digit);
     const QByteArray end = first.left(3) + ' ';
-    Check(lines.size() >= 2 && lines.last().startsWith(end), "a multi-line reply ends at its code and a blank");
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+    Check(multi || lines.size() == 1, "a single-line reply is one line");
+    Check(!multi || (lines.size() >= 2 && lines.last().startsWith(end)),
+          "a multi-line reply ends at its code and a blank");
+    for (qsizetype i = 1; multi && i + 1 < lines.size(); ++i)
         Check(!lines.at(i).startsWith(end), "a multi-line reply ends at the first line that ends it");
 }
-
-} // namespace
 
 // Feeds a byte stream in pieces at growing times under small limits and reads
 // replies until the reader fails: lines are cut exactly after LF and never
@@ -45,23 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         input.ConsumeIntegralInRange<qsizetype>(4, 64), input.ConsumeIntegralInRange<qsizetype>(4, 256),
         input.ConsumeIntegralInRange<int>(1, 8), input.ConsumeIntegralInRange<qint64>(1, 1000)};
     reader.m_limits = limits;
-    QByteArray fed;
-    QByteArray taken;
-    qint64 now = 0;
-    qint64 start = 0;
+    QByteArray fed, taken;
+    qint64 now = 0, start = 0;
     qsizetype checked = 0; // lines of the current reply already looked at
     bool ended = false;
     reader.Begin(now);
     while (input.remaining_bytes() > 0) {
         now += input.ConsumeIntegralInRange<int>(0, 300);
-        const std::string piece = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<int>(0, 40));
+        const QByteArray piece =
+            QByteArray::fromStdString(input.ConsumeBytesAsString(input.ConsumeIntegralInRange<int>(0, 40)));
         if (!ended) {
-            reader.Feed(QByteArrayView(piece.data(), qsizetype(piece.size())));
-            fed += QByteArray::fromStdString(piece);
-        }
-        if (!ended && input.ConsumeIntegralInRange<int>(0, 15) == 0) {
-            reader.End();
-            ended = true;
+            reader.Feed(piece);
+            fed += piece;
+            ended = input.ConsumeIntegralInRange<int>(0, 15) == 0;
+            if (ended)
+                reader.End();
         }
         const CFtpReplyReader::EStatus status = reader.ReadReply(now);
         const QList<QByteArray>& lines = reader.Lines();

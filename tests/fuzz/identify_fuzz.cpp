@@ -2,13 +2,11 @@
 #include "instrument/Protocol.h"
 #include "platform/Bytes.h"
 
-// The reply to the name request "%R1Q,5004:", as the instrument sends it:
-// only a reply of that kind is taken, a name comes from between its quotes,
-// and any name, quotes and line ends included, reads back from the reply that
-// carries it.
+// The reply to the name request "%R1Q,5004:": only such a reply is taken, a
+// name comes from between its quotes, and any name reads back from its reply.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString text = FromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QString text = FromBytes(InputBytes(data, size));
     const QLatin1String prefix("%R1P,0,0:");
     const std::optional<Protocol::CIdentifyReply> reply = Protocol::ParseIdentifyReply(text);
     Check(reply.has_value() == text.startsWith(prefix), "only a name reply is taken");

@@ -5,19 +5,16 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
-
 // wcstol, the instrument's own number reader, clamped to 32 bits.
-qint32 CLibraryNumber(const QByteArray& bytes)
+static qint32 CLibraryNumber(const QByteArray& bytes)
 {
     const long long value = std::strtoll(bytes.constData(), nullptr, 10);
     return qint32(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 // A row as the instrument writes it: the name, then the numbers, each after a comma.
-QString Fields(const QString& name, std::initializer_list<qint32> numbers)
+static QString Fields(QString row, std::initializer_list<qint32> numbers)
 {
-    QString row = name;
     for (qint32 number : numbers)
         row += QLatin1Char(',') + QString::number(number);
     return row;
@@ -26,7 +23,7 @@ QString Fields(const QString& name, std::initializer_list<qint32> numbers)
 // A row with a name starts with that name and its comma, and the same fields
 // written out again read back the same.
 template <typename Row, typename Parse, typename Write>
-void CheckRow(const QString& line, Parse parse, Write write)
+static void CheckRow(const QString& line, Parse parse, Write write)
 {
     const Row row = parse(line);
     if (row.m_bEmpty) {
@@ -38,13 +35,11 @@ void CheckRow(const QString& line, Parse parse, Write write)
     Check(again.m_strName == row.m_strName && again.m_bEmpty == 0 && write(again) == write(row), "a row reads back");
 }
 
-} // namespace
-
 // Rows of the job, format and code-list listings and the numbers in them, as
 // the instrument sends them byte by byte.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes = InputBytes(data, size);
     const QString line = FromBytes(bytes);
     Check(Protocol::ReadNumber(line) == CLibraryNumber(bytes), "numbers read as wcstol reads them");
 

@@ -4,17 +4,13 @@
 #include "platform/Services.h"
 #include "support/ScriptedSerialDevice.h"
 
-namespace {
-
 // Pauses 3000 + 1000 ms, three replies of at most 2 * 2002 ms each, 50 ms for an LF.
 constexpr qint64 kMaxTryMs = 4000 + 3 * 4004 + 50;
 
-QByteArray Take(FuzzedDataProvider& input)
+static QByteArray Take(FuzzedDataProvider& input)
 {
     return QByteArray::fromStdString(input.ConsumeRandomLengthString(300));
 }
-
-} // namespace
 
 // One try of the instrument search against a device that answers each write
 // of the probe with bytes of the input and sends more whenever it likes: the

@@ -3,10 +3,8 @@
 
 #include <QStringList>
 
-namespace {
-
 // A field as nmcli's terse output writes it: ":" and "\" escaped by "\".
-QByteArray Escaped(const QString& field)
+static QByteArray Escaped(const QString& field)
 {
     QByteArray bytes;
     for (char c : field.toUtf8()) {
@@ -16,8 +14,6 @@ QByteArray Escaped(const QString& field)
     }
     return bytes;
 }
-
-} // namespace
 
 // Output of "nmcli -t -f NAME,UUID,TYPE,DEVICE,STATE connection show": at
 // most one connection per line, no line break inside a field, and any five

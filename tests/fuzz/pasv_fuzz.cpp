@@ -2,38 +2,25 @@
 #include "ftp/FtpProtocol.h"
 #include "platform/Bytes.h"
 
-#include <QStringList>
-
-namespace {
+#include <QHostAddress>
 
 // Four numbers 0..255 joined by ".", written without leading zeros.
-bool IsDottedQuad(const QString& host)
+static bool IsDottedQuad(const QString& host)
 {
-    const QStringList parts = host.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    for (const QString& part : parts) {
-        bool ok = false;
-        const int value = part.toInt(&ok);
-        if (!ok || value < 0 || value > 255 || part != QString::number(value))
-            return false;
-    }
-    return true;
+    const QHostAddress address(host);
+    return address.protocol() == QAbstractSocket::IPv4Protocol && address.toString() == host;
 }
-
-} // namespace
 
 // PASV and EPSV replies as the server sends them, byte by byte: an address
 // taken from one is a dotted quad and a port in 1..65535, and the PORT, PASV
 // and EPSV forms of that address read back to the same address.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString reply = FromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QString reply = FromBytes(InputBytes(data, size));
     QString host;
     int port = 0;
     if (ParseFtpPasvReply(reply, host, port)) {
-        Check(port >= 1 && port <= 65535, "a PASV port is in 1..65535");
-        Check(IsDottedQuad(host), "a PASV host is a dotted quad");
+        Check(IsPort(port) && IsDottedQuad(host), "a PASV address is a dotted quad and a port in 1..65535");
         const QString argument = MakeFtpPortArgument(host, port);
         Check(!HasFtpLineBreak(argument), "a PORT argument holds no line break");
         QString again;
@@ -43,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
               "a PASV address reads back from its PORT form");
     }
     if (ParseFtpEpsvReply(reply, port)) {
-        Check(port >= 1 && port <= 65535, "an EPSV port is in 1..65535");
+        Check(IsPort(port), "an EPSV port is in 1..65535");
         int again = 0;
         Check(ParseFtpEpsvReply(QStringLiteral("229 Entering Extended Passive Mode (|||%1|)\r\n").arg(port), again)
                   && again == port,

@@ -1,10 +1,8 @@
 #include "FuzzCheck.h"
 #include "ftp/FtpProtocol.h"
 
-namespace {
-
 // A host name or address of the characters that real ones use.
-QString MakeHost(FuzzedDataProvider& input)
+static QString MakeHost(FuzzedDataProvider& input)
 {
     static const char alphabet[] = "abcxyz019.-:";
     QString host;
@@ -13,8 +11,6 @@ QString MakeHost(FuzzedDataProvider& input)
         host += QLatin1Char(alphabet[input.ConsumeIntegralInRange<size_t>(0, sizeof alphabet - 2)]);
     return host;
 }
-
-} // namespace
 
 // Server names of the settings, "host" or "host:port", "[v6]:port" or a bare
 // IPv6 address. Any text gives a port in 1..65535 and a host taken from it;
@@ -31,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QString gotHost;
     int gotPort = 0;
     if (SplitFtpServerName(any, gotHost, gotPort, defaultPort))
-        Check(gotPort >= 1 && gotPort <= 65535 && any.contains(gotHost), "a port in 1..65535, a host from the name");
+        Check(IsPort(gotPort) && any.contains(gotHost), "a port in 1..65535, a host from the name");
     const qsizetype colons = host.count(QLatin1Char(':'));
     if (colons != 1) {
         const QString named = colons ? QLatin1Char('[') + host + QLatin1Char(']') : host;

@@ -5,14 +5,10 @@
 
 #include <algorithm>
 
-namespace {
-
-bool IsControl(char c)
+static bool IsControl(char c)
 {
     return static_cast<unsigned char>(c) < 0x20;
 }
-
-} // namespace
 
 // Names and commands judged by what goes on the wire, where each character
 // is sent as its low 8 bits. A text that the checks let through never puts an

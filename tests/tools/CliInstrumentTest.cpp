@@ -4,9 +4,6 @@
 
 #include "PtyPeer.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -50,19 +47,17 @@ const char* const kState = R"({
                 {"name": "TREES", "number": 3, "count": 4, "lines": ["001 OAK", "002 ASH", "003 ELM", "004 YEW"]}]
 })";
 
-QJsonObject Row(const QByteArray& state, const char* table, int number)
-{
-    for (const QJsonValue& row : QJsonDocument::fromJson(state).object().value(QLatin1String(table)).toArray())
-        if (row.toObject().value("number").toInt() == number)
-            return row.toObject();
-    return {};
-}
-
-QByteArray Latin1Lines(const QJsonArray& lines)
+// The lines under key of row number in table of a state file, as a file
+// holds them: each ended by CR LF.
+QByteArray FileLines(const QByteArray& state, const char* table, int number, const char* key)
 {
     QByteArray bytes;
-    for (const QJsonValue& line : lines)
-        bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above 255
+    for (const QJsonValue& row : QJsonDocument::fromJson(state)[QLatin1String(table)].toArray()) {
+        if (row["number"].toInt() != number)
+            continue;
+        for (const QJsonValue& line : row[QLatin1String(key)].toArray())
+            bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
+    }
     return bytes;
 }
 
@@ -90,12 +85,9 @@ protected:
 
     bool StartSim(const QStringList& more = {})
     {
-        QFile state(Path("state.json"));
-        if (!state.open(QIODevice::WriteOnly) || state.write(kState) < 0)
-            return false;
-        state.close();
-        return m_sim.Start(QStringList{"--state", state.fileName(), "--save-state", Path("saved.json"), "--transcript",
-                                       Path("transcript.txt")}
+        return WriteFile(Path("state.json"), kState)
+            && m_sim.Start(QStringList{"--state", Path("state.json"), "--save-state", Path("saved.json"),
+                                       "--transcript", Path("transcript.txt")}
                            + more);
     }
 
@@ -112,20 +104,10 @@ using CliInstrument = CliTest;
 
 TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
 {
-    const QList<QStringList> usageErrors = {{"frobnicate"},
-                                            {"jobs", "extra"},
-                                            {"erase", "bogus", "1"},
-                                            {"erase", "job"},
-                                            {"erase", "job", "x1"},
-                                            {"receive", "measurements", "1"},
-                                            {"receive", "everything", "1", "f.TQS"},
-                                            {"send", "job", "1"},
-                                            {"jobs", "--device"},
-                                            {"codes", "--colour", "red"},
-                                            {"detect", "now"},
-                                            {"detect", "--fast"}};
-    for (const QStringList& args : usageErrors)
-        Check({args, 2, ""});
+    for (const char* args : {"frobnicate", "jobs extra", "erase bogus 1", "erase job", "erase job x1",
+                             "receive measurements 1", "receive everything 1 f.TQS", "send job 1", "jobs --device",
+                             "codes --colour red", "detect now", "detect --fast"})
+        Check({QString::fromLatin1(args).split(' '), 2, ""});
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
@@ -161,11 +143,11 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     ASSERT_EQ(m_sim.Stop(), 0);
 
     const QByteArray bytes = ReadFile(file);
-    EXPECT_EQ(bytes, Latin1Lines(Row(kState, "jobs", 1).value("measurements").toArray()));
+    EXPECT_EQ(bytes, FileLines(kState, "jobs", 1, "measurements"));
     EXPECT_TRUE(bytes.contains("\xE9\xB0"));
     const QByteArray saved = ReadFile(Path("saved.json"));
-    EXPECT_TRUE(Row(saved, "codeLists", 3).value("lines").toArray().isEmpty());
-    EXPECT_EQ(Latin1Lines(Row(saved, "jobs", 2).value("fixpoints").toArray()), bytes);
+    EXPECT_EQ(FileLines(saved, "codeLists", 3, "lines"), QByteArray());
+    EXPECT_EQ(FileLines(saved, "jobs", 2, "fixpoints"), bytes);
     const QByteArray wire = ReadFile(Path("transcript.txt"));
     EXPECT_EQ(wire.count("RX CODE/ERASE/"), 1);
     EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n")); // TQS is the first format offered
@@ -195,10 +177,7 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         {{}, {{"send", "job", "5", injected}, 1, "", "cannot be sent to the instrument"}},
     };
     for (const CCase& c : cases) {
-        for (const QString& path : {older, injected}) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("older data\r\n") > 0);
-        }
+        ASSERT_TRUE(WriteFile(older, "older data\r\n") && WriteFile(injected, "older data\r\n"));
         ASSERT_TRUE(StartSim(c.simOptions));
         QElapsedTimer timer;
         timer.start();

@@ -31,11 +31,22 @@ protected:
         for (const auto& [line, reply] : script)
             EXPECT_EQ(Say(line), reply) << line.toStdString();
     }
+    // A command, then one "?" poll for each further reply (listings, receives).
+    void Polls(const QByteArray& command, const QList<QByteArray>& replies)
+    {
+        for (qsizetype i = 0; i < replies.size(); ++i)
+            EXPECT_EQ(Say(i ? "?" : command), replies[i]) << command.toStdString() << ", reply " << i;
+    }
+    void ExpectRefused(std::initializer_list<const char*> lines)
+    {
+        for (const char* line : lines)
+            EXPECT_EQ(Say(line), kRefused) << line;
+    }
     // A fresh instrument on the same state, with default options to change.
-    void Restart()
+    SSimOptions& Restart()
     {
         m_sim.reset();
-        m_options = SSimOptions();
+        return m_options = SSimOptions();
     }
     QByteArray Measurement(int job, int i) { return ToWire(m_state.FindJob(job)->m_measurements[i]) + "\r\n"; }
 
@@ -47,17 +58,14 @@ protected:
 TEST_F(SimTest, IdentifyItsFailureOptionsAndSilence)
 {
     Play({{"a", kNothing}, {"c", kQuery}, {"%R1Q,5004:", "%R1P,0,0:0,\"SIM-1\"\r\n"}});
-    Restart();
-    m_options.m_bNoName = true;
+    Restart().m_bNoName = true;
     Play({{"%R1Q,5004:", kNothing}, {"c", kQuery}});
-    Restart();
-    m_options.m_nIdentifyCode = 1;
+    Restart().m_nIdentifyCode = 1;
     m_options.m_endMark = "\r";
     m_state.m_strName = QStringLiteral("ABC");
     Play({{"%R1Q,5004:", "%R1P,0,0:1,\"ABC\"\r"}, {"c", "?\r"}});
 
-    Restart();
-    m_options.m_bSilent = true;
+    Restart().m_bSilent = true;
     for (const char* line : {"a", "c", "%R1Q,5004:", "JOB/CONF/LIST", "?", "JOB/ERASE/1", "CODE/SND/1"})
         EXPECT_EQ(Say(line), kNothing) << line;
     EXPECT_EQ(m_state.FindJob(1)->m_strName, QStringLiteral("A1"));
@@ -66,40 +74,19 @@ TEST_F(SimTest, IdentifyItsFailureOptionsAndSilence)
 TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
 {
     // The job loop asks twice at the end; both get the bare "?".
-    Play({{"c", kQuery},
-          {"JOB/CONF/LIST", "A1,1,3,5\r\n"},
-          {"?", ",2,0,0\r\n"},
-          {"?", "QUARRY,3,0,12\r\n"},
-          {"?", "P7,7,0,2\r\n"},
-          {"?", kBare},
-          {"?", kBare},
-          {"FORM/CONF/LIST", "TQS,1,1,1\r\n"},
-          {"?", "VORN,2,1,1\r\n"},
-          {"?", "XYZ,3,8,0\r\n"},
-          {"?", ",4,0,0\r\n"},
-          {"?", kBare},
-          {"c", kQuery},
-          {"CODE/CONF/LIST", "CODES,1,12\r\n"},
-          {"?", ",2,0\r\n"},
-          {"?", "TREES,3,4\r\n"},
-          {"?", kBare},
-          {"CODE/CONF/LIST", "CODES,1,12\r\n"}}); // a new listing starts from its first row
+    Polls("JOB/CONF/LIST", {"A1,1,3,5\r\n", ",2,0,0\r\n", "QUARRY,3,0,12\r\n", "P7,7,0,2\r\n", kBare, kBare});
+    Polls("FORM/CONF/LIST", {"TQS,1,1,1\r\n", "VORN,2,1,1\r\n", "XYZ,3,8,0\r\n", ",4,0,0\r\n", kBare});
+    Polls("CODE/CONF/LIST", {"CODES,1,12\r\n", ",2,0\r\n", "TREES,3,4\r\n", kBare});
+    Polls("CODE/CONF/LIST", {"CODES,1,12\r\n"}); // a new listing starts from its first row
 
     for (const auto& [end, reply] : std::vector<std::pair<SSimOptions::EListEnd, QByteArray>>{
              {SSimOptions::EListEnd::Line, kQuery}, {SSimOptions::EListEnd::Silence, kNothing}}) {
-        Restart();
-        m_options.m_listEnd = end;
-        Play({{"CODE/CONF/LIST", "CODES,1,12\r\n"},
-              {"?", ",2,0\r\n"},
-              {"?", "TREES,3,4\r\n"},
-              {"?", reply},
-              {"?", reply},
-              {"c", kQuery},
-              {"?", kBare}}); // outside a listing a poll gets the bare "?"
+        Restart().m_listEnd = end;
+        Polls("CODE/CONF/LIST", {"CODES,1,12\r\n", ",2,0\r\n", "TREES,3,4\r\n", reply, reply});
+        Play({{"c", kQuery}, {"?", kBare}}); // outside a listing a poll gets the bare "?"
     }
 
-    Restart();
-    m_options.m_bReply127 = true; // only the first time
+    Restart().m_bReply127 = true; // only the first time
     Play({{"JOB/CONF/LIST", "@127"}, {"JOB/CONF/LIST", "A1,1,3,5\r\n"}, {"FORM/CONF/LIST", "TQS,1,1,1\r\n"}});
 
     Restart();
@@ -117,36 +104,23 @@ TEST_F(SimTest, EndlessMisbehaviours)
     Play({{"c", kQuery}});
     EXPECT_EQ(Sim().Flood(), 0);
 
-    Restart();
-    m_options.m_bEndlessData = true;
-    Play({{"JOB/RCV/OBSERV/1", kOk}, {"?", kNothing}});
+    Restart().m_bEndlessData = true;
+    Polls("JOB/RCV/OBSERV/1", {kOk, kNothing});
     EXPECT_EQ(Sim().Flood(), 'x');
     Sim().PortClosed();
     EXPECT_EQ(Sim().Flood(), 0);
 
-    Restart();
-    m_options.m_bEndlessList = true;
-    Play({{"CODE/CONF/LIST", "CODES,1,12\r\n"},
-          {"?", ",2,0\r\n"},
-          {"?", "TREES,3,4\r\n"},
-          {"?", "X4,4,1,1\r\n"},
-          {"?", "X5,5,1,1\r\n"}});
+    Restart().m_bEndlessList = true;
+    Polls("CODE/CONF/LIST", {"CODES,1,12\r\n", ",2,0\r\n", "TREES,3,4\r\n", "X4,4,1,1\r\n", "X5,5,1,1\r\n"});
     EXPECT_EQ(Sim().Flood(), 0);
 }
 
 TEST_F(SimTest, ReceiveSendsLinesThenFallsSilent)
 {
-    Play({{"JOB/RCV/OBSERV/7", kOk},
-          {"?", Measurement(7, 0)},
-          {"?", Measurement(7, 1)},
-          {"?", kNothing},
-          {"?", kNothing}});
+    Polls("JOB/RCV/OBSERV/7", {kOk, Measurement(7, 0), Measurement(7, 1), kNothing, kNothing});
     // "c" stops the transfer; a poll after it is no data poll.
-    Play({{"JOB/RCV/COORDS/1", kOk},
-          {"?", ToWire(m_state.FindJob(1)->m_fixpoints[0]) + "\r\n"},
-          {"c", kQuery},
-          {"?", kBare},
-          {"CODE/RCV/3", kOk}});
+    Polls("JOB/RCV/COORDS/1", {kOk, ToWire(m_state.FindJob(1)->m_fixpoints[0]) + "\r\n"});
+    Play({{"c", kQuery}, {"?", kBare}, {"CODE/RCV/3", kOk}});
     for (const QString& line : m_state.FindCodeList(3)->m_lines)
         EXPECT_EQ(Say("?"), ToWire(line) + "\r\n");
     Play({{"?", kNothing}, {"CODE/RCV/3", kOk}});
@@ -154,28 +128,17 @@ TEST_F(SimTest, ReceiveSendsLinesThenFallsSilent)
     Play({{"?", kBare}});
 
     // Busy and error count again for each receive.
-    Restart();
-    m_options.m_nBusy = 2;
+    Restart().m_nBusy = 2;
     m_options.m_nErrorAfter = 3;
-    Play({{"JOB/RCV/OBSERV/3", kOk},
-          {"?", kBusy},
-          {"?", kBusy},
-          {"?", Measurement(3, 0)},
-          {"?", Measurement(3, 1)},
-          {"?", Measurement(3, 2)},
-          {"?", "@E1\r\n"},
-          {"JOB/RCV/OBSERV/3", kOk},
-          {"?", kBusy}});
+    Polls("JOB/RCV/OBSERV/3", {kOk, kBusy, kBusy, Measurement(3, 0), Measurement(3, 1), Measurement(3, 2), "@E1\r\n"});
+    Polls("JOB/RCV/OBSERV/3", {kOk, kBusy});
 
-    Restart();
-    m_options.m_nErrorAfter = 0;
-    m_options.m_strErrorReply = QStringLiteral("@W1");
     // An unknown job is refused and its polls fail.
-    Play({{"JOB/RCV/COORDS/1", kOk},
-          {"?", "@W1\r\n"},
-          {"JOB/RCV/OBSERV/99", kRefused},
-          {"?", "@E1\r\n"},
-          {"CODE/RCV/x", kRefused}});
+    Restart().m_nErrorAfter = 0;
+    m_options.m_strErrorReply = QStringLiteral("@W1");
+    Polls("JOB/RCV/COORDS/1", {kOk, "@W1\r\n"});
+    Polls("JOB/RCV/OBSERV/99", {kRefused, "@E1\r\n"});
+    ExpectRefused({"CODE/RCV/x"});
 }
 
 TEST_F(SimTest, SendStoresLinesUntilTheClose)
@@ -207,63 +170,41 @@ TEST_F(SimTest, SendStoresLinesUntilTheClose)
     // A line too long to keep ends the data; what came before stays.
     Play({{"CODE/SND/3", kOk}, {"001 KEPT", kQuery}});
     EXPECT_EQ(Sim().HandleOverlongLine(), kRefused);
-    Play({{"c", kQuery}, {"JOB/SND/COORD/99", kRefused}, {"FORM/SND/99", kRefused}, {"c", kQuery}});
+    EXPECT_EQ(Say("c"), kQuery);
+    ExpectRefused({"JOB/SND/COORD/99", "FORM/SND/99"});
     EXPECT_EQ(m_state.FindCodeList(3)->m_lines, QStringList({"001 KEPT"}));
 
-    Restart();
-    m_options.m_bRefuseSnd = true;
-    Play({{"JOB/SND/COORD/2", kRefused}, {"L2", kRefused}}); // an unknown command now
+    Restart().m_bRefuseSnd = true;
+    ExpectRefused({"JOB/SND/COORD/2", "L2"}); // L2 is an unknown command now
     EXPECT_EQ(m_state.FindJob(2)->m_fixpoints.size(), 4);
 }
 
 TEST_F(SimTest, SettingAndErasing)
 {
     m_options.m_nRefuseSet = 3;
-    Play({{"FORM/SET/1", kRefused},
-          {"JOB/SET/NEW/2", kRefused},
-          {"CODE/SET/NEW/2", kRefused},
-          {"JOB/SET/NEW/2", kOk},
-          {"CODE/SET/BIRDS/2", kOk},
-          {"JOB/SET/P12/12", kOk},
-          {"FORM/SET/3", kOk}});
+    ExpectRefused({"FORM/SET/1", "JOB/SET/NEW/2", "CODE/SET/NEW/2"});
+    Play({{"JOB/SET/NEW/2", kOk}, {"CODE/SET/BIRDS/2", kOk}, {"JOB/SET/P12/12", kOk}, {"FORM/SET/3", kOk}});
     EXPECT_EQ(m_state.FindJob(2)->m_strName, QStringLiteral("NEW"));
     EXPECT_EQ(m_state.FindCodeList(2)->m_strName, QStringLiteral("BIRDS"));
     ASSERT_NE(m_state.FindJob(12), nullptr); // a number without a slot gets one
     EXPECT_EQ(m_state.FindJob(12)->m_strName, QStringLiteral("P12"));
-    for (const char* bad : {"JOB/SET//2", "JOB/SET/NAME", "JOB/SET/NAME/x", "FORM/SET/", "FORM/SET/-1", "FORM/SET/a"})
-        EXPECT_EQ(Say(bad), kRefused) << bad;
+    ExpectRefused({"JOB/SET//2", "JOB/SET/NAME", "JOB/SET/NAME/x", "FORM/SET/", "FORM/SET/-1", "FORM/SET/a"});
     EXPECT_EQ(Sim().SelectedFormat(), 3);
 
     Play({{"JOB/ERASE/OBSERV/1", kOk}});
     EXPECT_TRUE(m_state.FindJob(1)->m_measurements.isEmpty());
     EXPECT_EQ(m_state.FindJob(1)->m_nFixpointBlocks, 3);
     // Erased slots stay, listed as free slots.
-    Play({{"JOB/ERASE/COORD/1", kOk},
-          {"JOB/ERASE/3", kOk},
-          {"CODE/ERASE/1", kOk},
-          {"FORM/ERASE/2", kOk},
-          {"JOB/CONF/LIST", "A1,1,0,0\r\n"},
-          {"?", "NEW,2,0,0\r\n"},
-          {"?", ",3,0,0\r\n"},
-          {"CODE/CONF/LIST", ",1,0\r\n"},
-          {"FORM/CONF/LIST", "TQS,1,1,1\r\n"},
-          {"?", ",2,0,0\r\n"}});
-    for (const char* bad : {"JOB/ERASE/99", "CODE/ERASE/99", "FORM/ERASE/x", "JOB/ERASE/FOO/1", "DISK/ERASE/1"})
-        EXPECT_EQ(Say(bad), kRefused) << bad;
+    Play({{"JOB/ERASE/COORD/1", kOk}, {"JOB/ERASE/3", kOk}, {"CODE/ERASE/1", kOk}, {"FORM/ERASE/2", kOk}});
+    Polls("JOB/CONF/LIST", {"A1,1,0,0\r\n", "NEW,2,0,0\r\n", ",3,0,0\r\n"});
+    Polls("CODE/CONF/LIST", {",1,0\r\n"});
+    Polls("FORM/CONF/LIST", {"TQS,1,1,1\r\n", ",2,0,0\r\n"});
+    ExpectRefused({"JOB/ERASE/99", "CODE/ERASE/99", "FORM/ERASE/x", "JOB/ERASE/FOO/1", "DISK/ERASE/1"});
 
-    const QList<QByteArray> junk = {"",
-                                    "x",
-                                    "??",
-                                    "JOB",
-                                    "/",
-                                    "//",
-                                    "JOB/RCV",
-                                    "JOB/RCV/OBSERV/",
-                                    "%R1Q,5005:",
-                                    QByteArray("\x00\xFF\x16", 3),
-                                    QByteArray(600, 'Z'),
-                                    "FORM/CONF/LIST/1"};
-    for (const QByteArray& line : junk) {
+    for (const QByteArray& line :
+         {QByteArray(), QByteArray("x"), QByteArray("??"), QByteArray("JOB"), QByteArray("/"), QByteArray("//"),
+          QByteArray("JOB/RCV"), QByteArray("JOB/RCV/OBSERV/"), QByteArray("%R1Q,5005:"), QByteArray("\x00\xFF\x16", 3),
+          QByteArray(600, 'Z'), QByteArray("FORM/CONF/LIST/1")}) {
         const QByteArray reply = Say(line);
         EXPECT_TRUE(reply.isEmpty() || reply == kRefused) << line.toStdString();
     }

@@ -3,16 +3,12 @@
 
 #include "PtyPeer.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <termios.h>
-#include <unistd.h>
-
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -69,23 +65,20 @@ TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
 {
     QTemporaryDir dir;
     const QString state = dir.filePath("state.json");
-    QFile file(state);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        R"({"name":"SLOW","jobs":[{"name":"J","number":1,"measurements":["0123456789012345678901234567890123456789"]}]})");
-    file.close();
-
+    ASSERT_TRUE(WriteFile(
+        state, R"({"jobs":[{"name":"J","number":1,"measurements":["0123456789012345678901234567890123456789"]}]})"));
     CSimProcess sim;
     ASSERT_TRUE(
         sim.Start({"--state", state, "--baud", "1200", "--error-after", "1", "--refuse-set", "1", "--reply-127"}));
     CPtyPeer peer;
     ASSERT_TRUE(peer.Open(sim.Device()));
     // At 1200 bit/s a byte takes 8.3 ms: wait long enough for whole replies.
-    for (const auto& [command, reply] : std::vector<std::pair<QByteArray, QByteArray>>{{"FORM/SET/1", "@W\r\n"},
-                                                                                       {"FORM/SET/1", "OK\r\n"},
-                                                                                       {"JOB/CONF/LIST", "@127"},
-                                                                                       {"JOB/CONF/LIST", "J,1,0,1\r\n"},
-                                                                                       {"JOB/RCV/OBSERV/1", "OK\r\n"}})
+    using Script = std::vector<std::pair<QByteArray, QByteArray>>;
+    for (const auto& [command, reply] : Script{{"FORM/SET/1", "@W\r\n"},
+                                               {"FORM/SET/1", "OK\r\n"},
+                                               {"JOB/CONF/LIST", "@127"},
+                                               {"JOB/CONF/LIST", "J,1,0,1\r\n"},
+                                               {"JOB/RCV/OBSERV/1", "OK\r\n"}})
         EXPECT_EQ(peer.Ask(command, 400), reply) << command.data();
 
     // "?" CR LF goes out (3 bytes) and 42 bytes come back: 45 bytes of
@@ -104,8 +97,7 @@ TEST(SimPty, LineSpeedIsEmulatedAndFailureOptionsWork)
     peer.Close();
     EXPECT_EQ(sim.Stop(), 0);
 
-    CSimProcess bad;
-    EXPECT_FALSE(bad.Start({"--state", dir.filePath("missing.json")}));
+    EXPECT_FALSE(CSimProcess().Start({"--state", dir.filePath("missing.json")}));
 }
 
 // The handheld is heard only at the instrument's own speed, parity and stop
@@ -119,30 +111,21 @@ TEST(SimPty, HearsTheHandheldOnlyAtItsLineSettings)
         sim.Start({"--line-settings", "4800,7O1", "--end-mark", "cr", "--name", "SIM-7", "--transcript", transcript}));
     CPtyPeer peer;
     ASSERT_TRUE(peer.Open(sim.Device()));
-    struct CCase
-    {
-        unsigned m_nSpeed;
-        unsigned m_nFlags;
-        QByteArray m_reply;
-    };
-    const CCase cases[] = {
-        {B4800, CS7 | PARENB | PARODD, "%R1P,0,0:0,\"SIM-7\"\r"},
-        {B4800, CS7 | PARENB, ""},                   // even parity
-        {B9600, CS7 | PARENB | PARODD, ""},          // another speed
-        {B4800, CS7 | PARENB | PARODD | CSTOPB, ""}, // two stop bits
-        // Data bits do not show on a pseudo-terminal.
-        {B4800, CS8 | PARENB | PARODD, "%R1P,0,0:0,\"SIM-7\"\r"},
-    };
-    for (const CCase& c : cases) {
-        ASSERT_TRUE(peer.SetLine(c.m_nSpeed, c.m_nFlags));
-        EXPECT_EQ(peer.Ask("%R1Q,5004:"), c.m_reply) << c.m_nSpeed << ' ' << c.m_nFlags;
+    const QByteArray name("%R1P,0,0:0,\"SIM-7\"\r");
+    for (const auto& [speed, flags, reply] : std::vector<std::tuple<unsigned, unsigned, QByteArray>>{
+             {B4800, CS7 | PARENB | PARODD, name},
+             {B4800, CS7 | PARENB, ""},                   // even parity
+             {B9600, CS7 | PARENB | PARODD, ""},          // another speed
+             {B4800, CS7 | PARENB | PARODD | CSTOPB, ""}, // two stop bits
+             {B4800, CS8 | PARENB | PARODD, name}}) {     // data bits do not show on a pseudo-terminal
+        ASSERT_TRUE(peer.SetLine(speed, flags));
+        EXPECT_EQ(peer.Ask("%R1Q,5004:"), reply) << speed << ' ' << flags;
     }
     peer.Close();
     EXPECT_EQ(sim.Stop(), 0);
     EXPECT_TRUE(ReadFile(transcript).contains("-- line settings differ, 12 bytes not understood"));
 
-    CSimProcess bad;
-    EXPECT_FALSE(bad.Start({"--line-settings", "4800,7X1"}));
+    EXPECT_FALSE(CSimProcess().Start({"--line-settings", "4800,7X1"}));
 }
 
 } // namespace

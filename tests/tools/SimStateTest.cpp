@@ -1,10 +1,16 @@
+// The simulator's state file, line splitting, wire text and line check.
+
 #include "SimState.h"
+#include "LineCheck.h"
 #include "LineSplitter.h"
 #include "WireText.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -70,6 +76,47 @@ TEST(WireText, LowBytesAndEscapes)
                          "A"));
     EXPECT_EQ(FromWire(QByteArray("\xE9\x00", 2)), QString(QChar(0xE9)) + QChar(0));
     EXPECT_EQ(EscapeBytes(QByteArray("?\r\n\\\x16\xFF ~", 8)), QByteArray("?\\r\\n\\\\\\x16\\xFF ~"));
+}
+
+TEST(SimLineCheck, ParsesSpeedAndFraming)
+{
+    using Fields = std::tuple<int, int, char, int>;
+    for (const auto& [text, fields] : std::vector<std::pair<const char*, Fields>>{
+             {"9600,8N1", {9600, 8, 'N', 1}}, {"38400,7E1", {38400, 7, 'E', 1}}, {"115200,7O2", {115200, 7, 'O', 2}}}) {
+        SLineSettings s;
+        ASSERT_TRUE(ParseLineSettings(QString::fromLatin1(text), s)) << text;
+        EXPECT_EQ(Fields(s.m_nBaud, s.m_nDataBits, s.m_cParity, s.m_nStopBits), fields) << text;
+    }
+    SLineSettings settings;
+    for (const char* bad : {"9601,8N1", "9600,6N1", "9600,8M1", "9600,8N3", "9600 8N1"})
+        EXPECT_FALSE(ParseLineSettings(QString::fromLatin1(bad), settings)) << bad;
+}
+
+// Terminal settings as a pseudo-terminal keeps them after the handheld set
+// them: the speed, PARODD and CSTOPB survive, CS8 is forced, PARENB cleared.
+TEST(SimLineCheck, ComparesWhatAPseudoTerminalKeeps)
+{
+    struct CCase
+    {
+        speed_t m_speed;
+        tcflag_t m_flags;
+        const char* m_szSettings;
+        bool m_bMatches;
+    };
+    const CCase cases[] = {
+        {B4800, PARODD, "4800,7O1", true}, {B9600, PARODD, "4800,7O1", false},
+        {B4800, 0, "4800,7O1", false},     {B4800, PARODD | CSTOPB, "4800,7O1", false},
+        {B50, PARODD, "4800,7O1", false},  {B115200, CSTOPB, "115200,8N2", true},
+        {B115200, 0, "115200,8N2", false}, {B9600, 0, "9600,7E1", true}, // even parity does not show
+    };
+    for (const CCase& c : cases) {
+        termios tio{};
+        tio.c_cflag = CS8 | CREAD | c.m_flags;
+        cfsetspeed(&tio, c.m_speed);
+        SLineSettings settings;
+        ASSERT_TRUE(ParseLineSettings(QString::fromLatin1(c.m_szSettings), settings));
+        EXPECT_EQ(LineMatches(tio, settings), c.m_bMatches) << c.m_szSettings << ' ' << c.m_speed << ' ' << c.m_flags;
+    }
 }
 
 } // namespace
