@@ -181,22 +181,15 @@ private slots:
         QTreeWidgetItem* up = Open(m_view->FtpRoot(), "up");
 
         // The instrument breaks off: nothing reaches the server.
-        const auto scriptReceive = [this](const QByteArray& lastReply) {
-            for (const char* written : {"c", "FORM/SET/0", "JOB/RCV/OBSERV/3"})
-                m_device->Expect(QByteArray(written) + "\r\n", "\r\n");
-            m_device->Expect("?\r\n", "11 line one\r\n");
-            m_device->Expect("?\r\n", lastReply);
-        };
         QVERIFY(WriteFile(CLocalPaths::StagingPath("tempftp"), "left by an earlier run\r\n"));
-        scriptReceive("@E1\r\n");
+        ScriptReceive({"11 line one\r\n", "@E1\r\n"});
         m_device->Expect("c\r\n");
         m_prompt->PushDataDownload(true, "A1.VRN", 0);
         Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
         QVERIFY(FilesBelow(Path("share")).isEmpty());
 
-        scriptReceive("12 line two\r\n");
-        m_device->Expect("?\r\n");
+        ScriptReceive({"11 line one\r\n", "12 line two\r\n", ""});
         m_prompt->PushDataDownload(true, "A1.VRN", 0);
         m_frame->Action(ID_EDIT_PASTE)->trigger();
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));

@@ -38,6 +38,12 @@ private slots:
         QVERIFY(m_view->PortRoot()->child(0)->icon(0).isNull());
         QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull());
         QVERIFY(!m_view->PortRoot()->icon(0).isNull());
+        // Node paths leave out "MyComputer" and "FTP" below them, but name the roots themselves.
+        QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
+        QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
+        QCOMPARE(m_view->NodePath(m_view->FtpRoot()) + m_view->NodePath(m_view->MyComputerRoot()), "FTPMyComputer");
+        auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
+        QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
     }
 
     // Folders first (hidden ones too), then files without the hidden ones, as
@@ -71,17 +77,6 @@ private slots:
         // A folder that went away shows no children.
         QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
         QCOMPARE(Labels(Open(Node(top, "Windows"))), QStringList());
-    }
-
-    void nodePaths()
-    {
-        QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
-        QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
-        QCOMPARE(m_view->NodePath(windows), QString("Windows"));
-        QCOMPARE(m_view->NodePath(m_view->FtpRoot()), QString("FTP"));
-        QCOMPARE(m_view->NodePath(m_view->MyComputerRoot()), QString("MyComputer"));
-        auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
-        QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
     }
 
     void menuHasEveryItemAndNodeCommandsNeedANode()
@@ -210,8 +205,14 @@ private slots:
         Run(Find(a1, "Measurements"), ID_EDIT_COPY);
         QCOMPARE(m_view->Clip().m_nSourceKind, quint32(NK_MEASUREMENTS));
         QCOMPARE(m_view->Clip().m_nNumber, 3);
-        QVERIFY(Enabled(data, ID_EDIT_PASTE));
         QVERIFY(!Enabled(Find(a1, "Fix Points"), ID_EDIT_PASTE)); // instrument data never onto the instrument
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        ScriptReceive({"11 line one\r\n", "12 line two\r\n", ""});
+        Run(data, ID_EDIT_PASTE);
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(m_prompt->m_downloadRequests.value(0).m_formatNames, QStringList("F1"));
+        QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
+        QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
 
         // A local file onto jobs, fix points, formats and code lists; never
         // onto the folder "Formats" (no number to send it to).
@@ -263,26 +264,6 @@ private slots:
         Run(Find(jobs, "Job 3"), ID_EDIT_DELETE);
         QVERIFY(m_device->AllExpected());
         QVERIFY(m_clock->m_pauses.contains(10000));
-    }
-
-    void pasteMeasurementsIntoALocalFolder()
-    {
-        ScriptConnect();
-        m_view->PortRoot()->setExpanded(true);
-        QVERIFY(m_device->AllExpected());
-        m_prompt->PushDataDownload(true, "A1.VRN", 0);
-        for (const char* written : {"c", "FORM/SET/0", "JOB/RCV/OBSERV/3"})
-            m_device->Expect(QByteArray(written) + "\r\n", "\r\n");
-        m_device->Expect("?\r\n", "11 line one\r\n");
-        m_device->Expect("?\r\n", "12 line two\r\n");
-        m_device->Expect("?\r\n");
-        QTreeWidgetItem* data = Node(m_view->MyComputerRoot(), "Data");
-        Paste(Node(m_view->PortRoot(), "Jobs\\Job 3: A1\\Measurements: 7 Measurements blocks"), data);
-        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QCOMPARE(m_prompt->m_downloadRequests.size(), 1);
-        QCOMPARE(m_prompt->m_downloadRequests[0].m_formatNames, QStringList("VRN"));
-        QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
-        QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
     }
 
     // Names holding "\\" are legal on Linux and shown, but a node path would
