@@ -25,25 +25,67 @@ private slots:
     }
     void cleanup() { StopExplorer(); }
 
-    void rootsAndTheirChildren()
+    // The window as it opens: roots, menus, shortcuts, the settings dialogs,
+    // and a right click that does nothing.
+    void windowRootsMenusAndSettings()
     {
         QCOMPARE(m_frame->windowTitle(), QString("Marvo Tessaro"));
         QCOMPARE(Labels(m_view->invisibleRootItem()), QStringList({"Port1:", "FTP", "MyComputer"}));
-        QCOMPARE(Labels(m_view->PortRoot()), QStringList("no instruments connected"));
-        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
-        QCOMPARE(CNodeData::Of(m_view->PortRoot()).Word(), quint32(NK_PORT));
-        QCOMPARE(CNodeData::Of(m_view->FtpRoot()).Word(), quint32(NK_FTP_FOLDER));
-        QCOMPARE(CNodeData::Of(m_view->MyComputerRoot()).Word(), quint32(0));
+        QCOMPARE(Labels(m_view->PortRoot()) + Labels(m_view->FtpRoot()),
+                 QStringList({"no instruments connected", "not connected"}));
+        QCOMPARE(QList<quint32>({CNodeData::Of(m_view->PortRoot()).Word(), CNodeData::Of(m_view->FtpRoot()).Word(),
+                                 CNodeData::Of(m_view->MyComputerRoot()).Word()}),
+                 QList<quint32>({NK_PORT, NK_FTP_FOLDER, 0}));
         // Status child of "Port1:" has no image; "not connected" has the document.
         QVERIFY(m_view->PortRoot()->child(0)->icon(0).isNull());
-        QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull());
-        QVERIFY(!m_view->PortRoot()->icon(0).isNull());
+        QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull() && !m_view->PortRoot()->icon(0).isNull());
         // Node paths leave out "MyComputer" and "FTP" below them, but name the roots themselves.
         QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
         QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
         QCOMPARE(m_view->NodePath(m_view->FtpRoot()) + m_view->NodePath(m_view->MyComputerRoot()), "FTPMyComputer");
         auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
         QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
+
+        QStringList menus;
+        for (QAction* a : m_frame->menuBar()->actions())
+            menus.append(a->text());
+        QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
+        QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
+        QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        // Without a selected node, the node commands are off.
+        m_view->setCurrentItem(nullptr);
+        m_frame->UpdateCommandUI();
+        QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled() && m_frame->Action(ID_APP_EXIT)->isEnabled());
+        for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_EDIT_VIEW})
+            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+
+        for (const auto& [id, title] :
+             {std::pair{ID_SETTINGS_FTP, "FTP Settings"}, {ID_SETTINGS_COM, "COM Settings"}}) {
+            QVERIFY(m_frame->Action(id)->isEnabled());
+            QString seen;
+            QTimer::singleShot(0, [&seen] {
+                if (QWidget* dialog = QApplication::activeModalWidget()) {
+                    seen = dialog->windowTitle();
+                    QMetaObject::invokeMethod(dialog, "reject");
+                }
+            });
+            m_frame->Action(id)->trigger();
+            QCOMPARE(seen, QString(title));
+        }
+        // Cancelled dialogs store nothing.
+        QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
+
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
+        QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
+        QVERIFY(m_view->currentItem() != m_view->MyComputerRoot());
+        QVERIFY(!Node(m_view->MyComputerRoot(), "Data")->isExpanded());
+        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
     }
 
     // Folders first (hidden ones too), then files without the hidden ones, as
@@ -54,10 +96,10 @@ private slots:
         QCOMPARE(Sorted(Labels(top).mid(0, 3)), QStringList({".config", "Data", "Windows"}));
         QCOMPARE(Sorted(Labels(top).mid(3)), QStringList({"alpha.txt", "zeta.txt"}));
         QTreeWidgetItem* data = Node(top, "Data");
-        QCOMPARE(CNodeData::Of(data).Word(), quint32(NK_LOCAL_FOLDER));
+        QCOMPARE(QList<quint32>({CNodeData::Of(data).Word(), CNodeData::Of(Node(top, "alpha.txt")).Word()}),
+                 QList<quint32>({NK_LOCAL_FOLDER, NK_LOCAL_FILE}));
         QCOMPARE(Labels(data), QStringList("..."));
         QVERIFY(data->child(0)->icon(0).isNull());
-        QCOMPARE(CNodeData::Of(Node(top, "alpha.txt")).Word(), quint32(NK_LOCAL_FILE));
         QCOMPARE(Node(top, "alpha.txt")->childCount(), 0);
         QCOMPARE(Labels(Open(data)), QStringList({"Sub", "job 1.txt"}));
 
@@ -77,57 +119,6 @@ private slots:
         // A folder that went away shows no children.
         QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
         QCOMPARE(Labels(Open(Node(top, "Windows"))), QStringList());
-    }
-
-    void menuHasEveryItemAndNodeCommandsNeedANode()
-    {
-        QStringList menus;
-        for (QAction* a : m_frame->menuBar()->actions())
-            menus.append(a->text());
-        QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
-        for (int id : {ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_APP_EXIT, ID_EDIT_DELETE, ID_EDIT_COPY, ID_EDIT_PASTE,
-                       ID_EDIT_VIEW, ID_SETTINGS_FTP, ID_SETTINGS_COM, ID_CONNECTION_CONNECT, ID_CONNECTION_DISCONNECT,
-                       ID_APP_ABOUT})
-            QVERIFY2(m_frame->Action(id), qPrintable(QString::number(id)));
-        QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
-        QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
-                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
-        QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
-                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
-        QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled() && m_frame->Action(ID_SETTINGS_COM)->isEnabled());
-        for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_REFRESH})
-            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
-    }
-
-    void rightClickDoesNothing()
-    {
-        m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-        const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
-        QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
-        QVERIFY(m_view->currentItem() != m_view->MyComputerRoot());
-        QVERIFY(!Node(m_view->MyComputerRoot(), "Data")->isExpanded());
-        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
-        QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
-    }
-
-    void settingsCommandsOpenTheirDialogs()
-    {
-        for (const auto& [id, title] :
-             {std::pair{ID_SETTINGS_FTP, "FTP Settings"}, {ID_SETTINGS_COM, "COM Settings"}}) {
-            QVERIFY(m_frame->Action(id)->isEnabled());
-            QString seen;
-            QTimer::singleShot(0, [&seen] {
-                if (QWidget* dialog = QApplication::activeModalWidget()) {
-                    seen = dialog->windowTitle();
-                    QMetaObject::invokeMethod(dialog, "reject");
-                }
-            });
-            m_frame->Action(id)->trigger();
-            QCOMPARE(seen, QString(title));
-        }
-        // Cancelled dialogs store nothing.
-        QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
     }
 
     // Each node as "label 0xword", children indented after their parent.
