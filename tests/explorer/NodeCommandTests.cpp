@@ -583,9 +583,7 @@ private slots:
         QCOMPARE(m_view->DialUpLink().m_hConnection, CRemoteAccess::Handle(7));
         QVERIFY(!m_view->LoggedOn());
         QCOMPARE(rules(), QString("01"));
-        Open(m_view->FtpRoot());
-        QVERIFY(m_view->LoggedOn());
-        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("data"));
+        QCOMPARE(Labels(Open(m_view->FtpRoot())), QStringList("data"));
         // The other side dropped the line, then it came back.
         m_remoteAccess->m_live.remove(7);
         QCOMPARE(rules(), QString("10"));
