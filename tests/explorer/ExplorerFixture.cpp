@@ -134,3 +134,11 @@ void CExplorerFixture::ScriptJobs(const QList<QByteArray>& rows)
     m_device->Expect("?\r\n");
     m_device->Expect("?\r\n");
 }
+
+void CExplorerFixture::ScriptReceive(const QList<QByteArray>& replies)
+{
+    for (const char* written : {"c", "FORM/SET/0", "JOB/RCV/OBSERV/3"})
+        m_device->Expect(QByteArray(written) + "\r\n", "\r\n");
+    for (const QByteArray& reply : replies)
+        m_device->Expect("?\r\n", reply);
+}

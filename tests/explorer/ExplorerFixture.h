@@ -60,6 +60,8 @@ public:
     void ScriptConnect(const QList<QByteArray>& jobs = {"A1,3,5,7"}, const QList<QByteArray>& formats = {"VORN,2,1,1"},
                        bool codeLists = true);
     void ScriptJobs(const QList<QByteArray>& rows);
+    // Receiving job 3's measurements in the first format: these replies to "?" (an empty one is silence).
+    void ScriptReceive(const QList<QByteArray>& replies);
     QString DeviceMismatches() const { return QString::fromLatin1(m_device->m_mismatches.join(" | ")); }
 
     QString m_strRoot;

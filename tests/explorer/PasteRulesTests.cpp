@@ -3,6 +3,8 @@
 #include "explorer/NodeImages.h"
 #include "explorer/PasteRules.h"
 
+#include <QTreeWidgetItem>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,51 +17,57 @@ struct CTarget
 {
     const char* m_szName;
     CNodeData m_data;
+    quint32 m_nCopied; // what Copy takes from it, 0 for nothing
 };
 
 // Every kind of node in the tree, instrument nodes with and without data.
 const CTarget kNodes[] = {
-    {"MyComputer", {NK_NONE, 0, false}},
-    {"local folder", {NK_LOCAL_FOLDER, 0, false}},
-    {"local file", {NK_LOCAL_FILE, 0, false}},
-    {"FTP or remote folder", {NK_FTP_FOLDER, 0, false}},
-    {"remote file", {NK_FTP_FILE, 0, false}},
-    {"Port1:", {NK_PORT, 0, false}},
-    {"Jobs", {NK_JOBS, 0, false}},
-    {"job", {NK_JOB, 3, true}},
-    {"empty job", {NK_JOB, 4, false}},
-    {"fix points", {NK_FIXPOINTS, 3, true}},
-    {"no fix points", {NK_FIXPOINTS, 4, false}},
-    {"measurements", {NK_MEASUREMENTS, 3, true}},
-    {"one measurement block", {NK_MEASUREMENTS, 4, false}},
-    {"Formats", {NK_FORMATS, 0, false}},
-    {"format", {NK_FORMAT, 2, true}},
-    {"unused format", {NK_FORMAT, 3, false}},
-    {"Codes", {NK_CODES, 0, false}},
-    {"code list", {NK_CODELIST, 1, true}},
-    {"empty code list", {NK_CODELIST, 2, false}},
-    {"job 64 (number on the kind bits)", {NK_JOB, 64, true}},
+    {"MyComputer", {NK_NONE, 0, false}, 0},
+    {"local folder", {NK_LOCAL_FOLDER, 0, false}, NK_LOCAL_FOLDER},
+    {"local file", {NK_LOCAL_FILE, 0, false}, CK_LOCAL_FILE},
+    {"FTP or remote folder", {NK_FTP_FOLDER, 0, false}, NK_FTP_FOLDER},
+    {"remote file", {NK_FTP_FILE, 0, false}, NK_FTP_FILE},
+    {"Port1:", {NK_PORT, 0, false}, 0},
+    {"Jobs", {NK_JOBS, 0, false}, 0},
+    {"job", {NK_JOB, 3, true}, 0},
+    {"empty job", {NK_JOB, 4, false}, 0},
+    {"fix points", {NK_FIXPOINTS, 3, true}, NK_FIXPOINTS},
+    {"no fix points", {NK_FIXPOINTS, 4, false}, 0},
+    {"measurements", {NK_MEASUREMENTS, 3, true}, NK_MEASUREMENTS},
+    {"one measurement block", {NK_MEASUREMENTS, 4, false}, 0},
+    {"Formats", {NK_FORMATS, 0, false}, 0},
+    {"format", {NK_FORMAT, 2, true}, 0},
+    {"unused format", {NK_FORMAT, 3, false}, 0},
+    {"Codes", {NK_CODES, 0, false}, 0},
+    {"code list", {NK_CODELIST, 1, true}, NK_CODELIST},
+    {"empty code list", {NK_CODELIST, 2, false}, 0},
+    // Job 64 packs into 0x8440, which holds the fix-points bit.
+    {"job 64 (number on the kind bits)", {NK_JOB, 64, true}, 0},
 };
 
 } // namespace
 
-TEST(PasteRules, CopyTakesFilesFoldersAndInstrumentDataThatHoldSomething)
+// Kind, number and data mark come back from a tree item, kept apart from the
+// word they pack into (job 64 stays a job).
+TEST(NodeData, EveryKindOfNodeIsReadBackFromItsItem)
 {
-    const std::map<std::string, quint32> copied = {
-        {"local folder", NK_LOCAL_FOLDER}, {"local file", CK_LOCAL_FILE}, {"FTP or remote folder", NK_FTP_FOLDER},
-        {"remote file", NK_FTP_FILE},      {"fix points", NK_FIXPOINTS},  {"measurements", NK_MEASUREMENTS},
-        {"code list", NK_CODELIST},
-    };
     for (const CTarget& node : kNodes) {
-        const auto it = copied.find(node.m_szName);
-        EXPECT_EQ(CopySourceKind(node.m_data), it == copied.end() ? 0u : it->second) << node.m_szName;
+        QTreeWidgetItem item;
+        node.m_data.Store(&item);
+        const CNodeData back = CNodeData::Of(&item);
+        EXPECT_EQ(std::tuple(back.m_nKind, back.m_nNumber, back.m_bHasData),
+                  std::tuple(node.m_data.m_nKind, node.m_data.m_nNumber, node.m_data.m_bHasData))
+            << node.m_szName;
     }
 }
 
-// The whole matrix of source kinds and target nodes: the rows below are the
-// only pastes there are, every other pair is refused.
-TEST(PasteRules, EveryPairOfSourceAndTargetHasOneAction)
+// What Copy takes from each node, and the whole matrix of source kinds and
+// target nodes: the rows below are the only pastes there are, every other
+// pair is refused.
+TEST(PasteRules, CopyAndEveryPairOfSourceAndTargetHaveOneAction)
 {
+    for (const CTarget& node : kNodes)
+        EXPECT_EQ(CopySourceKind(node.m_data), node.m_nCopied) << node.m_szName;
     const quint32 sources[] = {0,           CK_LOCAL_FILE, NK_LOCAL_FOLDER, NK_FTP_FOLDER,
                                NK_FTP_FILE, NK_FIXPOINTS,  NK_MEASUREMENTS, NK_CODELIST};
     std::map<std::pair<quint32, std::string>, EPasteAction> allowed = {
@@ -138,12 +146,9 @@ TEST(FtpNodes, ListingGivesFoldersFirstAndOnlyPlainNamesCarryAKind)
     }
 }
 
-TEST(FtpNodes, RemotePathsAndNamesThatReachTheServerUnchanged)
+// Only names whose characters all fit in 8 bits, without line breaks, are sent.
+TEST(FtpNodes, NamesThatReachTheServerUnchanged)
 {
-    EXPECT_EQ(FtpRemotePath(u"data\\sub\\a.txt"_s), u"/data/sub/a.txt"_s);
-    EXPECT_EQ(FtpRemoteFilePath(QString(), u"a.txt"_s), u"/a.txt"_s);
-    EXPECT_EQ(FtpRemoteFilePath(u"data\\sub"_s, u"A1.VRN"_s), u"/data/sub/A1.VRN"_s);
-
     const std::pair<QString, bool> names[] = {
         {u"A1.VRN"_s, true},
         {u"caf\u00e9 \u00ff.txt"_s, true},      // 8-bit characters go as they are

@@ -25,19 +25,67 @@ private slots:
     }
     void cleanup() { StopExplorer(); }
 
-    void rootsAndTheirChildren()
+    // The window as it opens: roots, menus, shortcuts, the settings dialogs,
+    // and a right click that does nothing.
+    void windowRootsMenusAndSettings()
     {
         QCOMPARE(m_frame->windowTitle(), QString("Marvo Tessaro"));
         QCOMPARE(Labels(m_view->invisibleRootItem()), QStringList({"Port1:", "FTP", "MyComputer"}));
-        QCOMPARE(Labels(m_view->PortRoot()), QStringList("no instruments connected"));
-        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
-        QCOMPARE(CNodeData::Of(m_view->PortRoot()).Word(), quint32(NK_PORT));
-        QCOMPARE(CNodeData::Of(m_view->FtpRoot()).Word(), quint32(NK_FTP_FOLDER));
-        QCOMPARE(CNodeData::Of(m_view->MyComputerRoot()).Word(), quint32(0));
+        QCOMPARE(Labels(m_view->PortRoot()) + Labels(m_view->FtpRoot()),
+                 QStringList({"no instruments connected", "not connected"}));
+        QCOMPARE(QList<quint32>({CNodeData::Of(m_view->PortRoot()).Word(), CNodeData::Of(m_view->FtpRoot()).Word(),
+                                 CNodeData::Of(m_view->MyComputerRoot()).Word()}),
+                 QList<quint32>({NK_PORT, NK_FTP_FOLDER, 0}));
         // Status child of "Port1:" has no image; "not connected" has the document.
         QVERIFY(m_view->PortRoot()->child(0)->icon(0).isNull());
-        QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull());
-        QVERIFY(!m_view->PortRoot()->icon(0).isNull());
+        QVERIFY(!m_view->FtpRoot()->child(0)->icon(0).isNull() && !m_view->PortRoot()->icon(0).isNull());
+        // Node paths leave out "MyComputer" and "FTP" below them, but name the roots themselves.
+        QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
+        QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
+        QCOMPARE(m_view->NodePath(m_view->FtpRoot()) + m_view->NodePath(m_view->MyComputerRoot()), "FTPMyComputer");
+        auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
+        QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
+
+        QStringList menus;
+        for (QAction* a : m_frame->menuBar()->actions())
+            menus.append(a->text());
+        QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
+        QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
+        QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
+        QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+        // Without a selected node, the node commands are off.
+        m_view->setCurrentItem(nullptr);
+        m_frame->UpdateCommandUI();
+        QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled() && m_frame->Action(ID_APP_EXIT)->isEnabled());
+        for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_EDIT_VIEW})
+            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+
+        for (const auto& [id, title] :
+             {std::pair{ID_SETTINGS_FTP, "FTP Settings"}, {ID_SETTINGS_COM, "COM Settings"}}) {
+            QVERIFY(m_frame->Action(id)->isEnabled());
+            QString seen;
+            QTimer::singleShot(0, [&seen] {
+                if (QWidget* dialog = QApplication::activeModalWidget()) {
+                    seen = dialog->windowTitle();
+                    QMetaObject::invokeMethod(dialog, "reject");
+                }
+            });
+            m_frame->Action(id)->trigger();
+            QCOMPARE(seen, QString(title));
+        }
+        // Cancelled dialogs store nothing.
+        QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
+
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+        const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
+        QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
+        QVERIFY(m_view->currentItem() != m_view->MyComputerRoot());
+        QVERIFY(!Node(m_view->MyComputerRoot(), "Data")->isExpanded());
+        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
     }
 
     // Folders first (hidden ones too), then files without the hidden ones, as
@@ -48,10 +96,10 @@ private slots:
         QCOMPARE(Sorted(Labels(top).mid(0, 3)), QStringList({".config", "Data", "Windows"}));
         QCOMPARE(Sorted(Labels(top).mid(3)), QStringList({"alpha.txt", "zeta.txt"}));
         QTreeWidgetItem* data = Node(top, "Data");
-        QCOMPARE(CNodeData::Of(data).Word(), quint32(NK_LOCAL_FOLDER));
+        QCOMPARE(QList<quint32>({CNodeData::Of(data).Word(), CNodeData::Of(Node(top, "alpha.txt")).Word()}),
+                 QList<quint32>({NK_LOCAL_FOLDER, NK_LOCAL_FILE}));
         QCOMPARE(Labels(data), QStringList("..."));
         QVERIFY(data->child(0)->icon(0).isNull());
-        QCOMPARE(CNodeData::Of(Node(top, "alpha.txt")).Word(), quint32(NK_LOCAL_FILE));
         QCOMPARE(Node(top, "alpha.txt")->childCount(), 0);
         QCOMPARE(Labels(Open(data)), QStringList({"Sub", "job 1.txt"}));
 
@@ -71,68 +119,6 @@ private slots:
         // A folder that went away shows no children.
         QVERIFY(QDir(m_dir->filePath("Windows")).removeRecursively());
         QCOMPARE(Labels(Open(Node(top, "Windows"))), QStringList());
-    }
-
-    void nodePaths()
-    {
-        QTreeWidgetItem* windows = Open(m_view->MyComputerRoot(), "Windows");
-        QCOMPARE(m_view->NodePath(Node(windows, "Desktop")), QString("Windows\\Desktop"));
-        QCOMPARE(m_view->NodePath(windows), QString("Windows"));
-        QCOMPARE(m_view->NodePath(m_view->FtpRoot()), QString("FTP"));
-        QCOMPARE(m_view->NodePath(m_view->MyComputerRoot()), QString("MyComputer"));
-        auto* data = new QTreeWidgetItem(m_view->FtpRoot(), QStringList("data"));
-        QCOMPARE(m_view->NodePath(new QTreeWidgetItem(data, QStringList("a.txt"))), QString("data\\a.txt"));
-    }
-
-    void menuHasEveryItemAndNodeCommandsNeedANode()
-    {
-        QStringList menus;
-        for (QAction* a : m_frame->menuBar()->actions())
-            menus.append(a->text());
-        QCOMPARE(menus, QStringList({"&File", "&Edit", "Settings", "Connection", "&Help"}));
-        for (int id : {ID_FILE_REFRESH, ID_FILE_NEW_FOLDER, ID_APP_EXIT, ID_EDIT_DELETE, ID_EDIT_COPY, ID_EDIT_PASTE,
-                       ID_EDIT_VIEW, ID_SETTINGS_FTP, ID_SETTINGS_COM, ID_CONNECTION_CONNECT, ID_CONNECTION_DISCONNECT,
-                       ID_APP_ABOUT})
-            QVERIFY2(m_frame->Action(id), qPrintable(QString::number(id)));
-        QCOMPARE(m_frame->Action(ID_CONNECTION_DISCONNECT)->text(), QString("Disconect"));
-        QCOMPARE(m_frame->Action(ID_EDIT_DELETE)->shortcuts(),
-                 QList<QKeySequence>({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}));
-        QCOMPARE(m_frame->Action(ID_EDIT_PASTE)->shortcuts(),
-                 QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
-        QVERIFY(m_frame->Action(ID_APP_ABOUT)->isEnabled() && m_frame->Action(ID_SETTINGS_COM)->isEnabled());
-        for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_REFRESH})
-            QVERIFY2(!m_frame->Action(id)->isEnabled(), qPrintable(QString::number(id)));
-    }
-
-    void rightClickDoesNothing()
-    {
-        m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-        const QRect rect = m_view->visualItemRect(m_view->MyComputerRoot());
-        QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, rect.center());
-        QVERIFY(m_view->currentItem() != m_view->MyComputerRoot());
-        QVERIFY(!Node(m_view->MyComputerRoot(), "Data")->isExpanded());
-        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, rect.center());
-        QCOMPARE(m_view->currentItem(), m_view->MyComputerRoot());
-    }
-
-    void settingsCommandsOpenTheirDialogs()
-    {
-        for (const auto& [id, title] :
-             {std::pair{ID_SETTINGS_FTP, "FTP Settings"}, {ID_SETTINGS_COM, "COM Settings"}}) {
-            QVERIFY(m_frame->Action(id)->isEnabled());
-            QString seen;
-            QTimer::singleShot(0, [&seen] {
-                if (QWidget* dialog = QApplication::activeModalWidget()) {
-                    seen = dialog->windowTitle();
-                    QMetaObject::invokeMethod(dialog, "reject");
-                }
-            });
-            m_frame->Action(id)->trigger();
-            QCOMPARE(seen, QString(title));
-        }
-        // Cancelled dialogs store nothing.
-        QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
     }
 
     // Each node as "label 0xword", children indented after their parent.
@@ -207,16 +193,20 @@ private slots:
         QVERIFY(Enabled(m_view->PortRoot(), ID_FILE_REFRESH) && Enabled(a1, ID_FILE_REFRESH));
         QVERIFY(!Enabled(m_view->MyComputerRoot(), ID_FILE_REFRESH));
 
+        // The paste receives what the clip holds: job 3's measurements.
         Run(Find(a1, "Measurements"), ID_EDIT_COPY);
-        QCOMPARE(m_view->Clip().m_nSourceKind, quint32(NK_MEASUREMENTS));
-        QCOMPARE(m_view->Clip().m_nNumber, 3);
-        QVERIFY(Enabled(data, ID_EDIT_PASTE));
         QVERIFY(!Enabled(Find(a1, "Fix Points"), ID_EDIT_PASTE)); // instrument data never onto the instrument
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        ScriptReceive({"11 line one\r\n", "12 line two\r\n", ""});
+        Run(data, ID_EDIT_PASTE);
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(m_prompt->m_downloadRequests.value(0).m_formatNames, QStringList("F1"));
+        QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
+        QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
 
         // A local file onto jobs, fix points, formats and code lists; never
         // onto the folder "Formats" (no number to send it to).
         Run(Open(data, "job 1.txt"), ID_EDIT_COPY);
-        QCOMPARE(m_view->Clip().m_nSourceKind, CK_LOCAL_FILE);
         QCOMPARE(m_view->Clip().m_strPath, QString("Data\\job 1.txt"));
         for (QTreeWidgetItem* target :
              {a1, Find(a1, "Fix Points"), formats->child(0), Node(m_view->PortRoot(), "Codes")->child(0)})
@@ -263,26 +253,6 @@ private slots:
         Run(Find(jobs, "Job 3"), ID_EDIT_DELETE);
         QVERIFY(m_device->AllExpected());
         QVERIFY(m_clock->m_pauses.contains(10000));
-    }
-
-    void pasteMeasurementsIntoALocalFolder()
-    {
-        ScriptConnect();
-        m_view->PortRoot()->setExpanded(true);
-        QVERIFY(m_device->AllExpected());
-        m_prompt->PushDataDownload(true, "A1.VRN", 0);
-        for (const char* written : {"c", "FORM/SET/0", "JOB/RCV/OBSERV/3"})
-            m_device->Expect(QByteArray(written) + "\r\n", "\r\n");
-        m_device->Expect("?\r\n", "11 line one\r\n");
-        m_device->Expect("?\r\n", "12 line two\r\n");
-        m_device->Expect("?\r\n");
-        QTreeWidgetItem* data = Node(m_view->MyComputerRoot(), "Data");
-        Paste(Node(m_view->PortRoot(), "Jobs\\Job 3: A1\\Measurements: 7 Measurements blocks"), data);
-        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QCOMPARE(m_prompt->m_downloadRequests.size(), 1);
-        QCOMPARE(m_prompt->m_downloadRequests[0].m_formatNames, QStringList("VRN"));
-        QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
-        QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
     }
 
     // Names holding "\\" are legal on Linux and shown, but a node path would

@@ -8,12 +8,6 @@ void CRecordingProgress::Show()
     ++m_nShows;
 }
 
-void CRecordingProgress::SetPos(int pos)
-{
-    if (!m_bProgressOff)
-        m_nPos = pos;
-}
-
 void CRecordingProgress::Step()
 {
     if (!m_bProgressOff)

@@ -11,17 +11,9 @@ class CRecordingProgress : public CProgress
 public:
     void Show() override;
     void SetText(const QString& text) override { m_strText = text; }
-    void SetBytes(qint64 bytes) override
-    {
-        m_nBytes = bytes;
-        ++m_nByteUpdates;
-    }
-    void SetRange(int range) override
-    {
-        m_nRange = range;
-        m_nPos = 0;
-    }
-    void SetPos(int pos) override;
+    void SetBytes(qint64 bytes) override { m_nBytes = bytes; }
+    void SetRange(int range) override { m_nRange = range; }
+    void SetPos(int) override {}
     void Step() override;
     void ProgressOff() override { m_bProgressOff = true; }
     bool PollCancel() override;
@@ -37,9 +29,7 @@ public:
     int m_nHides = 0;
     int m_nPolls = 0;
     int m_nRange = 0;
-    int m_nPos = 0;
     int m_nSteps = 0;
-    int m_nByteUpdates = 0;
     qint64 m_nBytes = 0;
     QString m_strText;
 };

@@ -39,7 +39,6 @@ int CScriptedPrompt::MessageBox(const QString& text, const QString& caption, int
 {
     m_shown.append(caption + ": " + text);
     m_icons.append(icon);
-    m_buttons.append(buttons);
     CAnswer a;
     // A plain OK box needs no scripted answer.
     if (buttons == MB_OK && (m_answers.isEmpty() || m_answers.first().m_kind != KMessage))

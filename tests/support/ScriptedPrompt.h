@@ -33,7 +33,6 @@ public:
     QList<CNameRequest> m_nameRequests;
     QList<CDataDownloadRequest> m_downloadRequests;
     QList<int> m_icons;
-    QList<int> m_buttons;
 
 private:
     struct CAnswer

@@ -27,11 +27,7 @@ public:
     bool ListConnections(QStringList& names) override;
     int Dial(const QString& name, const QString& userName, const QString& password, Handle& handle) override;
     bool HangUp(Handle handle) override;
-    bool IsLive(Handle handle) override
-    {
-        ++m_nLiveQueries;
-        return m_live.contains(handle);
-    }
+    bool IsLive(Handle handle) override { return m_live.contains(handle); }
 
     bool m_bListOk = true;
     QStringList m_names;
@@ -39,7 +35,6 @@ public:
     QList<CDialRequest> m_dials;
     QList<Handle> m_hangUps;
     int m_nUnexpectedDials = 0;
-    int m_nLiveQueries = 0;
 
 private:
     QList<QPair<int, Handle>> m_results;
