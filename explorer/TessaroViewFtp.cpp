@@ -10,19 +10,6 @@
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
-namespace {
-
-// The server's reply as a message: without the line end it came with.
-QString ReplyText(const QString& reply)
-{
-    QString text = reply;
-    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-        text.chop(1);
-    return text;
-}
-
-} // namespace
-
 QString CTessaroView::FtpTreePath(const QTreeWidgetItem* node) const
 {
     // The root's node path is its label; a folder called "FTP" right below the
@@ -71,7 +58,7 @@ bool CTessaroView::FtpLogOn()
     if (!client.m_strAcceptedFingerprint.isEmpty())
         CFtpSettings::RememberFingerprint(server, client.m_strAcceptedFingerprint);
     if (!loggedOn) {
-        CServices::Prompt().MessageBox(ReplyText(client.m_strReply), QString(), MB_OK, MB_ICONNONE);
+        CServices::Prompt().MessageBox(FtpReplyText(client.m_strReply), QString(), MB_OK, MB_ICONNONE);
         return false;
     }
     m_bLoggedOn = 1;

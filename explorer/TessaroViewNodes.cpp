@@ -29,13 +29,6 @@ void ShowMessage(const QString& text)
     CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
 }
 
-QString ReplyText(QString reply)
-{
-    while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
-        reply.chop(1);
-    return reply;
-}
-
 // Anything at the path, a link that points nowhere included.
 bool EntryExists(const QString& nativePath)
 {
@@ -161,7 +154,7 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
     CFtpClient& client = *m_pFtpClient;
     const QString path = FtpServerPath(FtpTreePath(node));
     if (!(folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path))) {
-        ShowMessage(ReplyText(client.m_strReply));
+        ShowMessage(FtpReplyText(client.m_strReply));
         return;
     }
     Relist(node->parent());
@@ -234,7 +227,7 @@ void CTessaroView::NewRemoteFolder(QTreeWidgetItem* folder)
         return;
     CWaitCursor wait;
     if (!m_pFtpClient->MakeRemoteFolder(FtpServerPath(FtpTreePath(folder)), name)) {
-        ShowMessage(ReplyText(m_pFtpClient->m_strReply));
+        ShowMessage(FtpReplyText(m_pFtpClient->m_strReply));
         return;
     }
     Relist(folder);
@@ -358,7 +351,7 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
         return;
     }
     if (!client.RenameRemote(FtpServerPath(oldPath), FtpServerPath(newPath))) {
-        ShowMessage(ReplyText(client.m_strReply));
+        ShowMessage(FtpReplyText(client.m_strReply));
         return;
     }
     node->setText(0, name);

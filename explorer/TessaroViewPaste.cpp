@@ -44,13 +44,6 @@ void ShowError(const QString& text)
     CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
 }
 
-QString Trimmed(QString reply)
-{
-    while (reply.endsWith(QLatin1Char('\n')) || reply.endsWith(QLatin1Char('\r')))
-        reply.chop(1);
-    return reply;
-}
-
 // The native path of the copied local node; its names were checked at Copy.
 bool ClipNativePath(const CExplorerClip& clip, QString& nativePath)
 {
@@ -175,7 +168,7 @@ bool CTessaroView::TransferFile(const QString& remotePath, const QString& native
         return true;
     // A cancel was the user's own doing; any other failure is told.
     if (!client.m_bCancelled)
-        ShowError(Trimmed(client.m_strReply));
+        ShowError(FtpReplyText(client.m_strReply));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "FtpClient.h"
 
 #include "FtpDataLink.h"
+#include "FtpProtocol.h"
 
 #include "platform/Prompt.h"
 #include "platform/Services.h"
@@ -10,19 +11,6 @@
 
 #include <QSslConfiguration>
 #include <QSslSocket>
-
-namespace {
-
-// A server's reply inside a message of the client: without its line end.
-QString WithoutLineEnd(const QString& reply)
-{
-    QString text = reply;
-    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-        text.chop(1);
-    return text;
-}
-
-} // namespace
 
 bool CFtpClient::IsEncrypted() const
 {
@@ -39,7 +27,7 @@ bool CFtpClient::StartTls(const QString& host, int port)
     if (!m_strReply.startsWith(QLatin1String("234"))) {
         if (m_eEncryption == FTP_TLS_AUTO)
             return true;
-        m_strReply = LoadString(IDS_FTP_TLS_NOT_OFFERED).arg(WithoutLineEnd(m_strReply));
+        m_strReply = LoadString(IDS_FTP_TLS_NOT_OFFERED).arg(FtpReplyText(m_strReply));
         CloseControlChannel();
         return false;
     }
@@ -135,7 +123,7 @@ bool CFtpClient::ProtectData()
     // TLS was asked for where the server offers it.
     if (m_bDataTls || m_eEncryption == FTP_TLS_AUTO)
         return true;
-    m_strReply = LoadString(IDS_FTP_PROT_REFUSED).arg(WithoutLineEnd(m_strReply));
+    m_strReply = LoadString(IDS_FTP_PROT_REFUSED).arg(FtpReplyText(m_strReply));
     CloseControlChannel();
     return false;
 }

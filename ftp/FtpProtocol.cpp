@@ -131,6 +131,14 @@ QString FtpServerPath(const QString& treePath)
     return QString(treePath).replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
+QString FtpReplyText(const QString& reply)
+{
+    QString text = reply;
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
 bool HasFtpLineBreak(const QString& text)
 {
     // What counts is the byte that goes out: U+010A is sent as LF.
