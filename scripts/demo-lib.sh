@@ -1,7 +1,15 @@
 # Sourced by run.sh and screenshots.sh: the demo's servers and files.
 # Expects $work (a private folder removed at exit), $BIN (the programs) and
 # the array pids (killed at exit); start_demo sets demo, profile and
-# tessaro_args.
+# tessaro_args. The sourcing script sets "trap stop_demo EXIT".
+
+# Stops every process in pids and removes $work.
+stop_demo() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
 
 free_port() {
   /usr/bin/python3 - "$@" <<'PY'

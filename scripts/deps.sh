@@ -9,15 +9,4 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt
           libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth
           clang libclang-rt-14-dev)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+exec "$(dirname "$0")/apt-missing.sh" "${packages[@]}"

@@ -33,16 +33,10 @@ echo "Built tessaro, quillon, tessaro-cli and instrument-sim in $((SECONDS - sta
 work=$(mktemp -d /tmp/tessaro-run.XXXXXX)
 chmod 700 "$work"
 pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 trap 'echo; echo "Stopping."; exit 130' INT TERM
 
 . "$scripts/demo-lib.sh"
+trap stop_demo EXIT
 
 config="${XDG_CONFIG_HOME:-$HOME/.config}/Local AppWizard-Generated Applications/Tessaro.ini"
 demo=""

@@ -16,14 +16,8 @@ cmake --build "$BUILD_DIR" -j"$(nproc)" --target tessaro quillon instrument-sim 
 
 work=$(mktemp -d /tmp/tessaro-shots.XXXXXX)
 pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 . "$scripts/demo-lib.sh"
+trap stop_demo EXIT
 
 # A slow line, so that the transfer is still running when it is shot.
 start_demo --baud 1200
