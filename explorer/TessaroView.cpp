@@ -4,7 +4,7 @@
 #include "LocalListing.h"
 
 #include "ftp/FtpClient.h"
-#include "ftp/NetworkPresence.h"
+#include "platform/NetworkPresence.h"
 #include "platform/Clock.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"

@@ -5,7 +5,7 @@
 #include "NodeData.h"
 #include "NodeImages.h"
 
-#include "ftp/DialUpLink.h"
+#include "platform/DialUpLink.h"
 #include "ftp/FtpSettings.h"
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"

@@ -5,7 +5,7 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpProtocol.h"
-#include "ftp/LocalUtils.h"
+#include "platform/LocalUtils.h"
 #include "platform/LocalPaths.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"

@@ -1,5 +1,4 @@
 #include "ftp/FtpProtocol.h"
-#include "ftp/NetworkPresence.h"
 
 #include <QHostAddress>
 
@@ -103,17 +102,4 @@ TEST(FtpProtocol, UnsafeNamesAndLineBreaks)
     EXPECT_TRUE(HasFtpLineBreak(u"a\u010D\u010ADELE x"_s));
     EXPECT_TRUE(HasFtpLineBreak(u"\u040A"_s));
     EXPECT_FALSE(HasFtpLineBreak(u"plain name \u0141\u00E9"_s));
-}
-
-TEST(NetworkPresence, RoutableAddresses)
-{
-    const auto ip = [](const char* text) { return QHostAddress(QString::fromLatin1(text)).toIPv4Address(); };
-    for (const char* address : {"172.32.0.1", "172.15.255.1", "193.5.20.1", "11.0.0.1"})
-        EXPECT_TRUE(IsRoutableIPv4(ip(address))) << address;
-    for (const char* address :
-         {"192.168.55.101", "169.254.1.1", "172.16.0.1", "172.31.9.9", "10.1.2.3", "127.0.0.1", "127.0.1.1", "0.0.0.0"})
-        EXPECT_FALSE(IsRoutableIPv4(ip(address))) << address;
-    EXPECT_FALSE(AnyRoutableIPv4({ip("192.168.55.101"), ip("169.254.1.1")}));
-    EXPECT_TRUE(AnyRoutableIPv4({ip("127.0.0.1"), ip("172.32.0.1")}));
-    EXPECT_FALSE(AnyRoutableIPv4({}));
 }
