@@ -9,13 +9,29 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kUsualEndState = -1; // a block's state when its line has the usual end
 
-QTextDocument::FindFlags FindFlags(bool bMatchCase)
+// The first match of strFind starting at nFrom or later, character for
+// character: QTextDocument::find() takes U+00A0 for a space, so a no-break
+// space could neither be found nor told from a space. A search text holds no
+// line break, so each line is searched on its own.
+QTextCursor FindInText(QTextDocument* pDocument, const QString& strFind, int nFrom, bool bMatchCase)
 {
-    return bMatchCase ? QTextDocument::FindCaseSensitively : QTextDocument::FindFlags();
+    const Qt::CaseSensitivity cs = bMatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (QTextBlock block = pDocument->findBlock(nFrom); block.isValid(); block = block.next()) {
+        const qsizetype nAt = block.text().indexOf(strFind, std::max(0, nFrom - block.position()), cs);
+        if (nAt < 0)
+            continue;
+        QTextCursor found(pDocument);
+        found.setPosition(block.position() + int(nAt));
+        found.setPosition(found.position() + int(strFind.size()), QTextCursor::KeepAnchor);
+        return found;
+    }
+    return QTextCursor();
 }
 
 } // namespace
@@ -153,10 +169,9 @@ bool CQuillonView::FindText(const QString& strFind, bool bMatchCase)
     if (current.hasSelection() && SameAsSelected(strFind, bMatchCase))
         ++nStart;
 
-    const QTextDocument::FindFlags flags = FindFlags(bMatchCase);
-    QTextCursor found = document()->find(strFind, nStart, flags);
+    QTextCursor found = FindInText(document(), strFind, nStart, bMatchCase);
     if (found.isNull())
-        found = document()->find(strFind, 0, flags);
+        found = FindInText(document(), strFind, 0, bMatchCase);
     if (found.isNull()) {
         EditorPrompts().m_fnBeep();
         return false;
@@ -169,13 +184,12 @@ int CQuillonView::ReplaceAll(const QString& strFind, const QString& strReplace, 
 {
     if (strFind.isEmpty())
         return 0;
-    const QTextDocument::FindFlags flags = FindFlags(bMatchCase);
     QTextCursor edit(document());
     edit.beginEditBlock(); // one undo step for the whole replacement
     int nCount = 0;
     int nPos = 0;
     for (;;) {
-        QTextCursor found = document()->find(strFind, nPos, flags);
+        QTextCursor found = FindInText(document(), strFind, nPos, bMatchCase);
         if (found.isNull())
             break;
         found.insertText(strReplace);

@@ -239,6 +239,8 @@ private slots:
         QTest::newRow("match case") << "Beta beta BETA beta" << 5 << 9 << QString() << true << "beta" << 15;
         QTest::newRow("match case, from the top")
             << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
+        QTest::newRow("no-break space is no space")
+            << QString::fromUtf16(u"a\u00A0b a b") << 0 << -1 << "a b" << false << "previous" << 4;
         QTest::newRow("first line of a selection") << "first\nsecond" << 0 << 12 << QString() << false << "first" << 0;
     }
 
@@ -482,6 +484,10 @@ private slots:
         QCOMPARE(pView->ReplaceAll("a", "a", false), 4); // no endless loop on a replacement holding the text
         QCOMPARE(pView->ReplaceAll("zz", "y", false), 0);
         QCOMPARE(recorder.m_nBeeps, 1);
+        pView->setPlainText(QString::fromUtf16(u"a\u00A0b a b"));
+        QCOMPARE(pView->ReplaceAll("a b", "X", false), 1);
+        QCOMPARE(pView->ReplaceAll(QString(QChar(0xA0)), "_", false), 1);
+        QCOMPARE(pView->toPlainText(), QStringLiteral("a_b X"));
 
         // Through the dialog: Replace swaps the selected match and moves to the next one.
         pView->setPlainText("cat dog cat");
