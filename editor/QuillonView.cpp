@@ -5,6 +5,7 @@
 #include "editor/ReplaceDlg.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -13,7 +14,26 @@
 
 namespace {
 
-constexpr int kUsualEndState = -1; // a block's state when its line has the usual end
+// A block's format holds the end of the line before it, when that is not the
+// file's usual end. The format is what the edit control keeps with the break
+// that starts a block: it moves with that break, and undo restores it with
+// the break, so an untouched line end never changes.
+constexpr int kEndBeforeProperty = QTextFormat::UserProperty + 1;
+
+QTextBlockFormat WithEndBefore(QTextBlockFormat format, ELineEnd end, ELineEnd usualEnd)
+{
+    if (end == usualEnd)
+        format.clearProperty(kEndBeforeProperty);
+    else
+        format.setProperty(kEndBeforeProperty, int(end));
+    return format;
+}
+
+ELineEnd EndBefore(const QTextBlock& block, ELineEnd usualEnd)
+{
+    const QVariant end = block.blockFormat().property(kEndBeforeProperty);
+    return end.isValid() ? ELineEnd(end.toInt()) : usualEnd;
+}
 
 // The first match of strFind starting at nFrom or later, character for
 // character: QTextDocument::find() takes U+00A0 for a space, so a no-break
@@ -46,7 +66,6 @@ void CQuillonView::NewText()
 {
     clear();
     m_usualEnd = ELineEnd::CrLf;
-    m_bMixedEnds = false;
     document()->setModified(false);
 }
 
@@ -55,17 +74,21 @@ void CQuillonView::SetBytes(const QByteArray& bytes)
     const CDecodedText decoded = CTextCodec::Decode(bytes);
     setPlainText(decoded.m_strText);
     m_usualEnd = decoded.m_usualEnd;
-    m_bMixedEnds = false;
 
-    // The edit control makes one block per line, in the order of the line ends.
+    // The edit control makes one block per line; marking the ends is no step to undo.
+    document()->setUndoRedoEnabled(false);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
     QTextBlock block = document()->begin();
     for (ELineEnd end : decoded.m_lineEnds) {
-        if (end != m_usualEnd) {
-            block.setUserState(int(end));
-            m_bMixedEnds = true;
-        }
         block = block.next();
+        if (end != m_usualEnd) {
+            cursor.setPosition(block.position());
+            cursor.setBlockFormat(WithEndBefore(block.blockFormat(), end, m_usualEnd));
+        }
     }
+    cursor.endEditBlock();
+    document()->setUndoRedoEnabled(true);
     moveCursor(QTextCursor::Start);
     document()->setModified(false);
 }
@@ -83,13 +106,9 @@ QByteArray CQuillonView::GetBytes() const
 QByteArray CQuillonView::GetBytes(const QString& strRawText) const
 {
     std::vector<ELineEnd> lineEnds;
-    if (m_bMixedEnds) {
-        lineEnds.reserve(size_t(document()->blockCount()));
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-            const int state = block.userState();
-            lineEnds.push_back(state == kUsualEndState ? m_usualEnd : ELineEnd(state));
-        }
-    }
+    lineEnds.reserve(size_t(document()->blockCount()));
+    for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next())
+        lineEnds.push_back(EndBefore(block, m_usualEnd));
     return CTextCodec::Encode(strRawText, lineEnds, m_usualEnd);
 }
 
@@ -200,6 +219,39 @@ int CQuillonView::ReplaceAll(const QString& strFind, const QString& strReplace, 
     if (nCount == 0)
         EditorPrompts().m_fnBeep();
     return nCount;
+}
+
+void CQuillonView::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (isReadOnly() || !pEvent->matches(QKeySequence::InsertParagraphSeparator)) {
+        QPlainTextEdit::keyPressEvent(pEvent);
+        return;
+    }
+    InsertLineBreak();
+    pEvent->accept();
+}
+
+void CQuillonView::InsertLineBreak()
+{
+    // The edit control would copy the line's format, and with it the end of
+    // the line before, to the new break. A line end stays with the text it
+    // ends: split inside or before a line's text, the line's end goes with
+    // the second part; Enter after the text opens a new line below, and the
+    // line keeps its end. The new break takes the usual end.
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    const QTextBlock next = cursor.block().next();
+    if (cursor.atBlockEnd() && !cursor.atBlockStart() && next.isValid()) {
+        cursor.insertBlock(next.blockFormat());
+        QTextCursor after(cursor.block().next());
+        after.setBlockFormat(WithEndBefore(after.blockFormat(), m_usualEnd, m_usualEnd));
+    } else {
+        cursor.insertBlock(WithEndBefore(cursor.blockFormat(), m_usualEnd, m_usualEnd));
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 bool CQuillonView::SameAsSelected(const QString& strFind, bool bMatchCase) const

@@ -14,10 +14,10 @@
 // remember their last values.
 //
 // The edit control knows only line breaks, not the bytes that ended each
-// line in the file. The view remembers the file's usual line end and, for a
-// file with mixed ends, the end of each other line in that line's block
-// state, so saving writes every unchanged line end back as it was read.
-// New lines get the usual end.
+// line in the file. The view remembers the file's usual line end and keeps
+// every other end in the format of the block after it, so saving writes every
+// untouched line end back as it was read, also after undo. New breaks get the
+// usual end.
 class CQuillonView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -50,7 +50,11 @@ public:
     CFindDlg m_dlgFind;
     CGotoDlg m_dlgGoto;
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
+    void InsertLineBreak();
     bool SameAsSelected(const QString& strFind, bool bMatchCase) const;
     QString SelectedLine() const;
     void OnReplaceFindNext();
@@ -58,6 +62,5 @@ private:
     void OnReplaceAll();
 
     ELineEnd m_usualEnd = ELineEnd::CrLf;
-    bool m_bMixedEnds = false;
     QPointer<CReplaceDlg> m_pReplaceDlg;
 };

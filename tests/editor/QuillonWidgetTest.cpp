@@ -334,24 +334,6 @@ private slots:
         QVERIFY(frame.OnFileSave());
         QCOMPARE(ReadFile(strPath), all + all);
 
-        // Mixed ends, no end on the last line.
-        const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
-        view.SetBytes(mixed);
-        QCOMPARE(view.GetBytes(), mixed);
-
-        // Typing inside lines keeps every end; a new line gets the usual end.
-        QTextCursor cursor(view.document()->findBlockByNumber(1));
-        cursor.insertText("2 ");
-        cursor.movePosition(QTextCursor::EndOfBlock);
-        cursor.insertText("\ninserted");
-        QCOMPARE(view.GetBytes(), QByteArray("one\r\n2 two\ninserted\r\nthree\rfour\r\nfive"));
-
-        // Joining two lines drops exactly the end between them.
-        view.SetBytes(mixed);
-        cursor = QTextCursor(view.document()->findBlockByNumber(2));
-        cursor.deletePreviousChar();
-        QCOMPARE(view.GetBytes(), QByteArray("one\r\ntwothree\rfour\r\nfive"));
-
         // Uniform files stay uniform when lines are added by Enter.
         for (const QByteArray& end : {QByteArray("\n"), QByteArray("\r"), QByteArray("\r\n")}) {
             view.SetBytes("a" + end + "b" + end);
@@ -366,6 +348,58 @@ private slots:
         QTest::keyClicks(&view, "x");
         QTest::keyClick(&view, Qt::Key_Return);
         QCOMPARE(view.GetBytes(), QByteArray("x\r\n"));
+    }
+
+    // Keys typed at a line and column of a file with mixed ends, then undo
+    // pressed a number of times: untouched line ends stay, a new break takes
+    // the usual end (CR LF here), undo gives back what was there.
+    void lineEndsAroundEdits_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("undos");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
+        QTest::newRow("read and written back") << 0 << 0 << "" << 0 << mixed;
+        QTest::newRow("typing inside a line") << 1 << 0 << "2 " << 0 << QByteArray("one\r\n2 two\nthree\rfour\r\nfive");
+        QTest::newRow("Enter before a line's text") << 2 << 0 << "\n"
+                                                    << 0 << QByteArray("one\r\ntwo\n\r\nthree\rfour\r\nfive");
+        QTest::newRow("Enter inside a line") << 2 << 3 << "\n"
+                                             << 0 << QByteArray("one\r\ntwo\nthr\r\nee\rfour\r\nfive");
+        QTest::newRow("Enter after a line's text")
+            << 2 << 5 << "\nnew" << 0 << QByteArray("one\r\ntwo\nthree\rnew\r\nfour\r\nfive");
+        QTest::newRow("Enter in the last line") << 4 << 2 << "\n"
+                                                << 0 << QByteArray("one\r\ntwo\nthree\rfour\r\nfi\r\nve");
+        QTest::newRow("Enter undone") << 2 << 3 << "\n" << 1 << mixed;
+        QTest::newRow("Delete joins two lines") << 1 << 3 << "\x7f" << 0 << QByteArray("one\r\ntwothree\rfour\r\nfive");
+        QTest::newRow("Delete undone") << 1 << 3 << "\x7f" << 1 << mixed;
+        QTest::newRow("Backspace undone") << 3 << 0 << "\b" << 1 << mixed;
+    }
+
+    void lineEndsAroundEdits()
+    {
+        QFETCH(int, line);
+        QFETCH(int, column);
+        QFETCH(QString, keys);
+        QFETCH(int, undos);
+        QFETCH(QByteArray, expected);
+        CQuillonView view;
+        view.SetBytes("one\r\ntwo\nthree\rfour\r\nfive");
+        QTextCursor cursor(view.document()->findBlockByNumber(line));
+        cursor.setPosition(cursor.position() + column);
+        view.setTextCursor(cursor);
+        for (QChar ch : keys) {
+            const QMap<QChar, Qt::Key> special{
+                {'\n', Qt::Key_Return}, {'\b', Qt::Key_Backspace}, {'\x7f', Qt::Key_Delete}};
+            if (special.contains(ch))
+                QTest::keyClick(&view, special[ch]);
+            else
+                QTest::keyClick(&view, ch.toLatin1());
+        }
+        for (int i = 0; i < undos; ++i)
+            view.undo();
+        QCOMPARE(view.GetBytes(), expected);
     }
 
     void failedSaveOrOpenKeepsFileAndText()
