@@ -8,11 +8,21 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenuBar>
+
+// The window icon lives in this static library; its resource must be
+// registered by hand, outside any namespace.
+static void InitIconResource()
+{
+    Q_INIT_RESOURCE(quillon);
+}
 
 CMainFrame::CMainFrame(QWidget* pParent)
     : QMainWindow(pParent), m_pView(new CQuillonView(this)), m_pDoc(new CQuillonDoc(m_pView, this))
 {
+    InitIconResource();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillon.svg")));
     setCentralWidget(m_pView);
     CreateMenus();
     connect(m_pDoc, &CQuillonDoc::titleChanged, this, &CMainFrame::UpdateTitle);

@@ -183,6 +183,7 @@ private slots:
         CPromptRecorder recorder;
         EditorPrompts().m_fnRunModal = [](QDialog& dlg) { return dlg.exec(); };
         CMainFrame frame;
+        QVERIFY(!frame.windowIcon().pixmap(32).isNull());
         frame.show();
         auto enabled = [&frame] {
             const bool bGoto = frame.Action(ID_EDIT_GOTO)->isEnabled();
