@@ -1,8 +1,44 @@
 #include "QtSerialDevice.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
+
+// The device's own flow control as the line state carries it: RTS/CTS, and
+// XON/XOFF for what the device sends and for what it receives.
+constexpr int kFlowRtsCts = 1;
+constexpr int kFlowXonXoffOut = 2;
+constexpr int kFlowXonXoffIn = 4;
+
+int FlowFlags(const termios& tio)
+{
+    return ((tio.c_cflag & CRTSCTS) ? kFlowRtsCts : 0) | ((tio.c_iflag & IXON) ? kFlowXonXoffOut : 0)
+        | ((tio.c_iflag & IXOFF) ? kFlowXonXoffIn : 0);
+}
+
+void SetFlowFlags(termios& tio, int nFlags)
+{
+    tio.c_cflag = (nFlags & kFlowRtsCts) ? (tio.c_cflag | CRTSCTS) : (tio.c_cflag & ~tcflag_t(CRTSCTS));
+    tio.c_iflag = (nFlags & kFlowXonXoffOut) ? (tio.c_iflag | IXON) : (tio.c_iflag & ~tcflag_t(IXON));
+    tio.c_iflag = (nFlags & kFlowXonXoffIn) ? (tio.c_iflag | IXOFF) : (tio.c_iflag & ~tcflag_t(IXOFF));
+}
+
+// Sets the flow control of an open descriptor to nFlags unless it already is.
+bool ApplyFlowFlags(int fd, int nFlags)
+{
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
+    if (FlowFlags(tio) == nFlags)
+        return true;
+    SetFlowFlags(tio, nFlags);
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
 
 QSerialPort::Parity ToQtParity(quint8 parity)
 {
@@ -66,8 +102,19 @@ bool CQtSerialDevice::Open(const QString& devicePath)
 {
     Close();
     m_bNoLineState = false;
+    // QSerialPort clears the flow control when it opens a port: the device's
+    // own settings are read first and put back. The descriptor that read them
+    // stays open until then, as closing the last one could hang up the line.
+    const int fdBefore = ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios before{};
+    const bool bFlowKnown = fdBefore >= 0 && ::tcgetattr(fdBefore, &before) == 0;
     m_port.setPortName(devicePath);
-    if (m_port.open(QIODevice::ReadWrite))
+    const bool bOpen = m_port.open(QIODevice::ReadWrite);
+    if (bOpen && bFlowKnown)
+        ApplyFlowFlags(int(m_port.handle()), FlowFlags(before));
+    if (fdBefore >= 0)
+        ::close(fdBefore);
+    if (bOpen)
         return true;
     // QSerialPort reads the terminal settings while opening; a device that
     // exists and is free but refuses that is the "cannot read line state" case.
@@ -90,7 +137,10 @@ bool CQtSerialDevice::ReadLineState(CSerialLineState& state)
     state.m_nByteSize = static_cast<quint8>(m_port.dataBits());
     state.m_nParity = FromQtParity(m_port.parity());
     state.m_nStopBits = FromQtStopBits(m_port.stopBits());
-    state.m_nFlowControl = m_port.flowControl();
+    termios tio{};
+    if (::tcgetattr(int(m_port.handle()), &tio) != 0)
+        return false;
+    state.m_nFlowControl = FlowFlags(tio);
     return true;
 }
 
@@ -102,9 +152,9 @@ bool CQtSerialDevice::WriteLineState(const CSerialLineState& state)
     ok = m_port.setDataBits(static_cast<QSerialPort::DataBits>(state.m_nByteSize)) && ok;
     ok = m_port.setParity(ToQtParity(state.m_nParity)) && ok;
     ok = m_port.setStopBits(ToQtStopBits(state.m_nStopBits)) && ok;
-    if (m_port.flowControl() != state.m_nFlowControl)
-        ok = m_port.setFlowControl(static_cast<QSerialPort::FlowControl>(state.m_nFlowControl)) && ok;
-    return ok;
+    // Never through QSerialPort::setFlowControl(): it knows no RTS/CTS and
+    // XON/XOFF together and would clear what it does not know.
+    return ApplyFlowFlags(int(m_port.handle()), state.m_nFlowControl) && ok;
 }
 
 CSerialDevice::EReadResult CQtSerialDevice::Read(char& byte, int timeoutMs)

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -24,9 +25,21 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     ASSERT_GE(master, 0);
     ASSERT_TRUE(grantpt(master) == 0 && unlockpt(master) == 0 && fcntl(master, F_SETFL, O_NONBLOCK) == 0);
     const QString slave = QString::fromLocal8Bit(ptsname(master));
+    // The device's own flow control holds for the whole conversation.
+    const int peer = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    termios tio{};
+    ASSERT_TRUE(peer >= 0 && tcgetattr(peer, &tio) == 0);
+    tio.c_cflag |= CRTSCTS;
+    tio.c_iflag |= IXON | IXOFF;
+    ASSERT_EQ(tcsetattr(peer, TCSANOW, &tio), 0);
+    auto FlowKept = [peer] {
+        termios now{};
+        return tcgetattr(peer, &now) == 0 && (now.c_cflag & CRTSCTS) && (now.c_iflag & IXON) && (now.c_iflag & IXOFF);
+    };
 
     CQtSerialDevice device;
     ASSERT_TRUE(device.Open(slave));
+    EXPECT_TRUE(FlowKept());
     CSerialLineState state;
     ASSERT_TRUE(device.ReadLineState(state));
     const int flow = state.m_nFlowControl;
@@ -36,6 +49,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     ASSERT_TRUE(device.ReadLineState(back));
     EXPECT_EQ(back.m_nBaudRate, 19200);
     EXPECT_EQ(back.m_nFlowControl, flow);
+    EXPECT_TRUE(FlowKept());
     // A second open of the same device is refused (exclusive).
     EXPECT_FALSE(CQtSerialDevice().Open(slave));
 
@@ -55,6 +69,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     for (int i = 0; i < 3 && device.Read(byte, 2002) == CSerialDevice::ReadByte; ++i)
         got += byte;
     EXPECT_EQ(got, QByteArray("OK\xE9", 3));
+    EXPECT_TRUE(FlowKept());
     EXPECT_LT(timer.elapsed(), 1000);
 
     // A short time-out with nothing to read.
@@ -72,6 +87,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     state.m_nByteSize = 7;
     EXPECT_FALSE(device.WriteLineState(state));
 
+    ::close(peer);
     // The far end goes away: the read fails instead of waiting out its time-out.
     ::close(master);
     timer.restart();
