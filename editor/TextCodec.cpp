@@ -7,10 +7,14 @@ namespace {
 constexpr char16_t kParagraphSeparator = 0x2029;
 constexpr char16_t kLineSeparator = 0x2028;
 
-ELineEnd MostFrequent(const std::array<qsizetype, 3>& counts, ELineEnd firstSeen)
+// The most frequent end; of ends equally frequent, the one the file uses first.
+ELineEnd MostFrequent(const std::vector<ELineEnd>& lineEnds)
 {
-    ELineEnd best = firstSeen;
-    for (ELineEnd end : {ELineEnd::Lf, ELineEnd::CrLf, ELineEnd::Cr}) {
+    std::array<qsizetype, 3> counts{};
+    for (ELineEnd end : lineEnds)
+        ++counts[size_t(end)];
+    ELineEnd best = lineEnds.front();
+    for (ELineEnd end : lineEnds) {
         if (counts[size_t(end)] > counts[size_t(best)])
             best = end;
     }
@@ -27,7 +31,6 @@ CDecodedText CTextCodec::Decode(QByteArrayView bytes)
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype size = bytes.size();
 
-    std::array<qsizetype, 3> counts{};
     qsizetype written = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const unsigned char b = in[i];
@@ -45,11 +48,10 @@ CDecodedText CTextCodec::Decode(QByteArrayView bytes)
         }
         out[written++] = QChar(u'\n');
         decoded.m_lineEnds.push_back(end);
-        ++counts[size_t(end)];
     }
     decoded.m_strText.resize(written);
     if (!decoded.m_lineEnds.empty())
-        decoded.m_usualEnd = MostFrequent(counts, decoded.m_lineEnds.front());
+        decoded.m_usualEnd = MostFrequent(decoded.m_lineEnds);
     return decoded;
 }
 

@@ -50,6 +50,7 @@ TEST(TextCodec, LineEndVariantsRoundTrip)
         {"\n\n\r\n", 3, ELineEnd::Lf},
         {"cr at the very end\r", 1, ELineEnd::Cr},
         {"a\rb\nc\nd\re\nf", 5, ELineEnd::Lf},
+        {"tie of the two most frequent\rb\r\nc\r\nd\ne\n", 5, ELineEnd::CrLf},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
