@@ -104,18 +104,19 @@ bool CQtSerialDevice::Open(const QString& devicePath)
     m_bNoLineState = false;
     // QSerialPort clears the flow control when it opens a port: the device's
     // own settings are read first and put back. The descriptor that read them
-    // stays open until then, as closing the last one could hang up the line.
-    const int fdBefore = ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // is closed only after the port: closed before, it would drop the line's
+    // DTR; closed between, it would look like the port's close to a watcher
+    // of the device that took both opens for one.
+    m_nSettingsFd = ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios before{};
-    const bool bFlowKnown = fdBefore >= 0 && ::tcgetattr(fdBefore, &before) == 0;
+    const bool bFlowKnown = m_nSettingsFd >= 0 && ::tcgetattr(m_nSettingsFd, &before) == 0;
     m_port.setPortName(devicePath);
-    const bool bOpen = m_port.open(QIODevice::ReadWrite);
-    if (bOpen && bFlowKnown)
-        ApplyFlowFlags(int(m_port.handle()), FlowFlags(before));
-    if (fdBefore >= 0)
-        ::close(fdBefore);
-    if (bOpen)
+    if (m_port.open(QIODevice::ReadWrite)) {
+        if (bFlowKnown)
+            ApplyFlowFlags(int(m_port.handle()), FlowFlags(before));
         return true;
+    }
+    CloseSettingsFd();
     // QSerialPort reads the terminal settings while opening; a device that
     // exists and is free but refuses that is the "cannot read line state" case.
     switch (m_port.error()) {
@@ -200,6 +201,14 @@ void CQtSerialDevice::Close()
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
+    CloseSettingsFd();
+}
+
+void CQtSerialDevice::CloseSettingsFd()
+{
+    if (m_nSettingsFd >= 0)
+        ::close(m_nSettingsFd);
+    m_nSettingsFd = -1;
 }
 
 bool CQtSerialDevice::IsOpen() const

@@ -8,6 +8,8 @@
 class CQtSerialDevice : public CSerialDevice
 {
 public:
+    ~CQtSerialDevice() override { Close(); }
+
     bool Open(const QString& devicePath) override;
     bool ReadLineState(CSerialLineState& state) override;
     bool WriteLineState(const CSerialLineState& state) override;
@@ -19,7 +21,12 @@ public:
     QString ErrorText() const override;
 
 private:
+    void CloseSettingsFd();
+
     QSerialPort m_port;
+    // The descriptor that read the device's own settings before the port was
+    // opened; closed with the port.
+    int m_nSettingsFd = -1;
     // Open() succeeded in reaching the device but could not read its settings.
     bool m_bNoLineState = false;
 };
