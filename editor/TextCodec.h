@@ -17,7 +17,8 @@ struct CDecodedText
 {
     QString m_strText;
     std::vector<ELineEnd> m_lineEnds;
-    ELineEnd m_usualEnd = ELineEnd::CrLf; // the most frequent end; CR LF when there is none
+    // The most frequent end (of a tie, the first in the file); CR LF when there is none.
+    ELineEnd m_usualEnd = ELineEnd::CrLf;
 };
 
 // Conversion between the bytes of an 8-bit text file and the editor's text.
