@@ -6,6 +6,7 @@
 
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -211,7 +212,7 @@ int CQuillonView::ReplaceAll(const QString& strFind, const QString& strReplace, 
         QTextCursor found = FindInText(document(), strFind, nPos, bMatchCase);
         if (found.isNull())
             break;
-        found.insertText(strReplace);
+        InsertText(found, strReplace);
         nPos = found.position();
         ++nCount;
     }
@@ -254,6 +255,23 @@ void CQuillonView::InsertLineBreak()
     ensureCursorVisible();
 }
 
+void CQuillonView::InsertText(QTextCursor& cursor, const QString& strText) const
+{
+    // A replacement may hold line breaks (a paste into the dialog): each is a
+    // new break with the usual end, not the line's format that the edit
+    // control would copy.
+    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\u2029]"));
+    const QStringList parts = strText.split(breaks);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            cursor.insertBlock(WithEndBefore(cursor.blockFormat(), m_usualEnd, m_usualEnd));
+        cursor.insertText(parts[i]);
+    }
+    cursor.endEditBlock();
+}
+
 bool CQuillonView::SameAsSelected(const QString& strFind, bool bMatchCase) const
 {
     const Qt::CaseSensitivity cs = bMatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
@@ -278,7 +296,7 @@ void CQuillonView::OnReplaceOne()
     const bool bMatchCase = m_pReplaceDlg->MatchCase();
     if (textCursor().hasSelection() && SameAsSelected(strFind, bMatchCase)) {
         QTextCursor cursor = textCursor();
-        cursor.insertText(m_pReplaceDlg->ReplaceText());
+        InsertText(cursor, m_pReplaceDlg->ReplaceText());
         setTextCursor(cursor);
     }
     FindText(strFind, bMatchCase);

@@ -55,6 +55,7 @@ protected:
 
 private:
     void InsertLineBreak();
+    void InsertText(QTextCursor& cursor, const QString& strText) const;
     bool SameAsSelected(const QString& strFind, bool bMatchCase) const;
     QString SelectedLine() const;
     void OnReplaceFindNext();

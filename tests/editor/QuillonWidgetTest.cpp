@@ -523,6 +523,9 @@ private slots:
         QCOMPARE(pView->ReplaceAll("a b", "X", false), 1);
         QCOMPARE(pView->ReplaceAll(QString(QChar(0xA0)), "_", false), 1);
         QCOMPARE(pView->toPlainText(), QStringLiteral("a_b X"));
+        pView->SetBytes("a\nb x\r\nc\r\n"); // a break in a replacement is a new one, with the usual end
+        QCOMPARE(pView->ReplaceAll("x", "1\n2", false), 1);
+        QCOMPARE(pView->GetBytes(), QByteArray("a\nb 1\r\n2\r\nc\r\n"));
 
         // Through the dialog: Replace swaps the selected match and moves to the next one.
         pView->setPlainText("cat dog cat");
