@@ -18,6 +18,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts=$(pwd)/scripts
 
+# The demo runs while this user has no settings (and no --profile is given),
+# unless TESSARO_DEMO says otherwise.
+config="${XDG_CONFIG_HOME:-$HOME/.config}/Local AppWizard-Generated Applications/Tessaro.ini"
+own_profile=0
+for arg in "$@"; do [ "$arg" = --profile ] && own_profile=1; done
+case "${TESSARO_DEMO:-}" in
+  0 | 1) want_demo=$TESSARO_DEMO ;;
+  "") want_demo=1; { [ -f "$config" ] || ((own_profile)); } && want_demo=0 ;;
+  *) echo "TESSARO_DEMO is 0 (no demo) or 1 (the demo), not \"$TESSARO_DEMO\"." >&2; exit 2 ;;
+esac
+
 headless=0
 [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=1
 "$scripts/deps.sh"
@@ -40,14 +51,6 @@ trap 'echo; echo "Stopping."; exit 130' INT TERM
 . "$scripts/demo-lib.sh"
 trap stop_demo EXIT
 
-config="${XDG_CONFIG_HOME:-$HOME/.config}/Local AppWizard-Generated Applications/Tessaro.ini"
-own_profile=0
-for arg in "$@"; do [ "$arg" = --profile ] && own_profile=1; done
-case "${TESSARO_DEMO:-}" in
-  0 | 1) want_demo=$TESSARO_DEMO ;;
-  "") want_demo=1; { [ -f "$config" ] || ((own_profile)); } && want_demo=0 ;;
-  *) echo "TESSARO_DEMO is 0 (no demo) or 1 (the demo), not \"$TESSARO_DEMO\"." >&2; exit 2 ;;
-esac
 demo=""
 tessaro_args=()
 if ((want_demo)); then
@@ -98,6 +101,8 @@ DISPLAY="$display" "$BIN/tessaro" "${tessaro_args[@]}" "$@" &
 tessaro_pid=$!
 pids+=("$tessaro_pid")
 
+stops="the explorer and the VNC server"
+[ -n "$demo" ] && stops="the explorer, the VNC server and the demo servers"
 host=$(hostname -f 2>/dev/null || hostname)
 [ -n "${SSH_CONNECTION:-}" ] && host=$(echo "$SSH_CONNECTION" | awk '{print $3}')
 cat <<EOF
@@ -107,7 +112,7 @@ The explorer runs on the virtual display $display. A VNC server shows it on 127.
                        and, while that runs, in a second terminal there:  vncviewer 127.0.0.1::$vnc_port
   On this machine:     vncviewer 127.0.0.1::$vnc_port
   VNC password:        $password
-Ctrl+C stops the explorer, the VNC server${demo:+ and the demo servers} (so does closing the explorer).
+Ctrl+C stops $stops (so does closing the explorer).
 EOF
 [ -n "$demo" ] && echo "This is the demo: settings changed in it are lost; TESSARO_DEMO=0 ./scripts/run.sh leaves it out."
 set +e
