@@ -23,6 +23,17 @@ int CliFail(const QString& message)
     return EXIT_FAILED;
 }
 
+namespace {
+// Help asked for goes to stdout (it can be paged or piped); the usage shown
+// after a wrong command line goes to stderr with the message.
+std::FILE* g_usageStream = stderr;
+} // namespace
+
+std::FILE* CliUsageStream()
+{
+    return g_usageStream;
+}
+
 int CliUsage(const QString& message, void (*printUsage)())
 {
     std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message)));
@@ -63,7 +74,7 @@ bool TakeFlag(QStringList& args, const QString& name)
 
 static void PrintUsage()
 {
-    std::fprintf(stderr,
+    std::fprintf(CliUsageStream(),
                  "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] COMMAND ...\n"
                  "       tessaro-cli --help | --version\n"
                  "Moves data between this machine, a surveying instrument and an FTP server.\n");
@@ -78,9 +89,15 @@ int RunCli(QStringList args)
         || !TakeOption(args, QStringLiteral("--root"), options.m_strRoot))
         return EXIT_USAGE;
     options.m_bYes = TakeFlag(args, QStringLiteral("--yes"));
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("help")) {
+    if (args.isEmpty()) {
         PrintUsage();
-        return args.isEmpty() ? EXIT_USAGE : EXIT_OK;
+        return EXIT_USAGE;
+    }
+    // --help anywhere (also "tessaro-cli ftp --help") or the command "help".
+    if (args.contains(QLatin1String("--help")) || args.first() == QLatin1String("help")) {
+        g_usageStream = stdout;
+        PrintUsage();
+        return EXIT_OK;
     }
     if (args.first() == QLatin1String("--version")) {
         std::printf("tessaro-cli %s\n", qPrintable(QCoreApplication::applicationVersion()));

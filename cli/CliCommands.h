@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstdio>
+
 // Exit codes of tessaro-cli.
 enum ECliExit { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
 
@@ -20,8 +22,10 @@ int RunFtpCommand(const QStringList& args, const CCliOptions& options);
 int RunInstrumentCommand(const QStringList& args, const CCliOptions& options);
 // "detect": args after the command word; device is the --device option (may be empty).
 int RunDetectCommand(QStringList args, const QString& device, const CCliOptions& options);
+// The usage texts print to CliUsageStream(): stdout for --help, else stderr.
 void PrintFtpUsage();
 void PrintInstrumentUsage();
+std::FILE* CliUsageStream();
 
 // Prints "tessaro-cli: message" on stderr.
 void CliNote(const QString& message);

@@ -183,7 +183,7 @@ int Run(CFtpClient& client, const QString& command, const QStringList& args, con
 
 void PrintFtpUsage()
 {
-    std::fprintf(stderr,
+    std::fprintf(CliUsageStream(),
                  "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
                  "  ftp [--server HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
                  "      [--tls auto|require|off] [--trust-fingerprint SHA256] COMMAND\n"

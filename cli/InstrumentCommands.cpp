@@ -300,7 +300,7 @@ int Run(CComInstrument& instrument, CConsolePrompt& prompt, const QString& comma
 
 void PrintInstrumentUsage()
 {
-    std::fprintf(stderr,
+    std::fprintf(CliUsageStream(),
                  "Instrument commands (serial settings from the profile section \"COM_SETTINGS\"):\n"
                  "  [--device PATH] COMMAND           PATH replaces the device of the configured port\n"
                  "    identify                        wake the instrument and print its name\n"

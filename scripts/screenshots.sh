@@ -58,11 +58,17 @@ keys Down            # its folder "Jobs"
 keys ctrl+v          # the "Data Download..." prompt
 sleep 1
 keys Return
+# The Transfer window beside the explorer rather than over it, wide enough
+# for the whole destination path: the tree shows the source (the job's
+# measurements) and the destination folder, the window the file and the byte
+# counter (a receive from the instrument shows no bar, only the bytes).
+transfer=$(xdotool search --sync --onlyvisible --name '^Transfer$' | head -n 1)
+xdotool windowsize "$transfer" 580 150 windowmove "$transfer" 520 250
 # Shot when the instrument has sent three of the job's eight lines.
 sent_lines() { grep -c 'TX MEAS B' "$demo/instrument-transcript.txt" || true; }
 for _ in $(seq 600); do (($(sent_lines) >= 3)) && break; sleep 0.1; done
 sleep 0.5
-import -window root -crop 480x690+30+0 +repage docs/transfer.png
+import -window root -crop 1080x690+30+0 +repage docs/transfer.png
 echo "Wrote docs/transfer.png"
 for _ in $(seq 600); do [ -f "$demo/computer/Jobs/BRIDGE.TQS" ] && break; sleep 0.1; done
 sleep 1

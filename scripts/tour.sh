@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A short tour of the main job with tessaro-cli, run by run.sh on the demo:
 # identify the instrument, list its jobs, receive a job's measurements, upload
-# them to the FTP server, list the server, and send them back to another job.
+# them to the FTP server, list the server, download them again and send them
+# to another job, where they arrive as that job's fix points.
 #   tour.sh TESSARO_CLI PROFILE DEMO_FOLDER
 set -euo pipefail
 cli=$1 profile=$2 demo=$3
@@ -38,8 +39,9 @@ echo "  $(wc -l <"$local_file") lines in $local_file, the first: $(head -n 1 "$l
 step "Upload them to the FTP server's folder upload" ftp put "$local_file" upload/BRIDGE.TQS
 step "List the server's folder upload (d or -, then the name)" ftp ls upload
 step "Download them again" ftp get upload/BRIDGE.TQS "$back_file"
-step "Send them to the free job 2 of the instrument, named BRIDGE2" send job 2 "$back_file" --name BRIDGE2
+step "Send them to the free job 2 of the instrument, named BRIDGE2: a file sent to a job arrives as its fix points" \
+     send job 2 "$back_file" --name BRIDGE2
 echo
-echo "The instrument's jobs now:"
+echo "The instrument's jobs now (job 2 holds the lines as fix point blocks, no measurements):"
 "$cli" --profile "$profile" jobs | sed 's/^/    /'
 echo

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -108,6 +109,22 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
                              "receive measurements 1", "receive everything 1 f.TQS", "send job 1", "jobs --device",
                              "codes --colour red", "detect now", "detect --fast"})
         Check({QString::fromLatin1(args).split(' '), 2, ""});
+    // Help asked for goes to stdout with 0; without a command the usage goes to stderr with 2.
+    const std::tuple<const char*, int, QProcess::ProcessChannel> helpCases[] = {
+        {"--help", 0, QProcess::StandardOutput},
+        {"help", 0, QProcess::StandardOutput},
+        {"ftp ls --help", 0, QProcess::StandardOutput},
+        {"", 2, QProcess::StandardError}};
+    for (const auto& [args, exit, stream] : helpCases) {
+        QProcess process;
+        process.setReadChannel(stream);
+        process.start(QStringLiteral(TESSARO_CLI), QString::fromLatin1(args).split(' ', Qt::SkipEmptyParts));
+        EXPECT_TRUE(process.waitForFinished(10000)) << args;
+        EXPECT_EQ(process.exitCode(), exit) << args;
+        EXPECT_TRUE(process.readAll().startsWith("usage: tessaro-cli")) << args;
+        process.setReadChannel(stream == QProcess::StandardOutput ? QProcess::StandardError : QProcess::StandardOutput);
+        EXPECT_EQ(process.readAll().toStdString(), "") << args;
+    }
     Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
