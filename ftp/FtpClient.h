@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class CFtpDataLink;
 class QFileDevice;
 class QIODevice;
@@ -197,7 +199,9 @@ private:
     bool CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen);
     bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
 
-    QSslSocket* m_pControl = nullptr;
+    std::unique_ptr<QSslSocket> m_pControl;
+    // Where ReceiveControlBytes reads to: allocated once, with the client.
+    std::unique_ptr<char[]> m_pControlBlock;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
     bool m_bEpsvRefused = false; // on this connection
