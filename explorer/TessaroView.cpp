@@ -15,8 +15,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-CTessaroView::CTessaroView(QWidget* parent)
-    : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress), m_pFtpClient(std::make_unique<CFtpClient>())
+CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -29,12 +28,7 @@ CTessaroView::CTessaroView(QWidget* parent)
     connect(this, &QTreeWidget::currentItemChanged, this, &CTessaroView::CommandStateChanged);
 }
 
-CTessaroView::~CTessaroView()
-{
-    // QUIT only ends a session that a logon opened.
-    if (m_bLoggedOn)
-        m_pFtpClient->LogOff();
-}
+CTessaroView::~CTessaroView() = default;
 
 QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)
 {

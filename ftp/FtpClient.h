@@ -14,6 +14,7 @@
 #include <memory>
 
 class CFtpDataLink;
+class CRemotePath;
 class QFileDevice;
 class QIODevice;
 class QSslSocket;
@@ -182,7 +183,7 @@ private:
     bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
     bool Refuse(const QString& argument);
     bool RefuseServerName(const QString& name);
-    bool RemoveRemoteTreeAt(const QString& path, int depth, int& folders);
+    bool RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders);
 
     // Marks a folder copy from its start to its end.
     struct CCopyScope
@@ -194,10 +195,10 @@ private:
     QString FolderNotRead(const QString& remoteFolder) const;
     void NoteCopyFailure(const QString& text);
     bool EndCopy();
-    bool CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
-    bool UploadFolderFiles(const QString& localFolder, const QString& remoteFolder);
-    bool CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen);
-    bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
+    bool CreateRemoteSubfolders(const QString& localFolder, const CRemotePath& remoteFolder);
+    bool UploadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder);
+    bool CollectRemoteSubfolders(const CRemotePath& remoteFolder, int depth, QSet<QString>& seen);
+    bool DownloadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder);
 
     std::unique_ptr<QSslSocket> m_pControl;
     // Where ReceiveControlBytes reads to: allocated once, with the client.
