@@ -28,7 +28,11 @@ CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_fnHasRoutab
     connect(this, &QTreeWidget::currentItemChanged, this, &CTessaroView::CommandStateChanged);
 }
 
-CTessaroView::~CTessaroView() = default;
+CTessaroView::~CTessaroView()
+{
+    // QUIT, when a logon opened the session, while the whole view still stands.
+    m_ftpSession.LogOff();
+}
 
 QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)
 {
