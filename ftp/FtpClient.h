@@ -38,8 +38,12 @@ class QTcpSocket;
 // server's features (FEAT) and keeps them for the session.
 //
 // Local paths are native paths of this machine. Remote paths of the listing
-// and folder operations are given without a leading "/"; TransferFile takes
-// the path as it is sent after "RETR " or "STOR ".
+// and folder operations are given from the root, as CRemotePath reads them:
+// the listings, MakeRemoteFolder's parent and the folder copies take "\" or
+// "/" between names (CRemotePath::FromTree), the other operations "/" only
+// (CRemotePath::FromServer); the commands are built from CRemotePath, so no
+// "//" goes out. TransferFile takes the path as it is sent after "RETR " or
+// "STOR ".
 class CFtpClient
 {
 public:
