@@ -8,7 +8,9 @@
 #include "ftp/FtpClient.h"
 #include "ftp/FtpListing.h"
 #include "ftp/FtpProtocol.h"
+#include "ftp/FtpSession.h"
 #include "ftp/FtpSettings.h"
+#include "ftp/RemotePath.h"
 #include "platform/Bytes.h"
 #include "platform/Services.h"
 
@@ -17,6 +19,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include <unistd.h>
 
@@ -27,13 +30,15 @@ struct CFtpCommandForm
     const char* m_szName;
     int m_nArguments; // required arguments
     int m_nOptional;  // further optional arguments
+    int m_nLocal;     // the argument that names a local path, -1 for none
 };
 
 const char* const kPasswordVariable = "TESSARO_FTP_PASSWORD";
 
 const CFtpCommandForm kCommands[] = {
-    {"ls", 0, 1},    {"get", 2, 0},    {"put", 2, 0},           {"mkdir", 2, 0},           {"rm", 1, 0},
-    {"rmdir", 1, 0}, {"rename", 2, 0}, {"upload-folder", 3, 0}, {"download-folder", 3, 0},
+    {"ls", 0, 1, -1},     {"get", 2, 0, 1},           {"put", 2, 0, 0},
+    {"mkdir", 2, 0, -1},  {"rm", 1, 0, -1},           {"rmdir", 1, 0, -1},
+    {"rename", 2, 0, -1}, {"upload-folder", 3, 0, 0}, {"download-folder", 3, 0, 1},
 };
 
 int Fail(const QString& message)
@@ -46,31 +51,25 @@ int Usage(const QString& message)
     return CliUsage(message, &PrintFtpUsage);
 }
 
-// Remote paths of the listing and folder operations are taken from the root
-// without a leading "/"; the operations put it in front.
+// A remote path as typed: from the root, with or without a leading "/".
 // Remote names travel as bytes, one character per byte: a name typed on
 // the terminal goes out with the terminal's own bytes.
+CRemotePath RemotePath(const QString& typed)
+{
+    return CRemotePath::FromServer(FromBytes(typed.toLocal8Bit()));
+}
+
 QString RemoteRelative(const QString& typed)
 {
-    QString path = FromBytes(typed.toLocal8Bit());
-    while (path.startsWith(QLatin1Char('/')))
-        path.remove(0, 1);
-    return path;
+    return RemotePath(typed).Relative();
 }
 
-QString RemoteAbsolute(const QString& path)
+int List(CFtpSession& session, const QString& path)
 {
-    return QLatin1Char('/') + RemoteRelative(path);
-}
-
-int List(CFtpClient& client, const QString& path)
-{
-    QString folder = RemoteRelative(path);
-    while (folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
+    const QString folder = RemoteRelative(path);
     QList<CFtpListEntry> entries;
-    if (!client.ListEntries(folder, entries))
-        return Fail(client.m_strReply);
+    if (!session.Run([&](CFtpClient& client) { return client.ListEntries(folder, entries); }))
+        return Fail(session.Client().m_strReply);
     for (const CFtpListEntry& entry : entries) {
         // The name's bytes as the server sent them, with nothing that a
         // terminal would take for a command.
@@ -131,52 +130,53 @@ bool TimeoutMs(const QString& text, int& ms)
     return true;
 }
 
-int Run(CFtpClient& client, const QString& command, const QStringList& args, const CCliOptions& options)
+// The operation of a command other than ls on the client; the local path of
+// get, put and the folder copies is checked before.
+std::function<bool(CFtpClient&)> Operation(const QString& command, const QStringList& args, const QString& local)
 {
-    if (command == QLatin1String("ls"))
-        return List(client, args.value(0));
-    QString local;
-    if (command == QLatin1String("get")) {
-        if (!CliLocalPath(args[1], options, local))
-            return EXIT_FAILED;
-        if (!client.TransferFile(RemoteAbsolute(args[0]), local, client.m_bPassive, true))
-            return Fail(client.m_strReply);
-        return EXIT_OK;
-    }
-    if (command == QLatin1String("put")) {
-        if (!CliLocalPath(args[0], options, local))
-            return EXIT_FAILED;
-        if (!client.TransferFile(RemoteAbsolute(args[1]), local, client.m_bPassive, false))
-            return Fail(client.m_strReply);
-        return EXIT_OK;
-    }
-    bool ok = false;
+    if (command == QLatin1String("get"))
+        return [&](CFtpClient& client) {
+            return client.TransferFile(RemotePath(args[0]).Absolute(), local, client.m_bPassive, true);
+        };
+    if (command == QLatin1String("put"))
+        return [&](CFtpClient& client) {
+            return client.TransferFile(RemotePath(args[1]).Absolute(), local, client.m_bPassive, false);
+        };
     if (command == QLatin1String("mkdir"))
-        ok = client.MakeRemoteFolder(RemoteRelative(args[0]), RemoteRelative(args[1]));
-    else if (command == QLatin1String("rm"))
-        ok = client.DeleteRemoteFile(RemoteRelative(args[0]));
-    else if (command == QLatin1String("rmdir"))
-        ok = client.RemoveRemoteFolder(RemoteRelative(args[0]));
-    else if (command == QLatin1String("rename"))
-        ok = client.RenameRemote(RemoteRelative(args[0]), RemoteRelative(args[1]));
-    else if (command == QLatin1String("upload-folder")) {
-        if (!CliLocalPath(args[0], options, local))
-            return EXIT_FAILED;
-        if (!QFileInfo(local).isDir())
-            return Fail(QStringLiteral("no local folder %1").arg(args[0]));
-        ok = client.UploadFolder(local, RemoteRelative(args[1]), RemoteRelative(args[2]));
-        if (!ok)
-            return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(client.m_strReply.trimmed()));
+        return [&](CFtpClient& client) {
+            return client.MakeRemoteFolder(RemoteRelative(args[0]), RemoteRelative(args[1]));
+        };
+    if (command == QLatin1String("rm"))
+        return [&](CFtpClient& client) { return client.DeleteRemoteFile(RemoteRelative(args[0])); };
+    if (command == QLatin1String("rmdir"))
+        return [&](CFtpClient& client) { return client.RemoveRemoteFolder(RemoteRelative(args[0])); };
+    if (command == QLatin1String("rename"))
+        return
+            [&](CFtpClient& client) { return client.RenameRemote(RemoteRelative(args[0]), RemoteRelative(args[1])); };
+    if (command == QLatin1String("upload-folder"))
+        return [&](CFtpClient& client) {
+            return client.UploadFolder(local, RemoteRelative(args[1]), RemoteRelative(args[2]));
+        };
+    return [&](CFtpClient& client) { return client.DownloadFolder(RemoteRelative(args[0]), local, args[2]); };
+}
+
+int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& args, const CCliOptions& options)
+{
+    const QString command = QLatin1String(form.m_szName);
+    if (command == QLatin1String("ls"))
+        return List(session, args.value(0));
+    QString local;
+    if (form.m_nLocal >= 0 && !CliLocalPath(args[form.m_nLocal], options, local))
+        return EXIT_FAILED;
+    const bool folderCopy = command.endsWith(QLatin1String("-folder"));
+    if (command == QLatin1String("upload-folder") && !QFileInfo(local).isDir())
+        return Fail(QStringLiteral("no local folder %1").arg(args[0]));
+    if (session.Run(Operation(command, args, local)))
         return EXIT_OK;
-    } else if (command == QLatin1String("download-folder")) {
-        if (!CliLocalPath(args[1], options, local))
-            return EXIT_FAILED;
-        ok = client.DownloadFolder(RemoteRelative(args[0]), local, args[2]);
-        if (!ok)
-            return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(client.m_strReply.trimmed()));
-        return EXIT_OK;
-    }
-    return ok ? EXIT_OK : Fail(client.m_strReply);
+    const QString reply = session.Client().m_strReply;
+    if (folderCopy)
+        return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(reply.trimmed()));
+    return Fail(reply);
 }
 
 } // namespace
@@ -276,20 +276,22 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     CConsoleProgress progress;
     CScopedServices services(nullptr, &prompt, &progress);
 
-    CFtpClient client;
+    CFtpSession session;
+    CFtpClient& client = session.Client();
     client.m_bPassive = passive;
     client.m_nTimeoutMs = timeoutMs;
-    client.m_eEncryption = encryption;
-    client.m_strTrustedFingerprint = trusted;
-    client.m_bMayAskTrust = terminal;
-    const QString serverKey = FtpServerKey(host, port);
-    client.m_strRememberedFingerprint = CFtpSettings::RememberedFingerprint(serverKey);
-    const bool loggedOn = client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
-    if (!client.m_strAcceptedFingerprint.isEmpty())
-        CFtpSettings::RememberFingerprint(serverKey, client.m_strAcceptedFingerprint);
-    if (!loggedOn)
+    CFtpSession::CLogon logon;
+    logon.m_strHost = host;
+    logon.m_nPort = port;
+    logon.m_strUser = user;
+    logon.m_strPassword = password;
+    logon.m_eEncryption = encryption;
+    logon.m_strTrustedFingerprint = trusted;
+    logon.m_bMayAskTrust = terminal;
+    session.SetLogon(logon);
+    if (!session.EnsureLoggedOn())
         return Fail(client.m_strReply);
-    const int result = Run(client, command, args, options);
-    client.LogOff();
+    const int result = Run(session, *form, args, options);
+    session.LogOff();
     return result;
 }

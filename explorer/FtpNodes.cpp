@@ -33,18 +33,6 @@ QList<CNodeTemplate> FtpNodes(const QList<CFtpListEntry>& entries)
     return nodes;
 }
 
-QString FtpRemotePath(const QString& treePath)
-{
-    return QLatin1Char('/') + FtpServerPath(treePath);
-}
-
-QString FtpRemoteFilePath(const QString& folderTreePath, const QString& name)
-{
-    if (folderTreePath.isEmpty())
-        return QLatin1Char('/') + name;
-    return FtpRemotePath(folderTreePath) + QLatin1Char('/') + name;
-}
-
 bool IsFtpSendableName(const QString& name)
 {
     for (const QChar c : name) {

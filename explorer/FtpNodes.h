@@ -16,14 +16,6 @@ QList<CNodeTemplate> FtpNodes(const QList<CFtpListEntry>& entries);
 // listed.
 CNodeTemplate FtpPlaceholder();
 
-// The path a transfer names on the server for the tree path of a remote node
-// ("data\a.txt" gives "/data/a.txt", the root's empty path gives "/").
-QString FtpRemotePath(const QString& treePath);
-
-// The server path of a file called name in the remote folder at folderTreePath
-// (empty for the root "FTP"): "/" + "data/" + name, or "/" + name.
-QString FtpRemoteFilePath(const QString& folderTreePath, const QString& name);
-
 // A name of this machine goes to the server as the low 8 bits of each
 // character: one with characters above 255 would arrive as another name (and
 // U+010A as a line feed that ends the command). True for a name that arrives

@@ -15,8 +15,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-CTessaroView::CTessaroView(QWidget* parent)
-    : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress), m_pFtpClient(std::make_unique<CFtpClient>())
+CTessaroView::CTessaroView(QWidget* parent) : QTreeWidget(parent), m_fnHasRoutableAddress(HasRoutableAddress)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -31,9 +30,8 @@ CTessaroView::CTessaroView(QWidget* parent)
 
 CTessaroView::~CTessaroView()
 {
-    // QUIT only ends a session that a logon opened.
-    if (m_bLoggedOn)
-        m_pFtpClient->LogOff();
+    // QUIT, when a logon opened the session, while the whole view still stands.
+    m_ftpSession.LogOff();
 }
 
 QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)

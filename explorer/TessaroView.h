@@ -5,10 +5,12 @@
 #include "NodeData.h"
 #include "NodeImages.h"
 
-#include "platform/DialUpLink.h"
+#include "ftp/FtpSession.h"
 #include "ftp/FtpSettings.h"
+#include "ftp/RemotePath.h"
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
+#include "platform/DialUpLink.h"
 
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
@@ -48,7 +50,7 @@ public:
     QTreeWidgetItem* MyComputerRoot() const { return m_pMyComputer; }
     const CNodeImages& Images() const { return m_images; }
 
-    // The FTP side of the tree. ListFtpFolder logs on once (m_bLoggedOn),
+    // The FTP side of the tree. ListFtpFolder logs on once (the session),
     // enters the remote folder at the tree path and lists it below node: the
     // number of nodes added, -1 when logon, folder change or listing failed.
     int ListFtpFolder(QTreeWidgetItem* node, const QString& path);
@@ -57,11 +59,13 @@ public:
     void OpenFtpFolder(QTreeWidgetItem* node);
     // The tree path of a remote node: empty for the root "FTP".
     QString FtpTreePath(const QTreeWidgetItem* node) const;
-    CFtpClient& FtpClient() { return *m_pFtpClient; }
-    // Puts a new client in place (after a dial-up connect); the old one is
-    // logged off when it was logged on, and the next opening logs on again.
+    // The server path of a remote node: the root for "FTP".
+    CRemotePath FtpRemote(const QTreeWidgetItem* node) const;
+    CFtpClient& FtpClient() { return m_ftpSession.Client(); }
+    // Puts a new client in place; the old one is logged off when it was
+    // logged on, and the next opening logs on again.
     void ReplaceFtpClient(std::unique_ptr<CFtpClient> client);
-    bool LoggedOn() const { return m_bLoggedOn != 0; }
+    bool LoggedOn() const { return m_ftpSession.IsLoggedOn(); }
 
     bool IsCommandEnabled(int id) const;
     void OnCommand(int id);
@@ -162,8 +166,7 @@ private:
 
     CExplorerClip m_clip;
     CFtpSettings m_ftpSettings;
-    std::unique_ptr<CFtpClient> m_pFtpClient;
-    int m_bLoggedOn = 0;
+    CFtpSession m_ftpSession;
     CComSettings m_comSettings;
     int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;

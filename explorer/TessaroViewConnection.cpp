@@ -36,8 +36,7 @@ void CTessaroView::OnConnect()
         // The old session ran over the network as it was before the dial: it
         // is dropped without QUIT, and the next opening of "FTP" logs the new
         // client on.
-        m_pFtpClient = std::make_unique<CFtpClient>();
-        m_bLoggedOn = 0;
+        m_ftpSession.DropClient();
     }
     // A dial that failed may still have left a connection to hang up.
     if (dlg.m_hConnection != 0)

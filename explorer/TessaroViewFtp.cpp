@@ -17,51 +17,40 @@ QString CTessaroView::FtpTreePath(const QTreeWidgetItem* node) const
     return node == m_pFtpRoot ? QString() : NodePath(node);
 }
 
+CRemotePath CTessaroView::FtpRemote(const QTreeWidgetItem* node) const
+{
+    return CRemotePath::FromTree(FtpTreePath(node));
+}
+
 void CTessaroView::ReplaceFtpClient(std::unique_ptr<CFtpClient> client)
 {
-    if (!client)
-        return;
-    if (m_bLoggedOn)
-        m_pFtpClient->LogOff();
-    m_pFtpClient = std::move(client);
-    m_bLoggedOn = 0;
+    m_ftpSession.ReplaceClient(std::move(client));
 }
 
 bool CTessaroView::FtpLogOn()
 {
     m_ftpSettings.Load();
-    // A reply that came too late or never ended makes the client close its
-    // control connection; the session is then over and a new logon follows.
-    if (m_bLoggedOn && !m_pFtpClient->IsOpen())
-        m_bLoggedOn = 0;
-    if (m_bLoggedOn)
+    if (m_ftpSession.IsReady())
         return true;
-    QString host;
-    int port = 21;
-    if (!SplitFtpServerName(m_ftpSettings.m_strServerName, host, port)) {
+    CFtpSession::CLogon logon;
+    if (!SplitFtpServerName(m_ftpSettings.m_strServerName, logon.m_strHost, logon.m_nPort)) {
         CServices::Prompt().MessageBox(LoadString(IDS_BAD_FTP_SERVER), QString(), MB_OK, MB_ICONERROR);
         return false;
     }
-    CFtpClient& client = *m_pFtpClient;
-    const QString server = FtpServerKey(host, port);
-    client.m_eEncryption = m_ftpSettings.m_eEncryption;
-    client.m_strRememberedFingerprint = CFtpSettings::RememberedFingerprint(server);
+    logon.m_strUser = m_ftpSettings.m_strUserName;
+    logon.m_strPassword = m_ftpSettings.m_strPassword;
+    logon.m_eEncryption = m_ftpSettings.m_eEncryption;
+    m_ftpSession.SetLogon(logon);
     bool loggedOn = false;
     {
         // Connecting and each reply may take seconds on a slow link.
         CWaitCursor wait;
-        loggedOn = client.LogOn(host, port, m_ftpSettings.m_strUserName, m_ftpSettings.m_strPassword, QString(),
-                                QString(), QString(), QString(), 0, 0);
+        loggedOn = m_ftpSession.EnsureLoggedOn();
     }
-    // A certificate the user trusted stays trusted, also when the logon
-    // itself then failed.
-    if (!client.m_strAcceptedFingerprint.isEmpty())
-        CFtpSettings::RememberFingerprint(server, client.m_strAcceptedFingerprint);
     if (!loggedOn) {
-        CServices::Prompt().MessageBox(FtpReplyText(client.m_strReply), QString(), MB_OK, MB_ICONNONE);
+        CServices::Prompt().MessageBox(FtpReplyText(m_ftpSession.Client().m_strReply), QString(), MB_OK, MB_ICONNONE);
         return false;
     }
-    m_bLoggedOn = 1;
     return true;
 }
 
@@ -82,7 +71,7 @@ int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
     if (!FtpLogOn())
         return -1;
     QList<CFtpListEntry> entries;
-    if (!m_pFtpClient->ListEntries(path, entries))
+    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.ListEntries(path, entries); }))
         return -1;
 
     const QList<CNodeTemplate> drafts = FtpNodes(entries);

@@ -151,10 +151,11 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
     if (!FtpLogOn())
         return;
     CWaitCursor wait;
-    CFtpClient& client = *m_pFtpClient;
-    const QString path = FtpServerPath(FtpTreePath(node));
-    if (!(folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path))) {
-        ShowMessage(FtpReplyText(client.m_strReply));
+    const QString path = FtpRemote(node).Relative();
+    if (!m_ftpSession.Run([&](CFtpClient& client) {
+            return folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path);
+        })) {
+        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     Relist(node->parent());
@@ -226,8 +227,9 @@ void CTessaroView::NewRemoteFolder(QTreeWidgetItem* folder)
     if (!FtpLogOn())
         return;
     CWaitCursor wait;
-    if (!m_pFtpClient->MakeRemoteFolder(FtpServerPath(FtpTreePath(folder)), name)) {
-        ShowMessage(FtpReplyText(m_pFtpClient->m_strReply));
+    const QString parent = FtpRemote(folder).Relative();
+    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.MakeRemoteFolder(parent, name); })) {
+        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     Relist(folder);
@@ -342,16 +344,22 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
     if (!FtpLogOn())
         return;
     CWaitCursor wait;
-    CFtpClient& client = *m_pFtpClient;
     // Servers rename onto an existing file or empty folder and so destroy
     // it; a name the folder already holds is refused first.
-    client.ReadRemoteFolder(FtpTreePath(node->parent()));
-    if (client.IsRemoteFile(name) || client.IsRemoteFolder(name)) {
+    bool taken = false;
+    const bool renamed = m_ftpSession.Run([&](CFtpClient& client) {
+        client.ReadRemoteFolder(FtpRemote(node->parent()).Relative());
+        taken = client.IsRemoteFile(name) || client.IsRemoteFolder(name);
+        return !taken
+            && client.RenameRemote(CRemotePath::FromTree(oldPath).Relative(),
+                                   CRemotePath::FromTree(newPath).Relative());
+    });
+    if (taken) {
         ShowMessage(LoadString(IDS_DUPLICATE_NAME));
         return;
     }
-    if (!client.RenameRemote(FtpServerPath(oldPath), FtpServerPath(newPath))) {
-        ShowMessage(FtpReplyText(client.m_strReply));
+    if (!renamed) {
+        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     node->setText(0, name);

@@ -134,7 +134,8 @@ void CTessaroView::OnPaste()
     case PA_DOWNLOAD_FILE:
         if (!LocalPath(target, native))
             break;
-        TransferFile(FtpRemotePath(m_clip.m_strPath), native + QLatin1Char('/') + m_clip.m_strLabel, true);
+        TransferFile(CRemotePath::FromTree(m_clip.m_strPath).Absolute(), native + QLatin1Char('/') + m_clip.m_strLabel,
+                     true);
         Relist(target);
         break;
     case PA_DOWNLOAD_TO_INSTRUMENT:
@@ -143,7 +144,7 @@ void CTessaroView::OnPaste()
     case PA_UPLOAD_FILE:
         if (!ClipNativePath(m_clip, native))
             break;
-        TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_clip.m_strLabel), native, false);
+        TransferFile(FtpRemote(target).Child(m_clip.m_strLabel).Absolute(), native, false);
         Relist(target);
         break;
     case PA_SEND_FILE:
@@ -163,10 +164,11 @@ bool CTessaroView::TransferFile(const QString& remotePath, const QString& native
         ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(remotePath));
         return false;
     }
-    CFtpClient& client = *m_pFtpClient;
-    if (client.TransferFile(remotePath, nativePath, false, download))
+    if (m_ftpSession.Run(
+            [&](CFtpClient& client) { return client.TransferFile(remotePath, nativePath, false, download); }))
         return true;
     // A cancel was the user's own doing; any other failure is told.
+    const CFtpClient& client = m_ftpSession.Client();
     if (!client.m_bCancelled)
         ShowError(FtpReplyText(client.m_strReply));
     return false;
@@ -181,7 +183,7 @@ void CTessaroView::ReceiveToServer(QTreeWidgetItem* target)
         return;
     if (!QFileInfo(staging.Path()).isFile())
         return;
-    TransferFile(FtpRemoteFilePath(FtpTreePath(target), m_instrument.m_strStagingName), staging.Path(), false);
+    TransferFile(FtpRemote(target).Child(m_instrument.m_strStagingName).Absolute(), staging.Path(), false);
     Relist(target);
 }
 
@@ -190,7 +192,7 @@ void CTessaroView::DownloadToInstrument(QTreeWidgetItem* target)
     CStagingFile staging(QStringLiteral("FTP-INSTRUMENT"));
     // A download that failed or was cancelled stops here: the instrument is
     // never sent an older copy, an empty file, or nothing.
-    if (!TransferFile(FtpRemotePath(m_clip.m_strPath), staging.Path(), true))
+    if (!TransferFile(CRemotePath::FromTree(m_clip.m_strPath).Absolute(), staging.Path(), true))
         return;
     SendToInstrument(staging.Path(), m_clip.m_strLabel, target);
 }
@@ -211,7 +213,7 @@ void CTessaroView::UploadFolder(QTreeWidgetItem* target)
         ShowError(LoadString(IDS_PASTE_INTO_ITSELF));
         return;
     }
-    m_pFtpClient->UploadFolder(local, remoteParent, m_clip.m_strLabel);
+    m_ftpSession.Run([&](CFtpClient& client) { return client.UploadFolder(local, remoteParent, m_clip.m_strLabel); });
     Relist(target);
 }
 
@@ -224,7 +226,8 @@ void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
         ShowError(LoadString(IDS_PASTE_INTO_ITSELF));
         return;
     }
-    m_pFtpClient->DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel);
+    m_ftpSession.Run(
+        [&](CFtpClient& client) { return client.DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel); });
     Relist(target);
 }
 
@@ -242,9 +245,8 @@ void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
 bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload)
 {
     CWaitCursor wait;
-    CFtpClient& client = *m_pFtpClient;
     const QString probe = QStringLiteral(".tessaro-probe-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (!client.MakeRemoteFolder(remoteFolder, probe))
+    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.MakeRemoteFolder(remoteFolder, probe); }))
         return false;
     bool same = false;
     if (upload) {
@@ -259,7 +261,8 @@ bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& 
                 break;
         }
     }
-    client.RemoveRemoteFolder(remoteFolder.isEmpty() ? probe : FtpServerPath(remoteFolder + QLatin1Char('\\') + probe));
+    const QString probePath = CRemotePath::FromTree(remoteFolder).Child(probe).Relative();
+    m_ftpSession.Run([&](CFtpClient& client) { return client.RemoveRemoteFolder(probePath); });
     return same;
 }
 

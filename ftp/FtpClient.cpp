@@ -83,7 +83,7 @@ bool FlushSocket(QTcpSocket& socket, int timeoutMs)
 
 } // namespace
 
-CFtpClient::CFtpClient()
+CFtpClient::CFtpClient() : m_pControlBlock(std::make_unique<char[]>(kBlockSize))
 {
     m_elapsed.start();
 }
@@ -98,7 +98,7 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     // A channel left over from an earlier, failed logon is released first.
     CloseControlChannel();
     m_strReply = LoadString(IDS_FTP_NO_SOCKET);
-    m_pControl = new QSslSocket;
+    m_pControl = std::make_unique<QSslSocket>();
 
     m_strReply = LoadString(IDS_FTP_CANNOT_CONNECT);
     if (port < 1 || port > 65535)
@@ -124,8 +124,7 @@ void CFtpClient::CloseControlChannel()
     if (m_pControl->state() == QAbstractSocket::ConnectedState)
         FlushSocket(*m_pControl, m_nTimeoutMs);
     m_pControl->abort();
-    delete m_pControl;
-    m_pControl = nullptr;
+    m_pControl.reset();
 }
 
 bool CFtpClient::Refuse(const QString&)
@@ -230,10 +229,9 @@ void CFtpClient::ReceiveControlBytes(qint64 waitMs)
             return;
         }
     }
-    char block[kBlockSize];
-    const qint64 received = m_pControl->read(block, sizeof block);
+    const qint64 received = m_pControl->read(m_pControlBlock.get(), kBlockSize);
     if (received > 0)
-        m_replyReader.Feed(QByteArrayView(block, received));
+        m_replyReader.Feed(QByteArrayView(m_pControlBlock.get(), received));
     else if (received < 0)
         m_replyReader.End();
 }

@@ -11,7 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class CFtpDataLink;
+class CRemotePath;
 class QFileDevice;
 class QIODevice;
 class QSslSocket;
@@ -35,8 +38,12 @@ class QTcpSocket;
 // server's features (FEAT) and keeps them for the session.
 //
 // Local paths are native paths of this machine. Remote paths of the listing
-// and folder operations are given without a leading "/"; TransferFile takes
-// the path as it is sent after "RETR " or "STOR ".
+// and folder operations are given from the root, as CRemotePath reads them:
+// the listings, MakeRemoteFolder's parent and the folder copies take "\" or
+// "/" between names (CRemotePath::FromTree), the other operations "/" only
+// (CRemotePath::FromServer); the commands are built from CRemotePath, so no
+// "//" goes out. TransferFile takes the path as it is sent after "RETR " or
+// "STOR ".
 class CFtpClient
 {
 public:
@@ -180,7 +187,7 @@ private:
     bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
     bool Refuse(const QString& argument);
     bool RefuseServerName(const QString& name);
-    bool RemoveRemoteTreeAt(const QString& path, int depth, int& folders);
+    bool RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders);
 
     // Marks a folder copy from its start to its end.
     struct CCopyScope
@@ -192,12 +199,14 @@ private:
     QString FolderNotRead(const QString& remoteFolder) const;
     void NoteCopyFailure(const QString& text);
     bool EndCopy();
-    bool CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder);
-    bool UploadFolderFiles(const QString& localFolder, const QString& remoteFolder);
-    bool CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen);
-    bool DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder);
+    bool CreateRemoteSubfolders(const QString& localFolder, const CRemotePath& remoteFolder);
+    bool UploadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder);
+    bool CollectRemoteSubfolders(const CRemotePath& remoteFolder, int depth, QSet<QString>& seen);
+    bool DownloadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder);
 
-    QSslSocket* m_pControl = nullptr;
+    std::unique_ptr<QSslSocket> m_pControl;
+    // Where ReceiveControlBytes reads to: allocated once, with the client.
+    std::unique_ptr<char[]> m_pControlBlock;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
     bool m_bEpsvRefused = false; // on this connection

@@ -2,6 +2,7 @@
 #include "FtpClient.h"
 
 #include "FtpProtocol.h"
+#include "RemotePath.h"
 
 #include "platform/Prompt.h"
 #include "platform/Services.h"
@@ -40,7 +41,7 @@ CFtpClient::CCopyScope::~CCopyScope()
 QString CFtpClient::FolderNotRead(const QString& remoteFolder) const
 {
     // m_strReply holds why: the server's reply or the client's own text.
-    return LoadString(IDS_FTP_FOLDER_NOT_READ).arg(FtpServerPath(remoteFolder), m_strReply.trimmed());
+    return LoadString(IDS_FTP_FOLDER_NOT_READ).arg(remoteFolder, m_strReply.trimmed());
 }
 
 void CFtpClient::NoteCopyFailure(const QString& text)
@@ -72,7 +73,7 @@ bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteP
             return false;
         }
     }
-    const QString remoteTop = remoteParent + QLatin1Char('\\') + name;
+    const CRemotePath remoteTop = CRemotePath::FromTree(remoteParent).Child(name);
     const QString localTop = QDir::cleanPath(QDir::fromNativeSeparators(localFolder));
     m_aTransferFolders.clear();
     m_aTransferFolders.append(localTop);
@@ -83,13 +84,13 @@ bool CFtpClient::UploadFolder(const QString& localFolder, const QString& remoteP
     const QStringList folders = m_aTransferFolders;
     for (const QString& folder : folders) {
         const QString relative = folder.mid(localTop.size() + 1);
-        if (!UploadFolderFiles(folder, remoteTop + QLatin1Char('\\') + relative))
+        if (!UploadFolderFiles(folder, remoteTop.Descendant(relative)))
             return false;
     }
     return EndCopy();
 }
 
-bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QString& remoteFolder)
+bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const CRemotePath& remoteFolder)
 {
     const QString folder = WithSlash(localFolder, QLatin1Char('/'));
     // Hidden and system folders are copied too; links are not followed, so a
@@ -106,11 +107,11 @@ bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QStrin
         }
         // A folder that cannot be listed may still be made; "MKD" fails
         // harmlessly when it is there already.
-        if (!ReadRemoteFolder(remoteFolder) && (m_bCancelled || !IsOpen()))
+        if (!ReadRemoteFolder(remoteFolder.Relative()) && (m_bCancelled || !IsOpen()))
             return false;
-        if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder, name)) {
+        if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder.Relative(), name)) {
             m_aTransferFolders.append(folder + name);
-            if (!CreateRemoteSubfolders(folder + name, remoteFolder + QStringLiteral("//") + name))
+            if (!CreateRemoteSubfolders(folder + name, remoteFolder.Child(name)))
                 return false;
         } else {
             NoteCopyFailure(m_strReply);
@@ -119,13 +120,12 @@ bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const QStrin
     return true;
 }
 
-bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& remoteFolder)
+bool CFtpClient::UploadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder)
 {
     const QString folder = WithSlash(localFolder, QLatin1Char('/'));
     // Without QDir::Hidden and QDir::System, hidden files and anything that
     // is not a regular file are left out.
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    const QString remote = WithSlash(remoteFolder, QLatin1Char('\\'));
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         if (name.isEmpty())
@@ -138,10 +138,10 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
         }
         // Without the listing nobody knows whether the file would overwrite
         // one on the server: it is not sent.
-        if (!ReadRemoteFolder(remote)) {
+        if (!ReadRemoteFolder(remoteFolder.Relative())) {
             if (m_bCancelled)
                 return false;
-            m_strReply = FolderNotRead(remote);
+            m_strReply = FolderNotRead(remoteFolder.FolderForm());
             NoteCopyFailure(m_strReply);
             if (!IsOpen())
                 return false;
@@ -154,8 +154,8 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
             if (answer.m_bSkip)
                 continue;
         }
-        if (!TransferFile(QLatin1Char('/') + FtpServerPath(remote + name), QDir::toNativeSeparators(folder + name),
-                          m_bPassive, false)) {
+        if (!TransferFile(remoteFolder.Child(name).Absolute(), QDir::toNativeSeparators(folder + name), m_bPassive,
+                          false)) {
             if (m_bCancelled)
                 return false;
             NoteCopyFailure(m_strReply);
@@ -169,41 +169,44 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const QString& re
 bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& localParent, const QString& name)
 {
     const CCopyScope scope(*this);
+    const CRemotePath top = CRemotePath::FromTree(remoteFolder);
     m_aTransferFolders.clear();
-    m_aTransferFolders.append(remoteFolder);
+    m_aTransferFolders.append(top.Relative());
     // The whole tree is known before anything is created: a top folder
     // that cannot be read, a tree without end or a cancel leave nothing.
-    QSet<QString> seen{remoteFolder};
-    if (!CollectRemoteSubfolders(remoteFolder, 0, seen))
+    QSet<QString> seen{top.Relative()};
+    if (!CollectRemoteSubfolders(top, 0, seen))
         return false;
 
     const QString localTop = LocalJoin(localParent, name);
     QDir().mkdir(localTop);
     const QStringList folders = m_aTransferFolders;
     for (const QString& folder : folders) {
-        QString relative = folder.mid(remoteFolder.size() + 1);
-        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        // The names below the top are plain names (the listing refused any
+        // other), so the folder's path reads back as it was written.
+        const CRemotePath remote = CRemotePath::FromServer(folder);
+        const QString relative = remote.Names().mid(top.Names().size()).join(QLatin1Char('/'));
         const QString local = relative.isEmpty() ? localTop : LocalJoin(localTop, relative);
         QDir().mkdir(local);
-        if (!DownloadFolderFiles(local, folder))
+        if (!DownloadFolderFiles(local, remote))
             return false;
     }
     return EndCopy();
 }
 
-bool CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder, int depth, QSet<QString>& seen)
+bool CFtpClient::CollectRemoteSubfolders(const CRemotePath& remoteFolder, int depth, QSet<QString>& seen)
 {
     QStringList subfolders;
-    if (!ListRemoteSubfolders(remoteFolder, subfolders)) {
+    if (!ListRemoteSubfolders(remoteFolder.Relative(), subfolders)) {
         // An unreadable folder is not an empty one: the top folder fails the
         // copy, a folder below it is asked about like a failed file.
         if (m_bCancelled)
             return false;
-        m_strReply = FolderNotRead(remoteFolder);
+        m_strReply = FolderNotRead(remoteFolder.Relative());
         if (depth == 0 || !IsOpen())
             return false;
         NoteCopyFailure(m_strReply);
-        m_aTransferFolders.removeAll(remoteFolder);
+        m_aTransferFolders.removeAll(remoteFolder.Relative());
         return CServices::Prompt().AskError(m_strReply);
     }
     for (const QString& subfolder : subfolders) {
@@ -221,18 +224,18 @@ bool CFtpClient::CollectRemoteSubfolders(const QString& remoteFolder, int depth,
         }
         seen.insert(subfolder);
         m_aTransferFolders.append(subfolder);
-        if (!CollectRemoteSubfolders(subfolder, depth + 1, seen))
+        if (!CollectRemoteSubfolders(CRemotePath::FromServer(subfolder), depth + 1, seen))
             return false;
     }
     return true;
 }
 
-bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& remoteFolder)
+bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder)
 {
-    if (!ReadRemoteFolder(remoteFolder)) {
+    if (!ReadRemoteFolder(remoteFolder.Relative())) {
         if (m_bCancelled)
             return false;
-        m_strReply = FolderNotRead(remoteFolder);
+        m_strReply = FolderNotRead(remoteFolder.Relative());
         NoteCopyFailure(m_strReply);
         return IsOpen() && CServices::Prompt().AskError(m_strReply);
     }
@@ -243,8 +246,7 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const QString& 
             // Such a name would write outside the target folder.
             RefuseServerName(name);
         } else {
-            ok = TransferFile(QLatin1Char('/') + FtpServerPath(remoteFolder + QLatin1Char('/') + name),
-                              LocalJoin(localFolder, name), m_bPassive, true);
+            ok = TransferFile(remoteFolder.Child(name).Absolute(), LocalJoin(localFolder, name), m_bPassive, true);
         }
         if (!ok) {
             NoteCopyFailure(m_strReply);

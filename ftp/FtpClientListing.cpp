@@ -4,6 +4,7 @@
 #include "FtpDataLink.h"
 #include "FtpListing.h"
 #include "FtpProtocol.h"
+#include "RemotePath.h"
 
 #include "platform/ProgressScope.h"
 #include "resources/StringTable.h"
@@ -14,16 +15,6 @@
 #include <algorithm>
 
 namespace {
-
-// The CWD argument of a listing: "\" becomes "/", a trailing "/" is added,
-// and the root alone gives an empty argument.
-QString ListingFolderArgument(const QString& path)
-{
-    QString folder = FtpServerPath(path.endsWith(QLatin1Char('\\')) ? path : path + QLatin1Char('\\'));
-    if (folder == QLatin1String("/"))
-        folder.clear();
-    return folder;
-}
 
 bool ReplyStartsWith(const QString& reply, const char* code)
 {
@@ -74,7 +65,8 @@ bool CFtpClient::ReadListingWith(const QString& command, QByteArray& listing)
 
 bool CFtpClient::FetchFolderListing(const QString& path, const QString& command, QByteArray& listing)
 {
-    const QString folder = ListingFolderArgument(path);
+    // "CWD /Data/Job1/", "CWD /" for the root.
+    const QString folder = CRemotePath::FromTree(path).FolderForm();
     if (HasFtpLineBreak(folder))
         return Refuse(folder);
     Command(QStringLiteral("CWD /") + folder);
@@ -144,7 +136,7 @@ bool CFtpClient::ListRemoteSubfolders(const QString& path, QStringList& folders)
     for (const CFtpListEntry& entry : entries) {
         // These paths are sent back to the server and become local folders.
         if (entry.m_bFolder && IsSafeFtpName(entry.m_strName))
-            folders.append(path + QLatin1Char('/') + entry.m_strName);
+            folders.append(CRemotePath::FromTree(path).Child(entry.m_strName).Relative());
     }
     return true;
 }
@@ -153,7 +145,7 @@ bool CFtpClient::DeleteRemoteFile(const QString& path)
 {
     if (HasFtpLineBreak(path))
         return Refuse(path);
-    Command(QStringLiteral("DELE /") + path);
+    Command(QStringLiteral("DELE ") + CRemotePath::FromServer(path).Absolute());
     return ReplyStartsWith(m_strReply, "250");
 }
 
@@ -161,7 +153,7 @@ bool CFtpClient::RemoveRemoteFolder(const QString& path)
 {
     if (HasFtpLineBreak(path))
         return Refuse(path);
-    Command(QStringLiteral("RMD /") + path);
+    Command(QStringLiteral("RMD ") + CRemotePath::FromServer(path).Absolute());
     // 250 is the standard answer to RMD; some servers answer 257.
     return ReplyStartsWith(m_strReply, "250") || ReplyStartsWith(m_strReply, "257");
 }
@@ -169,10 +161,10 @@ bool CFtpClient::RemoveRemoteFolder(const QString& path)
 bool CFtpClient::RemoveRemoteTree(const QString& path)
 {
     int folders = 0;
-    return RemoveRemoteTreeAt(path, 0, folders);
+    return RemoveRemoteTreeAt(CRemotePath::FromServer(path), 0, folders);
 }
 
-bool CFtpClient::RemoveRemoteTreeAt(const QString& path, int depth, int& folders)
+bool CFtpClient::RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders)
 {
     // A server that lists the same subfolders in every folder must not keep
     // the removal going for ever.
@@ -184,23 +176,23 @@ bool CFtpClient::RemoveRemoteTreeAt(const QString& path, int depth, int& folders
         m_strReply = LoadString(IDS_FTP_TREE_TOO_LARGE).arg(m_nMaxCopyFolders);
         return false;
     }
-    if (!ReadRemoteFolder(path))
+    if (!ReadRemoteFolder(path.Relative()))
         return false;
     const QStringList subfolders = m_aRemoteFolders;
     const QStringList files = m_aRemoteFiles;
     for (const QString& name : files) {
         if (!IsSafeFtpName(name))
             return RefuseServerName(name);
-        if (!DeleteRemoteFile(path + QLatin1Char('/') + name))
+        if (!DeleteRemoteFile(path.Child(name).Relative()))
             return false;
     }
     for (const QString& name : subfolders) {
         if (!IsSafeFtpName(name))
             return RefuseServerName(name);
-        if (!RemoveRemoteTreeAt(path + QLatin1Char('/') + name, depth + 1, folders))
+        if (!RemoveRemoteTreeAt(path.Child(name), depth + 1, folders))
             return false;
     }
-    return RemoveRemoteFolder(path);
+    return RemoveRemoteFolder(path.Relative());
 }
 
 bool CFtpClient::MakeRemoteFolder(const QString& parent, const QString& name)
@@ -209,8 +201,8 @@ bool CFtpClient::MakeRemoteFolder(const QString& parent, const QString& name)
         return Refuse(parent);
     if (HasFtpLineBreak(name))
         return Refuse(name);
-    // Servers take "/" only; folder copies build parents with "\".
-    Command(QStringLiteral("CWD /") + FtpServerPath(parent));
+    // Servers take "/" only; the explorer's tree paths have "\".
+    Command(QStringLiteral("CWD ") + CRemotePath::FromTree(parent).Absolute());
     if (!ReplyStartsWith(m_strReply, "250"))
         return false;
     Command(QStringLiteral("MKD ") + name);
@@ -223,9 +215,9 @@ bool CFtpClient::RenameRemote(const QString& oldPath, const QString& newPath)
         return Refuse(oldPath);
     if (HasFtpLineBreak(newPath))
         return Refuse(newPath);
-    Command(QStringLiteral("RNFR /") + oldPath);
+    Command(QStringLiteral("RNFR ") + CRemotePath::FromServer(oldPath).Absolute());
     if (!ReplyStartsWith(m_strReply, "350"))
         return false;
-    Command(QStringLiteral("RNTO /") + newPath);
+    Command(QStringLiteral("RNTO ") + CRemotePath::FromServer(newPath).Absolute());
     return ReplyStartsWith(m_strReply, "250");
 }

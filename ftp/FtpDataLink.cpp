@@ -59,11 +59,10 @@ void FinishLingering(int descriptor, int timeoutMs)
 
 void CFtpDataLink::CListener::incomingConnection(qintptr descriptor)
 {
-    auto* socket = new QSslSocket(this);
+    auto socket = std::make_unique<QSslSocket>(this);
+    // The listener, as the socket's parent, owns it from here on.
     if (socket->setSocketDescriptor(descriptor))
-        addPendingConnection(socket);
-    else
-        delete socket;
+        addPendingConnection(socket.release());
 }
 
 CFtpDataLink::CFtpDataLink() = default;

@@ -126,11 +126,6 @@ bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int
     return true;
 }
 
-QString FtpServerPath(const QString& treePath)
-{
-    return QString(treePath).replace(QLatin1Char('\\'), QLatin1Char('/'));
-}
-
 QString FtpReplyText(const QString& reply)
 {
     QString text = reply;

@@ -30,10 +30,6 @@ QString MakeFtpEprtArgument(const QString& address, bool ipv6, int port);
 // gets defaultPort. False for a port that is not a number in 1..65535.
 bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int defaultPort = 21);
 
-// A path of the tree ("Data\Job1", "\" between folders) as the server writes
-// it ("Data/Job1").
-QString FtpServerPath(const QString& treePath);
-
 // A server's reply shown inside a message: without the line end it came with.
 QString FtpReplyText(const QString& reply);
 

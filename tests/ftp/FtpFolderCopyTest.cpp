@@ -83,7 +83,7 @@ TEST(FtpFolderCopy, Upload)
         EXPECT_TRUE(services.m_prompt.Idle());
     });
     const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
-                                "CWD /Data/Job1//Sub/|LIST|CWD /Data/Job1//Sub|MKD X|";
+                                "CWD /Data/Job1/Sub/|LIST|CWD /Data/Job1/Sub|MKD X|";
     const Lines expected = Split(folders
                                  + "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/b.txt|"
                                    "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/x.txt|"

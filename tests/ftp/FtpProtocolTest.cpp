@@ -1,4 +1,5 @@
 #include "ftp/FtpProtocol.h"
+#include "ftp/RemotePath.h"
 
 #include <QHostAddress>
 
@@ -102,4 +103,43 @@ TEST(FtpProtocol, UnsafeNamesAndLineBreaks)
     EXPECT_TRUE(HasFtpLineBreak(u"a\u010D\u010ADELE x"_s));
     EXPECT_TRUE(HasFtpLineBreak(u"\u040A"_s));
     EXPECT_FALSE(HasFtpLineBreak(u"plain name \u0141\u00E9"_s));
+}
+
+// A remote path built from a tree or a typed path, then joined: the forms
+// the commands send ("DELE /a", "CWD /a/") and the explorer shows.
+TEST(FtpProtocol, RemotePathForms)
+{
+    struct CCase
+    {
+        const char* m_szPath;
+        bool m_bTree;          // "\\" separates names too
+        const char* m_szChild; // joined below, nullptr for none
+        const char* m_szForms; // Absolute|Relative|FolderForm|TreePath|Parent's Absolute
+    };
+    const CCase cases[] = {
+        {"", true, nullptr, "/|||| /"},
+        {"\\", true, nullptr, "/|||| /"},
+        {"/", false, nullptr, "/|||| /"},
+        {"Data\\Job1", true, nullptr, "/Data/Job1|Data/Job1|Data/Job1/|Data\\Job1| /Data"},
+        {"/Data/Job1/", false, nullptr, "/Data/Job1|Data/Job1|Data/Job1/|Data\\Job1| /Data"},
+        {"Data//Job1", false, "Sub", "/Data/Job1/Sub|Data/Job1/Sub|Data/Job1/Sub/|Data\\Job1\\Sub| /Data/Job1"},
+        {"", true, "a b.txt", "/a b.txt|a b.txt|a b.txt/|a b.txt| /"},
+        {"Jobs 2024\\  lead", true, "",
+         "/Jobs 2024/  lead|Jobs 2024/  lead|Jobs 2024/  lead/|Jobs 2024\\  lead| /Jobs 2024"},
+        {"a\\b", false, "c", "/a\\b/c|a\\b/c|a\\b/c/|a\\b\\c| /a\\b"},
+    };
+    for (const CCase& c : cases) {
+        const QString text = QString::fromLatin1(c.m_szPath);
+        CRemotePath path = c.m_bTree ? CRemotePath::FromTree(text) : CRemotePath::FromServer(text);
+        if (c.m_szChild)
+            path = path.Child(QString::fromLatin1(c.m_szChild));
+        const QString forms = QStringList{path.Absolute(), path.Relative(), path.FolderForm(), path.TreePath(),
+                                          u" "_s + path.Parent().Absolute()}
+                                  .join(u'|');
+        EXPECT_EQ(forms.toStdString(), c.m_szForms) << c.m_szPath;
+        EXPECT_FALSE(forms.contains(u"//"_s)) << c.m_szPath;
+    }
+    // A copy's folders below its top, as the local side names them.
+    EXPECT_EQ(CRemotePath::FromTree(u"Data\\Job1"_s).Descendant(u"Sub/X"_s).Absolute(), u"/Data/Job1/Sub/X"_s);
+    EXPECT_EQ(CRemotePath::FromTree(u"Data"_s).Descendant(QString()), CRemotePath::FromServer(u"/Data/"_s));
 }

@@ -1,0 +1,65 @@
+#include "FtpSession.h"
+
+#include "FtpClient.h"
+#include "FtpSettings.h"
+
+CFtpSession::CFtpSession() : m_pClient(std::make_unique<CFtpClient>()) {}
+
+CFtpSession::~CFtpSession()
+{
+    LogOff();
+}
+
+bool CFtpSession::IsReady() const
+{
+    return m_bLoggedOn && m_pClient->IsOpen();
+}
+
+bool CFtpSession::EnsureLoggedOn()
+{
+    // A reply that came too late or never ended makes the client close its
+    // control connection; the session is then over and a new logon follows.
+    if (IsReady())
+        return true;
+    m_bLoggedOn = false;
+    CFtpClient& client = *m_pClient;
+    const QString server = FtpServerKey(m_logon.m_strHost, m_logon.m_nPort);
+    client.m_eEncryption = m_logon.m_eEncryption;
+    client.m_strRememberedFingerprint = CFtpSettings::RememberedFingerprint(server);
+    client.m_strTrustedFingerprint = m_logon.m_strTrustedFingerprint;
+    client.m_bMayAskTrust = m_logon.m_bMayAskTrust;
+    const bool loggedOn = client.LogOn(m_logon.m_strHost, m_logon.m_nPort, m_logon.m_strUser, m_logon.m_strPassword,
+                                       QString(), QString(), QString(), QString(), 0, 0);
+    // A certificate the user trusted stays trusted, also when the logon
+    // itself then failed.
+    if (!client.m_strAcceptedFingerprint.isEmpty())
+        CFtpSettings::RememberFingerprint(server, client.m_strAcceptedFingerprint);
+    m_bLoggedOn = loggedOn;
+    return loggedOn;
+}
+
+bool CFtpSession::Run(const std::function<bool(CFtpClient&)>& operation)
+{
+    return EnsureLoggedOn() && operation(*m_pClient);
+}
+
+void CFtpSession::ReplaceClient(std::unique_ptr<CFtpClient> client)
+{
+    if (!client)
+        return;
+    LogOff();
+    m_pClient = std::move(client);
+}
+
+void CFtpSession::DropClient()
+{
+    m_pClient = std::make_unique<CFtpClient>();
+    m_bLoggedOn = false;
+}
+
+void CFtpSession::LogOff()
+{
+    if (m_bLoggedOn)
+        m_pClient->LogOff();
+    m_bLoggedOn = false;
+}
