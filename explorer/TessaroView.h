@@ -1,14 +1,14 @@
 #pragma once
 
 #include "ExplorerClip.h"
-#include "InstrumentNodes.h"
+#include "InstrumentTree.h"
 #include "NodeData.h"
 #include "NodeImages.h"
+#include "NodeTemplate.h"
 
-#include "platform/DialUpLink.h"
 #include "ftp/FtpSettings.h"
 #include "instrument/ComInstrument.h"
-#include "instrument/ComSettings.h"
+#include "platform/DialUpLink.h"
 
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
@@ -43,7 +43,7 @@ public:
     void DeleteChildren(QTreeWidgetItem* node);
     int ListLocalFolder(QTreeWidgetItem* node, const QString& path);
 
-    QTreeWidgetItem* PortRoot() const { return m_pPortRoot; }
+    QTreeWidgetItem* PortRoot() const { return m_instrumentTree.Root(); }
     QTreeWidgetItem* FtpRoot() const { return m_pFtpRoot; }
     QTreeWidgetItem* MyComputerRoot() const { return m_pMyComputer; }
     const CNodeImages& Images() const { return m_images; }
@@ -71,16 +71,9 @@ public:
     std::function<bool()> m_fnHasRoutableAddress;
     const CDialUpLink& DialUpLink() const { return m_dialUpLink; }
 
-    // The instrument subtree.
-    void ConnectInstrument();
-    bool BuildJobNodes(QTreeWidgetItem* node, bool withFolder);
-    bool BuildFormatNodes(QTreeWidgetItem* node, bool withFolder);
-    bool BuildCodeListNodes(QTreeWidgetItem* node, bool withFolder);
-    void BuildInstrumentTree(QTreeWidgetItem* portNode);
-
     CComInstrument& Instrument() { return m_instrument; }
     const CExplorerClip& Clip() const { return m_clip; }
-    bool InstrumentConnected() const { return m_bInstrumentConnected != 0; }
+    bool InstrumentConnected() const { return m_instrumentTree.Connected(); }
 
     // Child labels of a node, in order (for tests and diagnostics).
     static QStringList ChildLabels(const QTreeWidgetItem* node);
@@ -107,18 +100,9 @@ private slots:
 
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data);
-    QTreeWidgetItem* AddPlaceholder(QTreeWidgetItem* parent, bool remote);
-    void AddTemplates(QTreeWidgetItem* parent, const QList<CNodeTemplate>& templates);
     QTreeWidgetItem* MakeItem(const CNodeTemplate& draft) const;
-    QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* node, bool withFolder, int labelId, int image,
-                                   const CNodeData& data);
-    void RebuildJobs(QTreeWidgetItem* jobsFolder);
-    void RebuildFormats(QTreeWidgetItem* formatsFolder);
-    void RebuildCodeLists(QTreeWidgetItem* codesFolder);
-    QTreeWidgetItem* JobsFolderOf(QTreeWidgetItem* node) const;
 
     void RunCommand(int id);
-    bool CanRefresh(const CNodeData& data) const;
     bool CanCopy(const CNodeData& data) const;
     bool CanPaste(const CNodeData& target) const;
     bool CanDelete(const QTreeWidgetItem* node) const;
@@ -126,7 +110,6 @@ private:
     bool CanRename(const QTreeWidgetItem* node) const;
     void OnRefresh();
     void OnDelete();
-    void EraseInstrumentItem(QTreeWidgetItem* node, const CNodeData& data);
     void DeleteLocal(QTreeWidgetItem* node, bool folder);
     void DeleteRemote(QTreeWidgetItem* node, bool folder);
     void OnNewFolder();
@@ -141,7 +124,6 @@ private:
     void OnView();
     void OnCopy();
     void OnPaste();
-    void SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target);
     void ReceiveToServer(QTreeWidgetItem* target);
     void DownloadToInstrument(QTreeWidgetItem* target);
     void UploadFolder(QTreeWidgetItem* target);
@@ -164,13 +146,11 @@ private:
     CFtpSettings m_ftpSettings;
     std::unique_ptr<CFtpClient> m_pFtpClient;
     int m_bLoggedOn = 0;
-    CComSettings m_comSettings;
-    int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;
     CNodeImages m_images;
+    CInstrumentTree m_instrumentTree{m_instrument, m_images};
     CDialUpLink m_dialUpLink;
 
-    QTreeWidgetItem* m_pPortRoot = nullptr;
     QTreeWidgetItem* m_pFtpRoot = nullptr;
     QTreeWidgetItem* m_pMyComputer = nullptr;
 

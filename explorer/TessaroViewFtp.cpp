@@ -67,13 +67,7 @@ bool CTessaroView::FtpLogOn()
 
 QTreeWidgetItem* CTessaroView::MakeItem(const CNodeTemplate& draft) const
 {
-    auto* item = new QTreeWidgetItem(QStringList(draft.m_strLabel));
-    if (draft.m_nImage >= 0)
-        item->setIcon(0, m_images.Icon(draft.m_nImage));
-    draft.m_data.Store(item);
-    for (const CNodeTemplate& child : draft.m_children)
-        item->addChild(MakeItem(child));
-    return item;
+    return MakeNodeItem(draft, m_images);
 }
 
 int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)

@@ -162,3 +162,8 @@ bool IsSafeFtpName(const QString& name)
     }
     return true;
 }
+
+QString FtpSeconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 4);
+}
