@@ -19,8 +19,9 @@ using namespace Protocol;
 
 namespace {
 
-// The three tables an item can live in, and what each command needs listed.
-enum ETable { NoTable, JobTable, FormatTable, CodeListTable };
+// The table an item lives in, and what each command needs listed.
+using ETable = CComInstrument::ETable;
+using enum CComInstrument::ETable;
 
 struct CItemKind
 {
@@ -75,36 +76,6 @@ bool ParseNumber(const QString& text, int& number)
     bool ok = false;
     number = text.toInt(&ok);
     return ok;
-}
-
-bool HasRow(const CComInstrument& instrument, ETable table, int number)
-{
-    switch (table) {
-    case JobTable:
-        return FindRow(instrument.m_jobs, number) != nullptr;
-    case FormatTable:
-        return FindRow(instrument.m_formats, number) != nullptr;
-    case CodeListTable:
-        return FindRow(instrument.m_codeLists, number) != nullptr;
-    case NoTable:
-        break;
-    }
-    return true;
-}
-
-bool List(CComInstrument& instrument, ETable table)
-{
-    switch (table) {
-    case JobTable:
-        return instrument.ListJobs();
-    case FormatTable:
-        return instrument.ListFormats();
-    case CodeListTable:
-        return instrument.ListCodeLists();
-    case NoTable:
-        break;
-    }
-    return true;
 }
 
 QString TableWord(ETable table)
@@ -196,9 +167,9 @@ int PrintCodeLists(CComInstrument& instrument)
 // message when the listing failed or the number is not there, else empty.
 QString FindItem(CComInstrument& instrument, const CItemKind& kind, int number)
 {
-    if (!List(instrument, kind.m_table))
+    if (!instrument.ListTable(kind.m_table))
         return LoadString(IDS_CLI_LIST_INCOMPLETE).arg(TableWord(kind.m_table));
-    if (!HasRow(instrument, kind.m_table, number))
+    if (!instrument.HasRow(kind.m_table, number))
         return LoadString(IDS_CLI_NO_ITEM).arg(TableWord(kind.m_table), QString::number(number));
     return QString();
 }
@@ -258,17 +229,10 @@ int Send(CComInstrument& instrument, const QStringList& args, const CCliOptions&
     if (!QFileInfo(path).isFile())
         return Fail(LoadString(IDS_CLI_NO_FILE).arg(args[2]));
     // The naming and the fix point question look at the table.
-    if (!List(instrument, kind->m_table))
+    if (!instrument.ListTable(kind->m_table))
         return FailListing(kind->m_table);
 
-    bool sent = false;
-    if (kind->m_nKind == KindJob || kind->m_nKind == KindFixpoints)
-        sent = instrument.SendJobFile(path, number, kind->m_nKind, QString());
-    else if (kind->m_nKind == KindCodeList)
-        sent = instrument.SendCodeListFile(path, number, kind->m_nKind, QString());
-    else
-        sent = instrument.SendFormatFile(path, number, kind->m_nKind, QString());
-    if (!sent)
+    if (!instrument.SendFile(path, number, kind->m_nKind, QString()))
         return Fail(LoadString(IDS_CLI_NOT_SENT));
     return EXIT_OK;
 }

@@ -62,3 +62,33 @@ QList<CNodeTemplate> CodeListNodes(const CCodeListTable& codeLists)
     }
     return nodes;
 }
+
+CNodeTemplate TableFolderNode(CComInstrument::ETable table)
+{
+    switch (table) {
+    case CComInstrument::JobTable:
+        return {LoadString(IDS_JOBS), CNodeImages::IMG_JOBS, {NK_JOBS, 0, false}, {}};
+    case CComInstrument::FormatTable:
+        return {LoadString(IDS_FORMATS), CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false}, {}};
+    case CComInstrument::CodeListTable:
+        return {LoadString(IDS_CODES), CNodeImages::IMG_CODES, {NK_CODES, 0, false}, {}};
+    case CComInstrument::NoTable:
+        break;
+    }
+    return {};
+}
+
+QList<CNodeTemplate> TableNodes(const CComInstrument& instrument, CComInstrument::ETable table)
+{
+    switch (table) {
+    case CComInstrument::JobTable:
+        return JobNodes(instrument.m_jobs);
+    case CComInstrument::FormatTable:
+        return FormatNodes(instrument.m_formats);
+    case CComInstrument::CodeListTable:
+        return CodeListNodes(instrument.m_codeLists);
+    case CComInstrument::NoTable:
+        break;
+    }
+    return {};
+}

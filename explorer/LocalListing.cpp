@@ -1,5 +1,9 @@
 #include "LocalListing.h"
 
+#include "NodeImages.h"
+
+#include "resources/StringTable.h"
+
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -22,4 +26,18 @@ QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder)
     }
     folders.append(files);
     return folders;
+}
+
+QList<CNodeTemplate> LocalNodes(const QList<CLocalEntry>& entries)
+{
+    const CNodeTemplate placeholder{LoadString(IDS_PLACEHOLDER), -1, CNodeData(), {}};
+    QList<CNodeTemplate> nodes;
+    nodes.reserve(entries.size());
+    for (const CLocalEntry& entry : entries) {
+        if (entry.m_bFolder)
+            nodes.append({entry.m_strName, CNodeImages::IMG_FOLDER, {NK_LOCAL_FOLDER, 0, false}, {placeholder}});
+        else
+            nodes.append({entry.m_strName, CNodeImages::IMG_FILE, {NK_LOCAL_FILE, 0, false}, {}});
+    }
+    return nodes;
 }

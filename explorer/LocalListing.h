@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NodeTemplate.h"
+
 #include <QList>
 #include <QString>
 
@@ -16,3 +18,8 @@ struct CLocalEntry
 // regular file nor a folder (devices, sockets, pipes, broken links) are left
 // out. A folder that cannot be read gives an empty list.
 QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder);
+
+// The nodes of a local folder's entries, in their order: each folder (kind
+// NK_LOCAL_FOLDER) with the placeholder child that lets it be opened, each
+// file of kind NK_LOCAL_FILE.
+QList<CNodeTemplate> LocalNodes(const QList<CLocalEntry>& entries);

@@ -5,8 +5,10 @@
 #include <QList>
 #include <QString>
 
+class CNodeImages;
+
 // One node to be made, with its children: built from a table or a listing
-// first, and turned into tree items by the view.
+// first, and turned into tree items by MakeNodeItem.
 struct CNodeTemplate
 {
     QString m_strLabel;
@@ -14,3 +16,10 @@ struct CNodeTemplate
     CNodeData m_data;
     QList<CNodeTemplate> m_children;
 };
+
+// The tree item of a template, with its children, not yet in a tree: every
+// node of the explorer is made here.
+QTreeWidgetItem* MakeNodeItem(const CNodeTemplate& draft, const CNodeImages& images);
+// The items of a folder's nodes, to be added in one call: a folder of
+// 100,000 entries then costs one model update instead of 100,000.
+QList<QTreeWidgetItem*> MakeNodeItems(const QList<CNodeTemplate>& drafts, const CNodeImages& images);

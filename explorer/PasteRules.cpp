@@ -2,12 +2,12 @@
 
 #include "ExplorerClip.h"
 
-namespace {
-
 bool IsInstrumentData(quint32 kind)
 {
     return kind == NK_MEASUREMENTS || kind == NK_FIXPOINTS || kind == NK_CODELIST;
 }
+
+namespace {
 
 // Nodes a file can be sent to; each has an item number on the instrument.
 bool IsInstrumentTarget(const CNodeData& target)

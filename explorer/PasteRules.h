@@ -11,6 +11,10 @@
 // that hold data.
 quint32 CopySourceKind(const CNodeData& node);
 
+// Measurements, fix points and code lists: what is received from the
+// instrument, never sent to it.
+bool IsInstrumentData(quint32 kind);
+
 // The paste of a copied source kind onto a target node.
 enum EPasteAction {
     PA_NONE = 0,               // refused: Paste is disabled

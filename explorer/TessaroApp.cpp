@@ -122,7 +122,7 @@ bool CTessaroApp::InitInstance()
     m_pFrame->UpdateCommandUI();
 
     if (!SocketsAvailable()) {
-        CServices::Prompt().MessageBox(LoadString(IDS_NO_SOCKETS), QString(), MB_OK, MB_ICONERROR);
+        ShowError(LoadString(IDS_NO_SOCKETS));
         return false;
     }
     return true;

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "ExplorerClip.h"
-#include "InstrumentNodes.h"
+#include "InstrumentTree.h"
 #include "NodeData.h"
 #include "NodeImages.h"
+#include "NodeTemplate.h"
 
 #include "ftp/FtpSession.h"
 #include "ftp/FtpSettings.h"
 #include "ftp/RemotePath.h"
 #include "instrument/ComInstrument.h"
-#include "instrument/ComSettings.h"
 #include "platform/DialUpLink.h"
 
 #include <QPersistentModelIndex>
@@ -45,7 +45,7 @@ public:
     void DeleteChildren(QTreeWidgetItem* node);
     int ListLocalFolder(QTreeWidgetItem* node, const QString& path);
 
-    QTreeWidgetItem* PortRoot() const { return m_pPortRoot; }
+    QTreeWidgetItem* PortRoot() const { return m_instrumentTree.Root(); }
     QTreeWidgetItem* FtpRoot() const { return m_pFtpRoot; }
     QTreeWidgetItem* MyComputerRoot() const { return m_pMyComputer; }
     const CNodeImages& Images() const { return m_images; }
@@ -75,16 +75,9 @@ public:
     std::function<bool()> m_fnHasRoutableAddress;
     const CDialUpLink& DialUpLink() const { return m_dialUpLink; }
 
-    // The instrument subtree.
-    void ConnectInstrument();
-    bool BuildJobNodes(QTreeWidgetItem* node, bool withFolder);
-    bool BuildFormatNodes(QTreeWidgetItem* node, bool withFolder);
-    bool BuildCodeListNodes(QTreeWidgetItem* node, bool withFolder);
-    void BuildInstrumentTree(QTreeWidgetItem* portNode);
-
     CComInstrument& Instrument() { return m_instrument; }
     const CExplorerClip& Clip() const { return m_clip; }
-    bool InstrumentConnected() const { return m_bInstrumentConnected != 0; }
+    bool InstrumentConnected() const { return m_instrumentTree.Connected(); }
 
     // Child labels of a node, in order (for tests and diagnostics).
     static QStringList ChildLabels(const QTreeWidgetItem* node);
@@ -111,18 +104,9 @@ private slots:
 
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data);
-    QTreeWidgetItem* AddPlaceholder(QTreeWidgetItem* parent, bool remote);
-    void AddTemplates(QTreeWidgetItem* parent, const QList<CNodeTemplate>& templates);
     QTreeWidgetItem* MakeItem(const CNodeTemplate& draft) const;
-    QTreeWidgetItem* AddFolderNode(QTreeWidgetItem* node, bool withFolder, int labelId, int image,
-                                   const CNodeData& data);
-    void RebuildJobs(QTreeWidgetItem* jobsFolder);
-    void RebuildFormats(QTreeWidgetItem* formatsFolder);
-    void RebuildCodeLists(QTreeWidgetItem* codesFolder);
-    QTreeWidgetItem* JobsFolderOf(QTreeWidgetItem* node) const;
 
     void RunCommand(int id);
-    bool CanRefresh(const CNodeData& data) const;
     bool CanCopy(const CNodeData& data) const;
     bool CanPaste(const CNodeData& target) const;
     bool CanDelete(const QTreeWidgetItem* node) const;
@@ -130,7 +114,6 @@ private:
     bool CanRename(const QTreeWidgetItem* node) const;
     void OnRefresh();
     void OnDelete();
-    void EraseInstrumentItem(QTreeWidgetItem* node, const CNodeData& data);
     void DeleteLocal(QTreeWidgetItem* node, bool folder);
     void DeleteRemote(QTreeWidgetItem* node, bool folder);
     void OnNewFolder();
@@ -145,7 +128,6 @@ private:
     void OnView();
     void OnCopy();
     void OnPaste();
-    void SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target);
     void ReceiveToServer(QTreeWidgetItem* target);
     void DownloadToInstrument(QTreeWidgetItem* target);
     void UploadFolder(QTreeWidgetItem* target);
@@ -167,13 +149,11 @@ private:
     CExplorerClip m_clip;
     CFtpSettings m_ftpSettings;
     CFtpSession m_ftpSession;
-    CComSettings m_comSettings;
-    int m_bInstrumentConnected = 0;
     CComInstrument m_instrument;
     CNodeImages m_images;
+    CInstrumentTree m_instrumentTree{m_instrument, m_images};
     CDialUpLink m_dialUpLink;
 
-    QTreeWidgetItem* m_pPortRoot = nullptr;
     QTreeWidgetItem* m_pFtpRoot = nullptr;
     QTreeWidgetItem* m_pMyComputer = nullptr;
 

@@ -18,9 +18,9 @@ void CTessaroView::OnFtpSettings()
 
 void CTessaroView::OnCommunicationSettings()
 {
+    // The settings take effect at the next connection, which loads them.
     CComSettingsDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted)
-        m_comSettings.Load();
+    dlg.exec();
 }
 
 void CTessaroView::OnAbout()

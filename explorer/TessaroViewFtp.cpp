@@ -34,7 +34,7 @@ bool CTessaroView::FtpLogOn()
         return true;
     CFtpSession::CLogon logon;
     if (!SplitFtpServerName(m_ftpSettings.m_strServerName, logon.m_strHost, logon.m_nPort)) {
-        CServices::Prompt().MessageBox(LoadString(IDS_BAD_FTP_SERVER), QString(), MB_OK, MB_ICONERROR);
+        ShowError(LoadString(IDS_BAD_FTP_SERVER));
         return false;
     }
     logon.m_strUser = m_ftpSettings.m_strUserName;
@@ -56,13 +56,7 @@ bool CTessaroView::FtpLogOn()
 
 QTreeWidgetItem* CTessaroView::MakeItem(const CNodeTemplate& draft) const
 {
-    auto* item = new QTreeWidgetItem(QStringList(draft.m_strLabel));
-    if (draft.m_nImage >= 0)
-        item->setIcon(0, m_images.Icon(draft.m_nImage));
-    draft.m_data.Store(item);
-    for (const CNodeTemplate& child : draft.m_children)
-        item->addChild(MakeItem(child));
-    return item;
+    return MakeNodeItem(draft, m_images);
 }
 
 int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)

@@ -5,8 +5,8 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpProtocol.h"
-#include "platform/LocalUtils.h"
 #include "platform/LocalPaths.h"
+#include "platform/LocalUtils.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
@@ -23,11 +23,6 @@ namespace {
 
 // A label holds at most this many characters.
 constexpr int kMaxLabelLength = 99;
-
-void ShowMessage(const QString& text)
-{
-    CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
-}
 
 // Anything at the path, a link that points nowhere included.
 bool EntryExists(const QString& nativePath)
@@ -104,7 +99,7 @@ void CTessaroView::OnDelete()
     QTreeWidgetItem* node = currentItem();
     const CNodeData data = CNodeData::Of(node);
     if (data.m_bHasData) {
-        EraseInstrumentItem(node, data);
+        m_instrumentTree.Erase(node);
         return;
     }
     switch (data.m_nKind) {
@@ -140,7 +135,7 @@ void CTessaroView::DeleteLocal(QTreeWidgetItem* node, bool folder)
         deleted = (info.permissions() & QFileDevice::WriteOwner) && QFile::remove(path);
     }
     if (!deleted) {
-        ShowMessage(LoadString(folder ? IDS_CANNOT_DELETE_FOLDER : IDS_CANNOT_DELETE_FILE));
+        ShowError(LoadString(folder ? IDS_CANNOT_DELETE_FOLDER : IDS_CANNOT_DELETE_FILE));
         return;
     }
     Relist(node->parent());
@@ -155,7 +150,7 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
     if (!m_ftpSession.Run([&](CFtpClient& client) {
             return folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path);
         })) {
-        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
+        ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     Relist(node->parent());
@@ -188,7 +183,7 @@ void CTessaroView::NewLocalFolder(QTreeWidgetItem* folder)
     for (int n = 2; EntryExists(parentDir.filePath(name)); ++n)
         name = QStringLiteral("%1(%2)").arg(base).arg(n);
     if (!parentDir.mkdir(name)) {
-        ShowMessage(LoadString(IDS_CANNOT_CREATE_FOLDER));
+        ShowError(LoadString(IDS_CANNOT_CREATE_FOLDER));
         return;
     }
     QTreeWidgetItem* created = nullptr;
@@ -217,11 +212,11 @@ void CTessaroView::NewRemoteFolder(QTreeWidgetItem* folder)
         return;
     const QString name = request.m_strName;
     if (!IsPlainName(name)) {
-        ShowMessage(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
+        ShowError(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
         return;
     }
     if (!IsFtpSendableName(name)) {
-        ShowMessage(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
+        ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
         return;
     }
     if (!FtpLogOn())
@@ -229,7 +224,7 @@ void CTessaroView::NewRemoteFolder(QTreeWidgetItem* folder)
     CWaitCursor wait;
     const QString parent = FtpRemote(folder).Relative();
     if (!m_ftpSession.Run([&](CFtpClient& client) { return client.MakeRemoteFolder(parent, name); })) {
-        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
+        ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     Relist(folder);
@@ -303,7 +298,7 @@ void CTessaroView::RenameNode(QTreeWidgetItem* node, const QString& text)
     if (name.isEmpty() || name == node->text(0))
         return;
     if (!IsPlainName(name)) {
-        ShowMessage(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
+        ShowError(LoadString(IDS_NOT_PLAIN_NAME).arg(name));
         return;
     }
     {
@@ -338,7 +333,7 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
 {
     const QString name = newPath.mid(newPath.lastIndexOf(QLatin1Char('\\')) + 1);
     if (!IsFtpSendableName(name)) {
-        ShowMessage(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
+        ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(name));
         return;
     }
     if (!FtpLogOn())
@@ -355,11 +350,11 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
                                    CRemotePath::FromTree(newPath).Relative());
     });
     if (taken) {
-        ShowMessage(LoadString(IDS_DUPLICATE_NAME));
+        ShowError(LoadString(IDS_DUPLICATE_NAME));
         return;
     }
     if (!renamed) {
-        ShowMessage(FtpReplyText(m_ftpSession.Client().m_strReply));
+        ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     node->setText(0, name);

@@ -39,11 +39,6 @@ private:
     QString m_strPath;
 };
 
-void ShowError(const QString& text)
-{
-    CServices::Prompt().MessageBox(text, QString(), MB_OK, MB_ICONERROR);
-}
-
 // The native path of the copied local node; its names were checked at Copy.
 bool ClipNativePath(const CExplorerClip& clip, QString& nativePath)
 {
@@ -51,11 +46,6 @@ bool ClipNativePath(const CExplorerClip& clip, QString& nativePath)
         return true;
     ShowError(LoadString(IDS_PATH_LEAVES_ROOT).arg(clip.m_strPath));
     return false;
-}
-
-bool IsInstrumentData(quint32 kind)
-{
-    return kind == NK_MEASUREMENTS || kind == NK_FIXPOINTS || kind == NK_CODELIST;
 }
 
 bool HoldsFolder(const QString& nativeFolder, const QString& name)
@@ -149,7 +139,7 @@ void CTessaroView::OnPaste()
         break;
     case PA_SEND_FILE:
         if (ClipNativePath(m_clip, native))
-            SendToInstrument(native, QString(), target);
+            m_instrumentTree.Send(native, QString(), target);
         break;
     case PA_NONE:
         break;
@@ -194,7 +184,7 @@ void CTessaroView::DownloadToInstrument(QTreeWidgetItem* target)
     // never sent an older copy, an empty file, or nothing.
     if (!TransferFile(CRemotePath::FromTree(m_clip.m_strPath).Absolute(), staging.Path(), true))
         return;
-    SendToInstrument(staging.Path(), m_clip.m_strLabel, target);
+    m_instrumentTree.Send(staging.Path(), m_clip.m_strLabel, target);
 }
 
 void CTessaroView::UploadFolder(QTreeWidgetItem* target)
@@ -264,40 +254,6 @@ bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& 
     const QString probePath = CRemotePath::FromTree(remoteFolder).Child(probe).Relative();
     m_ftpSession.Run([&](CFtpClient& client) { return client.RemoveRemoteFolder(probePath); });
     return same;
-}
-
-void CTessaroView::SendToInstrument(const QString& nativeFile, const QString& sourceName, QTreeWidgetItem* target)
-{
-    const CNodeData data = CNodeData::Of(target);
-    const int number = data.m_nNumber;
-    // The results are not looked at: the instrument is listed again anyway,
-    // after a pause that gives it time to store the data.
-    switch (data.m_nKind) {
-    case NK_JOB:
-    case NK_FIXPOINTS: {
-        m_instrument.SendJobFile(nativeFile, number, static_cast<int>(data.m_nKind), sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(5000);
-        RebuildJobs(JobsFolderOf(target));
-        break;
-    }
-    case NK_CODELIST: {
-        m_instrument.SendCodeListFile(nativeFile, number, NK_CODELIST, sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(4000);
-        RebuildCodeLists(target->parent());
-        break;
-    }
-    case NK_FORMAT: {
-        m_instrument.SendFormatFile(nativeFile, number, NK_FORMAT, sourceName);
-        CWaitCursor wait;
-        CServices::Clock().Sleep(6000);
-        RebuildFormats(target->parent());
-        break;
-    }
-    default:
-        break;
-    }
 }
 
 void CTessaroView::Relist(QTreeWidgetItem* node)

@@ -65,12 +65,6 @@ QString LogonCommand(int code, const QString& host, const QString& user, const Q
     return QString();
 }
 
-// Milliseconds as seconds for a message: "30", "0.2".
-QString Seconds(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 4);
-}
-
 // Writes everything queued on a socket, waiting at most timeoutMs per step.
 bool FlushSocket(QTcpSocket& socket, int timeoutMs)
 {
@@ -201,7 +195,7 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             m_strReply = LoadString(IDS_FTP_REPLY_TOO_LONG);
             break;
         case CFtpReplyReader::TimedOut:
-            m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(Seconds(m_nTimeoutMs));
+            m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(FtpSeconds(m_nTimeoutMs));
             break;
         case CFtpReplyReader::Closed:
             m_strReply = LoadString(IDS_FTP_NOTHING_READ);

@@ -19,11 +19,6 @@ namespace {
 // before the next block is read, so that memory stays small.
 constexpr int kQueuedBlocks = 4;
 
-QString Seconds(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 4);
-}
-
 } // namespace
 
 bool CFtpClient::IsIPv6Control() const
@@ -221,7 +216,7 @@ bool CFtpClient::EndData(EDataEnd end, CFtpDataLink& link)
         return false;
     switch (end) {
     case END_STALLED:
-        m_strReply = LoadString(IDS_FTP_DATA_TIMEOUT).arg(Seconds(m_nTimeoutMs));
+        m_strReply = LoadString(IDS_FTP_DATA_TIMEOUT).arg(FtpSeconds(m_nTimeoutMs));
         break;
     case END_BROKEN:
         m_strReply = LoadString(IDS_FTP_DATA_BROKEN);

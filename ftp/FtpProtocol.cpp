@@ -157,3 +157,8 @@ bool IsSafeFtpName(const QString& name)
     }
     return true;
 }
+
+QString FtpSeconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 4);
+}

@@ -33,6 +33,9 @@ bool SplitFtpServerName(const QString& serverName, QString& host, int& port, int
 // A server's reply shown inside a message: without the line end it came with.
 QString FtpReplyText(const QString& reply);
 
+// Milliseconds as seconds for a time-out message: "30", "0.2".
+QString FtpSeconds(int ms);
+
 // True when text holds a CR or LF as it goes on the wire, where each
 // character is sent as its low 8 bits: U+010D and U+010A count as CR and LF.
 bool HasFtpLineBreak(const QString& text);

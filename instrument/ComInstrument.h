@@ -64,6 +64,14 @@ public:
     virtual bool ListCodeLists();
     virtual bool ListFormats();
 
+    // The three tables, for code that works on whichever one an item lives in.
+    enum ETable { NoTable, JobTable, FormatTable, CodeListTable };
+    // ListJobs, ListFormats or ListCodeLists; NoTable lists nothing and is true.
+    bool ListTable(ETable table);
+    // Whether the table as last listed has a row with this number; NoTable
+    // has every number.
+    bool HasRow(ETable table, int number) const;
+
     // Receives a job's measurements (0x80) or fix points (0x40), or a code
     // list (0x10000) into folder/<name chosen in "Data Download...">, or into
     // the staging file when toStaging is set (m_strStagingName then holds the
@@ -95,6 +103,9 @@ public:
     // An FRT file as format `number` (kind 0x200), followed by the byte 0x1A;
     // results as SendJobFile.
     virtual bool SendFormatFile(QString path, int number, int kind, QString sourceName);
+    // SendJobFile for a job or fix points, SendCodeListFile for a code list,
+    // SendFormatFile for a format; false, sending nothing, for any other kind.
+    bool SendFile(const QString& path, int number, int kind, const QString& sourceName);
 
     // "FORM/SET/1" (builtIn) or "FORM/SET/<m_nFormat>", up to ten attempts;
     // "Can not select this format" after the tenth refusal.

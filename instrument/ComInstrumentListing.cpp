@@ -147,3 +147,33 @@ bool CComInstrument::EndRowListing()
 {
     return Wake(0, 0) && FinishListing();
 }
+
+bool CComInstrument::ListTable(ETable table)
+{
+    switch (table) {
+    case JobTable:
+        return ListJobs();
+    case FormatTable:
+        return ListFormats();
+    case CodeListTable:
+        return ListCodeLists();
+    case NoTable:
+        break;
+    }
+    return true;
+}
+
+bool CComInstrument::HasRow(ETable table, int number) const
+{
+    switch (table) {
+    case JobTable:
+        return FindRow(m_jobs, number) != nullptr;
+    case FormatTable:
+        return FindRow(m_formats, number) != nullptr;
+    case CodeListTable:
+        return FindRow(m_codeLists, number) != nullptr;
+    case NoTable:
+        break;
+    }
+    return true;
+}

@@ -254,6 +254,21 @@ bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourc
     return complete;
 }
 
+bool CComInstrument::SendFile(const QString& path, int number, int kind, const QString& sourceName)
+{
+    switch (kind) {
+    case KindJob:
+    case KindFixpoints:
+        return SendJobFile(path, number, kind, sourceName);
+    case KindCodeList:
+        return SendCodeListFile(path, number, kind, sourceName);
+    case KindFormat:
+        return SendFormatFile(path, number, kind, sourceName);
+    default:
+        return false;
+    }
+}
+
 bool CComInstrument::StreamFile()
 {
     CProgress& progress = CServices::Progress();

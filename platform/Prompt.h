@@ -59,3 +59,7 @@ public:
     // True on OK; result name and format position are left in the request.
     virtual bool AskDataDownload(CDataDownloadRequest& request) = 0;
 };
+
+// Tells the user of a failure through CServices::Prompt(): the text with the
+// error icon, an OK button and the application's name as caption.
+void ShowError(const QString& text);

@@ -116,7 +116,7 @@ TEST_F(LinkTest, Listings)
     const QString lost = "Error: Communication error\nThe device has disappeared";
     struct CCase
     {
-        bool (CComInstrument::*list)();
+        CComInstrument::ETable table;
         Script script;
         bool result;
         QStringList rows;
@@ -128,7 +128,7 @@ TEST_F(LinkTest, Listings)
     const QStringList quiet;
     const QList<CCase> cases = {
         // "?" or silence twice ends.
-        {&CComInstrument::ListJobs,
+        {CComInstrument::JobTable,
          Script{kWakeOk,
                 {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"},
                 {"?\r\n", ",2,0,0\r\n"},
@@ -138,19 +138,18 @@ TEST_F(LinkTest, Listings)
          true, QStringList{"A1,1,3,5,0", "empty,2,0,0,1"}, listed},
         // A bare "@127" repeats the command; "@127" CR LF on the second answer
         // is a row; "?" CR LF is short and ends the loop.
-        {&CComInstrument::ListJobs,
+        {CComInstrument::JobTable,
          Script{kWakeOk,
                 {"JOB/CONF/LIST\r\n", "@127"},
                 {"JOB/CONF/LIST\r\n", "@127\r\n"},
                 {"?\r\n", "B2,4,0,1\r\n"},
                 {"?\r\n", "?\r\n"}},
          true, QStringList("B2,4,0,1,0"), QList<int>{200, 1000, 1000, 100, 100}},
-        {&CComInstrument::ListJobs, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
+        {CComInstrument::JobTable, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
          quiet, repeated, QStringList(noResponse)},
-        {&CComInstrument::ListCodeLists,
-         Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}}, false, quiet, repeated,
-         QStringList(noResponse)},
-        {&CComInstrument::ListFormats,
+        {CComInstrument::CodeListTable, Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}},
+         false, quiet, repeated, QStringList(noResponse)},
+        {CComInstrument::FormatTable,
          Script{kWakeOk,
                 {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
                 {"?\r\n", "VORN,3,0,5\r\n"},
@@ -159,11 +158,11 @@ TEST_F(LinkTest, Listings)
                 kWakeOk},
          true, QStringList{"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"}, listed},
         // No comma and longer than 3: the end, without "c".
-        {&CComInstrument::ListCodeLists,
+        {CComInstrument::CodeListTable,
          Script{kWakeOk, {"CODE/CONF/LIST\r\n", "CODES,3,12\r\n"}, {"?\r\n", ",4,0\r\n"}, {"?\r\n", "XYZ\r\n"}}, true,
          QStringList{"CODES,3,12,0", "empty,4,0,1"}, QList<int>{200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
-        {&CComInstrument::ListJobs, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
+        {CComInstrument::JobTable, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
          QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(lost), 3},
     };
     for (const CCase& c : cases) {
@@ -173,9 +172,9 @@ TEST_F(LinkTest, Listings)
         m_link.m_jobs = {CJobInfo{"stale", 9, 0, 0, 0}}; // emptied by the listing, or here
         m_link.m_formats.clear();
         m_link.m_codeLists.clear();
-        if (c.list != &CComInstrument::ListJobs)
+        if (c.table != CComInstrument::JobTable)
             m_link.m_jobs.clear();
-        EXPECT_EQ((m_link.*c.list)(), c.result) << command.toStdString();
+        EXPECT_EQ(m_link.ListTable(c.table), c.result) << command.toStdString();
         EXPECT_EQ(Rows(m_link.m_jobs) + Rows(m_link.m_formats) + Rows(m_link.m_codeLists), c.rows)
             << command.toStdString();
         EXPECT_EQ(Trace(), "<open>|<purge>|" + Sent(c.script) + "|<close>");
