@@ -63,7 +63,21 @@ QString RemoteAbsolute(const QString& path)
     return QLatin1Char('/') + RemoteRelative(path);
 }
 
-int List(CFtpClient& client, const QString& path)
+// "ls -l": kind (d, - or l), size, time (ISO 8601), name and a link's
+// target, tab-separated, "-" for what the listing does not say. Names are
+// the bytes the server sent, with nothing a terminal would take for a command.
+QByteArray LongListingLine(const CFtpListEntry& entry)
+{
+    const QString time = FtpEntryTimeText(entry);
+    QByteArray line = entry.m_bFolder ? "d\t" : entry.m_bLink ? "l\t" : "-\t";
+    line += (entry.m_nSize < 0 ? QByteArray("-") : QByteArray::number(entry.m_nSize)) + '\t';
+    line += (time.isEmpty() ? QByteArray("-") : time.toLatin1()) + '\t' + TerminalName(ToBytes(entry.m_strName));
+    if (entry.m_bLink)
+        line += '\t' + TerminalName(ToBytes(entry.m_strLinkTarget));
+    return line + '\n';
+}
+
+int List(CFtpClient& client, const QString& path, bool details)
 {
     QString folder = RemoteRelative(path);
     while (folder.endsWith(QLatin1Char('/')))
@@ -72,11 +86,14 @@ int List(CFtpClient& client, const QString& path)
     if (!client.ListEntries(folder, entries))
         return Fail(client.m_strReply);
     for (const CFtpListEntry& entry : entries) {
-        // The name's bytes as the server sent them, with nothing that a
-        // terminal would take for a command.
-        std::printf("%s\t%s\n", entry.m_bFolder ? "d" : "-", TerminalName(ToBytes(entry.m_strName)).constData());
+        if (details)
+            std::fputs(LongListingLine(entry).constData(), stdout);
+        else
+            std::printf("%s\t%s\n", entry.m_bFolder ? "d" : "-", TerminalName(ToBytes(entry.m_strName)).constData());
     }
     std::fflush(stdout);
+    if (details && client.m_nUnreadListingLines > 0)
+        std::fprintf(stderr, "tessaro-cli: %d listing lines not understood, left out\n", client.m_nUnreadListingLines);
     return EXIT_OK;
 }
 
@@ -133,8 +150,11 @@ bool TimeoutMs(const QString& text, int& ms)
 
 int Run(CFtpClient& client, const QString& command, const QStringList& args, const CCliOptions& options)
 {
-    if (command == QLatin1String("ls"))
-        return List(client, args.value(0));
+    if (command == QLatin1String("ls")) {
+        QStringList path = args;
+        const bool details = TakeFlag(path, QStringLiteral("-l"));
+        return List(client, path.value(0), details);
+    }
     QString local;
     if (command == QLatin1String("get")) {
         if (!CliLocalPath(args[1], options, local))
@@ -188,6 +208,8 @@ void PrintFtpUsage()
                  "  ftp [--server HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
                  "      [--tls auto|require|off] [--trust-fingerprint SHA256] COMMAND\n"
                  "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
+                 "    ls -l [PATH]                       d, - or l, size, time (ISO 8601), name and a link's\n"
+                 "                                       target, tab-separated; - where the server does not say\n"
                  "    get REMOTE LOCAL                   download a file\n"
                  "    put LOCAL REMOTE                   upload a file\n"
                  "    mkdir PARENT NAME                  make a remote folder\n"
@@ -240,7 +262,8 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     }
     if (!form)
         return Usage(QStringLiteral("unknown ftp command \"%1\"").arg(command));
-    if (args.size() < form->m_nArguments || args.size() > form->m_nArguments + form->m_nOptional)
+    const int flags = command == QLatin1String("ls") && args.contains(QLatin1String("-l")) ? 1 : 0;
+    if (args.size() < form->m_nArguments || args.size() > form->m_nArguments + form->m_nOptional + flags)
         return Usage(QStringLiteral("wrong number of arguments for ftp %1").arg(command));
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1String("--")))
