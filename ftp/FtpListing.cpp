@@ -48,6 +48,10 @@ EFtpLine ParseLine(const QString& text, const CFtpListContext& context, CFtpList
         result = ParseOs400Line(line, entry);
     if (result == FTP_LINE_UNREAD)
         result = ParseMvsLine(line, context, entry);
+    // Whatever the family: a folder "." or ".." is the folder itself or its parent.
+    if (result == FTP_LINE_ENTRY && entry.m_bFolder
+        && (entry.m_strName == QLatin1String(".") || entry.m_strName == QLatin1String("..")))
+        return FTP_LINE_NONE;
     return result;
 }
 

@@ -323,6 +323,7 @@ TEST(FtpListing, Os400Lines)
             {"SURVEY          512 13/06/24 08:00:00 *STMF      day first.txt",
              "-|512|2024-06-13T08:00:00|day first.txt"},
             {"SURVEY          512 06/07/24 08:00:00 *stmf      lower case", "unread"},
+            {"SURVEY         4096 06/07/24 21:22:00 *DIR       Jobs/../", "none"},
         });
 }
 
