@@ -59,7 +59,12 @@ EFtpLine ParseLine(const QString& text, const CFtpListContext& context, CFtpList
 class CListingReader
 {
 public:
-    CListingReader(const CFtpListContext& context) : m_context(context) {}
+    explicit CListingReader(const CFtpListContext& context) : m_context(context)
+    {
+        // Once for the listing: the current date costs a look at the zone.
+        if (!m_context.m_today.isValid())
+            m_context.m_today = QDate::currentDate();
+    }
 
     void Read(const QString& text);
     void Finish()
@@ -75,7 +80,7 @@ public:
 private:
     void Take(const CFtpListEntry& entry, bool vms);
 
-    const CFtpListContext& m_context;
+    CFtpListContext m_context;
     QString m_strPending; // a VMS name alone, whose entry goes on in the next line
     QSet<QString> m_vmsNames;
 };
