@@ -35,7 +35,7 @@ class QTcpSocket;
 // greeting, logs on over the encrypted connection, then asks for encrypted
 // data connections ("PBSZ 0", "PROT P"); each data connection resumes the TLS
 // session of the control connection. After the logon it asks for the
-// server's features (FEAT) and keeps them for the session.
+// server's features (FEAT) and system (SYST) and keeps them for the session.
 //
 // Local paths are native paths of this machine. Remote paths of the listing
 // and folder operations are given from the root, as CRemotePath reads them:
@@ -80,7 +80,7 @@ public:
     // connections.
     bool IsEncrypted() const;
     bool IsDataEncrypted() const { return m_bDataTls; }
-    // What FEAT said after the logon; not known before.
+    // What FEAT and SYST said after the logon; not known before.
     const CFtpFeatures& Features() const { return m_features; }
 
     // File transfer.
@@ -92,9 +92,11 @@ public:
     qint64 ListFolder(QByteArray& listing);
     bool ReadListing(QByteArray& listing);
     // The entries of a remote folder (path as for ReadRemoteFolder): through
-    // MLSD when the server's features name MLST, through LIST otherwise. The
-    // tree, the folder copies and tessaro-cli all list folders this way.
-    // True when the folder was entered and listed, also when it is empty.
+    // MLSD when the server's features name MLST, through LIST otherwise,
+    // with name, kind, size and time. The tree, the folder copies and
+    // tessaro-cli all list folders this way. True when the folder was
+    // entered and listed, also when it is empty; the lines that no rule
+    // understood are left out and counted in m_nUnreadListingLines.
     bool ListEntries(const QString& path, QList<CFtpListEntry>& entries);
     // True when the folder was entered and listed, also when it is empty.
     bool ReadRemoteFolder(const QString& path);
@@ -126,6 +128,7 @@ public:
     QStringList m_aTransferFolders;
     QStringList m_aRemoteFolders;
     QStringList m_aRemoteFiles;
+    int m_nUnreadListingLines = 0; // of the last ListEntries
 
     // Longest wait for a connect, a whole reply, a TLS handshake or a data
     // block.

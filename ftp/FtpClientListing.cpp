@@ -86,12 +86,13 @@ bool CFtpClient::FetchFolderListing(const QString& path, const QString& command,
 bool CFtpClient::ListEntries(const QString& path, QList<CFtpListEntry>& entries)
 {
     entries.clear();
+    m_nUnreadListingLines = 0;
     QByteArray listing;
     if (m_features.m_bMlsd && !m_bMlsdRefused) {
         if (FetchFolderListing(path, QStringLiteral("MLSD"), listing)) {
             // MLSD comes in no defined order; servers sort their LIST output
             // by name, and so a folder looks the same either way.
-            entries = ParseFtpMlsdListing(listing);
+            entries = ParseFtpMlsdListing(listing, &m_nUnreadListingLines);
             std::stable_sort(entries.begin(), entries.end(),
                              [](const CFtpListEntry& a, const CFtpListEntry& b) { return a.m_strName < b.m_strName; });
             return true;
@@ -105,7 +106,10 @@ bool CFtpClient::ListEntries(const QString& path, QList<CFtpListEntry>& entries)
     }
     if (!FetchFolderListing(path, QStringLiteral("LIST"), listing))
         return false;
-    entries = ParseFtpListing(listing);
+    CFtpListContext context;
+    context.m_eSystem = m_features.m_eSystem;
+    context.m_today = QDate::currentDate();
+    entries = ParseFtpListing(listing, context, &m_nUnreadListingLines);
     return true;
 }
 

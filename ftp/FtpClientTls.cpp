@@ -138,6 +138,10 @@ void CFtpClient::ReadFeatures()
     // taking them byte for byte.
     if (m_features.m_bUtf8)
         Command(QStringLiteral("OPTS UTF8 ON"));
+    // Some listing formats can only be read knowing the system; a server
+    // that does not answer SYST is read by its lines alone.
+    if (IsOpen() && Command(QStringLiteral("SYST")))
+        ParseFtpSystem(m_strReply, m_features);
 }
 
 bool CFtpClient::SecureData(CFtpDataLink& link)

@@ -33,3 +33,38 @@ CFtpFeatures ParseFtpFeatures(const QList<QByteArray>& lines)
     }
     return features;
 }
+
+void ParseFtpSystem(const QString& reply, CFtpFeatures& features)
+{
+    features.m_eSystem = FTP_SYSTEM_UNKNOWN;
+    features.m_strSystem.clear();
+    if (!reply.startsWith(QLatin1String("215")) || (reply.size() > 3 && reply.at(3) != QLatin1Char(' ')))
+        return;
+    // Only what can be shown anywhere is kept, and not more of it than a
+    // system's name needs.
+    for (qsizetype i = 4; i < reply.size() && features.m_strSystem.size() < CFtpFeatures::kMaxSystemText; ++i) {
+        const char16_t c = reply.at(i).unicode();
+        if (c >= 0x20 && c < 0x7F)
+            features.m_strSystem.append(QChar(c));
+    }
+    features.m_strSystem = features.m_strSystem.trimmed();
+    // The first word names the system; servers of one family differ in the rest.
+    const QString word = features.m_strSystem.section(QLatin1Char(' '), 0, 0).toUpper();
+    struct CName
+    {
+        const char* m_szWord;
+        EFtpSystem m_eSystem;
+    };
+    static const CName names[] = {
+        {"UNIX", FTP_SYSTEM_UNIX},       {"WINDOWS_NT", FTP_SYSTEM_WINDOWS},
+        {"WINDOWS", FTP_SYSTEM_WINDOWS}, {"WIN32", FTP_SYSTEM_WINDOWS},
+        {"VMS", FTP_SYSTEM_VMS},         {"OPENVMS", FTP_SYSTEM_VMS},
+        {"MVS", FTP_SYSTEM_MVS},         {"Z/OS", FTP_SYSTEM_MVS},
+        {"OS/390", FTP_SYSTEM_MVS},      {"OS/400", FTP_SYSTEM_OS400},
+        {"OS/2", FTP_SYSTEM_OS2},        {"NETWARE", FTP_SYSTEM_NETWARE},
+    };
+    for (const CName& name : names) {
+        if (word == QLatin1String(name.m_szWord))
+            features.m_eSystem = name.m_eSystem;
+    }
+}

@@ -164,6 +164,9 @@ TEST_F(FtpCli, CommandsOverTls)
     ASSERT_TRUE(WriteFile(root + u"/  two leading"_s, "x"));
     EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"/"_s}), "-\t  two leading\nd\tmy folder\n");
     EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"/my folder"_s}), "-\ta b.bin\n");
+    const QDateTime modified = QFileInfo(root + u"/my folder/a b.bin"_s).lastModified().toUTC();
+    EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"-l"_s, u"/my folder"_s}),
+              "-\t300000\t" + modified.toString(u"yyyy-MM-ddTHH:mm:ssZ"_s).toLatin1() + "\ta b.bin\n");
     ok(trusted + QStringList{u"--timeout"_s, u"2.5"_s, u"rename"_s, u"/my folder/a b.bin"_s, u"/my folder/c.bin"_s});
     EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"c.bin"_s});
 

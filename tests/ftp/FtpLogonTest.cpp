@@ -15,7 +15,7 @@ bool LogOnDirect(CFtpClient& client, const QString& host, int port, int type = 0
 
 // Every logon sequence against a scripted server: the exact commands sent and
 // how the replies end the logon. A logon that succeeds asks for the server's
-// features (here answered "502"); the logon's reply stays the result.
+// features and system (here answered "502"); the logon's reply stays the result.
 TEST(FtpLogon, SequencesSendTheExactCommands)
 {
     struct CCase
@@ -27,23 +27,23 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
         const char* m_szReply; // m_strReply afterwards, without its line end
     };
     const CCase cases[] = {
-        {0, 21, "331 Password|332 Account|230 Ok", "USER u|PASS p|ACCT a|FEAT", "230 Ok"},
-        {0, 21, "230 Ok", "USER u|FEAT", "230 Ok"},
+        {0, 21, "331 Password|332 Account|230 Ok", "USER u|PASS p|ACCT a|FEAT|SYST", "230 Ok"},
+        {0, 21, "230 Ok", "USER u|FEAT|SYST", "230 Ok"},
         {0, 21, "331 Password|332 Account|332 Again", "USER u|PASS p|ACCT a", "Logon failed"},
         {0, 21, "331 Password|530 Login incorrect.", "USER u|PASS p", "530 Login incorrect."},
         {1, 21, "331 fw pass|230 fw ok|331 site ok|331 Password|332 Account|230 Ok",
-         "USER fu|PASS fp|SITE ftp.example.com|USER u|PASS p|ACCT a|FEAT", "230 Ok"},
+         "USER fu|PASS fp|SITE ftp.example.com|USER u|PASS p|ACCT a|FEAT|SYST", "230 Ok"},
         {1, 21, "230 fw ok|200 site done", "USER fu|SITE ftp.example.com", "Logon failed"},
         {1, 21, "331 fw pass|331 fw again", "USER fu|PASS fp", "Logon failed"},
-        {2, 21, "331 fw pass|230 fw ok|331 Password|230 Ok", "USER fu|PASS fp|USER u@ftp.example.com|PASS p|FEAT",
+        {2, 21, "331 fw pass|230 fw ok|331 Password|230 Ok", "USER fu|PASS fp|USER u@ftp.example.com|PASS p|FEAT|SYST",
          "230 Ok"},
-        {3, 21, "220 open|331 Password|230 Ok", "OPEN ftp.example.com|USER u|PASS p|FEAT", "230 Ok"},
-        {4, 21, "230 fw ok|331 Password|332 Account|230 Ok", "USER fu|USER u|PASS p|ACCT a|FEAT", "230 Ok"},
-        {5, 2121, "331 Password|230 Ok", "USER u@ftp.example.com:2121|PASS p|FEAT", "230 Ok"},
-        {6, 21, "331 fw pass|230 fw ok|230 Ok", "USER fu@ftp.example.com|PASS fp|USER u|FEAT", "230 Ok"},
-        {7, 21, "331 Password|230 Ok", "USER u@ftp.example.com fu|PASS p|FEAT", "230 Ok"},
+        {3, 21, "220 open|331 Password|230 Ok", "OPEN ftp.example.com|USER u|PASS p|FEAT|SYST", "230 Ok"},
+        {4, 21, "230 fw ok|331 Password|332 Account|230 Ok", "USER fu|USER u|PASS p|ACCT a|FEAT|SYST", "230 Ok"},
+        {5, 2121, "331 Password|230 Ok", "USER u@ftp.example.com:2121|PASS p|FEAT|SYST", "230 Ok"},
+        {6, 21, "331 fw pass|230 fw ok|230 Ok", "USER fu@ftp.example.com|PASS fp|USER u|FEAT|SYST", "230 Ok"},
+        {7, 21, "331 Password|230 Ok", "USER u@ftp.example.com fu|PASS p|FEAT|SYST", "230 Ok"},
         {7, 21, "230 Ok", "USER u@ftp.example.com fu", "Logon failed"},
-        {8, 21, "331 Password|332 Account|230 Ok", "USER u@fu@ftp.example.com|PASS p@fp|ACCT a|FEAT", "230 Ok"},
+        {8, 21, "331 Password|332 Account|230 Ok", "USER u@fu@ftp.example.com|PASS p@fp|ACCT a|FEAT|SYST", "230 Ok"},
     };
     for (const CCase& c : cases) {
         CScriptedFtpServer server;
@@ -112,5 +112,5 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     client.LogOff();
     EXPECT_FALSE(client.IsOpen());
     server.Join();
-    EXPECT_EQ(server.m_transcript, (Lines{"USER u", "FEAT", "QUIT"}));
+    EXPECT_EQ(server.m_transcript, (Lines{"USER u", "FEAT", "SYST", "QUIT"}));
 }

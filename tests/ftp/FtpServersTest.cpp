@@ -140,6 +140,21 @@ TEST_P(FtpServers, EverythingEndToEnd)
     EXPECT_EQ(client.m_aRemoteFiles,
               (QStringList{u"  two leading"_s, u"caf\u00c3\u00a9.txt"_s, u"down load.bin"_s, u"empty.bin"_s,
                            u"none.bin"_s, u"semi;colon=x.txt"_s, u"up.bin"_s}));
+    // Sizes and times as the server keeps them: MLSD gives seconds of UTC,
+    // vsftpd's LIST minutes of UTC (its default).
+    EXPECT_EQ(client.Features().m_eSystem, FTP_SYSTEM_UNIX);
+    QList<CFtpListEntry> entries;
+    EXPECT_TRUE(client.ListEntries(remoteParent, entries));
+    EXPECT_EQ(client.m_nUnreadListingLines, 0);
+    const auto download = std::find_if(entries.begin(), entries.end(),
+                                       [](const CFtpListEntry& e) { return e.m_strName == u"down load.bin"_s; });
+    ASSERT_NE(download, entries.end());
+    EXPECT_EQ(download->m_nSize, big.size());
+    EXPECT_EQ(FtpEntryTimeText(*download),
+              QFileInfo(server.m_strRoot + u"/down load.bin"_s)
+                  .lastModified()
+                  .toUTC()
+                  .toString(pyftpdlib ? u"yyyy-MM-ddTHH:mm:ssZ"_s : u"yyyy-MM-ddTHH:mm"_s));
 
     // A hidden file is not uploaded, a hidden folder is.
     const QString top = dir.filePath(u"Job 1"_s);

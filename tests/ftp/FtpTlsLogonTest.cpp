@@ -71,7 +71,8 @@ TEST(FtpTlsLogon, NoLogonWithoutTheEncryptionAskedFor)
 }
 
 // FEAT after the logon decides between MLSD and LIST for the whole session;
-// "OPTS UTF8 ON" follows where UTF8 is offered.
+// "OPTS UTF8 ON" follows where UTF8 is offered, then SYST, whose answer
+// tells how to read lines that could be anything (z/OS members).
 TEST(FtpTlsLogon, FeaturesPickTheListing)
 {
     const char* const mlsd = "type=cdir; /\r\n"
@@ -82,11 +83,15 @@ TEST(FtpTlsLogon, FeaturesPickTheListing)
                              "type=file; ..\\evil\r\n";
     const char* const list = "drwxr-xr-x   2 root     root         4096 Dec 06 21:15 listed dir\r\n"
                              "-rw-r--r--   1 root     root            6 Dec 06 21:15 listed.txt\r\n";
+    const char* const members = " Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
+                                "JOB1      01.03 2024/06/01 2024/06/07 21:22    10    10     0 SURVEYR\r\n"
+                                "JOB2\r\n";
     struct CCase
     {
         const char* m_szWhat;
         const char* m_szFeat;
         const char* m_szMlsd;  // the reply to MLSD; nullptr: the listing
+        const char* m_szSyst;  // the reply to SYST; nullptr: 502
         const char* m_szNames; // folders " / " files
         const char* m_szCommands;
     };
@@ -94,11 +99,16 @@ TEST(FtpTlsLogon, FeaturesPickTheListing)
     const CCase cases[] = {
         {"MLST and UTF8",
          "211-Features supported:\r\n EPRT\r\n MLST type*;size*;modify*;\r\n UTF8\r\n211 End FEAT.\r\n", nullptr,
-         "sub dir / ..\\evil|a;b=c.txt|b.txt", "FEAT|OPTS UTF8 ON|CWD /|MLSD|CWD /sub/|MLSD"},
-        {"MLST named, MLSD unknown", "211-Features:\r\n MLST type*;\r\n211 End\r\n", "500 Unknown command.\r\n", listed,
-         "FEAT|CWD /|MLSD|CWD /|LIST|CWD /sub/|LIST"},
-        {"no MLST", "211-Features:\r\n EPSV\r\n211 End\r\n", nullptr, listed, "FEAT|CWD /|LIST|CWD /sub/|LIST"},
-        {"FEAT unknown", "500 Unknown command.\r\n", nullptr, listed, "FEAT|CWD /|LIST|CWD /sub/|LIST"},
+         "215 UNIX Type: L8\r\n", "sub dir / ..\\evil|a;b=c.txt|b.txt",
+         "FEAT|OPTS UTF8 ON|SYST|CWD /|MLSD|CWD /sub/|MLSD"},
+        {"MLST named, MLSD unknown", "211-Features:\r\n MLST type*;\r\n211 End\r\n", "500 Unknown command.\r\n",
+         nullptr, listed, "FEAT|SYST|CWD /|MLSD|CWD /|LIST|CWD /sub/|LIST"},
+        {"no MLST", "211-Features:\r\n EPSV\r\n211 End\r\n", nullptr, nullptr, listed,
+         "FEAT|SYST|CWD /|LIST|CWD /sub/|LIST"},
+        {"FEAT unknown", "500 Unknown command.\r\n", nullptr, "215\r\n", listed, "FEAT|SYST|CWD /|LIST|CWD /sub/|LIST"},
+        {"z/OS", "500 Unknown command.\r\n", nullptr,
+         "215 MVS is the operating system of this server. FTP Server is running on z/OS.\r\n", " / JOB1|JOB2",
+         "FEAT|SYST|CWD /|LIST|CWD /sub/|LIST"},
     };
     for (const CCase& c : cases) {
         CFtpTestServices services;
@@ -107,9 +117,11 @@ TEST(FtpTlsLogon, FeaturesPickTheListing)
         DataRules(server);
         server.On("FEAT", Reply(c.m_szFeat));
         server.On("OPTS UTF8 ON", "200 Always in UTF8 mode.");
+        if (c.m_szSyst)
+            server.On("SYST", Reply(c.m_szSyst));
         server.On("CWD ", "250 Directory successfully changed.");
         server.On("MLSD", c.m_szMlsd ? Reply(c.m_szMlsd) : SendFile(mlsd));
-        server.On("LIST", SendFile(list));
+        server.On("LIST", SendFile(c.m_szSyst && strstr(c.m_szSyst, "MVS") ? members : list));
         server.Start();
         {
             CFtpClient client;
@@ -125,7 +137,7 @@ TEST(FtpTlsLogon, FeaturesPickTheListing)
             client.CloseControlChannel();
         }
         server.Join();
-        EXPECT_EQ(Only(server.m_transcript, {"FEAT", "OPTS", "CWD", "MLSD", "LIST"}), Split(c.m_szCommands))
+        EXPECT_EQ(Only(server.m_transcript, {"FEAT", "OPTS", "SYST", "CWD", "MLSD", "LIST"}), Split(c.m_szCommands))
             << c.m_szWhat;
     }
 }

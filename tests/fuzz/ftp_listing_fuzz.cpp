@@ -2,26 +2,42 @@
 #include "ftp/FtpListing.h"
 #include "platform/Bytes.h"
 
-// A LIST reply as the server sends it. Every entry has a name that is part of
-// its line, not empty and free of CR and LF; no folder is "." or ".."; and a
-// listing cut at a line end reads as its two halves one after the other.
+// A LIST reply as a server of the system that its last byte names sends it.
+// Every entry has a name that is part of its line, not empty and free of CR
+// and LF; no folder is "." or ".."; a link is no folder; a size is known or
+// -1; a time is valid exactly when it has a precision. A listing cut at a
+// line end reads as its two halves, with as many lines left unread, except
+// on VMS, where an entry may go on in the next line and older versions of a
+// file listed earlier are left out.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray listing = InputBytes(data, size);
+    CFtpListContext context;
+    context.m_eSystem = EFtpSystem(listing.isEmpty() ? 0 : uchar(listing.back()) % (FTP_SYSTEM_NETWARE + 1));
+    context.m_today = QDate(2024, 6, 7);
     const auto [head, tail] = CutListing(listing);
-    const QList<CFtpListEntry> entries = ParseFtpListing(head + tail);
-    Check(SameEntries(entries, ParseFtpListing(head) + ParseFtpListing(tail)), "a listing reads line by line");
+    int unread = 0;
+    const QList<CFtpListEntry> entries = ParseFtpListing(head + tail, context, &unread);
+    if (context.m_eSystem != FTP_SYSTEM_VMS) {
+        int unreadHalves = 0;
+        const QList<CFtpListEntry> halves =
+            ParseFtpListing(head, context, &unreadHalves) + ParseFtpListing(tail, context, &unreadHalves);
+        Check(SameEntries(entries, halves), "a listing reads line by line");
+        Check(unread == unreadHalves, "every line not understood is counted once");
+    }
     CheckEntries(entries);
-    for (const CFtpListEntry& entry : entries)
+    for (const CFtpListEntry& entry : entries) {
         Check(!entry.m_strName.contains(QLatin1Char('\r')), "no CR in a name");
+        Check(entry.m_nSize >= -1, "a size is known or -1");
+        Check(!(entry.m_bLink && entry.m_bFolder), "a link is no folder");
+        Check(entry.m_modified.isValid() == (entry.m_eTimePrecision != FTP_TIME_NONE), "a time has a precision");
+    }
     // Each line on its own, as the parser of one line sees it.
     for (const QByteArray& bytes : listing.split('\n')) {
         const QString line = FromBytes(bytes);
         CFtpListEntry entry;
-        if (ParseFtpListLine(line, entry))
+        if (ParseFtpListLine(line, context, entry) == FTP_LINE_ENTRY)
             Check(!entry.m_strName.isEmpty() && line.contains(entry.m_strName), "a name is taken from its line");
-        const QString fixed = FixedColumnFtpName(line);
-        Check(line.size() < 55 ? fixed.isEmpty() : line.endsWith(fixed), "the fixed-column name ends its line");
     }
     return 0;
 }
