@@ -185,7 +185,8 @@ QByteArray CFtpServerProcess::TlsConfiguration() const
     if (m_strCertificate.isEmpty())
         return QByteArray();
     return u"ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
-           "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\nssl_ciphers=HIGH\n"_s.arg(m_strCertificate, m_strKey)
+           "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\nssl_ciphers=HIGH\n"_s
+               .arg(m_strCertificate, m_strKey)
                .toUtf8();
 }
 

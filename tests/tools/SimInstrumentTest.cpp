@@ -1,9 +1,9 @@
 // The simulator's protocol engine, its state file, line splitting, wire
 // text and line check.
 
+#include "SimInstrument.h"
 #include "LineCheck.h"
 #include "LineSplitter.h"
-#include "SimInstrument.h"
 #include "SimState.h"
 #include "WireText.h"
 
