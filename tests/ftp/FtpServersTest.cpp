@@ -11,7 +11,6 @@
 
 #include "support/CiSkip.h"
 
-#include <QDirIterator>
 #include <QSslConfiguration>
 
 namespace {
@@ -45,18 +44,6 @@ bool LogOnTo(CFtpClient& client, const CFtpServerProcess& server, const QString&
 QString Text(int id)
 {
     return LoadString(id).section(u'%', 0, 0);
-}
-
-// Relative path -> content of every file below folder (folders end in "/").
-QMap<QString, QByteArray> Snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString relative = QDir(folder).relativeFilePath(it.next());
-        files.insert(it.fileInfo().isDir() ? relative + u'/' : relative, ReadFile(it.filePath()));
-    }
-    return files;
 }
 
 struct CServerCase
@@ -154,12 +141,12 @@ TEST_P(FtpServers, EverythingEndToEnd)
     ASSERT_TRUE(QDir().mkpath(top + u"/empty folder"_s));
     EXPECT_TRUE(client.UploadFolder(top, remoteParent, u"Job 1"_s)) << qPrintable(client.m_strReply);
     EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
-    QMap<QString, QByteArray> expected = Snapshot(top);
+    QMap<QString, QByteArray> expected = FilesBelow(top, true);
     expected.remove(u".hidden"_s);
-    EXPECT_EQ(Snapshot(server.m_strRoot + u"/Job 1"_s), expected);
+    EXPECT_EQ(FilesBelow(server.m_strRoot + u"/Job 1"_s, true), expected);
     const QString remoteTop = remoteParent.isEmpty() ? u"Job 1"_s : remoteParent + u"/Job 1"_s;
     EXPECT_TRUE(client.DownloadFolder(remoteTop, dir.path(), u"Back"_s)) << qPrintable(client.m_strReply);
-    EXPECT_EQ(Snapshot(dir.filePath(u"Back"_s)), expected);
+    EXPECT_EQ(FilesBelow(dir.filePath(u"Back"_s), true), expected);
     client.LogOff();
 
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
