@@ -3,7 +3,7 @@
 # when clang is installed, a second build with clang into build-fuzz/ (or
 # $FUZZ_BUILD_DIR): the core unit tests run once more under AddressSanitizer
 # and UndefinedBehaviorSanitizer, every fuzz harness replays its seeds and
-# regressions, and each is fuzzed for FUZZ_SECONDS (25 by default), two at a
+# regressions, and each is fuzzed for FUZZ_SECONDS (15 by default), two at a
 # time.
 #   --quick   only the first part, for everyday use
 set -euo pipefail
@@ -30,9 +30,10 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 fuzz_dir=${FUZZ_BUILD_DIR:-build-fuzz}
-fuzz_seconds=${FUZZ_SECONDS:-25}
+fuzz_seconds=${FUZZ_SECONDS:-15}
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="$(pwd)" CCACHE_NOHASHDIR=1 # as in build.sh
 CC=clang CXX=clang++ cmake -S . -B "$fuzz_dir" -DTESSARO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
     >/dev/null
 cmake --build "$fuzz_dir" -j"$(nproc)" --target sanitized_checks

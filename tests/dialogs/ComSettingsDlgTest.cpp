@@ -92,17 +92,6 @@ class ComSettingsDlgTest : public QObject
     Q_OBJECT
 
 private slots:
-    // The dialog's lists are sorted this way (the detect test sees the speeds).
-    void listsAreSortedWithoutCase()
-    {
-        QComboBox list;
-        for (const char* text : {"beta", "Alpha", "gamma", "Beta2"})
-            CComSettingsDlg::AddSorted(&list, QLatin1String(text));
-        QCOMPARE(Entries(&list), QStringList({"Alpha", "beta", "Beta2", "gamma"}));
-        CComSettingsDlg::SelectPrefix(&list, QStringLiteral("BET"));
-        QCOMPARE(list.currentIndex(), 1);
-    }
-
     // Stored values (none: an empty profile) select their entries, and OK
     // without changes stores what the lists show.
     void okWritesBackWhatWasShown_data()

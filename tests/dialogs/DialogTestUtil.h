@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
-#include "platform/Profile.h"
+#include "support/ScopedSettings.h"
 
 // A control of a dialog by its resource id ("id1004").
 template <class T>
@@ -17,8 +17,7 @@ T* Control(const QWidget* dialog, int id)
 class CTempProfile
 {
 public:
-    CTempProfile() : m_strPath(m_dir.filePath(QStringLiteral("profile.ini"))) { CProfile::SetFile(m_strPath); }
-    ~CTempProfile() { CProfile::SetFile(QString()); }
+    CTempProfile() : m_strPath(m_dir.filePath(QStringLiteral("profile.ini"))), m_profile(m_strPath) {}
 
     QByteArray Contents() const
     {
@@ -28,4 +27,5 @@ public:
 
     QTemporaryDir m_dir;
     QString m_strPath;
+    CScopedProfileFile m_profile;
 };

@@ -1,6 +1,9 @@
 #include "ExplorerFixture.h"
 #include "FtpServerProcess.h"
 
+#include "ftp/FtpClient.h"
+#include "support/CiSkip.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -8,7 +11,8 @@
 // In the explorer alone, with the protocols' real pauses and time-outs, the
 // instrument simulator on a pseudo-terminal and pyftpdlib on 127.0.0.1: a
 // job's measurements go to the server, come back into a local folder, go on
-// to another job of the instrument, and are then erased from the first.
+// to another job of the instrument, and are then erased from the first. And
+// a server that requires TLS.
 class ExplorerE2E : public QObject, public CExplorerFixture
 {
     Q_OBJECT
@@ -80,6 +84,37 @@ private slots:
         QCOMPARE(saved[0]["fixpoints"].toArray().size(), 1);
         QCOMPARE(saved[1]["name"].toString(), QString("A2"));
         QCOMPARE(saved[1]["fixpoints"], QJsonDocument::fromJson(state)["jobs"][0]["measurements"]);
+    }
+
+    // A server that requires TLS, with a certificate of its own: asked about
+    // once, remembered, and then files come as with plain FTP.
+    void tlsServerWithACertificateTrustedOnce()
+    {
+        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+        CTestCertificate certificate;
+        if (!server.StartWithTls(certificate))
+            TESSARO_QSKIP(qPrintable(server.m_strProblem));
+        QVERIFY(WriteFile(server.m_strRoot + "/plan.VRN", "plan"));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("Local"));
+        StartExplorer(dir.path());
+        SetFtpServer(server.m_nPort, server.m_strUser, server.m_strPassword);
+        CProfile::WriteString("FTP", "Encryption", "require");
+
+        m_prompt->PushButton(IDYES);
+        QCOMPARE(Labels(Open(m_view->FtpRoot())), QStringList("plan.VRN"));
+        QCOMPARE(m_prompt->m_shown.size(), 1);
+        QVERIFY2(m_prompt->m_shown[0].contains(certificate.m_strFingerprint), qPrintable(m_prompt->m_shown[0]));
+        QVERIFY(m_view->FtpClient().IsDataEncrypted());
+        // A new window, the same server: no question.
+        m_frame = std::make_unique<CMainFrame>();
+        m_view = m_frame->View();
+        m_view->OnInitialUpdate();
+        QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
+        Paste(Node(Open(m_view->FtpRoot()), "plan.VRN"), local);
+        QCOMPARE(ReadFile(dir.filePath("Local/plan.VRN")), QByteArray("plan"));
+        QCOMPARE(m_prompt->m_shown.size(), 1);
+        StopExplorer();
     }
 };
 

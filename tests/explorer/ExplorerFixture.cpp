@@ -27,9 +27,10 @@ QTreeWidgetItem* Find(QTreeWidgetItem* parent, const QString& prefix)
 void CExplorerFixture::StartExplorer(const QString& root, bool realLine)
 {
     m_strRoot = root;
-    QVERIFY(CLocalPaths::SetRoot(root));
+    m_localRoot = std::make_unique<CScopedLocalRoot>();
+    QVERIFY(m_localRoot->Set(root));
     m_profileDir = std::make_unique<QTemporaryDir>();
-    CProfile::SetFile(m_profileDir->filePath("profile.ini"));
+    m_profileFile = std::make_unique<CScopedProfileFile>(m_profileDir->filePath("profile.ini"));
     if (!realLine)
         m_clock = std::make_unique<CVirtualClock>();
     m_prompt = std::make_unique<CScriptedPrompt>();
@@ -58,7 +59,8 @@ void CExplorerFixture::StopExplorer()
     CServices::SetRemoteAccess(nullptr);
     m_services.reset();
     m_device.reset();
-    CProfile::SetFile(QString());
+    m_profileFile.reset();
+    m_localRoot.reset();
     QVERIFY2(idle, qPrintable("unexpected or unused answers: " + unexpected.join(" | ")));
     QCOMPARE(unexpectedDials, 0);
     // No staging file outlives a command.

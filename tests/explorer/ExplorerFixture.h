@@ -9,6 +9,7 @@
 #include "platform/Profile.h"
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
+#include "support/ScopedSettings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedRemoteAccess.h"
 #include "support/ScriptedSerialDevice.h"
@@ -65,7 +66,9 @@ public:
     QString DeviceMismatches() const { return QString::fromLatin1(m_device->m_mismatches.join(" | ")); }
 
     QString m_strRoot;
+    std::unique_ptr<CScopedLocalRoot> m_localRoot;
     std::unique_ptr<QTemporaryDir> m_profileDir;
+    std::unique_ptr<CScopedProfileFile> m_profileFile;
     std::unique_ptr<CVirtualClock> m_clock;
     std::unique_ptr<CScriptedPrompt> m_prompt;
     std::unique_ptr<CRecordingProgress> m_progress;

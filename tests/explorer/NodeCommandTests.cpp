@@ -1,13 +1,10 @@
 #include "ExplorerFixture.h"
 #include "FtpServerProcess.h"
 #include "ScriptedFtpServer.h"
-#include "TestCertificates.h"
 
 #include "dialogs/ConnectDlg.h"
 #include "dialogs/DialogTestUtil.h"
 #include "ftp/FtpClient.h"
-#include "ftp/FtpSettings.h"
-#include "platform/Profile.h"
 #include "resources/StringTable.h"
 
 #include <QLineEdit>
@@ -251,43 +248,6 @@ private slots:
                 commands.push_back(line);
         }
         QCOMPARE(commands, (std::vector<std::string>{"CWD /", "CWD /data/", "QUIT"}));
-    }
-
-    // A server that requires TLS, with a certificate of its own: asked about
-    // once, remembered, and then files come as with plain FTP.
-    void tlsServerWithACertificateTrustedOnce()
-    {
-        QTemporaryDir dir;
-        CTestCertificate certificate;
-        QString problem;
-        if (!MakeSelfSignedCertificate(dir.path(), "server", certificate, problem))
-            QSKIP(qPrintable(problem));
-        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
-        server.m_strCertificate = certificate.m_strCertificate;
-        server.m_strKey = certificate.m_strKey;
-        QVERIFY2(server.Start(), qPrintable(server.m_strProblem));
-        QVERIFY(WriteFile(server.m_strRoot + "/plan.VRN", "plan"));
-        SetFtpServer(server.m_nPort, server.m_strUser, server.m_strPassword);
-        CProfile::WriteString("FTP", "Encryption", "require");
-
-        m_prompt->PushButton(IDYES);
-        QTreeWidgetItem* ftp = Open(m_view->FtpRoot());
-        QCOMPARE(Labels(ftp), QStringList("plan.VRN"));
-        QCOMPARE(m_prompt->m_shown.size(), 1);
-        QVERIFY2(m_prompt->m_shown[0].contains(certificate.m_strFingerprint), qPrintable(m_prompt->m_shown[0]));
-        QVERIFY(m_view->FtpClient().IsDataEncrypted());
-        QCOMPARE(CFtpSettings::RememberedFingerprint(FtpServerKey("127.0.0.1", server.m_nPort)),
-                 certificate.m_strFingerprint);
-
-        // A new window, the same server: no question.
-        m_frame = std::make_unique<CMainFrame>();
-        m_view = m_frame->View();
-        m_view->OnInitialUpdate();
-        QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
-        ftp = Open(m_view->FtpRoot());
-        Paste(Node(ftp, "plan.VRN"), local);
-        QCOMPARE(ReadFile(m_strRoot + "/Local/plan.VRN"), QByteArray("plan"));
-        QCOMPARE(m_prompt->m_shown.size(), 1);
     }
 
     void enableRulesByNodeKind()

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/CiSkip.h"
+#include "support/ScopedSettings.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -140,7 +143,7 @@ TEST_F(FtpCli, CommandsOverTls)
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
     CTestCertificate certificate;
     if (!server.StartWithTls(certificate))
-        GTEST_SKIP() << qPrintable(server.m_strProblem);
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
     const QString root = server.m_strRoot;
     const QString hex = QString(certificate.m_strFingerprint).remove(u':').toLower();
     const QStringList trusted = Logon(server) << u"--trust-fingerprint"_s << hex;
@@ -167,29 +170,24 @@ TEST_F(FtpCli, CommandsOverTls)
     const QDateTime modified = QFileInfo(root + u"/my folder/a b.bin"_s).lastModified().toUTC();
     EXPECT_EQ(ok(trusted + QStringList{u"ls"_s, u"-l"_s, u"/my folder"_s}),
               "-\t300000\t" + modified.toString(u"yyyy-MM-ddTHH:mm:ssZ"_s).toLatin1() + "\ta b.bin\n");
-    ok(trusted + QStringList{u"--timeout"_s, u"2.5"_s, u"rename"_s, u"/my folder/a b.bin"_s, u"/my folder/c.bin"_s});
-    EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"c.bin"_s});
-
-    // Folder trees both ways; uploading again skips existing files unless --yes.
-    const QByteArray deep = RandomBytes(50000, 32);
-    ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "top"));
-    ASSERT_TRUE(WriteFile(Path(u"tree/in ner/deep.bin"_s), deep));
+    // Each other command once, a folder tree up and down again among them.
+    ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "top") && WriteFile(Path(u"tree/in ner/deep.bin"_s), content));
+    ASSERT_TRUE(QDir().mkpath(root + u"/gone"_s));
     const QStringList upload{u"upload-folder"_s, u"tree"_s, u"/my folder"_s, u"T"_s};
-    ok(trusted + upload);
-    EXPECT_EQ(ReadFile(root + u"/my folder/T/in ner/deep.bin"_s), deep);
-    ok(trusted + QStringList{u"--passive"_s, u"download-folder"_s, u"/my folder/T"_s, m_dir.path(), u"T2"_s});
+    for (const QStringList& args :
+         {QStringList{u"--timeout"_s, u"2.5"_s, u"rename"_s, u"/my folder/a b.bin"_s, u"/my folder/c.bin"_s}, upload,
+          QStringList{u"--passive"_s, u"download-folder"_s, u"/my folder/T"_s, m_dir.path(), u"T2"_s},
+          QStringList{u"rm"_s, u"/my folder/c.bin"_s}, QStringList{u"rmdir"_s, u"/gone"_s}})
+        ok(trusted + args);
+    EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"T"_s});
     EXPECT_EQ(FilesBelow(Path(u"T2"_s)), FilesBelow(Path(u"tree"_s)));
+    EXPECT_FALSE(QFileInfo::exists(root + u"/gone"_s));
+    // Uploading again skips existing files unless --yes.
     ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "changed"));
     ok(trusted + upload);
     EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("top"));
     ok(trusted + QStringList{u"--yes"_s} + upload);
     EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("changed"));
-
-    ok(trusted + QStringList{u"rm"_s, u"/my folder/c.bin"_s});
-    EXPECT_EQ(FolderEntries(root + u"/my folder"_s), QStringList{u"T"_s});
-    ASSERT_TRUE(QDir().mkpath(root + u"/gone"_s));
-    ok(trusted + QStringList{u"rmdir"_s, u"/gone"_s});
-    EXPECT_FALSE(QFileInfo::exists(root + u"/gone"_s));
 
     // Failures end with 1 and the server's reply; nothing is left behind.
     for (const QStringList& args :
@@ -248,7 +246,7 @@ TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
     CTestCertificate certificate;
     if (!server.StartWithTls(certificate))
-        GTEST_SKIP() << qPrintable(server.m_strProblem);
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
     CTerminal terminal;
     ASSERT_TRUE(terminal.IsOpen());
     QProcess process;
@@ -261,10 +259,11 @@ TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
     EXPECT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 0);
 
-    CProfile::SetFile(Path(u"profile.ini"_s));
-    EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
-              certificate.m_strFingerprint);
-    CProfile::SetFile(QString());
+    {
+        CScopedProfileFile profile(Path(u"profile.ini"_s));
+        EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
+                  certificate.m_strFingerprint);
+    }
     const CRun run = Run(Logon(server) << u"ls"_s);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
 }

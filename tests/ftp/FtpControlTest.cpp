@@ -110,7 +110,7 @@ TEST(FtpControl, HostileRepliesCloseTheConnection)
         QElapsedTimer timer;
         timer.start();
         EXPECT_FALSE(client.Command(u"HELLO"_s)) << c.m_szWhat;
-        EXPECT_LT(timer.elapsed(), 2000) << c.m_szWhat;
+        EXPECT_LT(timer.elapsed(), 15000) << c.m_szWhat; // far below the default 30 s time-out
         EXPECT_TRUE(client.m_strReply.startsWith(QString::fromUtf16(c.m_szReply))) << qPrintable(client.m_strReply);
         EXPECT_FALSE(client.IsOpen()) << c.m_szWhat;
         // The next command fails cleanly instead of reading a stale reply.

@@ -23,7 +23,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
-for name in ('--port', '--dir', '--user', '--password', '--cert', '--key', '--transcript'):
+for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript'):
     p.add_argument(name, default='')
 p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
@@ -43,8 +43,14 @@ if a.cert:
     Handler.tls_control_required = True
     Handler.tls_data_required = not a.refuse_prot
 Handler.authorizer = authorizer
-FTPServer(('127.0.0.1', int(a.port)), Handler).serve_forever()
+server = FTPServer(('127.0.0.1', 0), Handler)
+print('serving on port', server.address[1], flush=True)
+server.serve_forever()
 )";
+
+// How often vsftpd is started on another port when its port was taken
+// between choosing it and binding it.
+constexpr int kVsftpdAttempts = 5;
 
 // A free port of the address; 0 when the machine cannot listen there.
 int FreeLoopbackPort(const QHostAddress& address)
@@ -85,39 +91,82 @@ bool CFtpServerProcess::Start()
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     const QHostAddress address(m_bIPv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
     m_strHost = address.toString();
-    m_nPort = FreeLoopbackPort(address);
-    if (m_nPort == 0) {
-        m_strProblem = u"this machine cannot listen on %1"_s.arg(m_strHost);
-        return false;
-    }
     if (m_bIPv6 && m_kind != Vsftpd) {
         m_strProblem = u"only vsftpd is run over IPv6"_s;
         return false;
     }
-    if (m_kind == Pyftpdlib) {
-        m_strUser = u"tess"_s;
-        m_strPassword = u"pw 1"_s;
-        m_strRoot = m_dir.filePath(u"share"_s);
-        QDir().mkpath(m_strRoot);
-        m_process.start(u"/usr/bin/python3"_s, PyftpdlibArguments());
-    } else {
-        QString config;
-        if (!PrepareVsftpd(config))
-            return false;
-        m_process.start(u"/usr/sbin/vsftpd"_s, {config});
+    return m_kind == Pyftpdlib ? StartPyftpdlib(address) : StartVsftpd(address);
+}
+
+// pyftpdlib binds port 0 and prints the port it got.
+bool CFtpServerProcess::StartPyftpdlib(const QHostAddress& address)
+{
+    m_strUser = u"tess"_s;
+    m_strPassword = u"pw 1"_s;
+    m_strRoot = m_dir.filePath(u"share"_s);
+    QDir().mkpath(m_strRoot);
+    m_process.start(u"/usr/bin/python3"_s, PyftpdlibArguments());
+    QByteArray output;
+    for (const QDeadlineTimer deadline(10000); m_nPort == 0 && m_process.waitForReadyRead(deadline.remainingTime());) {
+        output += m_process.readAll();
+        const int at = output.indexOf("serving on port ");
+        const int end = output.indexOf('\n', at);
+        if (at >= 0 && end > at)
+            m_nPort = output.mid(at + 16, end - at - 16).trimmed().toInt();
     }
-    if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort, 10000)) {
-        m_strProblem = u"the server did not start: "_s + QString::fromLocal8Bit(m_process.readAll());
+    if (m_nPort == 0 || !WaitForGreeting(address, m_nPort, 10000)) {
+        m_strProblem = u"pyftpdlib did not start: "_s + QString::fromLocal8Bit(output + m_process.readAll());
         return false;
     }
     return true;
+}
+
+// vsftpd takes its port from its configuration: a free one is chosen, and
+// when another process binds it first vsftpd stops at once, and is started
+// again on another.
+bool CFtpServerProcess::StartVsftpd(const QHostAddress& address)
+{
+    for (int attempt = 0; attempt < kVsftpdAttempts; ++attempt) {
+        m_nPort = FreeLoopbackPort(address);
+        QString config;
+        if (m_nPort == 0) {
+            m_strProblem = u"this machine cannot listen on %1"_s.arg(m_strHost);
+            return false;
+        }
+        if (!PrepareVsftpd(config))
+            return false;
+        m_process.start(u"/usr/sbin/vsftpd"_s, {config});
+        if (m_process.waitForStarted(5000) && WaitForVsftpd(address))
+            return true;
+        const QString output = QString::fromLocal8Bit(m_process.readAll());
+        m_process.kill();
+        m_process.waitForFinished(3000);
+        m_strProblem = u"vsftpd did not start: "_s + output;
+        if (!output.contains(u"could not bind"_s))
+            return false;
+    }
+    return false;
+}
+
+// True once vsftpd greets on m_nPort and still runs: one that could not bind
+// its port (another process took it) stops at once.
+bool CFtpServerProcess::WaitForVsftpd(const QHostAddress& address)
+{
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(50)) {
+        if (m_process.state() == QProcess::NotRunning || m_process.waitForFinished(0))
+            return false;
+        QTcpSocket socket;
+        socket.connectToHost(address, static_cast<quint16>(m_nPort));
+        if (socket.waitForConnected(500) && socket.waitForReadyRead(2000))
+            return socket.readAll().contains("vsFTPd") && !m_process.waitForFinished(200);
+    }
+    return false;
 }
 
 QStringList CFtpServerProcess::PyftpdlibArguments()
 {
     m_strTranscript = m_ownFiles.filePath(u"transcript.txt"_s);
     QStringList args{u"-c"_s,           QString::fromLatin1(kRecordingServer),
-                     u"--port"_s,       QString::number(m_nPort),
                      u"--dir"_s,        m_strRoot,
                      u"--user"_s,       m_strUser,
                      u"--password"_s,   m_strPassword,
@@ -129,12 +178,15 @@ QStringList CFtpServerProcess::PyftpdlibArguments()
     return args;
 }
 
+// vsftpd's own cipher list is for RSA keys only: the test certificates have
+// an EC key, which TLS 1.2 needs ECDSA ciphers for.
 QByteArray CFtpServerProcess::TlsConfiguration() const
 {
     if (m_strCertificate.isEmpty())
         return QByteArray();
     return u"ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
-           "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\n"_s.arg(m_strCertificate, m_strKey)
+           "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\nssl_ciphers=HIGH\n"_s
+               .arg(m_strCertificate, m_strKey)
                .toUtf8();
 }
 

@@ -2,14 +2,15 @@
 
 #include "TestCertificates.h"
 
+#include <QHostAddress>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A real FTP server for the end-to-end tests, started on a free loopback
-// port (IPv4, or IPv6 where the machine has ::1) and stopped with the object. The shared folder is m_strRoot; remote
-// paths below it start with m_strRemoteBase ("" or "/pub").
+// A real FTP server for the end-to-end tests, started on a loopback port
+// (IPv4, or IPv6 where the machine has ::1) that it bound itself and stopped with the object. The shared folder is
+// m_strRoot; remote paths below it start with m_strRemoteBase ("" or "/pub").
 class CFtpServerProcess
 {
 public:
@@ -53,6 +54,9 @@ public:
     QStringList Transcript() const;
 
 private:
+    bool StartPyftpdlib(const QHostAddress& address);
+    bool StartVsftpd(const QHostAddress& address);
+    bool WaitForVsftpd(const QHostAddress& address);
     bool PrepareVsftpd(QString& config);
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;

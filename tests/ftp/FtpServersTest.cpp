@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QDirIterator>
+#include "support/CiSkip.h"
+
 #include <QSslConfiguration>
 
 namespace {
@@ -43,18 +44,6 @@ bool LogOnTo(CFtpClient& client, const CFtpServerProcess& server, const QString&
 QString Text(int id)
 {
     return LoadString(id).section(u'%', 0, 0);
-}
-
-// Relative path -> content of every file below folder (folders end in "/").
-QMap<QString, QByteArray> Snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString relative = QDir(folder).relativeFilePath(it.next());
-        files.insert(it.fileInfo().isDir() ? relative + u'/' : relative, ReadFile(it.filePath()));
-    }
-    return files;
 }
 
 struct CServerCase
@@ -97,10 +86,10 @@ TEST_P(FtpServers, EverythingEndToEnd)
     CFtpServerProcess server(p.m_kind, p.m_bIPv6);
     CTestCertificate certificate;
     if (!(p.m_bTls ? server.StartWithTls(certificate) : server.Start()))
-        GTEST_SKIP() << qPrintable(server.m_strProblem);
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
     CDefaultTls tls;
     tls.Set(p.m_protocol);
-    const QByteArray big = RandomBytes(3 * 1024 * 1024 + 5, 31);
+    const QByteArray big = RandomBytes(4 * CFtpClient::kBlockSize + 5, 31); // several blocks and a piece
     ASSERT_TRUE(WriteFile(server.m_strRoot + u"/down load.bin"_s, big));
     for (const char* name : {"empty.bin", "  two leading", "semi;colon=x.txt", "caf\xc3\xa9.txt", "sub dir/x"})
         ASSERT_TRUE(WriteFile(server.m_strRoot + u'/' + QString::fromUtf8(name), QByteArray()));
@@ -124,7 +113,7 @@ TEST_P(FtpServers, EverythingEndToEnd)
     EXPECT_EQ(ReadFile(dir.filePath(u"got.bin"_s)), big);
     EXPECT_TRUE(client.TransferFile(base + u"/empty.bin"_s, dir.filePath(u"empty.bin"_s), p.m_bPassive, true));
     EXPECT_EQ(ReadFile(dir.filePath(u"empty.bin"_s)), QByteArray());
-    const QByteArray up = RandomBytes(2 * 1024 * 1024 + 11, 32);
+    const QByteArray up = RandomBytes(3 * CFtpClient::kBlockSize + 11, 32);
     ASSERT_TRUE(WriteFile(dir.filePath(u"up.bin"_s), up));
     EXPECT_TRUE(client.TransferFile(base + u"/up.bin"_s, dir.filePath(u"up.bin"_s), p.m_bPassive, false))
         << qPrintable(client.m_strReply);
@@ -160,19 +149,19 @@ TEST_P(FtpServers, EverythingEndToEnd)
     const QString top = dir.filePath(u"Job 1"_s);
     ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "alpha\r\n"));
     ASSERT_TRUE(WriteFile(top + u"/.hidden"_s, "not uploaded"));
-    ASSERT_TRUE(WriteFile(top + u"/sub dir/b c.bin"_s, RandomBytes(1024 * 1024 + 7, 21)));
+    ASSERT_TRUE(WriteFile(top + u"/sub dir/b c.bin"_s, RandomBytes(CFtpClient::kBlockSize + 7, 21)));
     ASSERT_TRUE(WriteFile(top + u"/sub dir/deep/x.bin"_s, RandomBytes(4096, 22)));
     ASSERT_TRUE(WriteFile(top + u"/sub dir/deep/empty.bin"_s, QByteArray()));
     ASSERT_TRUE(WriteFile(top + u"/.hidden dir/y.txt"_s, "inside a hidden folder"));
     ASSERT_TRUE(QDir().mkpath(top + u"/empty folder"_s));
     EXPECT_TRUE(client.UploadFolder(top, remoteParent, u"Job 1"_s)) << qPrintable(client.m_strReply);
     EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
-    QMap<QString, QByteArray> expected = Snapshot(top);
+    QMap<QString, QByteArray> expected = FilesBelow(top, true);
     expected.remove(u".hidden"_s);
-    EXPECT_EQ(Snapshot(server.m_strRoot + u"/Job 1"_s), expected);
+    EXPECT_EQ(FilesBelow(server.m_strRoot + u"/Job 1"_s, true), expected);
     const QString remoteTop = remoteParent.isEmpty() ? u"Job 1"_s : remoteParent + u"/Job 1"_s;
     EXPECT_TRUE(client.DownloadFolder(remoteTop, dir.path(), u"Back"_s)) << qPrintable(client.m_strReply);
-    EXPECT_EQ(Snapshot(dir.filePath(u"Back"_s)), expected);
+    EXPECT_EQ(FilesBelow(dir.filePath(u"Back"_s), true), expected);
     client.LogOff();
 
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
@@ -213,7 +202,7 @@ TEST(FtpTlsTrust, CertificatesAskedAboutRememberedAndRefused)
     QTemporaryDir dir;
     if (!server.StartWithTls(certificate)
         || !MakeSelfSignedCertificate(dir.path(), u"other"_s, other, server.m_strProblem))
-        GTEST_SKIP() << qPrintable(server.m_strProblem);
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
     const QString key = FtpServerKey(u"127.0.0.1"_s, server.m_nPort);
     struct CCase
     {
@@ -284,7 +273,7 @@ TEST(FtpTlsTrust, VerifiedCertificatesNeedNoQuestion)
     if (!MakeSelfSignedCertificate(dir.path(), u"authority"_s, authority, problem)
         || !MakeSignedCertificate(dir.path(), u"named"_s, authority, named, problem)
         || !MakeSignedCertificate(dir.path(), u"other"_s, authority, other, problem, u"DNS:files.invalid"_s))
-        GTEST_SKIP() << qPrintable(problem);
+        TESSARO_GTEST_SKIP(qPrintable(problem));
     CDefaultTls tls;
     tls.Set(QSsl::SecureProtocols, {authority.Load()});
     for (const CTestCertificate* certificate : {&named, &other}) {
@@ -292,7 +281,7 @@ TEST(FtpTlsTrust, VerifiedCertificatesNeedNoQuestion)
         server.m_strCertificate = certificate->m_strCertificate;
         server.m_strKey = certificate->m_strKey;
         if (!server.Start())
-            GTEST_SKIP() << qPrintable(server.m_strProblem);
+            TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
         for (const QString& host : {u"127.0.0.1"_s, u"localhost"_s}) {
             CFtpTestServices services;
             CFtpClient client;
@@ -320,7 +309,7 @@ TEST(FtpTlsTrust, DataProtectionRefused)
     server.m_bRefuseProt = true;
     CTestCertificate certificate;
     if (!server.StartWithTls(certificate))
-        GTEST_SKIP() << qPrintable(server.m_strProblem);
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
     ASSERT_TRUE(WriteFile(server.m_strRoot + u"/a.txt"_s, "a"));
     CFtpTestServices services;
     for (EFtpEncryption encryption : {FTP_TLS_REQUIRE, FTP_TLS_AUTO}) {

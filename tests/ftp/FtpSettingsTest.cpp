@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScopedSettings.h"
+
 // Every field round trip; "Encryption" absent in older profiles, and possibly
 // damaged by hand; remembered certificates per server and port.
 TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
 {
     QTemporaryDir dir;
-    CProfile::SetFile(dir.filePath(u"tessaro.ini"_s));
+    CScopedProfileFile profile(dir.filePath(u"tessaro.ini"_s));
     CFtpSettings settings;
     settings.Load();
     EXPECT_EQ(settings.m_strServerName + settings.m_strUserName + settings.m_strPassword, QString());
@@ -33,7 +35,7 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
         settings.Load();
         EXPECT_EQ(settings.m_eEncryption, expected) << stored;
     }
-    CProfile::SetFile(dir.filePath(u"older.ini"_s));
+    profile.Set(dir.filePath(u"older.ini"_s));
     settings.Load();
     EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
 
@@ -50,5 +52,4 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
     EXPECT_EQ(CFtpSettings::RememberedFingerprint(u"other.example.com:21"_s), QString());
     settings.Load(); // the other settings are left alone
     EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
-    CProfile::SetFile(QString());
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -40,6 +41,22 @@ bool ReadFingerprint(CTestCertificate& certificate, QString& problem)
     return true;
 }
 
+// The one key of every certificate of this program: an EC key costs
+// milliseconds where a new RSA key per test cost a second or more.
+const QString& SharedKey(QString& problem)
+{
+    static QTemporaryDir dir;
+    static QString key;
+    if (key.isEmpty() && dir.isValid()) {
+        const QString file = dir.filePath(u"shared.key"_s);
+        if (Openssl(
+                {u"genpkey"_s, u"-algorithm"_s, u"EC"_s, u"-pkeyopt"_s, u"ec_paramgen_curve:P-256"_s, u"-out"_s, file},
+                problem))
+            key = file;
+    }
+    return key;
+}
+
 } // namespace
 
 QSslCertificate CTestCertificate::Load() const
@@ -52,10 +69,11 @@ bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTest
                                QString& problem, const QString& subject)
 {
     NameFiles(folder, name, certificate);
-    return Openssl({u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
+    certificate.m_strKey = SharedKey(problem);
+    return !certificate.m_strKey.isEmpty()
+        && Openssl({u"req"_s, u"-x509"_s, u"-key"_s, certificate.m_strKey, u"-days"_s, u"2"_s, u"-subj"_s,
                     subject.isEmpty() ? u"/CN=localhost/O=Invented Survey Office "_s + name : subject, u"-addext"_s,
-                    u"subjectAltName="_s + kLoopbackNames, u"-keyout"_s, certificate.m_strKey, u"-out"_s,
-                    certificate.m_strCertificate},
+                    u"subjectAltName="_s + kLoopbackNames, u"-out"_s, certificate.m_strCertificate},
                    problem)
         && ReadFingerprint(certificate, problem);
 }
@@ -73,9 +91,11 @@ bool MakeSignedCertificate(const QString& folder, const QString& name, const CTe
     }
     file.close();
     NameFiles(folder, name, certificate);
-    return Openssl({u"req"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-subj"_s, u"/CN="_s + name, u"-keyout"_s,
-                    certificate.m_strKey, u"-out"_s, request},
-                   problem)
+    certificate.m_strKey = SharedKey(problem);
+    return !certificate.m_strKey.isEmpty()
+        && Openssl(
+            {u"req"_s, u"-new"_s, u"-key"_s, certificate.m_strKey, u"-subj"_s, u"/CN="_s + name, u"-out"_s, request},
+            problem)
         && Openssl({u"x509"_s, u"-req"_s, u"-in"_s, request, u"-CA"_s, authority.m_strCertificate, u"-CAkey"_s,
                     authority.m_strKey, u"-CAcreateserial"_s, u"-days"_s, u"2"_s, u"-extfile"_s, extensions, u"-out"_s,
                     certificate.m_strCertificate},

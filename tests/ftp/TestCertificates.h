@@ -5,12 +5,12 @@
 
 // Certificates for the TLS tests, made by openssl in a folder of the test's:
 // self-signed ones, and ones signed by a test authority. Unless told
-// otherwise they name the server "localhost", 127.0.0.1 and ::1; each has a
-// fresh key.
+// otherwise they name the server "localhost", 127.0.0.1 and ::1. All share
+// one EC key, made once per program.
 struct CTestCertificate
 {
     QString m_strCertificate; // PEM file
-    QString m_strKey;         // PEM file, no pass phrase
+    QString m_strKey;         // PEM file, no pass phrase (the shared key)
     QString m_strFingerprint; // as "openssl x509 -fingerprint -sha256" prints it
     QSslCertificate Load() const;
 };

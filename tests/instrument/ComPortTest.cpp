@@ -107,13 +107,13 @@ TEST_F(ComPortTest, OpenFailuresShowTheirMessages)
     // file (it opens, but has no line state) the second.
     m_prompt.m_shown.clear();
     m_link.m_port.SetDevice(nullptr);
-    CComPort::SetDeviceOverride(QStringLiteral("/dev/tessaro-no-such-device"));
+    m_deviceOverride.Set(QStringLiteral("/dev/tessaro-no-such-device"));
     EXPECT_FALSE(m_link.m_port.Open());
     QTemporaryDir dir;
     QFile file(dir.filePath("plain"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    CComPort::SetDeviceOverride(file.fileName());
+    m_deviceOverride.Set(file.fileName());
     EXPECT_FALSE(m_link.m_port.Open());
     EXPECT_EQ(m_prompt.m_shown, (QStringList{"Error: COM Invalid handle", "Error: Can not open COM port"}));
     EXPECT_EQ(m_link.m_port.m_bOpen, 0);

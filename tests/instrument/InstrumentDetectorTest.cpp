@@ -9,6 +9,7 @@
 #include "platform/Profile.h"
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
+#include "support/ScopedSettings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedSerialDevice.h"
 
@@ -91,12 +92,11 @@ public:
 class InstrumentDetectorTest : public ::testing::Test
 {
 protected:
-    InstrumentDetectorTest() : m_services(&m_clock, &m_prompt, &m_progress)
-    {
-        CComPort::SetDeviceOverride(QString());
-        CProfile::SetFile(m_dir.filePath(QStringLiteral("profile.ini")));
-    }
-    ~InstrumentDetectorTest() override { CProfile::SetFile(QString()); }
+    InstrumentDetectorTest()
+        : m_services(&m_clock, &m_prompt, &m_progress),
+          m_deviceOverride(QString()),
+          m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
+    {}
 
     // The detector searching these devices, by path.
     CDetectResult Run(const CComSettings& current, const std::map<QString, CScriptedSerialDevice*>& devices,
@@ -117,6 +117,8 @@ protected:
     CScriptedPrompt m_prompt;
     CRecordingProgress m_progress;
     CScopedServices m_services;
+    CScopedDeviceOverride m_deviceOverride;
+    CScopedProfileFile m_profile;
     CInstrumentDetector m_detector;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
+#include "support/ScopedSettings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedSerialDevice.h"
 
@@ -67,9 +68,8 @@ class InstrumentTest : public ::testing::Test
 protected:
     static constexpr const char* kDevice = "/dev/tessaro-test";
 
-    InstrumentTest() : m_services(&m_clock, &m_prompt, &m_progress)
+    InstrumentTest() : m_services(&m_clock, &m_prompt, &m_progress), m_deviceOverride(QString::fromLatin1(kDevice))
     {
-        CComPort::SetDeviceOverride(QString::fromLatin1(kDevice));
         CComSettings settings;
         settings.BaudRate = 19200;
         settings.ByteSize = 8;
@@ -78,11 +78,7 @@ protected:
         m_link.SetComSettings(settings);
         Fresh();
     }
-    ~InstrumentTest() override
-    {
-        m_link.m_port.SetDevice(nullptr);
-        CComPort::SetDeviceOverride(QString());
-    }
+    ~InstrumentTest() override { m_link.m_port.SetDevice(nullptr); }
 
     // A new instrument on the line playing `script`; pauses and messages start afresh.
     void Fresh(const Script& script = {})
@@ -123,6 +119,7 @@ protected:
     CScriptedPrompt m_prompt;
     CRecordingProgress m_progress;
     CScopedServices m_services;
+    CScopedDeviceOverride m_deviceOverride;
     std::unique_ptr<CScriptedSerialDevice> m_device;
     CComInstrument m_link;
 };

@@ -3,6 +3,7 @@
 #include "instrument/Protocol.h"
 #include "platform/LocalPaths.h"
 #include "platform/WaitCursor.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,12 +13,6 @@ namespace {
 
 using namespace Protocol;
 using namespace Qt::StringLiterals;
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 const QString kLost = "Error: Communication error\nThe device has disappeared";
 
@@ -33,10 +28,8 @@ protected:
     }
     QString MakeFile(const QString& name, const QByteArray& data)
     {
-        QFile file(m_dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-        return file.fileName();
+        EXPECT_TRUE(WriteFile(Target(name), data));
+        return Target(name);
     }
     QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
     QString Target(const QString& name) const { return m_dir.filePath(name); }

@@ -1,5 +1,6 @@
 #include "instrument/ComSettings.h"
 #include "platform/Profile.h"
+#include "support/ScopedSettings.h"
 
 #include <QTemporaryDir>
 
@@ -28,7 +29,7 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
     };
     for (const CCase& c : cases) {
         QTemporaryDir dir;
-        CProfile::SetFile(dir.filePath("p.ini"));
+        CScopedProfileFile profile(dir.filePath("p.ini"));
         for (const auto& [key, value] : c.stored)
             CProfile::WriteInt("COM_SETTINGS", key, value);
         CComSettings s;
@@ -41,5 +42,4 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
             saved.append(CProfile::ReadInt("COM_SETTINGS", key, -999));
         EXPECT_EQ(saved, c.loaded);
     }
-    CProfile::SetFile(QString());
 }

@@ -49,7 +49,7 @@ TEST_F(FakeNmcli, ListingAndAbsentOrBrokenNetworkManager)
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(m_nm.ListConnections(names));
-    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_LT(timer.elapsed(), 15000); // the fake hangs for 30 s
 
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", Path("no-such-folder").toUtf8());
@@ -161,7 +161,7 @@ TEST_F(FakeNmcli, LiveStateAndHangingDial)
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(m_nm.Dial("Field Modem", "", "secret", m_handle), 628);
-    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_LT(timer.elapsed(), 15000);
     EXPECT_EQ(Calls("down").size(), 1);
     EXPECT_FALSE(QFile::exists(Read("passwd.seen").split('\n')[0]));
 }

@@ -7,6 +7,7 @@
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 #include "support/RecordingProgress.h"
+#include "support/ScopedSettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,7 +33,7 @@ TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("profile.ini");
-    CProfile::SetFile(path);
+    CScopedProfileFile profile(path);
     EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
     EXPECT_EQ(CProfile::ReadString("S", "T", "d"), "d");
 
@@ -62,7 +63,6 @@ TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
     // Unreadable (for root this still reads; the call must not fail either way).
     QFile::setPermissions(path, QFileDevice::Permissions());
     EXPECT_NO_FATAL_FAILURE(CProfile::ReadInt("S", "K", 7));
-    CProfile::SetFile(QString());
 }
 
 TEST(LocalPaths, HandheldPathsMapBelowTheRootAndAMissingRootIsRefused)
@@ -88,13 +88,14 @@ TEST(LocalPaths, HandheldPathsMapBelowTheRootAndAMissingRootIsRefused)
         {"a/../../etc", ""},
         {"\\..\\", ""},
     };
-    ASSERT_TRUE(CLocalPaths::SetRoot(root));
+    CScopedLocalRoot scopedRoot;
+    ASSERT_TRUE(scopedRoot.Set(root));
     for (const auto& [path, expected] : paths) {
         QString native = "untouched";
         EXPECT_EQ(CLocalPaths::ToNative(path, native), !expected.isEmpty()) << path.toStdString();
         EXPECT_EQ(native, expected.isEmpty() ? "untouched" : expected) << path.toStdString();
     }
-    ASSERT_TRUE(CLocalPaths::SetRoot("/"));
+    ASSERT_TRUE(scopedRoot.Set("/"));
     QString native;
     EXPECT_TRUE(CLocalPaths::ToNative("tmp\\x", native));
     EXPECT_EQ(native, "/tmp/x");

@@ -22,14 +22,16 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes = "x")
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Every file below folder (hidden ones too) by its relative path, with its bytes.
-inline QMap<QString, QByteArray> FilesBelow(const QString& folder)
+// Every file below folder (hidden ones too) by its relative path, with its
+// bytes; with folders, each folder too, its path ending in "/".
+inline QMap<QString, QByteArray> FilesBelow(const QString& folder, bool folders = false)
 {
     QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | (folders ? QDir::AllDirs | QDir::NoDotAndDotDot : QDir::Files),
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), ReadFile(path));
+        const QString relative = QDir(folder).relativeFilePath(it.next());
+        files.insert(it.fileInfo().isDir() ? relative + u'/' : relative, ReadFile(it.filePath()));
     }
     return files;
 }
