@@ -1,9 +1,13 @@
 #include "TransferProgress.h"
 
+#include "FocusReturn.h"
 #include "TransferDlg.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProgressBar>
+#include <QTimer>
+#include <QWindow>
 
 CTransferProgress::CTransferProgress() = default;
 
@@ -30,14 +34,38 @@ CTransferDlg* CTransferProgress::Window()
 void CTransferProgress::Show()
 {
     CTransferDlg* dlg = Window();
+    if (!dlg->isVisible())
+        m_pFocus = std::make_unique<CFocusReturn>(dlg);
     dlg->m_bProgressOff = 0;
     dlg->showNormal();
     dlg->raise();
     dlg->activateWindow();
     dlg->Refresh();
-    dlg->repaint();
+    PaintNow(dlg);
     dlg->m_bCancelled = 0;
     m_lastPump.invalidate();
+}
+
+// The transfers pause for seconds right after Show without pumping events,
+// so the window is painted here: once the window system has mapped it, or
+// after kExposeWaitMs. Only the window system's events are handled meanwhile;
+// the user's input waits for the transfer's cancel poll.
+void CTransferProgress::PaintNow(CTransferDlg* dlg)
+{
+    const QDeadlineTimer deadline(kExposeWaitMs);
+    QTimer wake; // ends each wait for events below within 10 ms
+    wake.start(10);
+    auto exposed = [dlg] { return dlg->windowHandle() && dlg->windowHandle()->isExposed(); };
+    while (!exposed() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    dlg->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CTransferProgress::HideWindow(CTransferDlg* dlg)
+{
+    dlg->hide();
+    m_pFocus.reset();
 }
 
 void CTransferProgress::SetText(const QString& text)
@@ -90,7 +118,7 @@ bool CTransferProgress::PollCancel()
         return false;
     dlg->m_bProgressOff = 0;
     dlg->Refresh();
-    dlg->hide();
+    HideWindow(dlg);
     return true;
 }
 
@@ -100,5 +128,5 @@ void CTransferProgress::Hide()
     dlg->m_bProgressOff = 0;
     // Nothing pending is dropped: the window keeps the final count.
     dlg->Refresh();
-    dlg->hide();
+    HideWindow(dlg);
 }
