@@ -41,18 +41,18 @@ void CTransferProgress::Show()
     dlg->raise();
     dlg->activateWindow();
     dlg->Refresh();
-    PaintNow(dlg);
+    PaintNow(dlg, kExposeWaitMs);
     dlg->m_bCancelled = 0;
     m_lastPump.invalidate();
 }
 
 // The transfers pause for seconds right after Show without pumping events,
 // so the window is painted here: once the window system has mapped it, or
-// after kExposeWaitMs. Only the window system's events are handled meanwhile;
-// the user's input waits for the transfer's cancel poll.
-void CTransferProgress::PaintNow(CTransferDlg* dlg)
+// after waitMs. Only the window system's events are handled meanwhile; the
+// user's input waits for the transfer's cancel poll.
+void CTransferProgress::PaintNow(CTransferDlg* dlg, int waitMs)
 {
-    const QDeadlineTimer deadline(kExposeWaitMs);
+    const QDeadlineTimer deadline(waitMs);
     QTimer wake; // ends each wait for events below within 10 ms
     wake.start(10);
     auto exposed = [dlg] { return dlg->windowHandle() && dlg->windowHandle()->isExposed(); };
@@ -70,7 +70,11 @@ void CTransferProgress::HideWindow(CTransferDlg* dlg)
 
 void CTransferProgress::SetText(const QString& text)
 {
-    Window()->SetText(text);
+    CTransferDlg* dlg = Window();
+    dlg->SetText(text);
+    // Set right after Show, before the transfer's first pauses.
+    if (dlg->isVisible())
+        PaintNow(dlg, 0);
 }
 
 void CTransferProgress::SetBytes(qint64 bytes)

@@ -43,7 +43,7 @@ public:
     static constexpr int kExposeWaitMs = 500;
 
 private:
-    void PaintNow(CTransferDlg* dlg);
+    void PaintNow(CTransferDlg* dlg, int waitMs);
     void HideWindow(CTransferDlg* dlg);
 
     // The parent may delete the window before this object goes.
