@@ -4,6 +4,7 @@
 #include "ConsolePrompt.h"
 
 #include "instrument/InstrumentDetector.h"
+#include "platform/Profile.h"
 #include "platform/Progress.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
@@ -87,7 +88,8 @@ int RunDetectCommand(QStringList args, const QString& device, const CCliOptions&
     if (!result.m_bNameGiven)
         CliNote(LoadString(IDS_CLI_NO_NAME));
     if (save) {
-        CInstrumentDetector::Save(result);
+        if (!CInstrumentDetector::Save(result))
+            return CliFail(LoadString(IDS_PROFILE_NOT_SAVED).arg(CProfile::FilePath()));
         if (result.m_bNewMapping)
             CliNote(LoadString(IDS_DETECT_MAPPED).arg(result.m_settings.ComPort).arg(result.m_strDevice));
     }

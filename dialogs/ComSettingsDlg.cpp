@@ -1,6 +1,9 @@
 #include "ComSettingsDlg.h"
 
 #include "ControlId.h"
+#include "platform/Profile.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
 #include "resources/StringTable.h"
 
 #include <QComboBox>
@@ -220,7 +223,11 @@ void CComSettingsDlg::TakeLists(CComSettings& settings)
 void CComSettingsDlg::accept()
 {
     TakeLists(m_settings);
-    m_settings.Save();
+    if (!m_settings.Save()) {
+        CServices::Prompt().MessageBox(LoadString(IDS_PROFILE_NOT_SAVED).arg(CProfile::FilePath()),
+                                       LoadString(IDS_ERROR), MB_OK, MB_ICONERROR);
+        return;
+    }
     // The device found is reached through the port it was found for.
     if (m_detected.m_outcome == CDetectResult::Found && m_detected.m_bNewMapping
         && m_settings.ComPort == m_detected.m_settings.ComPort)

@@ -131,9 +131,10 @@ void CConnectDlg::LoadCredentials(const QString& entryName)
 void CConnectDlg::SaveCredentials()
 {
     const QString entry = TrimRight(m_strEntryName);
-    CProfile::WriteString(kSection, entry + kUserNameKey, m_strUserName);
-    // An empty value forgets a password saved before.
-    CProfile::WriteString(kSection, entry + kPasswordKey, m_nSavePassword ? m_strPassword : QString());
+    // An empty password forgets one saved before.
+    CProfile::WriteSection(
+        kSection,
+        {{entry + kUserNameKey, m_strUserName}, {entry + kPasswordKey, m_nSavePassword ? m_strPassword : QString()}});
 }
 
 void CConnectDlg::accept()

@@ -1,7 +1,9 @@
 #include "FtpSettingsDlg.h"
 
 #include "ControlId.h"
-
+#include "platform/Profile.h"
+#include "platform/Prompt.h"
+#include "platform/Services.h"
 #include "resources/StringTable.h"
 
 #include <QComboBox>
@@ -77,6 +79,10 @@ void CFtpSettingsDlg::accept()
     m_settings.m_strUserName = m_strUserName;
     m_settings.m_strPassword = m_strPassword;
     m_settings.m_eEncryption = m_eEncryption;
-    m_settings.Save();
+    if (!m_settings.Save()) {
+        CServices::Prompt().MessageBox(LoadString(IDS_PROFILE_NOT_SAVED).arg(CProfile::FilePath()),
+                                       LoadString(IDS_ERROR), MB_OK, MB_ICONERROR);
+        return;
+    }
     QDialog::accept();
 }

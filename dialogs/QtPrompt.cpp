@@ -3,6 +3,7 @@
 #include "DataDownloadDlg.h"
 #include "ErrorDlg.h"
 #include "FileExistDlg.h"
+#include "FocusReturn.h"
 #include "NameDlg.h"
 #include "resources/StringTable.h"
 
@@ -64,6 +65,7 @@ QWidget* CQtPrompt::Owner() const
 
 int CQtPrompt::MessageBox(const QString& text, const QString& caption, int buttons, int icon)
 {
+    const CFocusReturn focus;
     const CAskingCursor cursor;
     const bool yesNo = buttons == MB_YESNO;
     QMessageBox box(ToQtIcon(icon), caption.isEmpty() ? AppTitle() : caption, text,
@@ -77,6 +79,7 @@ int CQtPrompt::MessageBox(const QString& text, const QString& caption, int butto
 
 bool CQtPrompt::AskName(CNameRequest& request)
 {
+    const CFocusReturn focus;
     const CAskingCursor cursor;
     CNameDlg dlg(Owner());
     dlg.m_strTitle = request.m_strTitle;
@@ -91,6 +94,7 @@ bool CQtPrompt::AskName(CNameRequest& request)
 
 CFileExistAnswer CQtPrompt::AskFileExist(const QString& fileName)
 {
+    const CFocusReturn focus;
     const CAskingCursor cursor;
     CFileExistDlg dlg(Owner());
     dlg.m_strFileName = fileName;
@@ -104,6 +108,7 @@ CFileExistAnswer CQtPrompt::AskFileExist(const QString& fileName)
 
 bool CQtPrompt::AskError(const QString& text)
 {
+    const CFocusReturn focus;
     const CAskingCursor cursor;
     CErrorDlg dlg(Owner());
     dlg.m_strError = text;
@@ -112,6 +117,7 @@ bool CQtPrompt::AskError(const QString& text)
 
 bool CQtPrompt::AskDataDownload(CDataDownloadRequest& request)
 {
+    const CFocusReturn focus;
     const CAskingCursor cursor;
     CDataDownloadDlg dlg(Owner());
     dlg.m_strResultName = request.m_strName;

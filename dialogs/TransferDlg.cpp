@@ -74,7 +74,8 @@ void CTransferDlg::SetRange(int range)
 {
     m_nRange = range;
     m_nPos = 0;
-    m_pProgress->setRange(0, range);
+    // A range of 0 would make the bar a moving busy indicator.
+    m_pProgress->setRange(0, qMax(1, range));
     m_pProgress->setValue(0);
     m_pProgress->show();
 }

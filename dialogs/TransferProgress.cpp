@@ -1,9 +1,13 @@
 #include "TransferProgress.h"
 
+#include "FocusReturn.h"
 #include "TransferDlg.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProgressBar>
+#include <QTimer>
+#include <QWindow>
 
 CTransferProgress::CTransferProgress() = default;
 
@@ -30,19 +34,47 @@ CTransferDlg* CTransferProgress::Window()
 void CTransferProgress::Show()
 {
     CTransferDlg* dlg = Window();
+    if (!dlg->isVisible())
+        m_pFocus = std::make_unique<CFocusReturn>(dlg);
     dlg->m_bProgressOff = 0;
     dlg->showNormal();
     dlg->raise();
     dlg->activateWindow();
     dlg->Refresh();
-    dlg->repaint();
+    PaintNow(dlg, kExposeWaitMs);
     dlg->m_bCancelled = 0;
     m_lastPump.invalidate();
 }
 
+// The transfers pause for seconds right after Show without pumping events,
+// so the window is painted here: once the window system has mapped it, or
+// after waitMs. Only the window system's events are handled meanwhile; the
+// user's input waits for the transfer's cancel poll.
+void CTransferProgress::PaintNow(CTransferDlg* dlg, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    QTimer wake; // ends each wait for events below within 10 ms
+    wake.start(10);
+    auto exposed = [dlg] { return dlg->windowHandle() && dlg->windowHandle()->isExposed(); };
+    while (!exposed() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    dlg->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CTransferProgress::HideWindow(CTransferDlg* dlg)
+{
+    dlg->hide();
+    m_pFocus.reset();
+}
+
 void CTransferProgress::SetText(const QString& text)
 {
-    Window()->SetText(text);
+    CTransferDlg* dlg = Window();
+    dlg->SetText(text);
+    // Set right after Show, before the transfer's first pauses.
+    if (dlg->isVisible())
+        PaintNow(dlg, 0);
 }
 
 void CTransferProgress::SetBytes(qint64 bytes)
@@ -90,7 +122,7 @@ bool CTransferProgress::PollCancel()
         return false;
     dlg->m_bProgressOff = 0;
     dlg->Refresh();
-    dlg->hide();
+    HideWindow(dlg);
     return true;
 }
 
@@ -100,5 +132,5 @@ void CTransferProgress::Hide()
     dlg->m_bProgressOff = 0;
     // Nothing pending is dropped: the window keeps the final count.
     dlg->Refresh();
-    dlg->hide();
+    HideWindow(dlg);
 }

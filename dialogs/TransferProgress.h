@@ -5,6 +5,9 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <memory>
+
+class CFocusReturn;
 class CTransferDlg;
 class QWidget;
 
@@ -35,11 +38,20 @@ public:
 
     CTransferDlg* Window();
 
+    // Longest wait, in Show, for the window system to map the window so that
+    // it is painted before the transfer's first pause.
+    static constexpr int kExposeWaitMs = 500;
+
 private:
+    void PaintNow(CTransferDlg* dlg, int waitMs);
+    void HideWindow(CTransferDlg* dlg);
+
     // The parent may delete the window before this object goes.
     QPointer<CTransferDlg> m_pDlg;
     // Events are pumped at most every kPumpIntervalMs: a fast copy polls once
     // per 4 KiB block, and pumping that often costs more than the copy.
     static constexpr int kPumpIntervalMs = 10;
     QElapsedTimer m_lastPump;
+    // The focus the window took, given back when it hides.
+    std::unique_ptr<CFocusReturn> m_pFocus;
 };

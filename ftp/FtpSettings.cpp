@@ -29,12 +29,13 @@ void CFtpSettings::Load()
         m_eEncryption = FTP_TLS_REQUIRE;
 }
 
-void CFtpSettings::Save() const
+bool CFtpSettings::Save() const
 {
-    CProfile::WriteString(kSection, QStringLiteral("ServerName"), m_strServerName);
-    CProfile::WriteString(kSection, QStringLiteral("UserName"), m_strUserName);
-    CProfile::WriteString(kSection, QStringLiteral("Password"), m_strPassword);
-    CProfile::WriteString(kSection, QStringLiteral("Encryption"), FtpEncryptionName(m_eEncryption));
+    return CProfile::WriteSection(kSection,
+                                  {{QStringLiteral("ServerName"), m_strServerName},
+                                   {QStringLiteral("UserName"), m_strUserName},
+                                   {QStringLiteral("Password"), m_strPassword},
+                                   {QStringLiteral("Encryption"), FtpEncryptionName(m_eEncryption)}});
 }
 
 QString CFtpSettings::RememberedFingerprint(const QString& serverKey)

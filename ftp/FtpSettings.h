@@ -18,7 +18,8 @@ public:
     virtual ~CFtpSettings();
 
     void Load();
-    void Save() const;
+    // Writes the four keys in one step; false when the profile was not written.
+    bool Save() const;
 
     // The fingerprint trusted for a server, empty when none; remembering
     // writes it to the profile at once.

@@ -26,12 +26,13 @@ void CComSettings::Load()
     EndMark = EndMarkFromProfile(CProfile::ReadInt(kSection, QStringLiteral("EndMark"), 1));
 }
 
-void CComSettings::Save() const
+bool CComSettings::Save() const
 {
-    CProfile::WriteInt(kSection, QStringLiteral("BaudRate"), BaudRate);
-    CProfile::WriteInt(kSection, QStringLiteral("Parity"), Parity);
-    CProfile::WriteInt(kSection, QStringLiteral("ByteSize"), ByteSize);
-    CProfile::WriteInt(kSection, QStringLiteral("StopBits"), StopBits);
-    CProfile::WriteInt(kSection, QStringLiteral("ComPorts"), ComPort);
-    CProfile::WriteInt(kSection, QStringLiteral("EndMark"), EndMarkToProfile(EndMark));
+    return CProfile::WriteSection(kSection,
+                                  {{QStringLiteral("BaudRate"), BaudRate},
+                                   {QStringLiteral("Parity"), Parity},
+                                   {QStringLiteral("ByteSize"), ByteSize},
+                                   {QStringLiteral("StopBits"), StopBits},
+                                   {QStringLiteral("ComPorts"), ComPort},
+                                   {QStringLiteral("EndMark"), EndMarkToProfile(EndMark)}});
 }

@@ -10,7 +10,8 @@ public:
     virtual ~CComSettings() = default;
 
     void Load();
-    void Save() const;
+    // Writes the six keys in one step; false when the profile was not written.
+    bool Save() const;
 
     // Profile encodings of the end mark: 1 is CR LF, anything else CR.
     static QString EndMarkFromProfile(int value);

@@ -185,16 +185,16 @@ CDetectResult CInstrumentDetector::Search(const CComSettings& current, const QLi
     return result;
 }
 
-void CInstrumentDetector::MapPort(int comPort, const QString& device)
+bool CInstrumentDetector::MapPort(int comPort, const QString& device)
 {
-    CProfile::WriteString(kDevicesSection, QStringLiteral("COM%1").arg(comPort), device);
+    return CProfile::WriteSection(kDevicesSection, {{QStringLiteral("COM%1").arg(comPort), device}});
 }
 
-void CInstrumentDetector::Save(const CDetectResult& result)
+bool CInstrumentDetector::Save(const CDetectResult& result)
 {
     if (result.m_outcome != CDetectResult::Found)
-        return;
-    result.m_settings.Save();
-    if (result.m_bNewMapping)
-        MapPort(result.m_settings.ComPort, result.m_strDevice);
+        return false;
+    if (!result.m_settings.Save())
+        return false;
+    return !result.m_bNewMapping || MapPort(result.m_settings.ComPort, result.m_strDevice);
 }

@@ -53,8 +53,9 @@ public:
 
     // Writes the found settings to the profile ("COM_SETTINGS") and, when
     // the result asks for it, maps its port to the device ("COM_DEVICES").
-    static void Save(const CDetectResult& result);
-    static void MapPort(int comPort, const QString& device);
+    // False when the profile was not written.
+    static bool Save(const CDetectResult& result);
+    static bool MapPort(int comPort, const QString& device);
 
     // The devices of this machine worth searching, in search order.
     static QList<DetectPlan::CCandidate> Candidates(const CComSettings& current);

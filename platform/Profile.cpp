@@ -1,9 +1,12 @@
 #include "Profile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+#include <QThread>
 
 #include <memory>
 
@@ -40,16 +43,46 @@ void MakePrivate(const QString& path)
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-void Write(const QString& section, const QString& key, const QVariant& value)
+// Not the name QSettings takes for its own lock ("<file>.lock"), which it
+// takes inside sync() and would wait for here without end.
+QString LockPath(const QString& path)
 {
-    auto settings = OpenSettings();
-    MakePrivate(settings->fileName());
-    settings->setValue(Key(section, key), value);
-    settings->sync();
-    MakePrivate(settings->fileName());
+    return path + QStringLiteral(".write-lock");
+}
+
+// QLockFile's own wait polls every 100 ms and more; a save holds the lock for
+// a few milliseconds, so it is polled more often here.
+bool Lock(QLockFile& lock)
+{
+    const QDeadlineTimer deadline(CProfile::kLockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 } // namespace
+
+bool CProfile::WriteSection(const QString& section, const CValues& values)
+{
+    const QString path = FilePath();
+    if (path.isEmpty())
+        return false;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile lock(LockPath(path));
+    if (!Lock(lock))
+        return false;
+    // Opened under the lock, so the file is read as the last writer left it.
+    MakePrivate(path);
+    auto settings = OpenSettings();
+    for (const auto& [key, value] : values)
+        settings->setValue(Key(section, key), value);
+    settings->sync();
+    MakePrivate(path);
+    return settings->status() == QSettings::NoError;
+}
 
 void CProfile::SetApplication(const QString& name)
 {
@@ -77,7 +110,7 @@ int CProfile::ReadInt(const QString& section, const QString& key, int defaultVal
 
 void CProfile::WriteInt(const QString& section, const QString& key, int value)
 {
-    Write(section, key, value);
+    WriteSection(section, {{key, value}});
 }
 
 QString CProfile::ReadString(const QString& section, const QString& key, const QString& defaultValue)
@@ -91,5 +124,5 @@ QString CProfile::ReadString(const QString& section, const QString& key, const Q
 
 void CProfile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    Write(section, key, value);
+    WriteSection(section, {{key, value}});
 }

@@ -184,6 +184,7 @@ const CStringEntry kEntries[] = {
     {IDS_DETECT_WILL_MAP, "OK makes COM%1: stand for %2."},
     {IDS_DETECT_MAPPED, "COM%1: now stands for %2."},
     {IDS_DETECT_MORE_NOTES, "(%1 more)"},
+    {IDS_PROFILE_NOT_SAVED, "The settings could not be saved in %1."},
 };
 
 const QHash<int, const char*>& Table()

@@ -151,6 +151,7 @@ enum EStringId : int {
     IDS_DETECT_WILL_MAP = 62210,
     IDS_DETECT_MAPPED = 62211,
     IDS_DETECT_MORE_NOTES = 62212,
+    IDS_PROFILE_NOT_SAVED = 62213,
 };
 
 // Labels and messages of the explorer itself.

@@ -109,7 +109,8 @@ private slots:
     }
 
     // Caption (the program's when none is given), icon and answer; asked
-    // during a long operation, the normal cursor while the question waits.
+    // during a long operation, the normal cursor while the question waits;
+    // afterwards the main window's focus widget has the keyboard again.
     void messageBoxAnswersAndCaption()
     {
         const struct
@@ -123,7 +124,14 @@ private slots:
             {QMessageBox::No, "Warning", MB_YESNO, MB_ICONWARNING, IDNO, QMessageBox::Warning},
             {QMessageBox::Ok, "Error", MB_OK, MB_ICONERROR, IDOK, QMessageBox::Critical},
         };
+        QWidget main;
+        auto* tree = new QLineEdit(&main);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QApplication::setActiveWindow(&main);
+        tree->setFocus();
         CQtPrompt prompt;
+        prompt.SetMainWindow(&main);
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         for (const auto& row : rows) {
             QStringList shown; // caption, text, icon, cursor
@@ -139,6 +147,7 @@ private slots:
                      QStringList({*row.caption ? row.caption : AppTitle(), "Delete Job", QString::number(row.shownIcon),
                                   QString::number(Qt::ArrowCursor)}));
             QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            QTRY_COMPARE(QApplication::focusWidget(), tree);
         }
         QGuiApplication::restoreOverrideCursor();
     }

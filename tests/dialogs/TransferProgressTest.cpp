@@ -57,6 +57,9 @@ private slots:
             progress.Step();
         progress.Hide();
         QCOMPARE(bar->value(), 25);
+        // A range of 0 (a file under 50 bytes) is no busy indicator.
+        progress.SetRange(0);
+        QCOMPARE(bar->maximum(), 1);
     }
 
     void cancelRaisesAFlagThatThePollReports()
@@ -127,14 +130,21 @@ private slots:
         QCOMPARE(Control<QProgressBar>(dlg, 1016)->value(), 1000);
     }
 
+    // Other windows take no input during a transfer; afterwards the widget
+    // that had the focus has it again, and the window is painted when shown.
     void otherWindowsTakeNoInputDuringATransfer()
     {
         QWidget main;
         auto* command = new QPushButton(QStringLiteral("Paste"), &main);
+        auto* tree = new QLineEdit(&main);
+        tree->move(0, 40);
         int commands = 0;
         connect(command, &QPushButton::clicked, [&commands] { ++commands; });
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QApplication::setActiveWindow(&main);
+        tree->setFocus();
+        QCOMPARE(QApplication::focusWidget(), tree);
         // Clicks through the window system, where modality applies.
         const QPoint at = command->mapTo(&main, command->rect().center());
         auto click = [&main, at] { QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, at); };
@@ -142,10 +152,12 @@ private slots:
         CTransferProgress progress;
         progress.Create(&main);
         progress.Show();
+        QVERIFY(progress.Window()->windowHandle()->isExposed());
         click();
         QVERIFY(!progress.PollCancel());
         QCOMPARE(commands, 0);
         progress.Hide();
+        QTRY_COMPARE(QApplication::focusWidget(), tree);
         click();
         QCOMPARE(commands, 1);
 

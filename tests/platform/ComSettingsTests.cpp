@@ -2,9 +2,14 @@
 #include "platform/Profile.h"
 #include "support/ScopedSettings.h"
 
+#include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 // What the profile holds, what loads from it and what is saved back: every
 // key has its default, the byte fields keep their low 8 bits, and an end mark
@@ -42,4 +47,46 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
             saved.append(CProfile::ReadInt("COM_SETTINGS", key, -999));
         EXPECT_EQ(saved, c.loaded);
     }
+}
+
+// Two programs saving the settings at once (a dialog and "detect --save"):
+// every state of the file holds one program's six keys whole, and the file
+// stays private. Each save here writes 1s or 2s into every key.
+TEST(ComSettings, ConcurrentSavesLeaveOneWholeResult)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.ini");
+    CProfile::SetFile(path);
+    auto save = [](int n) {
+        CComSettings s;
+        s.BaudRate = s.Parity = s.ByteSize = s.StopBits = s.ComPort = n;
+        s.EndMark = CComSettings::EndMarkFromProfile(n);
+        return s.Save();
+    };
+    const int kSaves = 50;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool ok = true;
+        for (int i = 0; i < kSaves; ++i)
+            ok = save(2) && ok;
+        _exit(ok ? 0 : 1);
+    }
+    int mixed = 0;
+    for (int i = 0; i < kSaves; ++i) {
+        EXPECT_TRUE(save(1));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QSet<QByteArray> values;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.contains('='))
+                values.insert(line.mid(line.indexOf('=') + 1));
+        mixed += values.size() != 1;
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(QFile::permissions(path) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    CProfile::SetFile(QString());
 }
