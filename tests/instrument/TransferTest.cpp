@@ -200,14 +200,18 @@ TEST_F(TransferTest, ReceiveRefusedBeforeTheInstrumentIsTouched)
     EXPECT_TRUE(m_prompt.Idle());
     EXPECT_TRUE(m_device->m_events.isEmpty());
 
-    // The format is refused ten times: nothing is received, no file is left.
+    // The format is refused ten times, each on a port opened anew: one
+    // message, nothing is received, no file is left.
     QFile::remove(Target("A1.VRN"));
     m_prompt.PushDataDownload(true, "A1.VRN", 0);
     for (int i = 0; i < 10; ++i)
         Expect({kWakeOk, {"FORM/SET/0\r\n", "@W\r\n"}});
     EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0));
     EXPECT_TRUE(Entries().isEmpty());
-    EXPECT_EQ(m_device->m_writes.count("c\r\n"), 10);
+    EXPECT_TRUE(m_device->AllExpected());
+    EXPECT_EQ(m_device->m_nOpens, 10);
+    EXPECT_FALSE(m_device->IsOpen());
+    EXPECT_EQ(m_prompt.m_shown.last(), "Error: Can not select this format");
     EXPECT_EQ(m_progress.m_nShows, 0);
 }
 

@@ -131,7 +131,6 @@ bool CScriptedSerialDevice::Write(const QByteArray& bytes, int timeoutMs)
         return false;
     }
     m_events.append(bytes);
-    m_written += bytes;
     m_writes.append(bytes);
     m_writeTimeouts.append(timeoutMs);
     if (m_rules.isEmpty()) {

@@ -60,7 +60,6 @@ public:
 
     // Recorded:
     QByteArrayList m_events;     // each write's bytes, and "<open PATH>", "<close>", "<purge>"
-    QByteArray m_written;        // all bytes written, in order
     QByteArrayList m_writes;     // each write's bytes
     QByteArrayList m_mismatches; // writes that did not match the next rule
     QList<int> m_writeTimeouts;  // time-out given to each write

@@ -63,17 +63,6 @@ public:
         cfmakeraw(&tio);
         return tcsetattr(m_nFd, TCSANOW, &tio) == 0;
     }
-    // Sets the line's speed (a termios speed code such as B4800) and the
-    // character-size, parity and stop-bit flags of c_cflag.
-    bool SetLine(unsigned speed, unsigned flags)
-    {
-        termios tio{};
-        if (tcgetattr(m_nFd, &tio) != 0)
-            return false;
-        tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | PARODD | CSTOPB)) | flags;
-        cfsetspeed(&tio, speed);
-        return tcsetattr(m_nFd, TCSANOW, &tio) == 0;
-    }
     void Close()
     {
         if (m_nFd >= 0)

@@ -206,6 +206,7 @@ TEST_F(SimTest, SettingAndErasing)
     Play({{"JOB/ERASE/COORD/1", kOk}, {"JOB/ERASE/3", kOk}, {"CODE/ERASE/1", kOk}, {"FORM/ERASE/2", kOk}});
     Polls("JOB/CONF/LIST", {"A1,1,0,0\r\n", "NEW,2,0,0\r\n", ",3,0,0\r\n"});
     Polls("CODE/CONF/LIST", {",1,0\r\n"});
+    EXPECT_TRUE(m_state.FindCodeList(1)->m_lines.isEmpty());
     Polls("FORM/CONF/LIST", {"TQS,1,1,1\r\n", ",2,0,0\r\n"});
     ExpectRefused({"JOB/ERASE/99", "CODE/ERASE/99", "FORM/ERASE/x", "JOB/ERASE/FOO/1", "DISK/ERASE/1"});
 
