@@ -43,6 +43,10 @@ bool MakeBigFile(const QString& path, qint64 size)
     return true;
 }
 
+// By CFtpServerProcess::EKind.
+const QStringList kServerNames{QStringLiteral("pyftpdlib"), QStringLiteral("vsftpd"), QStringLiteral("proftpd"),
+                               QStringLiteral("pure-ftpd")};
+
 double RunCurl(const QStringList& args)
 {
     QElapsedTimer timer;
@@ -119,7 +123,10 @@ int main(int argc, char** argv)
     int runs = 3;
     int blockKiB = CFtpClient::kBlockSize / 1024;
     CFtpServerProcess::EKind kind = CFtpServerProcess::Vsftpd;
+    QString unpacked = QStringLiteral("/tmp/tessaro-ftp-servers");
     const bool tls = args.contains(QStringLiteral("--tls"));
+    // Only the passive uploads, from the server's own copy of the file.
+    const bool uploadsOnly = args.contains(QStringLiteral("--uploads-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--size"))
             sizeMiB = args[i + 1].toLongLong();
@@ -129,10 +136,13 @@ int main(int argc, char** argv)
             blockKiB = qBound(1, args[i + 1].toInt(), 16 * 1024);
         else if (args[i] == QLatin1String("--runs"))
             runs = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--server") && args[i + 1] == QLatin1String("pyftpdlib"))
-            kind = CFtpServerProcess::Pyftpdlib;
+        else if (args[i] == QLatin1String("--server"))
+            kind = static_cast<CFtpServerProcess::EKind>(qMax(0, kServerNames.indexOf(args[i + 1])));
+        else if (args[i] == QLatin1String("--unpacked"))
+            unpacked = args[i + 1];
     }
     CFtpServerProcess server(kind);
+    server.m_strUnpacked = unpacked;
     QTemporaryDir certificates;
     CTestCertificate certificate;
     if (tls) {
@@ -150,8 +160,8 @@ int main(int argc, char** argv)
     }
     std::printf("server: %s%s on 127.0.0.1:%d, file %lld MiB, blocks of %d KiB, listing %d entries, best of %d runs, "
                 "files in %s\n",
-                kind == CFtpServerProcess::Vsftpd ? "vsftpd" : "pyftpdlib", tls ? " over TLS" : "", server.m_nPort,
-                static_cast<long long>(sizeMiB), blockKiB, entries, runs, qPrintable(QDir::tempPath()));
+                qPrintable(kServerNames[kind]), tls ? " over TLS" : "", server.m_nPort, static_cast<long long>(sizeMiB),
+                blockKiB, entries, runs, qPrintable(QDir::tempPath()));
 
     CTransferProgress progress;
     progress.Create(nullptr);
@@ -198,16 +208,17 @@ int main(int argc, char** argv)
             mode << QStringLiteral("--ftp-port") << QStringLiteral("127.0.0.1");
         CFigure ours, curl, oursUp, curlUp;
         bool same = true;
+        const QString source = uploadsOnly ? big : target;
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer timer;
             timer.start();
             double cpu = CpuSeconds(RUSAGE_SELF);
-            if (!client.TransferFile(remoteBig, target, passive, true)) {
+            if (!uploadsOnly && !client.TransferFile(remoteBig, target, passive, true)) {
                 std::fprintf(stderr, "download failed: %s\n", qPrintable(client.m_strReply));
                 return 1;
             }
             ours.Take(timer.nsecsElapsed() / 1e9, CpuSeconds(RUSAGE_SELF) - cpu);
-            if (withCurl) {
+            if (withCurl && !uploadsOnly) {
                 cpu = CpuSeconds(RUSAGE_CHILDREN);
                 const double wall = RunCurl(mode
                                             + QStringList{QStringLiteral("-s"), QStringLiteral("-o"), curlTarget,
@@ -215,11 +226,11 @@ int main(int argc, char** argv)
                 curl.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
                 same = same && SameFiles(curlTarget, big);
             }
-            same = same && SameFiles(target, big);
+            same = same && (uploadsOnly || SameFiles(target, big));
 
             timer.restart();
             cpu = CpuSeconds(RUSAGE_SELF);
-            if (!client.TransferFile(up, target, passive, false)) {
+            if (!client.TransferFile(up, source, passive, false)) {
                 std::fprintf(stderr, "upload failed: %s\n", qPrintable(client.m_strReply));
                 return 1;
             }
@@ -228,21 +239,28 @@ int main(int argc, char** argv)
             if (withCurl) {
                 cpu = CpuSeconds(RUSAGE_CHILDREN);
                 const double wall = RunCurl(mode
-                                            + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), target,
+                                            + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), source,
                                                           url + QStringLiteral("curl-up.bin")});
                 curlUp.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
             }
             QFile::remove(server.m_strRoot + QStringLiteral("/up.bin"));
             QFile::remove(server.m_strRoot + QStringLiteral("/curl-up.bin"));
         }
-        Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
+        if (!uploadsOnly)
+            Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
         Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp);
         if (!same)
             std::printf("  files differ!\n");
         QFile::remove(target);
         QFile::remove(curlTarget);
+        if (uploadsOnly)
+            break;
     }
     QFile::remove(big);
+    if (uploadsOnly) {
+        QDir(local).removeRecursively();
+        return 0;
+    }
 
     // Listing: 50,000 names with spaces in one folder.
     const QString many = server.m_strRoot + QStringLiteral("/many");
