@@ -47,17 +47,39 @@ bool MakeBigFile(const QString& path, qint64 size)
 const QStringList kServerNames{QStringLiteral("pyftpdlib"), QStringLiteral("vsftpd"), QStringLiteral("proftpd"),
                                QStringLiteral("pure-ftpd")};
 
-double RunCurl(const QStringList& args)
+double RunTool(const QString& program, const QStringList& args)
 {
     QElapsedTimer timer;
     timer.start();
-    QProcess curl;
-    curl.start(QStringLiteral("curl"), args);
-    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
-        std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    QProcess tool;
+    tool.start(program, args);
+    if (!tool.waitForFinished(-1) || tool.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), tool.readAllStandardError().constData());
         return -1;
     }
     return timer.nsecsElapsed() / 1e9;
+}
+
+double RunCurl(const QStringList& args)
+{
+    return RunTool(QStringLiteral("curl"), args);
+}
+
+// curl 7.88 fails TLS uploads to pyftpdlib (it resets the data connection);
+// lftp, in passive mode, is the yardstick there.
+double RunLftpUpload(const CFtpServerProcess& server, bool tls, const QString& source, const QString& remote)
+{
+    const QString settings = tls ? QStringLiteral("set ftp:ssl-force yes; set ftp:ssl-protect-data yes; "
+                                                  "set ssl:verify-certificate no; ")
+                                 : QString();
+    return RunTool(QStringLiteral("lftp"),
+                   {QStringLiteral("-c"),
+                    settings
+                        + QStringLiteral("set ftp:passive-mode yes; open -u '%1','%2' -p %3 "
+                                         "127.0.0.1; put '%4' -o '%5'")
+                              .arg(server.m_strUser, server.m_strPassword)
+                              .arg(server.m_nPort)
+                              .arg(source, remote)});
 }
 
 bool SameFiles(const QString& a, const QString& b)
@@ -96,15 +118,15 @@ struct CFigure
     bool IsSet() const { return m_dWall < 1e9; }
 };
 
-void Report(const char* what, qint64 bytes, const CFigure& ours, const CFigure& curl)
+void Report(const char* what, qint64 bytes, const CFigure& ours, const CFigure& curl, const char* yardstick = "curl")
 {
     const double mb = bytes / 1e6;
     std::printf("%-26s tessaro %6.1f MB/s (%5.2f s, cpu %5.2f s)", what, mb / ours.m_dWall, ours.m_dWall, ours.m_dCpu);
     if (curl.IsSet()) {
-        std::printf("   curl %6.1f MB/s (%5.2f s, cpu %5.2f s)   ratio %.2f\n", mb / curl.m_dWall, curl.m_dWall,
-                    curl.m_dCpu, curl.m_dWall / ours.m_dWall);
+        std::printf("   %s %6.1f MB/s (%5.2f s, cpu %5.2f s)   ratio %.2f\n", yardstick, mb / curl.m_dWall,
+                    curl.m_dWall, curl.m_dCpu, curl.m_dWall / ours.m_dWall);
     } else {
-        std::printf("   curl n/a\n");
+        std::printf("   %s n/a\n", yardstick);
     }
     std::fflush(stdout);
 }
@@ -127,6 +149,8 @@ int main(int argc, char** argv)
     const bool tls = args.contains(QStringLiteral("--tls"));
     // Only the passive uploads, from the server's own copy of the file.
     const bool uploadsOnly = args.contains(QStringLiteral("--uploads-only"));
+    // lftp instead of curl as the yardstick of passive uploads.
+    const bool lftp = args.contains(QStringLiteral("--lftp"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--size"))
             sizeMiB = args[i + 1].toLongLong();
@@ -236,7 +260,11 @@ int main(int argc, char** argv)
             }
             oursUp.Take(timer.nsecsElapsed() / 1e9, CpuSeconds(RUSAGE_SELF) - cpu);
             same = same && SameFiles(server.m_strRoot + QStringLiteral("/up.bin"), big);
-            if (withCurl) {
+            if (passive && lftp) {
+                cpu = CpuSeconds(RUSAGE_CHILDREN);
+                const double wall = RunLftpUpload(server, tls, source, server.m_strRemoteBase + "/curl-up.bin");
+                curlUp.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
+            } else if (withCurl) {
                 cpu = CpuSeconds(RUSAGE_CHILDREN);
                 const double wall = RunCurl(mode
                                             + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), source,
@@ -248,7 +276,8 @@ int main(int argc, char** argv)
         }
         if (!uploadsOnly)
             Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
-        Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp);
+        Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp,
+               passive && lftp ? "lftp" : "curl");
         if (!same)
             std::printf("  files differ!\n");
         QFile::remove(target);
