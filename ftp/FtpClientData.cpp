@@ -19,6 +19,36 @@ namespace {
 // before the next block is read, so that memory stays small.
 constexpr int kQueuedBlocks = 4;
 
+// Over TLS a block goes to the socket in pieces of one full TLS record:
+// each piece is encrypted and handed to the kernel at once, so no buffer on
+// the way holds more than a record and none is allocated per block.
+constexpr qint64 kTlsPiece = 16 * 1024;
+
+// The bytes the socket still holds: over TLS the encrypted ones not yet
+// handed to the kernel count too, as the plain text is encrypted at once.
+qint64 QueuedBytes(const QTcpSocket& data)
+{
+    const auto* tls = qobject_cast<const QSslSocket*>(&data);
+    return data.bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+}
+
+// Writes size bytes in pieces, each flushed; returns how many the socket
+// took, or -1 when it failed.
+qint64 WriteInPieces(QTcpSocket& data, const char* bytes, qint64 size, qint64 piece)
+{
+    qint64 taken = 0;
+    while (taken < size) {
+        const qint64 sent = data.write(bytes + taken, qMin(piece, size - taken));
+        if (sent < 0)
+            return -1;
+        taken += sent;
+        data.flush();
+        if (sent < piece)
+            break;
+    }
+    return taken;
+}
+
 } // namespace
 
 bool CFtpClient::IsIPv6Control() const
@@ -173,13 +203,16 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
     // The socket takes whole blocks and writes them out as the peer reads;
     // only a few blocks wait in memory, and Cancel is polled while they go.
     const qint64 maxQueued = kQueuedBlocks * qMax<qint64>(block.size(), 64 * 1024);
+    const auto* tls = qobject_cast<const QSslSocket*>(&data);
+    const qint64 piece = tls && tls->isEncrypted() ? kTlsPiece : block.size();
     qint64 count = 0;
     for (;;) {
         if (progress.PollCancel())
             return END_CANCELLED;
-        if (data.bytesToWrite() > maxQueued) {
+        if (QueuedBytes(data) > maxQueued) {
             if (!data.waitForBytesWritten(m_nTimeoutMs))
                 return data.error() == QAbstractSocket::SocketTimeoutError ? END_STALLED : END_BROKEN;
+            data.flush();
             continue;
         }
         const qint64 read = source.read(block.data(), block.size());
@@ -187,7 +220,7 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
             return END_FILE_ERROR;
         if (read == 0)
             return END_COMPLETE;
-        const qint64 sent = data.write(block.constData(), read);
+        const qint64 sent = WriteInPieces(data, block.constData(), read, piece);
         if (sent < 0)
             return END_BROKEN;
         if (sent < read)
@@ -195,7 +228,6 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
         count += sent;
         progress.SetBytes(count);
         progress.Step();
-        data.flush();
     }
 }
 

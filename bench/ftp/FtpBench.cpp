@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <climits>
 #include <cstdio>
 #include <random>
 
@@ -43,17 +44,43 @@ bool MakeBigFile(const QString& path, qint64 size)
     return true;
 }
 
-double RunCurl(const QStringList& args)
+// By CFtpServerProcess::EKind.
+const QStringList kServerNames{QStringLiteral("pyftpdlib"), QStringLiteral("vsftpd"), QStringLiteral("proftpd"),
+                               QStringLiteral("pure-ftpd")};
+
+double RunTool(const QString& program, const QStringList& args)
 {
     QElapsedTimer timer;
     timer.start();
-    QProcess curl;
-    curl.start(QStringLiteral("curl"), args);
-    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
-        std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    QProcess tool;
+    tool.start(program, args);
+    if (!tool.waitForFinished(-1) || tool.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), tool.readAllStandardError().constData());
         return -1;
     }
     return timer.nsecsElapsed() / 1e9;
+}
+
+double RunCurl(const QStringList& args)
+{
+    return RunTool(QStringLiteral("curl"), args);
+}
+
+// curl 7.88 fails TLS uploads to pyftpdlib (it resets the data connection);
+// lftp, in passive mode, is the yardstick there.
+double RunLftpUpload(const CFtpServerProcess& server, bool tls, const QString& source, const QString& remote)
+{
+    const QString settings = tls ? QStringLiteral("set ftp:ssl-force yes; set ftp:ssl-protect-data yes; "
+                                                  "set ssl:verify-certificate no; ")
+                                 : QString();
+    return RunTool(QStringLiteral("lftp"),
+                   {QStringLiteral("-c"),
+                    settings
+                        + QStringLiteral("set ftp:passive-mode yes; open -u '%1','%2' -p %3 "
+                                         "127.0.0.1; put '%4' -o '%5'")
+                              .arg(server.m_strUser, server.m_strPassword)
+                              .arg(server.m_nPort)
+                              .arg(source, remote)});
 }
 
 bool SameFiles(const QString& a, const QString& b)
@@ -78,6 +105,15 @@ double CpuSeconds(int who)
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Minor page faults of this process so far: memory taken from the system
+// and given back again shows here.
+long MinorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
 // The best wall time and the least processor time of several runs; the
 // processor time says what the machine's other load cannot.
 struct CFigure
@@ -92,15 +128,15 @@ struct CFigure
     bool IsSet() const { return m_dWall < 1e9; }
 };
 
-void Report(const char* what, qint64 bytes, const CFigure& ours, const CFigure& curl)
+void Report(const char* what, qint64 bytes, const CFigure& ours, const CFigure& curl, const char* yardstick = "curl")
 {
     const double mb = bytes / 1e6;
     std::printf("%-26s tessaro %6.1f MB/s (%5.2f s, cpu %5.2f s)", what, mb / ours.m_dWall, ours.m_dWall, ours.m_dCpu);
     if (curl.IsSet()) {
-        std::printf("   curl %6.1f MB/s (%5.2f s, cpu %5.2f s)   ratio %.2f\n", mb / curl.m_dWall, curl.m_dWall,
-                    curl.m_dCpu, curl.m_dWall / ours.m_dWall);
+        std::printf("   %s %6.1f MB/s (%5.2f s, cpu %5.2f s)   ratio %.2f\n", yardstick, mb / curl.m_dWall,
+                    curl.m_dWall, curl.m_dCpu, curl.m_dWall / ours.m_dWall);
     } else {
-        std::printf("   curl n/a\n");
+        std::printf("   %s n/a\n", yardstick);
     }
     std::fflush(stdout);
 }
@@ -119,7 +155,12 @@ int main(int argc, char** argv)
     int runs = 3;
     int blockKiB = CFtpClient::kBlockSize / 1024;
     CFtpServerProcess::EKind kind = CFtpServerProcess::Vsftpd;
+    QString unpacked = QStringLiteral("/tmp/tessaro-ftp-servers");
     const bool tls = args.contains(QStringLiteral("--tls"));
+    // Only the passive uploads, from the server's own copy of the file.
+    const bool uploadsOnly = args.contains(QStringLiteral("--uploads-only"));
+    // lftp instead of curl as the yardstick of passive uploads.
+    const bool lftp = args.contains(QStringLiteral("--lftp"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--size"))
             sizeMiB = args[i + 1].toLongLong();
@@ -129,10 +170,13 @@ int main(int argc, char** argv)
             blockKiB = qBound(1, args[i + 1].toInt(), 16 * 1024);
         else if (args[i] == QLatin1String("--runs"))
             runs = qMax(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--server") && args[i + 1] == QLatin1String("pyftpdlib"))
-            kind = CFtpServerProcess::Pyftpdlib;
+        else if (args[i] == QLatin1String("--server"))
+            kind = static_cast<CFtpServerProcess::EKind>(qMax(0, kServerNames.indexOf(args[i + 1])));
+        else if (args[i] == QLatin1String("--unpacked"))
+            unpacked = args[i + 1];
     }
     CFtpServerProcess server(kind);
+    server.m_strUnpacked = unpacked;
     QTemporaryDir certificates;
     CTestCertificate certificate;
     if (tls) {
@@ -150,8 +194,8 @@ int main(int argc, char** argv)
     }
     std::printf("server: %s%s on 127.0.0.1:%d, file %lld MiB, blocks of %d KiB, listing %d entries, best of %d runs, "
                 "files in %s\n",
-                kind == CFtpServerProcess::Vsftpd ? "vsftpd" : "pyftpdlib", tls ? " over TLS" : "", server.m_nPort,
-                static_cast<long long>(sizeMiB), blockKiB, entries, runs, qPrintable(QDir::tempPath()));
+                qPrintable(kServerNames[kind]), tls ? " over TLS" : "", server.m_nPort, static_cast<long long>(sizeMiB),
+                blockKiB, entries, runs, qPrintable(QDir::tempPath()));
 
     CTransferProgress progress;
     progress.Create(nullptr);
@@ -197,17 +241,19 @@ int main(int argc, char** argv)
         if (!passive)
             mode << QStringLiteral("--ftp-port") << QStringLiteral("127.0.0.1");
         CFigure ours, curl, oursUp, curlUp;
+        long upFaults = LONG_MAX;
         bool same = true;
+        const QString source = uploadsOnly ? big : target;
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer timer;
             timer.start();
             double cpu = CpuSeconds(RUSAGE_SELF);
-            if (!client.TransferFile(remoteBig, target, passive, true)) {
+            if (!uploadsOnly && !client.TransferFile(remoteBig, target, passive, true)) {
                 std::fprintf(stderr, "download failed: %s\n", qPrintable(client.m_strReply));
                 return 1;
             }
             ours.Take(timer.nsecsElapsed() / 1e9, CpuSeconds(RUSAGE_SELF) - cpu);
-            if (withCurl) {
+            if (withCurl && !uploadsOnly) {
                 cpu = CpuSeconds(RUSAGE_CHILDREN);
                 const double wall = RunCurl(mode
                                             + QStringList{QStringLiteral("-s"), QStringLiteral("-o"), curlTarget,
@@ -215,34 +261,49 @@ int main(int argc, char** argv)
                 curl.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
                 same = same && SameFiles(curlTarget, big);
             }
-            same = same && SameFiles(target, big);
+            same = same && (uploadsOnly || SameFiles(target, big));
 
             timer.restart();
             cpu = CpuSeconds(RUSAGE_SELF);
-            if (!client.TransferFile(up, target, passive, false)) {
+            const long faults = MinorFaults();
+            if (!client.TransferFile(up, source, passive, false)) {
                 std::fprintf(stderr, "upload failed: %s\n", qPrintable(client.m_strReply));
                 return 1;
             }
             oursUp.Take(timer.nsecsElapsed() / 1e9, CpuSeconds(RUSAGE_SELF) - cpu);
+            upFaults = qMin(upFaults, MinorFaults() - faults);
             same = same && SameFiles(server.m_strRoot + QStringLiteral("/up.bin"), big);
-            if (withCurl) {
+            if (passive && lftp) {
+                cpu = CpuSeconds(RUSAGE_CHILDREN);
+                const double wall = RunLftpUpload(server, tls, source, server.m_strRemoteBase + "/curl-up.bin");
+                curlUp.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
+            } else if (withCurl) {
                 cpu = CpuSeconds(RUSAGE_CHILDREN);
                 const double wall = RunCurl(mode
-                                            + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), target,
+                                            + QStringList{QStringLiteral("-s"), QStringLiteral("-T"), source,
                                                           url + QStringLiteral("curl-up.bin")});
                 curlUp.Take(wall, CpuSeconds(RUSAGE_CHILDREN) - cpu);
             }
             QFile::remove(server.m_strRoot + QStringLiteral("/up.bin"));
             QFile::remove(server.m_strRoot + QStringLiteral("/curl-up.bin"));
         }
-        Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
-        Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp);
+        if (!uploadsOnly)
+            Report(passive ? "download, passive (EPSV)" : "download, active (PORT)", size, ours, curl);
+        Report(passive ? "upload, passive (EPSV)" : "upload, active (PORT)", size, oursUp, curlUp,
+               passive && lftp ? "lftp" : "curl");
+        std::printf("  upload: %ld minor page faults (fewest of the runs)\n", upFaults);
         if (!same)
             std::printf("  files differ!\n");
         QFile::remove(target);
         QFile::remove(curlTarget);
+        if (uploadsOnly)
+            break;
     }
     QFile::remove(big);
+    if (uploadsOnly) {
+        QDir(local).removeRecursively();
+        return 0;
+    }
 
     // Listing: 50,000 names with spaces in one folder.
     const QString many = server.m_strRoot + QStringLiteral("/many");

@@ -14,7 +14,10 @@
 class CFtpServerProcess
 {
 public:
-    enum EKind { Pyftpdlib, Vsftpd };
+    // ProFTPD and Pure-FTPd conflict with vsftpd as installed packages; the
+    // benchmark runs them from packages unpacked into m_strUnpacked
+    // (bench/ftp/unpack-servers.sh).
+    enum EKind { Pyftpdlib, Vsftpd, Proftpd, PureFtpd };
 
     explicit CFtpServerProcess(EKind kind, bool ipv6 = false) : m_kind(kind), m_bIPv6(ipv6) {}
     ~CFtpServerProcess();
@@ -49,6 +52,7 @@ public:
     QString m_strRemoteBase; // remote path of m_strRoot, without a trailing "/"
     int m_nPort = 0;
     QString m_strProblem;
+    QString m_strUnpacked; // root of the unpacked packages (Proftpd, PureFtpd)
 
     // The command lines pyftpdlib received so far.
     QStringList Transcript() const;
@@ -56,8 +60,12 @@ public:
 private:
     bool StartPyftpdlib(const QHostAddress& address);
     bool StartVsftpd(const QHostAddress& address);
+    bool StartUnpacked(const QHostAddress& address);
     bool WaitForVsftpd(const QHostAddress& address);
     bool PrepareVsftpd(QString& config);
+    bool PrepareSharedFolder();
+    bool StartProftpd();
+    bool StartPureFtpd();
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;
 
