@@ -74,8 +74,19 @@ public:
     void LogOff();
     // False once the control connection is gone: never opened, closed, or
     // closed by the client after a reply that came too late, was too long or
-    // was cut off. The caller then logs on again before the next operation.
+    // was cut off, or after the server or the network ended it. The caller
+    // then logs on again before the next operation.
     bool IsOpen() const { return m_pControl != nullptr; }
+    // The server or the network ended the last control connection: a 421
+    // reply, the end of the stream or a failed send. Not set by the client's
+    // own closing (time-outs, replies too long), nor by a refusal. Cleared by
+    // the next OpenControlChannel.
+    bool IsConnectionLost() const { return m_bConnectionLost; }
+    // Between operations nothing arrives on the control connection: a server
+    // that ends an idle session sends 421 and closes, a dropped link resets.
+    // Looks, without waiting, for bytes or a close that came meanwhile; either
+    // closes the connection as lost. False when it is not open (any more).
+    bool CheckIdleControl();
     // The control connection is encrypted; IsDataEncrypted: so are the data
     // connections.
     bool IsEncrypted() const;
@@ -174,6 +185,7 @@ private:
     void ReadFeatures();
     bool SecureData(CFtpDataLink& link);
     void ReceiveControlBytes(qint64 waitMs);
+    void LoseControl();
 
     bool OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link);
     EDataOpen TryDataConnection(const QString& command, bool passive, CFtpDataLink& link);
@@ -212,9 +224,10 @@ private:
     std::unique_ptr<char[]> m_pControlBlock;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
-    bool m_bEpsvRefused = false; // on this connection
-    bool m_bMlsdRefused = false; // on this connection, although FEAT named it
-    bool m_bDataTls = false;     // "PROT P" was accepted
+    bool m_bConnectionLost = false; // see IsConnectionLost
+    bool m_bEpsvRefused = false;    // on this connection
+    bool m_bMlsdRefused = false;    // on this connection, although FEAT named it
+    bool m_bDataTls = false;        // "PROT P" was accepted
     CFtpFeatures m_features;
     bool m_bOtherModeWorks = false; // the mode not asked for opened a data connection
     bool m_bListing = false;        // the fixed pauses of a listing apply
