@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <functional>
 
@@ -74,12 +76,13 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
     server.On("RETR /missing", "550 Failed to open file.");
     // Data, then a failure reply; or data that stalls beyond the time-out
     // while the reply already claims success.
-    for (const char* path : {"RETR /broken", "RETR /stalls"}) {
-        server.On(path, [stall = path[6] == 's'](CScriptedFtpServer& peer, const std::string&) {
+    // Or data that stalls, and no reply at all.
+    for (const char* path : {"RETR /broken", "RETR /stalls", "RETR /silent"}) {
+        server.On(path, [stall = path[6] == 's', path](CScriptedFtpServer& peer, const std::string&) {
             peer.Send("150 Opening BINARY mode data connection.\r\n");
             peer.OpenData();
             peer.SendData("partial data");
-            peer.Send(stall ? "226 Transfer complete.\r\n" : "");
+            peer.Send(path[7] == 't' ? "226 Transfer complete.\r\n" : "");
             peer.Pause(stall ? 700 : 0);
             peer.CloseData();
             peer.Send(stall ? "" : "451 Local error in processing.\r\n");
@@ -114,6 +117,14 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         services.m_progress.m_nCancelAtPoll = 0;
         EXPECT_TRUE(client.Command(u"NOOP"_s));
         EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
+
+        // The whole stall takes one time-out, not a second one for the reply.
+        client.m_nTimeoutMs = 300;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(client.TransferFile(u"/silent"_s, target, false, true));
+        EXPECT_LT(timer.elapsed(), 550);
+        EXPECT_EQ(client.m_strReply, u"The data connection stood still for 0.3 s"_s);
     });
     EXPECT_EQ(ReadFile(target), old);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
