@@ -14,6 +14,7 @@
 #include <memory>
 
 class CFtpDataLink;
+class CProgressScope;
 class CRemotePath;
 class QFileDevice;
 class QIODevice;
@@ -43,7 +44,9 @@ class QTcpSocket;
 // "/" between names (CRemotePath::FromTree), the other operations "/" only
 // (CRemotePath::FromServer); the commands are built from CRemotePath, so no
 // "//" goes out. TransferFile takes the path as it is sent after "RETR " or
-// "STOR ".
+// "STOR ". An upload goes to a hidden name beside the target (FtpPartPath)
+// and is renamed onto it only once whole: an interrupted upload never
+// replaces the server's older file.
 class CFtpClient
 {
 public:
@@ -197,6 +200,9 @@ private:
     EDataEnd SendData(QTcpSocket& data, QIODevice& source);
     bool EndData(EDataEnd end, CFtpDataLink& link);
     bool FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download);
+    bool MoveFile(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive,
+                  bool download, bool& sent);
+    bool PlaceUpload(const QString& part, const QString& remotePath, qint64 size, bool& whole);
 
     bool ReadListingWith(const QString& command, QByteArray& listing);
     bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
