@@ -192,7 +192,10 @@ int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& ar
     const bool folderCopy = command.endsWith(QLatin1String("-folder"));
     if (command == QLatin1String("upload-folder") && !QFileInfo(local).isDir())
         return Fail(QStringLiteral("no local folder %1").arg(args[0]));
-    if (session.Run(Operation(command, args, local)))
+    // A folder copy is not repeated after a lost connection: it would go
+    // over, and ask about, every file again.
+    if (session.Run(Operation(command, args, local),
+                    folderCopy ? CFtpSession::NEVER_REPEAT : CFtpSession::REPEAT_IF_LOST))
         return EXIT_OK;
     const QString reply = session.Client().m_strReply;
     if (folderCopy)

@@ -147,7 +147,14 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
         return;
     CWaitCursor wait;
     const QString path = FtpRemote(node).Relative();
+    const QString parent = FtpRemote(node->parent()).Relative();
+    const QString name = node->text(0);
     if (!m_ftpSession.Run([&](CFtpClient& client) {
+            // Repeated after a lost connection: the first try may have
+            // removed it, and a second DELE or RMD would then be refused.
+            if (m_ftpSession.IsRepeat() && client.ReadRemoteFolder(parent) && !client.IsRemoteFile(name)
+                && !client.IsRemoteFolder(name))
+                return true;
             return folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path);
         })) {
         ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
@@ -342,9 +349,15 @@ void CTessaroView::RenameRemote(QTreeWidgetItem* node, const QString& oldPath, c
     // Servers rename onto an existing file or empty folder and so destroy
     // it; a name the folder already holds is refused first.
     bool taken = false;
+    const QString oldName = node->text(0);
     const bool renamed = m_ftpSession.Run([&](CFtpClient& client) {
         client.ReadRemoteFolder(FtpRemote(node->parent()).Relative());
         taken = client.IsRemoteFile(name) || client.IsRemoteFolder(name);
+        // Repeated after a lost connection: the RNTO may have got through.
+        if (m_ftpSession.IsRepeat() && taken && !client.IsRemoteFile(oldName) && !client.IsRemoteFolder(oldName)) {
+            taken = false;
+            return true;
+        }
         return !taken
             && client.RenameRemote(CRemotePath::FromTree(oldPath).Relative(),
                                    CRemotePath::FromTree(newPath).Relative());

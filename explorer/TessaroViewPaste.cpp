@@ -203,7 +203,9 @@ void CTessaroView::UploadFolder(QTreeWidgetItem* target)
         ShowError(LoadString(IDS_PASTE_INTO_ITSELF));
         return;
     }
-    m_ftpSession.Run([&](CFtpClient& client) { return client.UploadFolder(local, remoteParent, m_clip.m_strLabel); });
+    // A folder copy is not repeated: it would ask again about every file.
+    m_ftpSession.Run([&](CFtpClient& client) { return client.UploadFolder(local, remoteParent, m_clip.m_strLabel); },
+                     CFtpSession::NEVER_REPEAT);
     Relist(target);
 }
 
@@ -217,7 +219,8 @@ void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
         return;
     }
     m_ftpSession.Run(
-        [&](CFtpClient& client) { return client.DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel); });
+        [&](CFtpClient& client) { return client.DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel); },
+        CFtpSession::NEVER_REPEAT);
     Relist(target);
 }
 

@@ -101,6 +101,7 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     if (!m_pControl->waitForConnected(m_nTimeoutMs))
         return false;
 
+    m_bConnectionLost = false;
     m_bEpsvRefused = false;
     m_bOtherModeWorks = false;
     m_bMlsdRefused = false;
@@ -119,6 +120,30 @@ void CFtpClient::CloseControlChannel()
         FlushSocket(*m_pControl, m_nTimeoutMs);
     m_pControl->abort();
     m_pControl.reset();
+}
+
+void CFtpClient::LoseControl()
+{
+    m_bConnectionLost = true;
+    CloseControlChannel();
+}
+
+bool CFtpClient::CheckIdleControl()
+{
+    if (!m_pControl)
+        return false;
+    // A zero wait lets the socket take in what the system holds: bytes or
+    // the peer's close.
+    if (m_replyReader.Buffered() == 0 && m_pControl->bytesAvailable() == 0
+        && m_pControl->state() == QAbstractSocket::ConnectedState)
+        m_pControl->waitForReadyRead(0);
+    if (m_replyReader.Buffered() == 0 && m_pControl->bytesAvailable() == 0
+        && m_pControl->state() == QAbstractSocket::ConnectedState)
+        return true;
+    // A 421, a close, or a reply nobody asked for that would be taken for
+    // the answer to the next command.
+    LoseControl();
+    return false;
 }
 
 bool CFtpClient::Refuse(const QString&)
@@ -149,12 +174,15 @@ bool CFtpClient::SendLine(const QString& line)
         return false;
     }
     m_strReply = LoadString(IDS_NETWORK_ERROR);
-    if (!m_pControl || m_pControl->state() != QAbstractSocket::ConnectedState)
+    if (!m_pControl)
         return false;
     const QByteArray bytes = ToBytes(line + QStringLiteral("\r\n"));
-    if (m_pControl->write(bytes) != bytes.size())
-        return false;
-    return FlushSocket(*m_pControl, m_nTimeoutMs);
+    if (m_pControl->state() == QAbstractSocket::ConnectedState && m_pControl->write(bytes) == bytes.size()
+        && FlushSocket(*m_pControl, m_nTimeoutMs))
+        return true;
+    // Closed or broken under the client: the session is gone.
+    LoseControl();
+    return false;
 }
 
 bool CFtpClient::ReadReplyLine()
@@ -189,6 +217,9 @@ bool CFtpClient::AwaitReply(bool wholeReply)
         case CFtpReplyReader::ReplyReady:
             m_strReply = FromBytes(m_replyReader.Lines().constLast());
             m_nReplyClass = FtpReplyClass(m_strReply);
+            // 421: the server closes the connection after this reply.
+            if (m_strReply.startsWith(QLatin1String("421")) && (wholeReply || m_replyReader.IsReplyComplete()))
+                LoseControl();
             return true;
         case CFtpReplyReader::LineTooLong:
         case CFtpReplyReader::ReplyTooLong:
@@ -199,6 +230,7 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             break;
         case CFtpReplyReader::Closed:
             m_strReply = LoadString(IDS_FTP_NOTHING_READ);
+            m_bConnectionLost = true;
             break;
         }
         // A late or cut reply would be taken for the answer to the next

@@ -14,6 +14,7 @@
 #include <memory>
 
 class CFtpDataLink;
+class CProgressScope;
 class CRemotePath;
 class QFileDevice;
 class QIODevice;
@@ -43,7 +44,9 @@ class QTcpSocket;
 // "/" between names (CRemotePath::FromTree), the other operations "/" only
 // (CRemotePath::FromServer); the commands are built from CRemotePath, so no
 // "//" goes out. TransferFile takes the path as it is sent after "RETR " or
-// "STOR ".
+// "STOR ". An upload goes to a hidden name beside the target (FtpPartPath)
+// and is renamed onto it only once whole: an interrupted upload never
+// replaces the server's older file.
 class CFtpClient
 {
 public:
@@ -74,8 +77,19 @@ public:
     void LogOff();
     // False once the control connection is gone: never opened, closed, or
     // closed by the client after a reply that came too late, was too long or
-    // was cut off. The caller then logs on again before the next operation.
+    // was cut off, or after the server or the network ended it. The caller
+    // then logs on again before the next operation.
     bool IsOpen() const { return m_pControl != nullptr; }
+    // The server or the network ended the last control connection: a 421
+    // reply, the end of the stream or a failed send. Not set by the client's
+    // own closing (time-outs, replies too long), nor by a refusal. Cleared by
+    // the next OpenControlChannel.
+    bool IsConnectionLost() const { return m_bConnectionLost; }
+    // Between operations nothing arrives on the control connection: a server
+    // that ends an idle session sends 421 and closes, a dropped link resets.
+    // Looks, without waiting, for bytes or a close that came meanwhile; either
+    // closes the connection as lost. False when it is not open (any more).
+    bool CheckIdleControl();
     // The control connection is encrypted; IsDataEncrypted: so are the data
     // connections.
     bool IsEncrypted() const;
@@ -174,6 +188,7 @@ private:
     void ReadFeatures();
     bool SecureData(CFtpDataLink& link);
     void ReceiveControlBytes(qint64 waitMs);
+    void LoseControl();
 
     bool OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link);
     EDataOpen TryDataConnection(const QString& command, bool passive, CFtpDataLink& link);
@@ -185,6 +200,9 @@ private:
     EDataEnd SendData(QTcpSocket& data, QIODevice& source);
     bool EndData(EDataEnd end, CFtpDataLink& link);
     bool FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download);
+    bool MoveFile(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive,
+                  bool download, bool& sent);
+    bool PlaceUpload(const QString& part, const QString& remotePath, qint64 size, bool& whole);
 
     bool ReadListingWith(const QString& command, QByteArray& listing);
     bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
@@ -212,9 +230,10 @@ private:
     std::unique_ptr<char[]> m_pControlBlock;
     CFtpReplyReader m_replyReader;
     QElapsedTimer m_elapsed;
-    bool m_bEpsvRefused = false; // on this connection
-    bool m_bMlsdRefused = false; // on this connection, although FEAT named it
-    bool m_bDataTls = false;     // "PROT P" was accepted
+    bool m_bConnectionLost = false; // see IsConnectionLost
+    bool m_bEpsvRefused = false;    // on this connection
+    bool m_bMlsdRefused = false;    // on this connection, although FEAT named it
+    bool m_bDataTls = false;        // "PROT P" was accepted
     CFtpFeatures m_features;
     bool m_bOtherModeWorks = false; // the mode not asked for opened a data connection
     bool m_bListing = false;        // the fixed pauses of a listing apply

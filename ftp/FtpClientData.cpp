@@ -238,7 +238,14 @@ bool CFtpClient::EndData(EDataEnd end, CFtpDataLink& link)
     // about the data wins over a reply that claims success; a failure reply
     // of the server is kept, as it says more.
     link.Abort();
+    // A stall has used up the time-out: the closing reply is taken if it is
+    // there within a tenth of it, else the control connection is closed as
+    // out of step.
+    const int timeoutMs = m_nTimeoutMs;
+    if (end == END_STALLED)
+        m_nTimeoutMs = timeoutMs / 10;
     const bool confirmed = Command(QString());
+    m_nTimeoutMs = timeoutMs;
     if (end == END_CANCELLED) {
         m_bCancelled = true;
         return false;

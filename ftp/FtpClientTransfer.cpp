@@ -9,6 +9,7 @@
 #include "resources/StringTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpSocket>
 
 #include <limits>
@@ -33,9 +34,47 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
     m_bCancelled = false;
     if (HasFtpLineBreak(remotePath))
         return Refuse(remotePath);
-
     CProgressScope progress(remotePath);
+    bool sent = false;
+    if (download)
+        return MoveFile(progress, remotePath, localPath, passive, true, sent);
 
+    const QString part = FtpPartPath(remotePath);
+    bool whole = false;
+    if (MoveFile(progress, part, localPath, passive, false, sent)
+        && PlaceUpload(part, remotePath, QFileInfo(localPath).size(), whole))
+        return true;
+    // What arrived is removed, unless it is whole and only the rename
+    // failed: the message then names it. The reason stays.
+    if (sent && !whole && IsOpen()) {
+        const QString reason = m_strReply;
+        Command(QStringLiteral("DELE ") + part);
+        m_strReply = reason;
+    }
+    return false;
+}
+
+bool CFtpClient::PlaceUpload(const QString& part, const QString& remotePath, qint64 size, bool& whole)
+{
+    // The server's own count, where it offers one; otherwise its closing
+    // reply is taken as the word that everything arrived.
+    qint64 held = 0;
+    if (m_features.m_names.contains(QLatin1String("SIZE")) && Command(QStringLiteral("SIZE ") + part)
+        && ParseFtpSizeReply(m_strReply.trimmed(), held) && held != size) {
+        m_strReply = LoadString(IDS_FTP_UPLOAD_SIZE).arg(held).arg(size);
+        return false;
+    }
+    whole = true;
+    Command(QStringLiteral("RNFR ") + part);
+    if (FtpReplyClass(m_strReply) == 3 && Command(QStringLiteral("RNTO ") + remotePath))
+        return true;
+    m_strReply = LoadString(IDS_FTP_UPLOAD_KEPT).arg(part, remotePath, FtpReplyText(m_strReply));
+    return false;
+}
+
+bool CFtpClient::MoveFile(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive,
+                          bool download, bool& sent)
+{
     const std::unique_ptr<QFileDevice> file = OpenLocalFile(localPath, download);
     if (!file) {
         m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
@@ -45,6 +84,7 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
         return false;
     CFtpDataLink link;
     const QString command = (download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath;
+    sent = true;
     if (!OpenDataConnection(command, passive, link))
         return false;
 

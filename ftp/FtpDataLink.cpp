@@ -60,6 +60,7 @@ void FinishLingering(int descriptor, int timeoutMs)
 void CFtpDataLink::CListener::incomingConnection(qintptr descriptor)
 {
     auto socket = std::make_unique<QSslSocket>(this);
+    socket->setReadBufferSize(kReadBufferBytes);
     // The listener, as the socket's parent, owns it from here on.
     if (socket->setSocketDescriptor(descriptor))
         addPendingConnection(socket.release());
@@ -81,6 +82,7 @@ bool CFtpDataLink::Connect(const QHostAddress& address, quint16 port, int timeou
 {
     Abort();
     m_pSocket = std::make_unique<QSslSocket>();
+    m_pSocket->setReadBufferSize(kReadBufferBytes);
     m_pSocket->connectToHost(address, port);
     if (m_pSocket->waitForConnected(timeoutMs))
         return true;

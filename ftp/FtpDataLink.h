@@ -24,6 +24,11 @@ public:
     CFtpDataLink(const CFtpDataLink&) = delete;
     CFtpDataLink& operator=(const CFtpDataLink&) = delete;
 
+    // What a data socket holds of received bytes that are not read yet; a
+    // server faster than the disk then waits, instead of filling the memory.
+    // With TLS the limit holds the decrypted bytes.
+    static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+
     // Passive mode: connects to address and port, waiting at most timeoutMs.
     bool Connect(const QHostAddress& address, quint16 port, int timeoutMs);
 

@@ -2,6 +2,7 @@
 
 #include "platform/Bytes.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -161,4 +162,20 @@ bool IsSafeFtpName(const QString& name)
 QString FtpSeconds(int ms)
 {
     return QString::number(ms / 1000.0, 'g', 4);
+}
+
+QString FtpPartPath(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/')) + 1;
+    return path.left(slash) + QLatin1Char('.') + path.mid(slash) + QStringLiteral(".tessaro-part");
+}
+
+bool ParseFtpSizeReply(const QString& reply, qint64& size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^213 (\\d{1,18})\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(reply);
+    if (!match.hasMatch())
+        return false;
+    size = match.captured(1).toLongLong();
+    return true;
 }

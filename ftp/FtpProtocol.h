@@ -44,3 +44,10 @@ bool HasFtpLineBreak(const QString& text);
 // is a plain name on the wire: not empty, not "." or "..", and free of "/",
 // "\", CR and LF, each judged by the low 8 bits that are sent.
 bool IsSafeFtpName(const QString& name);
+
+// Where an upload to path goes until it is whole: a hidden name beside the
+// target, ".NAME.tessaro-part" in the same folder.
+QString FtpPartPath(const QString& path);
+
+// The size of a "213" reply to SIZE; false for any other reply.
+bool ParseFtpSizeReply(const QString& reply, qint64& size);

@@ -10,15 +10,16 @@ CFtpSession::~CFtpSession()
     LogOff();
 }
 
-bool CFtpSession::IsReady() const
+bool CFtpSession::IsReady()
 {
-    return m_bLoggedOn && m_pClient->IsOpen();
+    return m_bLoggedOn && m_pClient->CheckIdleControl();
 }
 
 bool CFtpSession::EnsureLoggedOn()
 {
     // A reply that came too late or never ended makes the client close its
-    // control connection; the session is then over and a new logon follows.
+    // control connection, so do a 421, a close or a reset from the other
+    // side; the session is then over and a new logon follows.
     if (IsReady())
         return true;
     m_bLoggedOn = false;
@@ -38,9 +39,22 @@ bool CFtpSession::EnsureLoggedOn()
     return loggedOn;
 }
 
-bool CFtpSession::Run(const std::function<bool(CFtpClient&)>& operation)
+bool CFtpSession::Run(const std::function<bool(CFtpClient&)>& operation, ERepeat repeat)
 {
-    return EnsureLoggedOn() && operation(*m_pClient);
+    if (!EnsureLoggedOn())
+        return false;
+    m_pClient->m_bCancelled = false; // left from an earlier operation
+    if (operation(*m_pClient))
+        return true;
+    // Only a connection lost from the other side is worth a second try: a
+    // refusal would be refused again, a time-out would double the wait, and
+    // a cancel was the user's will.
+    if (repeat == NEVER_REPEAT || m_pClient->m_bCancelled || !m_pClient->IsConnectionLost())
+        return false;
+    m_bRepeat = true;
+    const bool done = EnsureLoggedOn() && operation(*m_pClient);
+    m_bRepeat = false;
+    return done;
 }
 
 void CFtpSession::ReplaceClient(std::unique_ptr<CFtpClient> client)

@@ -16,8 +16,10 @@ class CFtpClient;
 // after an operation of the session is done in one place.
 //
 // The session logs on once; a client that had to close its control
-// connection (a late, endless or cut reply) is logged on afresh at the next
-// use. QUIT is sent only to end a session that a logon opened.
+// connection (a late, endless or cut reply), or whose connection the server
+// or the network ended (421, a close while idle, a failed send), is logged on
+// afresh at the next use. QUIT is sent only to end a session that a logon
+// opened.
 class CFtpSession
 {
 public:
@@ -51,16 +53,25 @@ public:
     // certificate the user accepted is remembered for the server, also when
     // the logon then failed.
     bool EnsureLoggedOn();
+    // Whether Run repeats an operation that lost the connection.
+    enum ERepeat { REPEAT_IF_LOST, NEVER_REPEAT };
     // Logs on if needed, then runs the operation on the client. False when
-    // either failed, the reason in Client().m_strReply.
-    bool Run(const std::function<bool(CFtpClient&)>& operation);
+    // either failed, the reason in Client().m_strReply. When the server or
+    // the network ended the connection during the operation (not a refusal,
+    // a time-out or a cancel), the session logs on again and runs it once
+    // more, unless NEVER_REPEAT; IsRepeat() then tells the operation so. An
+    // operation run so must be harmless to repeat when its first run did
+    // all or part of its work.
+    bool Run(const std::function<bool(CFtpClient&)>& operation, ERepeat repeat = REPEAT_IF_LOST);
+    bool IsRepeat() const { return m_bRepeat; }
     // A logon opened the session and nothing ended it since. The control
     // connection may have been closed by the client meanwhile: see
     // EnsureLoggedOn.
     bool IsLoggedOn() const { return m_bLoggedOn; }
-    // Logged on, and the control connection is still open: an operation can
-    // go ahead without a logon.
-    bool IsReady() const;
+    // Logged on, and the control connection is still open and quiet (see
+    // CFtpClient::CheckIdleControl): an operation can go ahead without a
+    // logon.
+    bool IsReady();
 
     CFtpClient& Client() { return *m_pClient; }
     const CFtpClient& Client() const { return *m_pClient; }
@@ -78,4 +89,5 @@ private:
     std::unique_ptr<CFtpClient> m_pClient;
     CLogon m_logon;
     bool m_bLoggedOn = false;
+    bool m_bRepeat = false; // Run is running an operation a second time
 };

@@ -100,6 +100,8 @@ enum EStringId : int {
     IDS_FTP_TLS_AUTO = 61534,
     IDS_FTP_TLS_REQUIRE = 61535,
     IDS_FTP_TLS_OFF = 61536,
+    IDS_FTP_UPLOAD_KEPT = 61537,
+    IDS_FTP_UPLOAD_SIZE = 61538,
 
     // The instrument link's refusals of what cannot go on the wire.
     IDS_LINE_TOO_LONG = 62001,

@@ -206,6 +206,27 @@ private slots:
         QCOMPARE(m_prompt->m_shown.size(), 1);
     }
 
+    // A server that ended an idle session (421, then the close) is logged on
+    // to again by the next command, which then does its work.
+    void sessionsTheServerEndedAreLoggedOnAgain()
+    {
+        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+        server.m_nIdleSeconds = 1;
+        QVERIFY2(server.Start(), qPrintable(server.m_strProblem));
+        QVERIFY(WriteFile(server.m_strRoot + "/Jobs/J1.VRN", "1\r\n"));
+        SetFtpServer(server.m_nPort, server.m_strUser, server.m_strPassword);
+        QTreeWidgetItem* ftp = m_view->FtpRoot();
+        QCOMPARE(Labels(Open(ftp)), QStringList("Jobs"));
+        QTest::qWait(1600);
+        QCOMPARE(Labels(Open(ftp, "Jobs")), QStringList("J1.VRN"));
+        QTest::qWait(1600);
+        m_prompt->PushName(true, "Made");
+        Run(ftp, ID_FILE_NEW_FOLDER);
+        QCOMPARE(m_prompt->m_shown, QStringList("Enter folder name: "));
+        QVERIFY(QFileInfo(server.m_strRoot + "/Made").isDir());
+        QCOMPARE(server.Transcript().filter(QRegularExpression("^USER ")).size(), 3);
+    }
+
     // The exact wire of a session, against a scripted peer.
     void quitOnlyEndsASessionThatALogonOpened()
     {

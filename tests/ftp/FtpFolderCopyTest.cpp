@@ -41,6 +41,8 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
         SendFile(it->second)(peer, line);
     });
     server.On("STOR ", ReceiveFile());
+    server.On("RNFR ", "350 Ready.");
+    server.On("RNTO ", "250 Renamed.");
 }
 
 std::string UnixLine(const char* kind, const std::string& name)
@@ -85,8 +87,8 @@ TEST(FtpFolderCopy, Upload)
     const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
                                 "CWD /Data/Job1/Sub/|LIST|CWD /Data/Job1/Sub|MKD X|";
     const Lines expected = Split(folders
-                                 + "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/b.txt|"
-                                   "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/x.txt|"
+                                 + "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
+                                   "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|"
                                  + folders + "CWD /Data/Job1/|LIST");
     EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), expected);
     // Listings and transfers all go in passive mode; EPSV is asked once.
@@ -152,7 +154,8 @@ TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
         EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
     });
-    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "STOR", "MKD"}), Split("MKD Job1|STOR /Data/Job1/ok.txt"));
+    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "STOR", "MKD"}),
+              Split("MKD Job1|STOR /Data/Job1/.ok.txt.tessaro-part"));
     EXPECT_EQ(server.m_uploads, Lines{"fine"});
 }
 

@@ -1,8 +1,11 @@
 #include "FtpTestSupport.h"
 
+#include "ftp/FtpSession.h"
+
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QThread>
 
 namespace {
 
@@ -113,4 +116,82 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     EXPECT_FALSE(client.IsOpen());
     server.Join();
     EXPECT_EQ(server.m_transcript, (Lines{"USER u", "FEAT", "SYST", "QUIT"}));
+}
+
+// A session whose control connection the server or the network ended logs on
+// again at the next use and runs the interrupted step once more; a refusal
+// is not repeated, nor a step the repeat finds already done by the server.
+TEST(FtpSession, LogsOnAgainAfterTheConnectionWasLost)
+{
+    // Answers the first line with text and closes the connection; later
+    // lines with again ("" for the next rule).
+    const auto onceThenClose = [](std::string text, std::string again) {
+        return [text, again, done = false](CScriptedFtpServer& peer, const std::string&) mutable {
+            if (done)
+                return void(peer.Send(again + "\r\n"));
+            done = true;
+            peer.Send(text);
+            peer.CloseControl();
+        };
+    };
+    struct CCase
+    {
+        const char* m_szWhat;
+        const char* m_szPrefix; // of the line answered by onceThenClose
+        std::string m_strFirst, m_strAgain;
+        int m_nConnections;
+        std::function<bool(CFtpClient&)> m_operation;
+        Lines m_expected; // "--", MKD, RNFR and RNTO lines
+        const char* m_szReply;
+    };
+    const auto mkd = [](CFtpClient& client) { return client.MakeRemoteFolder(u"/"_s, u"new"_s); };
+    const auto rename = [](CFtpClient& client) { return client.RenameRemote(u"a"_s, u"b"_s); };
+    const CCase cases[] = {
+        // The server ended the idle session: noticed before anything is sent.
+        {"421 while idle", "SYST", "215 UNIX\r\n421 Timeout.\r\n", "215 UNIX", 2, mkd, Lines{"--", "--", "MKD new"},
+         "257"},
+        {"421 to a command", "MKD", "421 Timeout.\r\n", "257 made", 2, mkd, Lines{"--", "MKD new", "--", "MKD new"},
+         "257"},
+        {"closed before RNTO", "RNFR", "", "350 go on", 2, rename, Lines{"--", "RNFR /a", "--", "RNFR /a", "RNTO /b"},
+         "250"},
+        // The rename may have been done: the repeat's RNFR finds no "a" and
+        // stops there, before an RNTO could act on anything else.
+        {"closed after RNTO", "RNTO", "", "550 No such file.", 2, rename,
+         Lines{"--", "RNFR /a", "RNTO /b", "--", "RNFR /a"}, "550"},
+        {"refused", "MKD", "550 Exists.\r\n", "", 1, mkd, Lines{"MKD new"}, "550"},
+    };
+    for (const CCase& c : cases) {
+        CScriptedFtpServer server;
+        server.m_nConnections = c.m_nConnections;
+        LogonRules(server);
+        server.On(c.m_szPrefix, onceThenClose(c.m_strFirst, c.m_strAgain));
+        server.On("MKD", "257 made");
+        // After a rename that got through, "a" is gone.
+        const bool renamed = c.m_szPrefix == std::string("RNTO");
+        server.On("RNFR", [renamed, asked = false](CScriptedFtpServer& peer, const std::string&) mutable {
+            peer.Send(renamed && asked ? "550 No such file.\r\n" : "350 go on\r\n");
+            asked = true;
+        });
+        server.On("RNTO", "250 renamed");
+        server.On("CWD", "250 ok");
+        server.Start();
+        bool done = false;
+        QString reply;
+        {
+            CFtpSession session;
+            CFtpSession::CLogon logon;
+            logon.m_strHost = u"127.0.0.1"_s;
+            logon.m_nPort = server.Port();
+            logon.m_eEncryption = FTP_TLS_OFF;
+            session.SetLogon(logon);
+            ASSERT_TRUE(session.EnsureLoggedOn()) << c.m_szWhat;
+            QThread::msleep(100); // the idle 421 arrives
+            done = session.Run(c.m_operation);
+            reply = session.Client().m_strReply;
+        }
+        server.Join();
+        EXPECT_EQ(done, c.m_szReply[0] == '2') << c.m_szWhat;
+        EXPECT_TRUE(reply.startsWith(QLatin1String(c.m_szReply))) << c.m_szWhat << " " << qPrintable(reply);
+        EXPECT_EQ(Only(server.m_transcript, {"--", "MKD", "RNFR", "RNTO"}), c.m_expected) << c.m_szWhat;
+    }
 }

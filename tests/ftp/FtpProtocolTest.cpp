@@ -19,6 +19,16 @@ TEST(FtpProtocol, ReplyClass)
                                                  {"", 0}};
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(FtpReplyClass(QString::fromLatin1(line)), expected) << line;
+    // SIZE replies: only "213" with a plain count, never one that overflows.
+    for (const auto& [reply, expected] : {std::pair{"213 1048576", 1048576LL},
+                                          {"213 0", 0LL},
+                                          {"550 No file", -1LL},
+                                          {"213 -5", -1LL},
+                                          {"213 99999999999999999999", -1LL}}) {
+        qint64 size = -1;
+        EXPECT_EQ(ParseFtpSizeReply(QString::fromLatin1(reply), size), expected >= 0) << reply;
+        EXPECT_EQ(size, expected) << reply;
+    }
 }
 
 // Replies and names with the host and port taken from them ("host:port");

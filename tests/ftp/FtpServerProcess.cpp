@@ -17,14 +17,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // pyftpdlib's own handler with what "python3 -m pyftpdlib" cannot do: TLS, a
-// transcript of every command line, and a refusal of "PROT P".
+// transcript of every command line, a refusal of "PROT P", a short idle
+// time-out (421, then the connection is closed).
 const char* const kRecordingServer = R"(
 import argparse
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
-for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript'):
+for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript', '--idle'):
     p.add_argument(name, default='')
 p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
@@ -43,6 +44,8 @@ if a.cert:
     Handler.keyfile = a.key
     Handler.tls_control_required = True
     Handler.tls_data_required = not a.refuse_prot
+if a.idle:
+    Handler.timeout = float(a.idle)
 Handler.authorizer = authorizer
 server = FTPServer(('127.0.0.1', 0), Handler)
 print('serving on port', server.address[1], flush=True)
@@ -197,6 +200,8 @@ QStringList CFtpServerProcess::PyftpdlibArguments()
         args << u"--cert"_s << m_strCertificate << u"--key"_s << m_strKey;
     if (m_bRefuseProt)
         args << u"--refuse-prot"_s;
+    if (m_nIdleSeconds > 0)
+        args << u"--idle"_s << QString::number(m_nIdleSeconds);
     return args;
 }
 

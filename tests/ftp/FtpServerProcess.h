@@ -44,6 +44,8 @@ public:
     // pyftpdlib writes every command line it receives into m_strTranscript,
     // and refuses "PROT P" if asked.
     bool m_bRefuseProt = false;
+    // pyftpdlib ends a session idle this long (421 and close); 0: its default.
+    int m_nIdleSeconds = 0;
     QString m_strTranscript;
     QString m_strHost; // the address it listens on
     QString m_strUser;

@@ -1,6 +1,10 @@
 #include "FtpTestSupport.h"
 
+#include "ftp/FtpProtocol.h"
+
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <functional>
@@ -26,6 +30,8 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     server.On("RETR /data/file.bin", SendFile(content.toStdString()));
     server.On("RETR /data/empty", SendFile(std::string()));
     server.On("STOR ", ReceiveFile());
+    server.On("RNFR ", "350 Ready.");
+    server.On("RNTO ", "250 Renamed.");
     WithClient(server, [&](CFtpClient& client) {
         client.m_nBlockSize = 4096; // one poll for Cancel and one progress step per block
         // A download replaces an older file.
@@ -53,8 +59,9 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
     // listening port, which the server reached.
     EXPECT_EQ(Only(server.m_transcript, {"PORT 127,0,0,1,"}).size(), 3u);
     EXPECT_EQ(Only(server.m_transcript, {""}),
-              Split("TYPE I|PORT|RETR /data/file.bin|TYPE I|PORT|RETR /data/empty|TYPE I|EPSV|STOR /data/up load.bin|"
-                    "TYPE I|PORT|STOR /data/empty"));
+              Split("TYPE I|PORT|RETR /data/file.bin|TYPE I|PORT|RETR /data/empty|TYPE I|EPSV|"
+                    "STOR /data/.up load.bin.tessaro-part|RNFR /data/.up load.bin.tessaro-part|RNTO /data/up load.bin|"
+                    "TYPE I|PORT|STOR /data/.empty.tessaro-part|RNFR /data/.empty.tessaro-part|RNTO /data/empty"));
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{upload.toStdString(), std::string()}));
     EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"empty"_s, u"empty.bin"_s, u"file.bin"_s, u"up load.bin"_s}));
 }
@@ -74,12 +81,13 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
     server.On("RETR /missing", "550 Failed to open file.");
     // Data, then a failure reply; or data that stalls beyond the time-out
     // while the reply already claims success.
-    for (const char* path : {"RETR /broken", "RETR /stalls"}) {
-        server.On(path, [stall = path[6] == 's'](CScriptedFtpServer& peer, const std::string&) {
+    // Or data that stalls, and no reply at all.
+    for (const char* path : {"RETR /broken", "RETR /stalls", "RETR /silent"}) {
+        server.On(path, [stall = path[6] == 's', path](CScriptedFtpServer& peer, const std::string&) {
             peer.Send("150 Opening BINARY mode data connection.\r\n");
             peer.OpenData();
             peer.SendData("partial data");
-            peer.Send(stall ? "226 Transfer complete.\r\n" : "");
+            peer.Send(path[7] == 't' ? "226 Transfer complete.\r\n" : "");
             peer.Pause(stall ? 700 : 0);
             peer.CloseData();
             peer.Send(stall ? "" : "451 Local error in processing.\r\n");
@@ -114,6 +122,14 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         services.m_progress.m_nCancelAtPoll = 0;
         EXPECT_TRUE(client.Command(u"NOOP"_s));
         EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
+
+        // The whole stall takes one time-out, not a second one for the reply.
+        client.m_nTimeoutMs = 300;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(client.TransferFile(u"/silent"_s, target, false, true));
+        EXPECT_LT(timer.elapsed(), 550);
+        EXPECT_EQ(client.m_strReply, u"The data connection stood still for 0.3 s"_s);
     });
     EXPECT_EQ(ReadFile(target), old);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
@@ -200,6 +216,7 @@ TEST(FtpTransfer, HostileDataConnections)
         bool m_bResult;
         QByteArray m_local;             // the local file afterwards, and what an upload sent
         QString m_strReply = QString(); // the text left, when it matters
+        const char* m_szFinish = "";    // an upload's RNFR, RNTO and DELE (verbs only)
     };
     const QByteArray old("older content");
     const QByteArray content = RandomBytes(100000, 5);
@@ -233,7 +250,18 @@ TEST(FtpTransfer, HostileDataConnections)
              });
              server.On("STOR ", ReceiveFile());
          },
-         true, "STOR /up.txt", true, old},
+         true, "STOR /up.txt", true, old, QString(), "RNFR RNTO"},
+        // The upload stays whole under its temporary name.
+        {"the server refuses the rename",
+         [](CScriptedFtpServer& server) {
+             DataRules(server);
+             server.On("STOR ", ReceiveFile());
+             server.On("RNTO ", "553 Not allowed.");
+         },
+         true, "STOR /up.txt", false, old,
+         u"The upload is complete as /.up.txt.tessaro-part on the server, but it could not take the place of /up.txt: "
+         u"553 Not allowed."_s,
+         "RNFR RNTO"},
         {"a stranger reaches the active port first",
          [&](CScriptedFtpServer& server) {
              server.On("PORT ", [](CScriptedFtpServer& peer, const std::string&) {
@@ -262,9 +290,11 @@ TEST(FtpTransfer, HostileDataConnections)
                  peer.Send("226 Transfer complete.\r\n");
              });
          },
-         true, "STOR /big.bin", false, big, u"The data connection broke off before the end of the transfer"_s},
-        {"bytes from the server on an active upload", ticket, false, "STOR /up.bin", true, upload},
-        {"bytes from the server on a passive upload", ticket, true, "STOR /up.bin", true, upload},
+         true, "STOR /big.bin", false, big, u"The data connection broke off before the end of the transfer"_s, "DELE"},
+        {"bytes from the server on an active upload", ticket, false, "STOR /up.bin", true, upload, QString(),
+         "RNFR RNTO"},
+        {"bytes from the server on a passive upload", ticket, true, "STOR /up.bin", true, upload, QString(),
+         "RNFR RNTO"},
     };
     for (const CCase& c : cases) {
         CFtpTestServices services;
@@ -276,6 +306,9 @@ TEST(FtpTransfer, HostileDataConnections)
         server.On("EPSV", "500 Unknown command.");
         server.On("NOOP", "200 NOOP ok");
         c.m_rules(server);
+        server.On("RNFR ", "350 Ready.");
+        server.On("RNTO ", "250 Renamed.");
+        server.On("DELE ", "250 Deleted.");
         WithClient(server, [&](CFtpClient& client) {
             client.m_nTimeoutMs = 2000;
             const bool download = c.m_szCommand[0] == 'R';
@@ -292,8 +325,14 @@ TEST(FtpTransfer, HostileDataConnections)
             EXPECT_TRUE(server.m_uploads == Lines{c.m_local.toStdString()}) << c.m_szWhat;
         }
         EXPECT_EQ(server.m_transcript.back(), "NOOP") << c.m_szWhat;
-        const bool sent = std::count(server.m_transcript.begin(), server.m_transcript.end(), c.m_szCommand) > 0;
+        const QString path = QString::fromLatin1(c.m_szCommand + 5);
+        const std::string wire = c.m_szCommand[0] == 'R' ? c.m_szCommand : "STOR " + FtpPartPath(path).toStdString();
+        const bool sent = std::count(server.m_transcript.begin(), server.m_transcript.end(), wire) > 0;
         EXPECT_EQ(sent, c.m_bResult || c.m_szCommand[0] == 'S') << c.m_szWhat;
+        std::string finish;
+        for (const std::string& line : Only(server.m_transcript, {"RNFR", "RNTO", "DELE"}))
+            finish += (finish.empty() ? "" : " ") + line.substr(0, 4);
+        EXPECT_EQ(finish, c.m_szFinish) << c.m_szWhat;
         EXPECT_EQ(services.m_progress.m_nShows, services.m_progress.m_nHides) << c.m_szWhat;
     }
     EXPECT_FALSE(HasPendingConnection(foreign)); // the third party was never contacted

@@ -195,10 +195,18 @@ void CScriptedFtpServer::CloseData()
 
 void CScriptedFtpServer::Serve()
 {
-    if ((m_nControl = AcceptOne(m_nListener)) < 0)
-        return;
+    for (int i = 0; i < m_nConnections; ++i) {
+        if ((m_nControl = AcceptOne(m_nListener)) < 0)
+            return;
+        if (m_nConnections > 1)
+            m_transcript.push_back("--");
+        ServeConnection();
+    }
+}
+
+void CScriptedFtpServer::ServeConnection()
+{
     Send(m_strGreeting);
-    size_t next = 0;
     std::string line;
     char c = 0;
     while (m_nControl >= 0 && WaitReadable(m_nControl, kPeerWaitMs) && ::recv(m_nControl, &c, 1, 0) == 1) {
@@ -217,7 +225,7 @@ void CScriptedFtpServer::Serve()
         if (rule != m_rules.end())
             rule->second(*this, line);
         else
-            Send(next < m_queue.size() ? m_queue[next++] + "\r\n" : std::string("502 Not scripted\r\n"));
+            Send(m_nNext < m_queue.size() ? m_queue[m_nNext++] + "\r\n" : std::string("502 Not scripted\r\n"));
         line.clear();
     }
     CloseData();

@@ -14,7 +14,8 @@
 // Data connections go to the address of the last PORT command (active mode)
 // or come to the listener of the last PASV or EPSV command (passive mode).
 // The transcript may be read after Join(), which waits until the client has
-// closed the control connection.
+// closed the control connection (the last of m_nConnections, taken one after
+// the other; each starts in the transcript with a line "--").
 class CScriptedFtpServer
 {
 public:
@@ -56,16 +57,19 @@ public:
     bool StrangerConnects(const std::string& bytes);
     void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+    int m_nConnections = 1;                // set before Start
     std::vector<std::string> m_transcript; // lines without CR LF
     std::vector<std::string> m_uploads;    // data taken by ReceiveFile
 
 private:
     void Serve();
+    void ServeConnection();
     int ConnectToPortAddress(const char* source);
 
     std::string m_strGreeting;
     std::string m_strPortArgument;
     std::vector<std::string> m_queue;
+    size_t m_nNext = 0; // of m_queue
     std::vector<std::pair<std::string, Handler>> m_rules;
     int m_nListener = -1;
     int m_nPort = 0;
