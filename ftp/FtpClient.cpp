@@ -4,6 +4,7 @@
 
 #include "platform/Bytes.h"
 #include "platform/Services.h"
+#include "platform/Trace.h"
 #include "resources/StringTable.h"
 
 #include <QHostAddress>
@@ -152,6 +153,7 @@ bool CFtpClient::SendLine(const QString& line)
     if (!m_pControl || m_pControl->state() != QAbstractSocket::ConnectedState)
         return false;
     const QByteArray bytes = ToBytes(line + QStringLiteral("\r\n"));
+    CTrace::FtpSent(bytes);
     if (m_pControl->write(bytes) != bytes.size())
         return false;
     return FlushSocket(*m_pControl, m_nTimeoutMs);
@@ -187,6 +189,8 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             continue;
         case CFtpReplyReader::LineReady:
         case CFtpReplyReader::ReplyReady:
+            for (const QByteArray& received : m_replyReader.Lines())
+                CTrace::FtpReceived(received);
             m_strReply = FromBytes(m_replyReader.Lines().constLast());
             m_nReplyClass = FtpReplyClass(m_strReply);
             return true;
