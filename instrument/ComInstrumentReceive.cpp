@@ -9,11 +9,13 @@
 #include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 using namespace Protocol;
@@ -55,8 +57,12 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
     // The data go to a temporary file beside the target, which replaces the
     // target only at the normal end.
     auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
+    if (!file->open(QIODevice::WriteOnly)) {
+        const QString folderOfPath = QFileInfo(path).absolutePath();
+        ShowMessage(CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE),
+                                          CSystemReason::FolderNotWritable(folderOfPath)));
         return false;
+    }
     if (toStaging)
         m_strStagingName = request.m_strResultName;
 
