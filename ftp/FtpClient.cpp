@@ -4,6 +4,7 @@
 
 #include "platform/Bytes.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
 #include "platform/Trace.h"
 #include "resources/StringTable.h"
 
@@ -74,6 +75,12 @@ bool FlushSocket(QTcpSocket& socket, int timeoutMs)
             return false;
     }
     return true;
+}
+
+// Why the control connection ended, as the socket knows it.
+QString ControlReason(const QTcpSocket& socket)
+{
+    return socket.error() == QAbstractSocket::UnknownSocketError ? QString() : socket.errorString();
 }
 
 } // namespace
@@ -202,7 +209,7 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(FtpSeconds(m_nTimeoutMs));
             break;
         case CFtpReplyReader::Closed:
-            m_strReply = LoadString(IDS_FTP_NOTHING_READ);
+            m_strReply = CSystemReason::Append(LoadString(IDS_FTP_NOTHING_READ), ControlReason(*m_pControl));
             break;
         }
         // A late or cut reply would be taken for the answer to the next

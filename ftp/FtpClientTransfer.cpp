@@ -6,9 +6,11 @@
 #include "FtpProtocol.h"
 
 #include "platform/ProgressScope.h"
+#include "platform/SystemReason.h"
 #include "resources/StringTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpSocket>
 
 #include <limits>
@@ -26,6 +28,16 @@ std::unique_ptr<QFileDevice> OpenLocalFile(const QString& localPath, bool downlo
     return file->open(QIODevice::ReadOnly) ? std::move(file) : nullptr;
 }
 
+// Why OpenLocalFile failed: the target's folder takes no new file, or the
+// source cannot be read.
+QString LocalFileReason(const QString& localPath, bool download)
+{
+    if (download)
+        return CSystemReason::FolderNotWritable(QFileInfo(localPath).absolutePath());
+    QFile file(localPath);
+    return file.open(QIODevice::ReadOnly) ? QString() : QStringLiteral("%1: %2").arg(localPath, file.errorString());
+}
+
 } // namespace
 
 bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download)
@@ -38,7 +50,8 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
 
     const std::unique_ptr<QFileDevice> file = OpenLocalFile(localPath, download);
     if (!file) {
-        m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
+        m_strReply =
+            CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE), LocalFileReason(localPath, download));
         return false;
     }
     if (!Command(QStringLiteral("TYPE I")))

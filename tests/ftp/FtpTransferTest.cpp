@@ -129,11 +129,16 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
     server.On("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     server.On("PORT ", "500 Illegal PORT command.");
     WithClient(server, [&](CFtpClient& client) {
-        // Missing local file or folder.
-        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"none"_s), false, false));
-        EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine"_s);
-        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.path() + u"/no/such/dir/f"_s, false, true));
-        EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine"_s);
+        // Missing local file or folder, a folder that takes no file (not even
+        // root's): the message, then the system's reason.
+        const QList<QPair<QString, QString>> local = {
+            {dir.filePath(u"none"_s), dir.filePath(u"none: No such file or directory"_s)},
+            {dir.path() + u"/no/such/dir/f"_s, dir.path() + u"/no/such/dir: No such file or directory"_s},
+            {u"/sys/f"_s, u"/sys: Permission denied"_s}};
+        for (const auto& [path, reason] : local) {
+            EXPECT_FALSE(client.TransferFile(u"/x"_s, path, false, path != local.first().first));
+            EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine\n"_s + reason);
+        }
 
         // Neither mode opens a data connection: EPSV refused, a PASV reply
         // without parentheses, a refused PORT. Each mode is tried once (EPSV
