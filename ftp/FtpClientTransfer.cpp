@@ -66,7 +66,13 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
         download ? ReceiveData(data, *file, std::numeric_limits<qint64>::max(), true) : SendData(data, *file);
     if (end == END_CANCELLED)
         progress.MarkHidden(); // PollCancel has hidden the window
-    return FinishTransfer(end, link, *file, download);
+    if (FinishTransfer(end, link, *file, download))
+        return true;
+    // "File error" alone does not say what went wrong with the local file.
+    if (m_strReply == LoadString(IDS_FILE_ERROR))
+        m_strReply = CSystemReason::Append(
+            m_strReply, download ? static_cast<CDownloadFile&>(*file).Failure() : file->errorString());
+    return false;
 }
 
 bool CFtpClient::FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download)

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
@@ -114,6 +116,18 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         services.m_progress.m_nCancelAtPoll = 0;
         EXPECT_TRUE(client.Command(u"NOOP"_s));
         EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
+
+        // A disk that takes no more (here a file size limit): the system's
+        // reason after the message.
+        rlimit before{}, full{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        full = {1024 * 1024, before.rlim_max};
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        EXPECT_FALSE(client.TransferFile(u"/big"_s, target, false, true));
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(client.m_strReply, u"File error\nFile too large"_s);
     });
     EXPECT_EQ(ReadFile(target), old);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
