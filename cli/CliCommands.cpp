@@ -3,6 +3,8 @@
 
 #include "platform/LocalPaths.h"
 #include "platform/Profile.h"
+#include "platform/Services.h"
+#include "platform/TraceFile.h"
 #include "resources/StringTable.h"
 
 #include <QCoreApplication>
@@ -75,18 +77,55 @@ bool TakeFlag(QStringList& args, const QString& name)
 static void PrintUsage()
 {
     std::fprintf(CliUsageStream(),
-                 "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] COMMAND ...\n"
+                 "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] [--trace FILE|-] COMMAND ...\n"
                  "       tessaro-cli --help | --version\n"
-                 "Moves data between this machine, a surveying instrument and an FTP server.\n");
+                 "Moves data between this machine, a surveying instrument and an FTP server.\n"
+                 "--trace appends every line exchanged with the instrument or the server to FILE\n"
+                 "(- for stderr), passwords masked: send it in when a connection does not work.\n");
     PrintInstrumentUsage();
     PrintFtpUsage();
 }
 
+namespace {
+
+// The --trace sink, installed for the command's run.
+class CCliTrace
+{
+public:
+    bool Start(const QString& path)
+    {
+        if (path.isEmpty())
+            return true;
+        QString error;
+        if (!m_file.Open(path, &error)) {
+            CliNote(LoadString(IDS_TRACE_CANNOT_OPEN).arg(error));
+            return false;
+        }
+        CServices::SetTrace(&m_file);
+        return true;
+    }
+    ~CCliTrace()
+    {
+        if (m_file.IsOn())
+            CServices::SetTrace(nullptr);
+    }
+
+private:
+    CTraceFile m_file;
+};
+
+} // namespace
+
 int RunCli(QStringList args)
 {
     CCliOptions options;
+    QString tracePath;
     if (!TakeOption(args, QStringLiteral("--profile"), options.m_strProfile)
-        || !TakeOption(args, QStringLiteral("--root"), options.m_strRoot))
+        || !TakeOption(args, QStringLiteral("--root"), options.m_strRoot)
+        || !TakeOption(args, QStringLiteral("--trace"), tracePath))
+        return EXIT_USAGE;
+    CCliTrace trace;
+    if (!trace.Start(tracePath))
         return EXIT_USAGE;
     options.m_bYes = TakeFlag(args, QStringLiteral("--yes"));
     if (args.isEmpty()) {

@@ -8,6 +8,7 @@
 #include "instrument/ComSettings.h"
 #include "instrument/Protocol.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
 #include "resources/StringTable.h"
 
 #include <QDir>
@@ -203,6 +204,10 @@ int Receive(CComInstrument& instrument, CConsolePrompt& prompt, const QStringLis
     const QFileInfo target(local);
     if (target.fileName().isEmpty() || !target.absoluteDir().exists())
         return Usage(LoadString(IDS_CLI_NO_FOLDER).arg(command, args[2]));
+    // Before the instrument is woken for the listing, not after it.
+    const QString notWritable = CSystemReason::FolderNotWritable(target.absolutePath());
+    if (!notWritable.isEmpty())
+        return Fail(CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE), notWritable));
 
     const QString failure = FindItem(instrument, *kind, number);
     if (!failure.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "CommandIds.h"
 #include "TessaroView.h"
+#include "TraceSetting.h"
 
 #include "resources/StringTable.h"
 
@@ -31,6 +32,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     QMenu* settings = AddMenu(QStringLiteral("Settings"));
     AddCommand(settings, QStringLiteral("Ftp settings..."), ID_SETTINGS_FTP);
     AddCommand(settings, QStringLiteral("Communication settings..."), ID_SETTINGS_COM);
+    new CTraceSetting(settings);
 
     QMenu* connection = AddMenu(QStringLiteral("Connection"));
     AddCommand(connection, QStringLiteral("Connect"), ID_CONNECTION_CONNECT);

@@ -1,9 +1,12 @@
 #include "DownloadFile.h"
 
+#include "platform/SystemReason.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <filesystem>
 
 CDownloadFile::CDownloadFile(const QString& target) : m_strTarget(target) {}
@@ -37,12 +40,23 @@ bool CDownloadFile::Open()
     return false;
 }
 
+qint64 CDownloadFile::writeData(const char* data, qint64 len)
+{
+    const qint64 written = QFile::writeData(data, len);
+    if (written != len && m_strFailure.isEmpty())
+        m_strFailure = CSystemReason::Text(errno);
+    return written;
+}
+
 bool CDownloadFile::Commit()
 {
     if (!isOpen())
         return false;
     flush();
     const bool written = error() == QFileDevice::NoError;
+    // Closing forgets the error: its reason is kept first.
+    if (!written && m_strFailure.isEmpty())
+        m_strFailure = CSystemReason::Text(errno);
     close();
     if (!written)
         return false;
@@ -50,5 +64,7 @@ bool CDownloadFile::Commit()
     std::filesystem::rename(std::filesystem::path(fileName().toStdU16String()),
                             std::filesystem::path(m_strTarget.toStdU16String()), error);
     m_bCommitted = !error;
+    if (error)
+        m_strFailure = QString::fromStdString(error.message());
     return m_bCommitted;
 }

@@ -18,8 +18,16 @@ public:
     bool Open();
     // Replaces the target with what was written.
     bool Commit();
+    // Why writing or Commit failed, as the system said it.
+    QString Failure() const { return m_strFailure.isEmpty() ? errorString() : m_strFailure; }
+
+protected:
+    // Keeps the system's reason of a failed write: QFile's own text is
+    // often only "Unknown error".
+    qint64 writeData(const char* data, qint64 len) override;
 
 private:
+    QString m_strFailure;
     QString m_strTarget;
     bool m_bCommitted = false;
 };

@@ -4,6 +4,8 @@
 
 #include "platform/Bytes.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
+#include "platform/Trace.h"
 #include "resources/StringTable.h"
 
 #include <QHostAddress>
@@ -73,6 +75,12 @@ bool FlushSocket(QTcpSocket& socket, int timeoutMs)
             return false;
     }
     return true;
+}
+
+// Why the control connection ended, as the socket knows it.
+QString ControlReason(const QTcpSocket& socket)
+{
+    return socket.error() == QAbstractSocket::UnknownSocketError ? QString() : socket.errorString();
 }
 
 } // namespace
@@ -177,6 +185,7 @@ bool CFtpClient::SendLine(const QString& line)
     if (!m_pControl)
         return false;
     const QByteArray bytes = ToBytes(line + QStringLiteral("\r\n"));
+    CTrace::FtpSent(bytes);
     if (m_pControl->state() == QAbstractSocket::ConnectedState && m_pControl->write(bytes) == bytes.size()
         && FlushSocket(*m_pControl, m_nTimeoutMs))
         return true;
@@ -215,6 +224,8 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             continue;
         case CFtpReplyReader::LineReady:
         case CFtpReplyReader::ReplyReady:
+            for (const QByteArray& received : m_replyReader.Lines())
+                CTrace::FtpReceived(received);
             m_strReply = FromBytes(m_replyReader.Lines().constLast());
             m_nReplyClass = FtpReplyClass(m_strReply);
             // 421: the server closes the connection after this reply.
@@ -229,7 +240,7 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(FtpSeconds(m_nTimeoutMs));
             break;
         case CFtpReplyReader::Closed:
-            m_strReply = LoadString(IDS_FTP_NOTHING_READ);
+            m_strReply = CSystemReason::Append(LoadString(IDS_FTP_NOTHING_READ), ControlReason(*m_pControl));
             m_bConnectionLost = true;
             break;
         }

@@ -6,6 +6,7 @@
 #include "FtpProtocol.h"
 
 #include "platform/ProgressScope.h"
+#include "platform/SystemReason.h"
 #include "resources/StringTable.h"
 
 #include <QFile>
@@ -25,6 +26,16 @@ std::unique_ptr<QFileDevice> OpenLocalFile(const QString& localPath, bool downlo
     }
     auto file = std::make_unique<QFile>(localPath);
     return file->open(QIODevice::ReadOnly) ? std::move(file) : nullptr;
+}
+
+// Why OpenLocalFile failed: the target's folder takes no new file, or the
+// source cannot be read.
+QString LocalFileReason(const QString& localPath, bool download)
+{
+    if (download)
+        return CSystemReason::FolderNotWritable(QFileInfo(localPath).absolutePath());
+    QFile file(localPath);
+    return file.open(QIODevice::ReadOnly) ? QString() : QStringLiteral("%1: %2").arg(localPath, file.errorString());
 }
 
 } // namespace
@@ -77,7 +88,8 @@ bool CFtpClient::MoveFile(CProgressScope& progress, const QString& remotePath, c
 {
     const std::unique_ptr<QFileDevice> file = OpenLocalFile(localPath, download);
     if (!file) {
-        m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
+        m_strReply =
+            CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE), LocalFileReason(localPath, download));
         return false;
     }
     if (!Command(QStringLiteral("TYPE I")))
@@ -93,7 +105,13 @@ bool CFtpClient::MoveFile(CProgressScope& progress, const QString& remotePath, c
         download ? ReceiveData(data, *file, std::numeric_limits<qint64>::max(), true) : SendData(data, *file);
     if (end == END_CANCELLED)
         progress.MarkHidden(); // PollCancel has hidden the window
-    return FinishTransfer(end, link, *file, download);
+    if (FinishTransfer(end, link, *file, download))
+        return true;
+    // "File error" alone does not say what went wrong with the local file.
+    if (m_strReply == LoadString(IDS_FILE_ERROR))
+        m_strReply = CSystemReason::Append(
+            m_strReply, download ? static_cast<CDownloadFile&>(*file).Failure() : file->errorString());
+    return false;
 }
 
 bool CFtpClient::FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download)

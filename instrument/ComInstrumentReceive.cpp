@@ -9,14 +9,32 @@
 #include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 using namespace Protocol;
+
+namespace {
+
+// Why writing the file failed. A buffered write that failed leaves QFile's
+// text at "Unknown error"; the system's reason is then the better one.
+QString FileFailure(const QFileDevice& file, int errorNumber)
+{
+    if (file.error() == QFileDevice::NoError)
+        return QString();
+    const QString text = file.errorString();
+    return text.isEmpty() || text == QLatin1String("Unknown error") ? CSystemReason::Text(errorNumber) : text;
+}
+
+} // namespace
 
 bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging)
 {
@@ -55,8 +73,12 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
     // The data go to a temporary file beside the target, which replaces the
     // target only at the normal end.
     auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
+    if (!file->open(QIODevice::WriteOnly)) {
+        const QString folderOfPath = QFileInfo(path).absolutePath();
+        ShowMessage(CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE),
+                                          CSystemReason::FolderNotWritable(folderOfPath)));
         return false;
+    }
     if (toStaging)
         m_strStagingName = request.m_strResultName;
 
@@ -89,7 +111,7 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
         }
         progress.Hide();
         committed = target->commit();
-        error = target->errorString();
+        error = FileFailure(*target, errno);
     }
     if (!committed) {
         ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + error);
@@ -201,7 +223,8 @@ bool CComInstrument::WriteReceived(const QString& text)
     const QByteArray data = ToBytes(text);
     if (m_file && m_file->write(data) == data.size())
         return true;
-    ShowMessage(LoadString(IDS_FILE_ERROR) + QLatin1Char('\n') + (m_file ? m_file->errorString() : QString()));
+    const int failure = errno;
+    ShowMessage(CSystemReason::Append(LoadString(IDS_FILE_ERROR), m_file ? FileFailure(*m_file, failure) : QString()));
     return false;
 }
 

@@ -1,12 +1,15 @@
 #include "ComPort.h"
 
 #include "ComSettings.h"
+#include "platform/Bytes.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 #include "platform/Prompt.h"
 #include "platform/QtSerialDevice.h"
 #include "platform/SerialDevice.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
+#include "platform/Trace.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -79,7 +82,10 @@ bool CComPort::Open()
     m_bLineCut = false;
     m_bCrBeforeCut = false;
     if (!device.Open(DevicePath(ComPort))) {
-        CServices::Prompt().MessageBox(LoadString(IDS_COM_INVALID_HANDLE), LoadString(IDS_ERROR), MB_OK, MB_ICONNONE);
+        const QString reason = device.ErrorText();
+        CTrace::Note(reason);
+        CServices::Prompt().MessageBox(CSystemReason::Append(LoadString(IDS_COM_INVALID_HANDLE), reason),
+                                       LoadString(IDS_ERROR), MB_OK, MB_ICONNONE);
         return false;
     }
     CSerialLineState state;
@@ -130,6 +136,7 @@ bool CComPort::Write(const QByteArray& bytes)
 {
     if (!m_bOpen || m_bDeviceLost || !Device().IsOpen())
         return false;
+    CTrace::SerialSent(bytes);
     if (Device().Write(bytes, kWriteTimeoutConstMs + static_cast<int>(bytes.size())))
         return true;
     // A few bytes that cannot leave within two seconds: the device is gone.
@@ -138,6 +145,13 @@ bool CComPort::Write(const QByteArray& bytes)
 }
 
 QString CComPort::ReadLine()
+{
+    const QString line = ReadBytesOfLine();
+    CTrace::SerialReceived(ToBytes(line), m_bTimedOut != 0);
+    return line;
+}
+
+QString CComPort::ReadBytesOfLine()
 {
     QString line;
     const bool crLf = EndMark == QLatin1String("\r\n");

@@ -88,6 +88,8 @@ public:
 private:
     CSerialDevice& Device();
     void ReportLost();
+    // ReadLine without the trace.
+    QString ReadBytesOfLine();
 
     std::unique_ptr<CSerialDevice> m_ownDevice;
     CSerialDevice* m_pDevice = nullptr;

@@ -1,7 +1,11 @@
 #include "QtSerialDevice.h"
 
+#include "SystemReason.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -102,12 +106,14 @@ bool CQtSerialDevice::Open(const QString& devicePath)
 {
     Close();
     m_bNoLineState = false;
+    m_strOpenError.clear();
     // QSerialPort clears the flow control when it opens a port: the device's
     // own settings are read first and put back. The descriptor that read them
     // is closed only after the port: closed before, it would drop the line's
     // DTR; closed between, it would look like the port's close to a watcher
     // of the device that took both opens for one.
     m_nSettingsFd = ::open(QFile::encodeName(devicePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int openErrno = m_nSettingsFd < 0 ? errno : 0;
     termios before{};
     const bool bFlowKnown = m_nSettingsFd >= 0 && ::tcgetattr(m_nSettingsFd, &before) == 0;
     m_port.setPortName(devicePath);
@@ -117,6 +123,10 @@ bool CQtSerialDevice::Open(const QString& devicePath)
         return true;
     }
     CloseSettingsFd();
+    // The system's own reason where it has one; a device that opens but is
+    // locked or held exclusively by another program has only Qt's.
+    m_strOpenError = openErrno != 0 ? CSystemReason::DeviceReason(devicePath, openErrno)
+                                    : QStringLiteral("%1: %2").arg(devicePath, m_port.errorString());
     // QSerialPort reads the terminal settings while opening; a device that
     // exists and is free but refuses that is the "cannot read line state" case.
     switch (m_port.error()) {
@@ -218,5 +228,5 @@ bool CQtSerialDevice::IsOpen() const
 
 QString CQtSerialDevice::ErrorText() const
 {
-    return m_port.errorString();
+    return m_strOpenError.isEmpty() ? m_port.errorString() : m_strOpenError;
 }

@@ -29,4 +29,6 @@ private:
     int m_nSettingsFd = -1;
     // Open() succeeded in reaching the device but could not read its settings.
     bool m_bNoLineState = false;
+    // Why the last Open() failed: the device and the system's reason.
+    QString m_strOpenError;
 };

@@ -45,6 +45,7 @@ public:
     // Harmless when not open.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // Text of the last device error, for messages.
+    // Text of the last device error, for messages; after a failed Open()
+    // the device's path and the system's reason.
     virtual QString ErrorText() const = 0;
 };

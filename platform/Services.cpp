@@ -4,6 +4,7 @@
 #include "NmcliRemoteAccess.h"
 #include "Progress.h"
 #include "Prompt.h"
+#include "Trace.h"
 #include "resources/StringTable.h"
 
 #include <cstdio>
@@ -38,11 +39,13 @@ CRealClock g_realClock;
 CDeclinePrompt g_declinePrompt;
 CNullProgress g_nullProgress;
 CNmcliRemoteAccess g_nmcliRemoteAccess;
+CTrace g_noTrace;
 
 CClock* g_clock = nullptr;
 CPrompt* g_prompt = nullptr;
 CProgress* g_progress = nullptr;
 CRemoteAccess* g_remoteAccess = nullptr;
+CTrace* g_trace = nullptr;
 CServices::WaitCursorHook g_waitCursor = nullptr;
 
 } // namespace
@@ -81,6 +84,16 @@ void CServices::SetProgress(CProgress* progress)
 void CServices::SetRemoteAccess(CRemoteAccess* remoteAccess)
 {
     g_remoteAccess = remoteAccess;
+}
+
+CTrace& CServices::Trace()
+{
+    return g_trace ? *g_trace : g_noTrace;
+}
+
+void CServices::SetTrace(CTrace* trace)
+{
+    g_trace = trace;
 }
 
 void CServices::SetWaitCursorHook(WaitCursorHook hook)

@@ -4,6 +4,7 @@ class CClock;
 class CPrompt;
 class CProgress;
 class CRemoteAccess;
+class CTrace;
 
 // The platform services that the core reaches without knowing who provides
 // them: the programs install real ones (dialogs, the Transfer window, real
@@ -17,14 +18,18 @@ public:
     static CProgress& Progress();
     // Dial-up networking; NetworkManager's nmcli unless another is installed.
     static CRemoteAccess& RemoteAccess();
+    // The wire trace; by default a sink that keeps nothing.
+    static CTrace& Trace();
 
     // nullptr restores the default: real sleeping, a prompt that prints to
     // stderr and answers No/Cancel, a progress service that shows nothing,
-    // remote access through nmcli.
+    // remote access through nmcli,
+    // no trace.
     static void SetClock(CClock* clock);
     static void SetPrompt(CPrompt* prompt);
     static void SetProgress(CProgress* progress);
     static void SetRemoteAccess(CRemoteAccess* remoteAccess);
+    static void SetTrace(CTrace* trace);
 
     // Called with true/false when the first wait cursor starts / the last ends.
     using WaitCursorHook = void (*)(bool busy);

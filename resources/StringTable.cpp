@@ -187,6 +187,10 @@ const CStringEntry kEntries[] = {
     {IDS_DETECT_MAPPED, "COM%1: now stands for %2."},
     {IDS_DETECT_MORE_NOTES, "(%1 more)"},
     {IDS_PROFILE_NOT_SAVED, "The settings could not be saved in %1."},
+    {IDS_DEVICE_GROUP_REMEDY,
+     "Members of the group \"%1\" may open it: add your user to that group, then log in again."},
+    {IDS_TRACE_MENU, "Wire &trace"},
+    {IDS_TRACE_CANNOT_OPEN, "The trace cannot be written: %1"},
 };
 
 const QHash<int, const char*>& Table()

@@ -154,6 +154,11 @@ enum EStringId : int {
     IDS_DETECT_MAPPED = 62211,
     IDS_DETECT_MORE_NOTES = 62212,
     IDS_PROFILE_NOT_SAVED = 62213,
+
+    // The wire trace and the system's reasons of failures.
+    IDS_DEVICE_GROUP_REMEDY = 62451,
+    IDS_TRACE_MENU = 62452,
+    IDS_TRACE_CANNOT_OPEN = 62453,
 };
 
 // Labels and messages of the explorer itself.

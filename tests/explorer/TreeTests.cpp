@@ -1,6 +1,7 @@
 #include "ExplorerFixture.h"
 
 #include "explorer/InstrumentNodes.h"
+#include "platform/Trace.h"
 
 #include <QMenuBar>
 
@@ -77,6 +78,17 @@ private slots:
         }
         // Cancelled dialogs store nothing.
         QCOMPARE(QFileInfo(m_profileDir->filePath("profile.ini")).size(), 0);
+        // The wire trace: off until checked, then kept in the state folder and the profile.
+        qputenv("XDG_STATE_HOME", m_profileDir->filePath("state").toLocal8Bit());
+        QAction* trace = m_frame->menuBar()->actions().at(2)->menu()->actions().last();
+        QVERIFY(trace->isCheckable() && !trace->isChecked() && !CServices::Trace().IsOn());
+        trace->trigger();
+        CTrace::FtpSent("PASS secret\r\n");
+        QVERIFY(ReadFile(m_profileDir->filePath("state/tessaro/trace.log")).endsWith(" FTP > PASS ****\\x0D\\x0A\n"));
+        QCOMPARE(CProfile::ReadInt("Settings", "Trace", 0), 1);
+        trace->trigger();
+        QVERIFY(!CServices::Trace().IsOn());
+        QCOMPARE(CProfile::ReadInt("Settings", "Trace", 1), 0);
 
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));

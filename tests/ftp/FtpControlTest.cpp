@@ -97,7 +97,7 @@ TEST(FtpControl, HostileRepliesCloseTheConnection)
          [](CScriptedFtpServer& peer, const std::string&) { peer.Send("200 " + std::string(20000, 'a')); },
          u"The server's reply is too long"},
         {"connection closed", [](CScriptedFtpServer& peer, const std::string&) { peer.CloseControl(); },
-         u"can not execute Read from archive"},
+         u"can not execute Read from archive\nThe remote host closed the connection"},
     };
     for (const CCase& c : cases) {
         CScriptedFtpServer server;

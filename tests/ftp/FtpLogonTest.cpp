@@ -1,4 +1,5 @@
 #include "FtpTestSupport.h"
+#include "support/RecordingTrace.h"
 
 #include "ftp/FtpSession.h"
 
@@ -54,6 +55,7 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
         server.Start();
         bool result = false;
         QString reply;
+        CRecordingTrace trace;
         {
             CFtpClient client;
             // Type 0 connects to the server itself, every other type to the firewall.
@@ -66,6 +68,16 @@ TEST(FtpLogon, SequencesSendTheExactCommands)
         EXPECT_EQ(result, reply == u"230 Ok\r\n"_s) << "logon type " << c.m_nType;
         EXPECT_EQ(reply.trimmed(), QString::fromLatin1(c.m_szReply)) << "logon type " << c.m_nType;
         EXPECT_EQ(server.m_transcript, Split(c.m_szExpected)) << "logon type " << c.m_nType;
+        // The trace holds every command sent, but no password or account,
+        // and every reply from the greeting on.
+        QStringList sent;
+        for (const std::string& line : Split(c.m_szExpected)) {
+            const bool secret = line.starts_with("PASS ") || line.starts_with("ACCT ");
+            sent.append(u"FTP > "_s + QString::fromStdString(secret ? line.substr(0, 5) + "****" : line)
+                        + u"\\x0D\\x0A"_s);
+        }
+        EXPECT_EQ(trace.m_records.filter(u"FTP > "_s), sent) << "logon type " << c.m_nType;
+        EXPECT_EQ(trace.m_records.value(0), u"FTP < 220 Scripted server ready\\x0D\\x0A"_s);
     }
 }
 

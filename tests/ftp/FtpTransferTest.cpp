@@ -7,8 +7,10 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
@@ -124,12 +126,23 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         EXPECT_EQ(client.m_strReply, u"200 NOOP ok\r\n"_s);
 
         // The whole stall takes one time-out, not a second one for the reply.
-        client.m_nTimeoutMs = 300;
+        client.m_nTimeoutMs = 1000;
         QElapsedTimer timer;
         timer.start();
         EXPECT_FALSE(client.TransferFile(u"/silent"_s, target, false, true));
-        EXPECT_LT(timer.elapsed(), 550);
-        EXPECT_EQ(client.m_strReply, u"The data connection stood still for 0.3 s"_s);
+        EXPECT_LT(timer.elapsed(), 1800); // a second time-out would make it 2 s
+        EXPECT_EQ(client.m_strReply, u"The data connection stood still for 1 s"_s);
+        // A disk that takes no more (here a file size limit): the system's
+        // reason after the message.
+        rlimit before{}, full{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        full = {1024 * 1024, before.rlim_max};
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        EXPECT_FALSE(client.TransferFile(u"/big"_s, target, false, true));
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(client.m_strReply, u"File error\nFile too large"_s);
     });
     EXPECT_EQ(ReadFile(target), old);
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
@@ -145,11 +158,16 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
     server.On("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     server.On("PORT ", "500 Illegal PORT command.");
     WithClient(server, [&](CFtpClient& client) {
-        // Missing local file or folder.
-        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.filePath(u"none"_s), false, false));
-        EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine"_s);
-        EXPECT_FALSE(client.TransferFile(u"/x"_s, dir.path() + u"/no/such/dir/f"_s, false, true));
-        EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine"_s);
+        // Missing local file or folder, a folder that takes no file (not even
+        // root's): the message, then the system's reason.
+        const QList<QPair<QString, QString>> local = {
+            {dir.filePath(u"none"_s), dir.filePath(u"none: No such file or directory"_s)},
+            {dir.path() + u"/no/such/dir/f"_s, dir.path() + u"/no/such/dir: No such file or directory"_s},
+            {u"/sys/f"_s, u"/sys: Permission denied"_s}};
+        for (const auto& [path, reason] : local) {
+            EXPECT_FALSE(client.TransferFile(u"/x"_s, path, false, path != local.first().first));
+            EXPECT_EQ(client.m_strReply, u"Unable to open file to local maschine\n"_s + reason);
+        }
 
         // Neither mode opens a data connection: EPSV refused, a PASV reply
         // without parentheses, a refused PORT. Each mode is tried once (EPSV

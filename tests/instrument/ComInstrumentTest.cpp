@@ -1,4 +1,5 @@
 #include "InstrumentFixture.h"
+#include "support/RecordingTrace.h"
 
 namespace {
 
@@ -107,6 +108,14 @@ TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
         EXPECT_EQ(m_link.m_strName, c.name);
         EXPECT_FALSE(m_device->IsOpen());
     }
+    // The wire trace of the whole identify: each line either way, escaped.
+    CRecordingTrace trace;
+    Fresh(cases.first().script);
+    m_link.Connect();
+    EXPECT_EQ(
+        trace.m_records,
+        (QStringList{R"(COM > a\x0D\x0A)", R"(COM > c\x0D\x0A)", R"(COM < \x0D\x0A)", R"(COM > c\x0D\x0A)",
+                     R"(COM < OK\x0D\x0A)", R"(COM > %R1Q,5004:\x0D\x0A)", R"(COM < %R1P,0,0:0,"SIM-1"\x0D\x0A)"}));
 }
 
 TEST_F(LinkTest, Listings)

@@ -115,7 +115,11 @@ TEST_F(ComPortTest, OpenFailuresShowTheirMessages)
     file.close();
     m_deviceOverride.Set(file.fileName());
     EXPECT_FALSE(m_link.m_port.Open());
-    EXPECT_EQ(m_prompt.m_shown, (QStringList{"Error: COM Invalid handle", "Error: Can not open COM port"}));
+    // The system's reason follows the message.
+    EXPECT_EQ(m_prompt.m_shown,
+              (QStringList{"Error: COM Invalid handle\n/dev/tessaro-no-such-device: No such file or "
+                           "directory",
+                           "Error: Can not open COM port"}));
     EXPECT_EQ(m_link.m_port.m_bOpen, 0);
 }
 

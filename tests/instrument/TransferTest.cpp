@@ -197,6 +197,10 @@ TEST_F(TransferTest, ReceiveRefusedBeforeTheInstrumentIsTouched)
     m_prompt.PushDataDownload(false);
     EXPECT_FALSE(m_link.Receive(m_dir.path(), 4, 0x80, 0));
     EXPECT_EQ(m_prompt.m_downloadRequests.last().m_strSelectedFormat, QString());
+    // A folder that takes no file (not even root's): the reason, nothing sent.
+    m_prompt.PushDataDownload(true, "A1.VRN", 0);
+    EXPECT_FALSE(m_link.Receive("/sys", 4, 0x80, 0));
+    EXPECT_EQ(m_prompt.m_shown.last(), "Error: Unable to open file to local maschine\n/sys: Permission denied");
     EXPECT_TRUE(m_prompt.Idle());
     EXPECT_TRUE(m_device->m_events.isEmpty());
 

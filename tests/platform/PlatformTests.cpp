@@ -4,17 +4,25 @@
 #include "platform/Profile.h"
 #include "platform/ProgressScope.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
+#include "platform/TraceFile.h"
 #include "platform/WaitCursor.h"
 #include "resources/StringTable.h"
 #include "support/RecordingProgress.h"
 #include "support/ScopedSettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include <grp.h>
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 TEST(Bytes, EveryByteRoundTripsAndWideCharactersKeepTheirLowByte)
 {
@@ -168,4 +176,66 @@ TEST(Services, ProgressScopeHidesTheWindowOnceUnlessItHidItself)
         EXPECT_EQ(progress.m_nShows, 1) << c.what;
         EXPECT_EQ(progress.m_nHides, c.hides) << c.what;
     }
+}
+
+// What the wire trace shows of a line, and the file that keeps it.
+TEST(Trace, BytesAreEscapedSecretsMaskedAndTheFileRotated)
+{
+    const QList<QPair<QByteArray, QString>> escaped = {
+        {"%R1Q,5004:\r\n", R"(%R1Q,5004:\x0D\x0A)"},
+        {QByteArray("a\0\x7F\xFF\\", 5), R"(a\x00\x7F\xFF\x5C)"},
+    };
+    for (const auto& [bytes, text] : escaped)
+        EXPECT_EQ(CTrace::Escape(bytes), text);
+    const QList<QPair<QByteArray, QString>> masked = {
+        {"PASS secret\r\n", R"(PASS ****\x0D\x0A)"},
+        {"pass p@fp\r\n", R"(pass ****\x0D\x0A)"},
+        {"ACCT a", "ACCT ****"},
+        {"USER u@ftp.example.com fu\r\n", R"(USER u@ftp.example.com fu\x0D\x0A)"},
+        {"PASV\r\n", R"(PASV\x0D\x0A)"},
+    };
+    for (const auto& [line, text] : masked)
+        EXPECT_EQ(CTrace::MaskFtpCommand(line), text);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"state/tessaro/trace.log"_s);
+    {
+        CTraceFile file;
+        ASSERT_TRUE(file.Open(path));
+        file.m_nMaxBytes = 100;
+        CServices::SetTrace(&file);
+        for (const char* line : {"first", "second", "third"})
+            CTrace::FtpSent(QByteArray(line) + QByteArray(40, 'x'));
+        CServices::SetTrace(nullptr);
+        CTrace::FtpSent("not traced");
+    }
+    QFile current(path), older(path + u".1"_s);
+    ASSERT_TRUE(current.open(QIODevice::ReadOnly) && older.open(QIODevice::ReadOnly));
+    const QByteArray kept = current.readAll();
+    EXPECT_TRUE(kept.contains(" FTP > third") && !kept.contains("second")) << kept.toStdString();
+    EXPECT_TRUE(older.readAll().contains(" FTP > second"));
+    EXPECT_FALSE(CTraceFile().Open(dir.filePath(u"state/tessaro/trace.log/x"_s)));
+}
+
+// The system's reason beside the program's message, and the remedy for a
+// device this user may not open.
+TEST(SystemReason, ReasonsNameTheCauseAndTheDevicesGroup)
+{
+    EXPECT_EQ(CSystemReason::DeviceReason(u"/dev/tessaro-none"_s, ENOENT),
+              u"/dev/tessaro-none: No such file or directory"_s);
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    const group* owner = ::getgrgid(info.st_gid);
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(CSystemReason::DeviceReason(u"/dev/null"_s, EACCES),
+              u"/dev/null: Permission denied\nMembers of the group \"%1\" may open it: add your user to that group, "
+              "then log in again."_s.arg(QString::fromLocal8Bit(owner->gr_name)));
+    QTemporaryDir dir;
+    EXPECT_EQ(CSystemReason::FolderNotWritable(dir.path()), QString());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    // Even root may not create a file in /proc or below a plain file.
+    EXPECT_EQ(CSystemReason::FolderNotWritable(u"/proc"_s), u"/proc: No such file or directory"_s);
+    EXPECT_EQ(CSystemReason::FolderNotWritable(u"/dev/null/x"_s), u"/dev/null/x: Not a directory"_s);
 }

@@ -125,7 +125,13 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
         process.setReadChannel(stream == QProcess::StandardOutput ? QProcess::StandardError : QProcess::StandardOutput);
         EXPECT_EQ(process.readAll().toStdString(), "") << args;
     }
-    Check({{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle"});
+    // The system's reason follows the message; an unwritable folder is found before the port is opened.
+    Check(
+        {{"jobs", "--device", Path("no-such-tty")}, 1, "", "COM Invalid handle\n" + Path("no-such-tty: No such file")});
+    Check({{"receive", "measurements", "1", "/sys/A1.TQS", "--device", Path("no-such-tty")},
+           1,
+           "",
+           "Unable to open file to local maschine\n/sys: Permission denied"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
     for (const char* file : {"..\\A1.TQS", "Data/../../A1.TQS"}) {
@@ -141,7 +147,7 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     ASSERT_TRUE(StartSim());
     const QString file = Path("A1.TQS");
     const std::vector<SCliStep> steps = {
-        {{"identify"}, 0, "SIM-5 PLUS\n"},
+        {{"--trace", "-", "identify"}, 0, "SIM-5 PLUS\n", R"(COM < %R1P,0,0:0,"SIM-5 PLUS"\x0D\x0A)"},
         // Without --yes the question is answered No: nothing is erased.
         {{"erase", "codelist", "3"},
          1,
