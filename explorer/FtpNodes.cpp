@@ -5,9 +5,23 @@
 #include "ftp/FtpProtocol.h"
 #include "resources/StringTable.h"
 
+namespace {
+
+// "2024-06-07 21:22" in the server's clock; a time the listing gave in UTC
+// says so.
+QString FtpTimeText(const CFtpListEntry& entry)
+{
+    QString text = FtpEntryTimeText(entry).replace(QLatin1Char('T'), QLatin1Char(' '));
+    if (text.endsWith(QLatin1Char('Z')))
+        text = text.chopped(1) + QStringLiteral(" UTC");
+    return text;
+}
+
+} // namespace
+
 CNodeTemplate FtpPlaceholder()
 {
-    return CNodeTemplate{LoadString(IDS_PLACEHOLDER), CNodeImages::IMG_FILE, CNodeData(), {}};
+    return CNodeTemplate{LoadString(IDS_PLACEHOLDER), CNodeImages::IMG_FILE, CNodeData(), {}, {}};
 }
 
 QList<CNodeTemplate> FtpNodes(const QList<CFtpListEntry>& entries)
@@ -22,6 +36,8 @@ QList<CNodeTemplate> FtpNodes(const QList<CFtpListEntry>& entries)
             CNodeTemplate node;
             node.m_strLabel = entry.m_strName;
             node.m_nImage = folders ? CNodeImages::IMG_FOLDER : CNodeImages::IMG_FILE;
+            if (!folders)
+                node.m_strToolTip = FileToolTip(entry.m_nSize, FtpTimeText(entry));
             if (IsSafeFtpName(entry.m_strName)) {
                 node.m_data = {folders ? NK_FTP_FOLDER : NK_FTP_FILE, 0, false};
                 if (folders)

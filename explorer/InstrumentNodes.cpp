@@ -67,11 +67,11 @@ CNodeTemplate TableFolderNode(CComInstrument::ETable table)
 {
     switch (table) {
     case CComInstrument::JobTable:
-        return {LoadString(IDS_JOBS), CNodeImages::IMG_JOBS, {NK_JOBS, 0, false}, {}};
+        return {LoadString(IDS_JOBS), CNodeImages::IMG_JOBS, {NK_JOBS, 0, false}, {}, {}};
     case CComInstrument::FormatTable:
-        return {LoadString(IDS_FORMATS), CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false}, {}};
+        return {LoadString(IDS_FORMATS), CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false}, {}, {}};
     case CComInstrument::CodeListTable:
-        return {LoadString(IDS_CODES), CNodeImages::IMG_CODES, {NK_CODES, 0, false}, {}};
+        return {LoadString(IDS_CODES), CNodeImages::IMG_CODES, {NK_CODES, 0, false}, {}, {}};
     case CComInstrument::NoTable:
         break;
     }

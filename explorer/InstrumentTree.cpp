@@ -30,6 +30,18 @@ int SendPauseMs(quint32 kind)
     }
 }
 
+int TableStatus(CComInstrument::ETable table)
+{
+    switch (table) {
+    case CComInstrument::JobTable:
+        return IDS_STATUS_LISTING_JOBS;
+    case CComInstrument::FormatTable:
+        return IDS_STATUS_LISTING_FORMATS;
+    default:
+        return IDS_STATUS_LISTING_CODES;
+    }
+}
+
 void DeleteChildren(QTreeWidgetItem* node)
 {
     qDeleteAll(node->takeChildren());
@@ -43,8 +55,8 @@ CInstrumentTree::CInstrumentTree(CComInstrument& instrument, const CNodeImages& 
 
 QTreeWidgetItem* CInstrumentTree::MakeRoot()
 {
-    CNodeTemplate root{LoadString(IDS_PORT_ROOT), CNodeImages::IMG_PORT, {NK_PORT, 0, false}, {}};
-    root.m_children.append({LoadString(IDS_NO_INSTRUMENTS), -1, CNodeData(), {}});
+    CNodeTemplate root{LoadString(IDS_PORT_ROOT), CNodeImages::IMG_PORT, {NK_PORT, 0, false}, {}, {}};
+    root.m_children.append({LoadString(IDS_NO_INSTRUMENTS), -1, CNodeData(), {}, {}});
     m_pRoot = MakeNodeItem(root, m_images);
     return m_pRoot;
 }
@@ -53,7 +65,9 @@ void CInstrumentTree::Connect()
 {
     if (m_bConnected)
         return;
-    CWaitCursor wait;
+    // Wake-up, identification and three listings take seconds of fixed
+    // pauses: the status line says which step runs.
+    CWaitCursor wait(LoadString(IDS_STATUS_WAKING));
     CComSettings settings;
     settings.Load();
     m_instrument.SetComSettings(settings);
@@ -65,6 +79,7 @@ void CInstrumentTree::Connect()
     m_bConnected = true;
     CServices::Clock().Sleep(100);
     BuildTables(m_pRoot);
+    wait.SetFinalStatus(LoadString(IDS_STATUS_INSTRUMENT).arg(m_instrument.m_strName));
 }
 
 bool CInstrumentTree::CanRefresh(const CNodeData& data)
@@ -87,7 +102,8 @@ bool CInstrumentTree::CanRefresh(const CNodeData& data)
 void CInstrumentTree::Refresh(QTreeWidgetItem* node)
 {
     const CNodeData data = CNodeData::Of(node);
-    CWaitCursor wait;
+    // The listings say what they do; the status line is as before at the end.
+    CWaitCursor wait(CServices::Status());
     switch (data.m_nKind) {
     case NK_PORT:
         BuildTables(node);
@@ -112,10 +128,13 @@ void CInstrumentTree::Refresh(QTreeWidgetItem* node)
 void CInstrumentTree::Erase(QTreeWidgetItem* node)
 {
     const CNodeData data = CNodeData::Of(node);
+    const QString before = CServices::Status();
+    CServices::ShowStatus(LoadString(IDS_STATUS_ERASING));
     // The waits give the instrument time before it is listed again; they
     // happen whatever the erase returned.
     m_instrument.Erase(data.m_nNumber, static_cast<int>(data.m_nKind), 0);
-    CWaitCursor wait;
+    CWaitCursor wait(LoadString(IDS_STATUS_INSTRUMENT_STORING));
+    wait.SetFinalStatus(before);
     CServices::Clock().Sleep(10000);
     RebuildTableOf(node);
 }
@@ -129,7 +148,7 @@ void CInstrumentTree::Send(const QString& nativeFile, const QString& sourceName,
     // The result is not looked at: the instrument is listed again anyway,
     // after a pause that gives it time to store the data.
     m_instrument.SendFile(nativeFile, data.m_nNumber, static_cast<int>(data.m_nKind), sourceName);
-    CWaitCursor wait;
+    CWaitCursor wait(LoadString(IDS_STATUS_INSTRUMENT_STORING));
     CServices::Clock().Sleep(pauseMs);
     RebuildTableOf(target);
 }
@@ -150,6 +169,8 @@ bool CInstrumentTree::BuildTable(QTreeWidgetItem* node, CComInstrument::ETable t
         folder = MakeNodeItem(TableFolderNode(table), m_images);
         node->addChild(folder);
     }
+    // Shown until the caller's status guard ends.
+    CServices::ShowStatus(LoadString(TableStatus(table)));
     if (!m_instrument.ListTable(table))
         return false;
     folder->addChildren(MakeNodeItems(TableNodes(m_instrument, table), m_images));

@@ -19,9 +19,9 @@ QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder)
         if (name.isEmpty())
             continue;
         if (info.isDir()) {
-            folders.append({name, true});
+            folders.append({name, true, -1, {}});
         } else if (info.isFile() && !name.startsWith(QLatin1Char('.'))) {
-            files.append({name, false});
+            files.append({name, false, info.size(), info.lastModified()});
         }
     }
     folders.append(files);
@@ -30,14 +30,18 @@ QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder)
 
 QList<CNodeTemplate> LocalNodes(const QList<CLocalEntry>& entries)
 {
-    const CNodeTemplate placeholder{LoadString(IDS_PLACEHOLDER), -1, CNodeData(), {}};
+    const CNodeTemplate placeholder{LoadString(IDS_PLACEHOLDER), -1, CNodeData(), {}, {}};
     QList<CNodeTemplate> nodes;
     nodes.reserve(entries.size());
     for (const CLocalEntry& entry : entries) {
         if (entry.m_bFolder)
-            nodes.append({entry.m_strName, CNodeImages::IMG_FOLDER, {NK_LOCAL_FOLDER, 0, false}, {placeholder}});
+            nodes.append({entry.m_strName, CNodeImages::IMG_FOLDER, {NK_LOCAL_FOLDER, 0, false}, {placeholder}, {}});
         else
-            nodes.append({entry.m_strName, CNodeImages::IMG_FILE, {NK_LOCAL_FILE, 0, false}, {}});
+            nodes.append({entry.m_strName,
+                          CNodeImages::IMG_FILE,
+                          {NK_LOCAL_FILE, 0, false},
+                          {},
+                          FileToolTip(entry.m_nSize, entry.m_modified.toString(QStringLiteral("yyyy-MM-dd HH:mm")))});
     }
     return nodes;
 }

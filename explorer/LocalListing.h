@@ -2,6 +2,7 @@
 
 #include "NodeTemplate.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -10,6 +11,8 @@ struct CLocalEntry
 {
     QString m_strName;
     bool m_bFolder = false;
+    qint64 m_nSize = -1;
+    QDateTime m_modified; // local time
 };
 
 // The entries of a native folder in the order the tree lists them: all
@@ -21,5 +24,5 @@ QList<CLocalEntry> ListLocalEntries(const QString& nativeFolder);
 
 // The nodes of a local folder's entries, in their order: each folder (kind
 // NK_LOCAL_FOLDER) with the placeholder child that lets it be opened, each
-// file of kind NK_LOCAL_FILE.
+// file of kind NK_LOCAL_FILE with its size and time as tooltip.
 QList<CNodeTemplate> LocalNodes(const QList<CLocalEntry>& entries);

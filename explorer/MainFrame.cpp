@@ -4,10 +4,12 @@
 #include "TessaroView.h"
 #include "TraceSetting.h"
 
+#include "platform/Services.h"
 #include "resources/StringTable.h"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QStatusBar>
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
@@ -43,7 +45,20 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 
     connect(m_pView, &CTessaroView::CommandStateChanged, this, &CMainFrame::UpdateNodeCommandUI);
     setWindowTitle(LoadString(IDS_APP_WINDOW_TITLE));
+    statusBar()->setSizeGripEnabled(false);
+    CServices::SetStatusHook([this](const QString& text) { ShowStatus(text); });
     resize(360, 520);
+}
+
+CMainFrame::~CMainFrame()
+{
+    CServices::SetStatusHook(nullptr);
+}
+
+void CMainFrame::ShowStatus(const QString& text)
+{
+    statusBar()->showMessage(text);
+    statusBar()->repaint();
 }
 
 QMenu* CMainFrame::AddMenu(const QString& title)

@@ -13,6 +13,7 @@ class CMainFrame : public QMainWindow
 
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     CTessaroView* View() const { return m_pView; }
     // The action of a command id, or nullptr.
@@ -25,6 +26,9 @@ public slots:
     void UpdateNodeCommandUI();
 
 private:
+    // Shows what a long operation is doing; painted at once, since the
+    // operation blocks the thread that would otherwise paint it.
+    void ShowStatus(const QString& text);
     void UpdateCommandUI(const QList<QAction*>& actions);
     QMenu* AddMenu(const QString& title);
     QAction* AddCommand(QMenu* menu, const QString& text, int id, const QList<QKeySequence>& keys = {});

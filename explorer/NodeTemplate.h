@@ -15,7 +15,13 @@ struct CNodeTemplate
     int m_nImage = -1;
     CNodeData m_data;
     QList<CNodeTemplate> m_children;
+    QString m_strToolTip;
 };
+
+// A file's tooltip: "12,345 bytes", then the modification time as given
+// ("2024-06-07 21:22"); a line is left out when it is not known (size -1,
+// empty time).
+QString FileToolTip(qint64 size, const QString& modified);
 
 // The tree item of a template, with its children, not yet in a tree: every
 // node of the explorer is made here.

@@ -34,7 +34,7 @@ CTessaroView::~CTessaroView()
 
 QTreeWidgetItem* CTessaroView::AddNode(QTreeWidgetItem* parent, const QString& label, int image, const CNodeData& data)
 {
-    QTreeWidgetItem* item = MakeNodeItem({label, image, data, {}}, m_images);
+    QTreeWidgetItem* item = MakeNodeItem({label, image, data, {}, {}}, m_images);
     if (parent)
         parent->addChild(item);
     else

@@ -53,10 +53,12 @@ public:
     // The FTP side of the tree. ListFtpFolder logs on once (the session),
     // enters the remote folder at the tree path and lists it below node: the
     // number of nodes added, -1 when logon, folder change or listing failed.
-    int ListFtpFolder(QTreeWidgetItem* node, const QString& path);
+    // Every failure is told unless tellFailure is false (a command that has
+    // already told why it failed).
+    int ListFtpFolder(QTreeWidgetItem* node, const QString& path, bool tellFailure = true);
     // Lists a remote folder anew; a folder that cannot be listed keeps a
     // placeholder child so that it can be opened again.
-    void OpenFtpFolder(QTreeWidgetItem* node);
+    void OpenFtpFolder(QTreeWidgetItem* node, bool tellFailure = true);
     // The tree path of a remote node: empty for the root "FTP".
     QString FtpTreePath(const QTreeWidgetItem* node) const;
     // The server path of a remote node: the root for "FTP".
@@ -116,6 +118,9 @@ private:
     void OnDelete();
     void DeleteLocal(QTreeWidgetItem* node, bool folder);
     void DeleteRemote(QTreeWidgetItem* node, bool folder);
+    // Counts what a remote folder holds and, when it holds anything, asks
+    // whether it goes with all of it: true to delete.
+    bool ConfirmRemoteTreeDelete(const QString& label, const QString& path);
     void OnNewFolder();
     void NewLocalFolder(QTreeWidgetItem* folder);
     void NewRemoteFolder(QTreeWidgetItem* folder);
@@ -134,9 +139,15 @@ private:
     void DownloadFolder(QTreeWidgetItem* target);
     bool TransferFile(const QString& remotePath, const QString& nativePath, bool download);
     bool CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload);
+    // The server's listing of folder names a folder called name (only read).
+    bool RemoteFolderHolds(const CRemotePath& folder, const QString& name);
     // Lists a local or remote folder anew; the roots "MyComputer" and "FTP"
-    // list the top level.
-    void Relist(QTreeWidgetItem* node);
+    // list the top level. A remote folder that cannot be listed is told of
+    // when tellFailure.
+    void Relist(QTreeWidgetItem* node, bool tellFailure = true);
+    // Relist, then opens the folder, so that a paste into a closed folder
+    // shows what arrived.
+    void RelistOpen(QTreeWidgetItem* folder, bool tellFailure = true);
     QString LocalTreePath(const QTreeWidgetItem* node) const;
 
     bool FtpLogOn();

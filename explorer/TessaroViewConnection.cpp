@@ -8,12 +8,27 @@
 #include "dialogs/FtpSettingsDlg.h"
 #include "ftp/FtpClient.h"
 #include "platform/WaitCursor.h"
+#include "resources/StringTable.h"
 
 void CTessaroView::OnFtpSettings()
 {
     CFtpSettingsDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted)
-        m_ftpSettings.Load();
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    const CFtpSettings before = m_ftpSettings;
+    m_ftpSettings.Load();
+    if (m_ftpSettings.m_strServerName == before.m_strServerName && m_ftpSettings.m_strUserName == before.m_strUserName
+        && m_ftpSettings.m_strPassword == before.m_strPassword && m_ftpSettings.m_eEncryption == before.m_eEncryption)
+        return;
+    // Another server or account: the session and the folders of the old one
+    // end, and "FTP" shows as before its first opening.
+    {
+        CWaitCursor wait;
+        m_ftpSession.LogOff();
+    }
+    m_pFtpRoot->setExpanded(false);
+    DeleteChildren(m_pFtpRoot);
+    m_pFtpRoot->addChild(MakeItem({LoadString(IDS_NOT_CONNECTED), CNodeImages::IMG_FILE, CNodeData(), {}, {}}));
 }
 
 void CTessaroView::OnCommunicationSettings()

@@ -5,6 +5,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/FtpProtocol.h"
 #include "ftp/FtpSettings.h"
+#include "platform/ProgressScope.h"
 #include "platform/Prompt.h"
 #include "platform/Services.h"
 #include "platform/WaitCursor.h"
@@ -43,12 +44,20 @@ bool CTessaroView::FtpLogOn()
     m_ftpSession.SetLogon(logon);
     bool loggedOn = false;
     {
-        // Connecting and each reply may take seconds on a slow link.
-        CWaitCursor wait;
+        // Connecting and each reply may take seconds on a slow link, and a
+        // server may never answer: the Transfer window offers Cancel.
+        const QString server = m_ftpSettings.m_strServerName.trimmed();
+        CWaitCursor wait(LoadString(IDS_STATUS_LOGGING_ON).arg(server));
+        CProgressScope window(server);
         loggedOn = m_ftpSession.EnsureLoggedOn();
+        if (m_ftpSession.Client().m_bCancelled)
+            window.MarkHidden(); // PollCancel has hidden it
     }
     if (!loggedOn) {
-        CServices::Prompt().MessageBox(FtpReplyText(m_ftpSession.Client().m_strReply), QString(), MB_OK, MB_ICONNONE);
+        // A cancel was the user's own doing; any other failure is told.
+        if (!m_ftpSession.Client().m_bCancelled)
+            CServices::Prompt().MessageBox(FtpReplyText(m_ftpSession.Client().m_strReply), QString(), MB_OK,
+                                           MB_ICONNONE);
         return false;
     }
     return true;
@@ -59,14 +68,23 @@ QTreeWidgetItem* CTessaroView::MakeItem(const CNodeTemplate& draft) const
     return MakeNodeItem(draft, m_images);
 }
 
-int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
+int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path, bool tellFailure)
 {
     CWaitCursor wait;
     if (!FtpLogOn())
         return -1;
+    wait.SetStatus(LoadString(IDS_STATUS_OPENING_FOLDER).arg(CRemotePath::FromTree(path).Absolute()));
     QList<CFtpListEntry> entries;
-    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.ListEntries(path, entries); }))
+    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.ListEntries(path, entries); })) {
+        // A folder that went away or a dropped connection must not look
+        // like an empty folder: the server's or the client's reason is told.
+        const CFtpClient& client = m_ftpSession.Client();
+        if (tellFailure && !client.m_bCancelled) {
+            wait.Restore();
+            ShowError(FtpReplyText(client.m_strReply));
+        }
         return -1;
+    }
 
     const QList<CNodeTemplate> drafts = FtpNodes(entries);
     // Built detached and added in one call: one model update for the folder.
@@ -78,10 +96,10 @@ int CTessaroView::ListFtpFolder(QTreeWidgetItem* node, const QString& path)
     return static_cast<int>(items.size());
 }
 
-void CTessaroView::OpenFtpFolder(QTreeWidgetItem* node)
+void CTessaroView::OpenFtpFolder(QTreeWidgetItem* node, bool tellFailure)
 {
     DeleteChildren(node);
-    if (ListFtpFolder(node, FtpTreePath(node)) < 0) {
+    if (ListFtpFolder(node, FtpTreePath(node), tellFailure) < 0) {
         // Whatever a failed listing had begun is dropped: the placeholder
         // alone lets the folder be opened again later.
         DeleteChildren(node);

@@ -145,10 +145,14 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
 {
     if (!FtpLogOn())
         return;
-    CWaitCursor wait;
     const QString path = FtpRemote(node).Relative();
     const QString parent = FtpRemote(node->parent()).Relative();
     const QString name = node->text(0);
+    // A folder goes with everything in it, and Delete is also Ctrl+X, which
+    // many press meaning Cut: a folder that holds anything is asked about.
+    if (folder && !ConfirmRemoteTreeDelete(node->text(0), path))
+        return;
+    CWaitCursor wait;
     if (!m_ftpSession.Run([&](CFtpClient& client) {
             // Repeated after a lost connection: the first try may have
             // removed it, and a second DELE or RMD would then be refused.
@@ -157,10 +161,32 @@ void CTessaroView::DeleteRemote(QTreeWidgetItem* node, bool folder)
                 return true;
             return folder ? client.RemoveRemoteTree(path) : client.DeleteRemoteFile(path);
         })) {
+        wait.Restore();
         ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
         return;
     }
     Relist(node->parent());
+}
+
+bool CTessaroView::ConfirmRemoteTreeDelete(const QString& label, const QString& path)
+{
+    int files = 0;
+    int folders = 0;
+    bool counted = false;
+    {
+        CWaitCursor wait(LoadString(IDS_STATUS_COUNTING).arg(label));
+        counted = m_ftpSession.Run([&](CFtpClient& client) { return client.CountRemoteTree(path, files, folders); });
+    }
+    // What cannot be counted could not be removed either.
+    if (!counted) {
+        ShowError(FtpReplyText(m_ftpSession.Client().m_strReply));
+        return false;
+    }
+    if (files == 0 && folders == 0)
+        return true;
+    const QString question =
+        LoadString(IDS_CONFIRM_FOLDER_DELETE).arg(label, QString::number(files), QString::number(folders));
+    return CServices::Prompt().MessageBox(question, QString(), MB_YESNO, MB_ICONQUESTION) == IDYES;
 }
 
 // ---- New Folder -----------------------------------------------------------

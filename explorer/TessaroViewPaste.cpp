@@ -15,10 +15,11 @@
 #include "resources/StringTable.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,23 +49,32 @@ bool ClipNativePath(const CExplorerClip& clip, QString& nativePath)
     return false;
 }
 
-bool HoldsFolder(const QString& nativeFolder, const QString& name)
+// A folder of a unique name made in a local folder for as long as it lives.
+// It is not hidden: a server may leave hidden names out of its listings.
+class CLocalProbe
 {
-    return QFileInfo(nativeFolder + QLatin1Char('/') + name).isDir();
-}
-
-// Folders below nativeFolder are searched as a folder copy walks them:
-// hidden ones included, links not followed.
-bool FindFolderBelow(const QString& nativeFolder, const QString& name)
-{
-    QDirIterator it(nativeFolder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        if (it.nextFileInfo().fileName() == name)
-            return true;
+public:
+    explicit CLocalProbe(const QString& nativeFolder)
+        : m_strName(QStringLiteral("tessaro-probe-") + QUuid::createUuid().toString(QUuid::Id128)),
+          m_strPath(nativeFolder + QLatin1Char('/') + m_strName),
+          m_bMade(QDir().mkdir(m_strPath))
+    {}
+    ~CLocalProbe()
+    {
+        if (m_bMade)
+            QDir().rmdir(m_strPath);
     }
-    return false;
-}
+    CLocalProbe(const CLocalProbe&) = delete;
+    CLocalProbe& operator=(const CLocalProbe&) = delete;
+
+    bool IsMade() const { return m_bMade; }
+    const QString& Name() const { return m_strName; }
+
+private:
+    QString m_strName;
+    QString m_strPath;
+    bool m_bMade;
+};
 
 } // namespace
 
@@ -116,7 +126,7 @@ void CTessaroView::OnPaste()
         if (!LocalPath(target, native))
             break;
         m_instrument.Receive(native, m_clip.m_nNumber, static_cast<int>(source), 0);
-        Relist(target);
+        RelistOpen(target);
         break;
     case PA_RECEIVE_TO_SERVER:
         ReceiveToServer(target);
@@ -126,7 +136,7 @@ void CTessaroView::OnPaste()
             break;
         TransferFile(CRemotePath::FromTree(m_clip.m_strPath).Absolute(), native + QLatin1Char('/') + m_clip.m_strLabel,
                      true);
-        Relist(target);
+        RelistOpen(target);
         break;
     case PA_DOWNLOAD_TO_INSTRUMENT:
         DownloadToInstrument(target);
@@ -134,8 +144,8 @@ void CTessaroView::OnPaste()
     case PA_UPLOAD_FILE:
         if (!ClipNativePath(m_clip, native))
             break;
-        TransferFile(FtpRemote(target).Child(m_clip.m_strLabel).Absolute(), native, false);
-        Relist(target);
+        // A failed upload has told why; a listing failing for the same reason is not told again.
+        RelistOpen(target, TransferFile(FtpRemote(target).Child(m_clip.m_strLabel).Absolute(), native, false));
         break;
     case PA_SEND_FILE:
         if (ClipNativePath(m_clip, native))
@@ -173,8 +183,8 @@ void CTessaroView::ReceiveToServer(QTreeWidgetItem* target)
         return;
     if (!QFileInfo(staging.Path()).isFile())
         return;
-    TransferFile(FtpRemote(target).Child(m_instrument.m_strStagingName).Absolute(), staging.Path(), false);
-    Relist(target);
+    RelistOpen(target,
+               TransferFile(FtpRemote(target).Child(m_instrument.m_strStagingName).Absolute(), staging.Path(), false));
 }
 
 void CTessaroView::DownloadToInstrument(QTreeWidgetItem* target)
@@ -206,7 +216,7 @@ void CTessaroView::UploadFolder(QTreeWidgetItem* target)
     // A folder copy is not repeated: it would ask again about every file.
     m_ftpSession.Run([&](CFtpClient& client) { return client.UploadFolder(local, remoteParent, m_clip.m_strLabel); },
                      CFtpSession::NEVER_REPEAT);
-    Relist(target);
+    RelistOpen(target);
 }
 
 void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
@@ -221,51 +231,86 @@ void CTessaroView::DownloadFolder(QTreeWidgetItem* target)
     m_ftpSession.Run(
         [&](CFtpClient& client) { return client.DownloadFolder(m_clip.m_strPath, local, m_clip.m_strLabel); },
         CFtpSession::NEVER_REPEAT);
-    Relist(target);
+    RelistOpen(target);
 }
 
 // A folder copy between this machine and the server reads one folder and
 // writes into another; when the server shares a folder of this machine, the
 // two can be the same place, which no comparison of paths shows. Such a copy
-// would grow without end or overwrite its own source. A probe folder with a
-// unique name is made in the remote folder and looked for on this side:
-// - upload of nativeFolder into remoteFolder: the probe appears below the
-//   source, or beside it (the copy would land on the source itself);
-// - download of remoteFolder into nativeFolder: the probe appears in the
-//   target, a folder above it, or the folder the copy would create.
-// Where no probe can be made the server takes no new folders, so a copy
-// cannot grow into itself either.
+// would grow without end or overwrite its own source. Nothing is written to
+// the server to find out (an account may make folders it cannot remove): a
+// probe folder with a unique name is made in nativeFolder, on this side, and
+// looked for in listings of the server, which are only read:
+// - upload of nativeFolder into remoteFolder: the probe shows in
+//   remoteFolder/label (the copy would land on its source) or in
+//   remoteFolder or a folder above it (it would land inside its source);
+// - download of remoteFolder into nativeFolder: the probe shows in the
+//   folder above remoteFolder (the copy would land on its source), or below
+//   remoteFolder along the names that lead from a folder above nativeFolder
+//   down to it (nativeFolder is remoteFolder or inside it).
+// The probe is removed on every way out. Where none can be made here, a
+// download could not write here either; an upload's source is then taken as
+// not shared.
 bool CTessaroView::CopiesIntoItself(const QString& remoteFolder, const QString& nativeFolder, bool upload)
 {
     CWaitCursor wait;
-    const QString probe = QStringLiteral(".tessaro-probe-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.MakeRemoteFolder(remoteFolder, probe); }))
+    const CLocalProbe probe(nativeFolder);
+    if (!probe.IsMade())
         return false;
-    bool same = false;
+    const CRemotePath remote = CRemotePath::FromTree(remoteFolder);
+    QList<CRemotePath> candidates;
     if (upload) {
-        same = HoldsFolder(QFileInfo(nativeFolder).absolutePath(), probe)
-            || FindFolderBelow(QFileInfo(nativeFolder).canonicalFilePath(), probe);
+        candidates.append(remote.Child(m_clip.m_strLabel));
+        for (CRemotePath folder = remote;; folder = folder.Parent()) {
+            candidates.append(folder);
+            if (folder.IsRoot())
+                break;
+        }
     } else {
-        same = HoldsFolder(nativeFolder + QLatin1Char('/') + m_clip.m_strLabel, probe);
+        candidates.append(remote.Parent());
+        QStringList below; // names from a folder above nativeFolder down to it
         QDir dir(QFileInfo(nativeFolder).canonicalFilePath());
-        while (!same) {
-            same = HoldsFolder(dir.path(), probe);
+        for (int depth = 0; depth < CFtpClient::kMaxCopyDepth; ++depth) {
+            if (std::all_of(below.cbegin(), below.cend(), IsFtpSendableName))
+                candidates.append(remote.Descendant(below.join(QLatin1Char('/'))));
+            below.prepend(dir.dirName());
             if (!dir.cdUp())
                 break;
         }
     }
-    const QString probePath = CRemotePath::FromTree(remoteFolder).Child(probe).Relative();
-    m_ftpSession.Run([&](CFtpClient& client) { return client.RemoveRemoteFolder(probePath); });
-    return same;
+    for (const CRemotePath& folder : candidates) {
+        if (RemoteFolderHolds(folder, probe.Name()))
+            return true;
+    }
+    return false;
 }
 
-void CTessaroView::Relist(QTreeWidgetItem* node)
+bool CTessaroView::RemoteFolderHolds(const CRemotePath& folder, const QString& name)
+{
+    QList<CFtpListEntry> entries;
+    if (!m_ftpSession.Run([&](CFtpClient& client) { return client.ListEntries(folder.Relative(), entries); }))
+        return false;
+    for (const CFtpListEntry& entry : entries) {
+        if (entry.m_bFolder && entry.m_strName == name)
+            return true;
+    }
+    return false;
+}
+
+void CTessaroView::Relist(QTreeWidgetItem* node, bool tellFailure)
 {
     CWaitCursor wait;
     if (CNodeData::Of(node).Is(NK_FTP_FOLDER)) {
-        OpenFtpFolder(node);
+        OpenFtpFolder(node, tellFailure);
         return;
     }
     DeleteChildren(node);
     ListLocalFolder(node, LocalTreePath(node));
+}
+
+void CTessaroView::RelistOpen(QTreeWidgetItem* folder, bool tellFailure)
+{
+    Relist(folder, tellFailure);
+    // The command runs busy: the expansion lists nothing a second time.
+    folder->setExpanded(true);
 }

@@ -3,6 +3,7 @@
 #include "FtpProtocol.h"
 
 #include "platform/Bytes.h"
+#include "platform/Progress.h"
 #include "platform/Services.h"
 #include "platform/SystemReason.h"
 #include "platform/Trace.h"
@@ -106,7 +107,7 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     if (port < 1 || port > 65535)
         return false;
     m_pControl->connectToHost(host.trimmed(), static_cast<quint16>(port));
-    if (!m_pControl->waitForConnected(m_nTimeoutMs))
+    if (!AwaitConnected())
         return false;
 
     m_bConnectionLost = false;
@@ -117,6 +118,31 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     m_features = CFtpFeatures();
     m_strReply = LoadString(IDS_FTP_NO_STREAM);
     return true;
+}
+
+bool CFtpClient::AwaitConnected()
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const qint64 left = m_nTimeoutMs - waited.elapsed();
+        if (left <= 0)
+            return false;
+        if (m_pControl->waitForConnected(static_cast<int>(qMin<qint64>(left, kCancelPollMs))))
+            return true;
+        if (m_pControl->state() == QAbstractSocket::UnconnectedState)
+            return false; // refused, or the name did not resolve
+        if (CServices::Progress().PollCancel())
+            return CancelWait();
+    }
+}
+
+bool CFtpClient::CancelWait()
+{
+    CloseControlChannel();
+    m_bCancelled = true;
+    m_strReply = LoadString(IDS_FTP_CANCELLED);
+    return false;
 }
 
 void CFtpClient::CloseControlChannel()
@@ -220,7 +246,11 @@ bool CFtpClient::AwaitReply(bool wholeReply)
         const CFtpReplyReader::EStatus status = wholeReply ? m_replyReader.ReadReply(now) : m_replyReader.ReadLine(now);
         switch (status) {
         case CFtpReplyReader::NeedMore:
-            ReceiveControlBytes(m_replyReader.RemainingMs(now));
+            // A server that says nothing is waited for in slices, so that the
+            // Transfer window's Cancel is heard meanwhile.
+            if (!ReceiveControlBytes(qMin<qint64>(m_replyReader.RemainingMs(now), kCancelPollMs))
+                && CServices::Progress().PollCancel())
+                return CancelWait();
             continue;
         case CFtpReplyReader::LineReady:
         case CFtpReplyReader::ReplyReady:
@@ -252,18 +282,19 @@ bool CFtpClient::AwaitReply(bool wholeReply)
     }
 }
 
-void CFtpClient::ReceiveControlBytes(qint64 waitMs)
+bool CFtpClient::ReceiveControlBytes(qint64 waitMs)
 {
     if (m_pControl->bytesAvailable() == 0) {
         if (m_pControl->state() != QAbstractSocket::ConnectedState) {
             m_replyReader.End();
-            return;
+            return true;
         }
         if (!m_pControl->waitForReadyRead(static_cast<int>(qMin<qint64>(waitMs, INT_MAX)))
             && m_pControl->bytesAvailable() == 0) {
-            if (m_pControl->error() != QAbstractSocket::SocketTimeoutError)
-                m_replyReader.End(); // closed or broken; a time-out shows in the reader
-            return;
+            if (m_pControl->error() == QAbstractSocket::SocketTimeoutError)
+                return false;    // a time-out shows in the reader
+            m_replyReader.End(); // closed or broken
+            return true;
         }
     }
     const qint64 received = m_pControl->read(m_pControlBlock.get(), kBlockSize);
@@ -271,6 +302,7 @@ void CFtpClient::ReceiveControlBytes(qint64 waitMs)
         m_replyReader.Feed(QByteArrayView(m_pControlBlock.get(), received));
     else if (received < 0)
         m_replyReader.End();
+    return true;
 }
 
 bool CFtpClient::Command(const QString& line)
@@ -297,6 +329,7 @@ bool CFtpClient::LogOn(QString host, int port, QString user, QString password, Q
         host += QStringLiteral(":%1").arg(port);
 
     m_strAcceptedFingerprint.clear();
+    m_bCancelled = false;
     if (!OpenControlChannel(targetHost, targetPort))
         return false;
     if (!Command(QString()))

@@ -25,8 +25,9 @@ class QTcpSocket;
 // transfers in active or passive mode, folder listings, remote folder
 // operations and folder-tree copies. Every operation blocks the calling
 // thread, but never longer than m_nTimeoutMs per wait (connect, each whole
-// reply, each data block). On failure the text that explains it is left in
-// m_strReply.
+// reply, each data block). The waits poll CServices::Progress() for Cancel
+// (connect and replies every kCancelPollMs, data every block); a cancel sets
+// m_bCancelled. On failure the text that explains it is left in m_strReply.
 //
 // A reply that does not come in time, or is too long, leaves the control
 // connection out of step: the client closes it, IsOpen() turns false and
@@ -62,6 +63,8 @@ public:
     static constexpr qint64 kMaxListingBytes = 64 * 1024 * 1024;
     static constexpr int kMaxCopyDepth = 64;
     static constexpr int kMaxCopyFolders = 10000;
+    // Longest slice of a connect or reply wait between two polls for Cancel.
+    static constexpr int kCancelPollMs = 100;
     // A command line and its CR LF fit into 1000 characters.
     static constexpr int kMaxLineLength = 997;
 
@@ -124,6 +127,10 @@ public:
     // followed. Stops at the first failure, with the reason in m_strReply; what
     // was removed by then stays removed. Bounded like the folder copies.
     bool RemoveRemoteTree(const QString& path);
+    // How many files (links included) and folders a remote folder holds at
+    // every depth, from its listings; bounded like RemoveRemoteTree, and
+    // false where it would fail, with the reason in m_strReply.
+    bool CountRemoteTree(const QString& path, int& files, int& folders);
     bool MakeRemoteFolder(const QString& parent, const QString& name);
     bool RenameRemote(const QString& oldPath, const QString& newPath);
 
@@ -181,13 +188,18 @@ private:
     enum EDataEnd { END_COMPLETE, END_CANCELLED, END_STALLED, END_BROKEN, END_FILE_ERROR, END_TOO_LARGE };
 
     bool AwaitReply(bool wholeReply);
+    bool AwaitConnected();
+    // The user cancelled through the Transfer window during a wait: the
+    // connection is out of step and closed.
+    bool CancelWait();
     bool FinishLogOn();
     bool StartTls(const QString& host, int port);
     bool CheckCertificate(const QString& host, int port);
     bool ProtectData();
     void ReadFeatures();
     bool SecureData(CFtpDataLink& link);
-    void ReceiveControlBytes(qint64 waitMs);
+    // False when the wait ran out with nothing received.
+    bool ReceiveControlBytes(qint64 waitMs);
     void LoseControl();
 
     bool OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link);
@@ -209,6 +221,8 @@ private:
     bool Refuse(const QString& argument);
     bool RefuseServerName(const QString& name);
     bool RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders);
+    bool CheckTreeBounds(int depth, int& folders);
+    bool CountRemoteTreeAt(const CRemotePath& path, int depth, int& listed, int& files, int& folders);
 
     // Marks a folder copy from its start to its end.
     struct CCopyScope

@@ -168,10 +168,10 @@ bool CFtpClient::RemoveRemoteTree(const QString& path)
     return RemoveRemoteTreeAt(CRemotePath::FromServer(path), 0, folders);
 }
 
-bool CFtpClient::RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders)
+bool CFtpClient::CheckTreeBounds(int depth, int& folders)
 {
     // A server that lists the same subfolders in every folder must not keep
-    // the removal going for ever.
+    // a walk through the tree going for ever.
     if (depth >= m_nMaxCopyDepth) {
         m_strReply = LoadString(IDS_FTP_TREE_TOO_DEEP).arg(m_nMaxCopyDepth);
         return false;
@@ -180,6 +180,37 @@ bool CFtpClient::RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& fol
         m_strReply = LoadString(IDS_FTP_TREE_TOO_LARGE).arg(m_nMaxCopyFolders);
         return false;
     }
+    return true;
+}
+
+bool CFtpClient::CountRemoteTree(const QString& path, int& files, int& folders)
+{
+    files = 0;
+    folders = 0;
+    int listed = 0;
+    return CountRemoteTreeAt(CRemotePath::FromServer(path), 0, listed, files, folders);
+}
+
+bool CFtpClient::CountRemoteTreeAt(const CRemotePath& path, int depth, int& listed, int& files, int& folders)
+{
+    if (!CheckTreeBounds(depth, listed) || !ReadRemoteFolder(path.Relative()))
+        return false;
+    const QStringList subfolders = m_aRemoteFolders;
+    files += static_cast<int>(m_aRemoteFiles.size());
+    folders += static_cast<int>(subfolders.size());
+    for (const QString& name : subfolders) {
+        if (!IsSafeFtpName(name))
+            return RefuseServerName(name);
+        if (!CountRemoteTreeAt(path.Child(name), depth + 1, listed, files, folders))
+            return false;
+    }
+    return true;
+}
+
+bool CFtpClient::RemoveRemoteTreeAt(const CRemotePath& path, int depth, int& folders)
+{
+    if (!CheckTreeBounds(depth, folders))
+        return false;
     if (!ReadRemoteFolder(path.Relative()))
         return false;
     const QStringList subfolders = m_aRemoteFolders;

@@ -47,6 +47,8 @@ CProgress* g_progress = nullptr;
 CRemoteAccess* g_remoteAccess = nullptr;
 CTrace* g_trace = nullptr;
 CServices::WaitCursorHook g_waitCursor = nullptr;
+CServices::StatusHook g_status;
+QString g_statusText;
 
 } // namespace
 
@@ -103,6 +105,21 @@ void CServices::SetWaitCursorHook(WaitCursorHook hook)
 CServices::WaitCursorHook CServices::WaitCursor()
 {
     return g_waitCursor;
+}
+
+void CServices::SetStatusHook(StatusHook hook)
+{
+    g_status = std::move(hook);
+}
+void CServices::ShowStatus(const QString& text)
+{
+    g_statusText = text;
+    if (g_status)
+        g_status(text);
+}
+QString CServices::Status()
+{
+    return g_statusText;
 }
 
 CScopedServices::CScopedServices(CClock* clock, CPrompt* prompt, CProgress* progress)

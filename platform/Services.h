@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class CClock;
 class CPrompt;
 class CProgress;
@@ -35,6 +39,14 @@ public:
     using WaitCursorHook = void (*)(bool busy);
     static void SetWaitCursorHook(WaitCursorHook hook);
     static WaitCursorHook WaitCursor();
+
+    // Where a long operation that shows no Transfer window says what it is
+    // doing (the window's status line); nothing is shown without a hook.
+    using StatusHook = std::function<void(const QString& text)>;
+    static void SetStatusHook(StatusHook hook);
+    static void ShowStatus(const QString& text);
+    // The status text shown last.
+    static QString Status();
 };
 
 // Installs services for one scope (a test) and puts the previous ones back.

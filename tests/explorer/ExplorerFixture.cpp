@@ -1,5 +1,7 @@
 #include "ExplorerFixture.h"
 
+#include <QStatusBar>
+
 QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& path)
 {
     for (int i = 0; parent && i < parent->childCount(); ++i) {
@@ -40,6 +42,9 @@ void CExplorerFixture::StartExplorer(const QString& root, bool realLine)
     CServices::SetRemoteAccess(m_remoteAccess.get());
     m_frame = std::make_unique<CMainFrame>();
     m_view = m_frame->View();
+    m_statuses.clear();
+    QObject::connect(m_frame->statusBar(), &QStatusBar::messageChanged,
+                     [this](const QString& text) { m_statuses.append(text); });
     m_bRoutable = false;
     m_view->m_fnHasRoutableAddress = [this] { return m_bRoutable; };
     if (!realLine) {

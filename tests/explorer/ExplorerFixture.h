@@ -78,4 +78,5 @@ public:
     std::unique_ptr<CMainFrame> m_frame;
     CTessaroView* m_view = nullptr;
     bool m_bRoutable = false; // what the view learns of the machine's addresses
+    QStringList m_statuses;   // the status line's texts, in order
 };

@@ -9,6 +9,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
 
 namespace {
 
@@ -22,6 +23,7 @@ const QString kNotPlain =
     ": The name \"%1\" can not be used: a name is not \".\" or \"..\" and holds no \"/\" or \"\\\".";
 const QString kNotSendable =
     ": The name \"%1\" can not be sent to the FTP server: it holds a line break or characters beyond 8 bits.";
+const QString kDeleteFull = ": Delete the folder \"Full\" with 2 files and 2 folders in it from the server?";
 const QString kSeparator =
     ": \"%1\" holds \"\\\", which the explorer reads as a folder separator: it can be shown, but not used.";
 
@@ -58,7 +60,7 @@ private slots:
         QDirIterator it(m_server.m_strRoot, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
         while (it.hasNext())
-            QVERIFY2(!it.next().contains(".tessaro-probe"), qPrintable(it.filePath()));
+            QVERIFY2(!it.next().contains("tessaro-probe"), qPrintable(it.filePath()));
     }
 
     void openingListsAnewAndFailuresLeaveAPlaceholder()
@@ -80,9 +82,12 @@ private slots:
         QCOMPARE(Labels(ftp), QStringList({"Jobs 2024", "empty", "gone", "a.txt"}));
         QCOMPARE(Labels(Open(ftp, "Jobs 2024")), QStringList("J1.VRN"));
         QCOMPARE(Labels(Open(ftp, "empty")), QStringList());
-        // A folder that went away keeps only the placeholder.
+        QVERIFY(m_statuses.contains(QString("Logging on to 127.0.0.1:%1...").arg(m_server.m_nPort)));
+        QVERIFY(m_statuses.contains("Opening /Jobs 2024..."));
+        // A folder that went away keeps only the placeholder, and says why.
         QVERIFY(QDir(Path("share/gone")).removeRecursively());
         QCOMPARE(Labels(Open(Node(ftp, "gone"))), QStringList("..."));
+        QCOMPARE(m_prompt->m_shown.last(), QString(": 550 No such file or directory."));
         // Every opening lists anew, never doubled.
         Write("share/b.txt");
         Open(ftp);
@@ -93,7 +98,25 @@ private slots:
         Open(ftp);
         QVERIFY(m_view->LoggedOn());
         QCOMPARE(Labels(ftp), QStringList({"Jobs 2024", "empty", "a.txt", "b.txt"}));
-        QCOMPARE(m_prompt->m_shown.size(), 1);
+        QCOMPARE(m_prompt->m_shown.size(), 2);
+        QCOMPARE(Node(ftp, "a.txt")->toolTip(0).section('\n', 0, 0), QString("1 bytes"));
+
+        // A server that accepts and never answers: the Transfer window names
+        // it, and its Cancel ends the wait at once, with no message.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        m_view->ReplaceFtpClient(std::make_unique<CFtpClient>());
+        SetFtpServer(silent.serverPort(), "u", "p");
+        m_progress->m_nCancelAtPoll = m_progress->m_nPolls + 3;
+        QElapsedTimer waited;
+        waited.start();
+        Open(ftp);
+        QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(m_progress->m_strText, QString("127.0.0.1:%1").arg(silent.serverPort()));
+        QVERIFY(m_progress->m_bCancelled && !m_progress->m_bVisible);
+        QCOMPARE(m_prompt->m_shown.size(), 2);
+        QCOMPARE(Labels(ftp), QStringList("..."));
+        m_progress->m_nCancelAtPoll = 0;
     }
 
     void filesAndFolderTreesBothWays()
@@ -111,10 +134,14 @@ private slots:
         QTreeWidgetItem* ftp = m_view->FtpRoot();
         QTreeWidgetItem* in = Open(ftp, "in");
 
+        // Into closed folders, which open to show what arrived.
+        in->setExpanded(false);
         Paste(Node(local, "all.bin"), in);
         QCOMPARE(FilesBelow(Path("share/in")), (QMap<QString, QByteArray>{{"all.bin", bytes}}));
+        QVERIFY(in->isExpanded() && !Node(local, "Back")->isExpanded());
         Paste(Node(in, "all.bin"), Node(local, "Back"));
         QCOMPARE(FilesBelow(Path("Local/Back")), (QMap<QString, QByteArray>{{"all.bin", bytes}}));
+        QVERIFY(Node(local, "Back")->isExpanded());
 
         // A folder tree up into the server's root folder and down again.
         Paste(Node(local, "Tree"), ftp);
@@ -245,7 +272,7 @@ private slots:
 
         CScriptedFtpServer server;
         for (const char* rule : {"USER|331 Password required", "PASS|230 Logged in", "CWD|250 OK", "TYPE|200 OK",
-                                 "PORT|200 OK", "QUIT|221 Bye"}) {
+                                 "PORT|200 OK", "QUIT|221 Bye", "MKD|257 Created", "RMD|550 Not allowed"}) {
             const QList<QByteArray> parts = QByteArray(rule).split('|');
             server.On(parts[0].toStdString(), parts[1].toStdString());
         }
@@ -261,14 +288,36 @@ private slots:
         QCOMPARE(Labels(data), QStringList({"data", "..\\evil"}));
         // A name that is no plain name is shown, but nothing acts on it.
         QVERIFY(!Enabled(Node(data, "..\\evil"), ID_EDIT_COPY));
-        m_frame.reset();
+        // Whether a folder copy would land in itself is found out without
+        // writing to the server (this account cannot remove folders).
+        Write("Local/Up/");
+        Paste(Node(Open(m_view->MyComputerRoot(), "Local"), "Up"), data);
+        QVERIFY(QDir(Path("Local/Up")).isEmpty());
+        // Another password ends the session, and "FTP" is as before its first opening.
+        QTimer::singleShot(0, this, [] {
+            QWidget* dlg = QApplication::activeModalWidget();
+            Control<QLineEdit>(dlg, 1002)->setText("other");
+            QMetaObject::invokeMethod(dlg, "accept");
+        });
+        m_frame->Action(ID_SETTINGS_FTP)->trigger();
         server.Join();
+        QVERIFY(!m_view->LoggedOn());
+        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
+        QVERIFY(!m_view->FtpRoot()->isExpanded());
+        m_frame.reset();
         std::vector<std::string> commands;
         for (const std::string& line : server.m_transcript) {
-            if (line.rfind("CWD", 0) == 0 || line == "QUIT")
+            if (line.rfind("CWD", 0) == 0 || line == "QUIT" || line.find("probe") != std::string::npos)
                 commands.push_back(line);
         }
-        QCOMPARE(commands, (std::vector<std::string>{"CWD /", "CWD /data/", "QUIT"}));
+        // The copy walks the scripted folder that holds itself; no probe was made or removed there.
+        QCOMPARE(std::vector<std::string>(commands.begin(), commands.begin() + 2),
+                 (std::vector<std::string>{"CWD /", "CWD /data/"}));
+        QCOMPARE(
+            std::count_if(commands.begin(), commands.end(), [](const std::string& line) { return line == "QUIT"; }), 1);
+        QCOMPARE(commands.back(), std::string("QUIT"));
+        QVERIFY(std::none_of(commands.begin(), commands.end(),
+                             [](const std::string& line) { return line.find("probe") != std::string::npos; }));
     }
 
     void enableRulesByNodeKind()
@@ -364,11 +413,14 @@ private slots:
             {sub, "share/Sub", "s.txt", "", "share/Sub/s.txt"},
             {ftp, "share", "r.txt", "", "share/r.txt"},
             {ftp, "share", "Empty", "", "share/Empty"},
-            // A remote folder goes with everything in it, as a local one does.
-            {ftp, "share", "Full", "", "share/Full"},
+            // A remote folder goes with everything in it once the user says so.
+            {ftp, "share", "Full", kDeleteFull, ""},
+            {ftp, "share", "Full", kDeleteFull, "share/Full"},
         };
         for (const auto& [parent, folder, label, message, gone] : rows) {
             m_prompt->m_shown.clear();
+            if (message == kDeleteFull)
+                m_prompt->PushButton(*gone ? IDYES : IDNO);
             Run(Node(parent, label), ID_EDIT_DELETE);
             QCOMPARE(m_prompt->m_shown, Shown(message));
             QVERIFY2(!*gone || !Exists(gone), gone);

@@ -113,6 +113,13 @@ private slots:
         QCOMPARE(Labels(data), QStringList("..."));
         QVERIFY(data->child(0)->icon(0).isNull());
         QCOMPARE(Node(top, "alpha.txt")->childCount(), 0);
+        // A file tells its size and time.
+        QVERIFY(WriteFile(m_dir->filePath("Data/big.bin"), QByteArray(12345, 'b')));
+        QFile big(m_dir->filePath("Data/big.bin"));
+        QVERIFY(big.open(QIODevice::ReadWrite)
+                && big.setFileTime(QDateTime(QDate(2024, 6, 7), QTime(21, 22, 33)), QFileDevice::FileModificationTime));
+        QCOMPARE(Node(Open(data), "big.bin")->toolTip(0), QString("12,345 bytes\n2024-06-07 21:22"));
+        QVERIFY(QFile::remove(m_dir->filePath("Data/big.bin")));
         QCOMPARE(Labels(Open(data)), QStringList({"Sub", "job 1.txt"}));
 
         // Opened again: what is there now. Pipes and links that lead nowhere
@@ -164,6 +171,7 @@ private slots:
         m_view->PortRoot()->setExpanded(true);
         // An empty caption stands for the application's name.
         QCOMPARE(m_prompt->m_shown, QStringList(": Communication problem"));
+        QCOMPARE(m_statuses, QStringList({"Waking the instrument...", ""}));
         QCOMPARE(Labels(m_view->PortRoot()), QStringList("no instruments connected"));
         QVERIFY(!m_view->InstrumentConnected());
 
@@ -181,6 +189,10 @@ private slots:
         QCOMPARE(Labels(m_view->PortRoot()->child(2)), QStringList({"Code 0: CODES: 12 "}));
         QVERIFY(m_clock->m_pauses.contains(1000));
         QVERIFY(m_prompt->m_shown.isEmpty());
+        // Each step of the seconds-long opening says what it does.
+        QCOMPARE(m_statuses.mid(2),
+                 QStringList({"Waking the instrument...", "Listing jobs...", "Listing formats...",
+                              "Listing code lists...", "Connected to SIM"}));
 
         // A second opening sends nothing and the label grows only once.
         const qsizetype writes = m_device->m_writes.size();
@@ -248,6 +260,9 @@ private slots:
                  QStringList("Warning: Delete Measurements: A1:\nData will be definitely lost! - Continue anyway?"));
         QVERIFY(m_clock->m_pauses.contains(10000));
         QCOMPARE(Find(Find(jobs, "Job 3"), "Measurements")->text(0), QString("Measurements: 0 Measurements blocks"));
+        QCOMPARE(m_statuses.mid(m_statuses.indexOf("Connected to SIM")),
+                 QStringList({"Connected to SIM", "Erasing on the instrument...", "Waiting for the instrument...",
+                              "Listing jobs...", "Connected to SIM"}));
 
         // Saying No still waits and lists again.
         m_prompt->PushButton(IDNO);
