@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "ConsoleProgress.h"
 #include "TerminalText.h"
 
 #include "platform/LocalPaths.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 
 void CliNote(const QString& message)
@@ -39,6 +41,21 @@ int CliUsage(const QString& message, void (*printUsage)())
     std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message)));
     printUsage();
     return EXIT_USAGE;
+}
+
+void CliCatchInterrupts()
+{
+    CConsoleProgress::CatchInterrupts();
+}
+
+int CliEnd(int result)
+{
+    const int signal = CConsoleProgress::Interrupt();
+    if (signal == 0)
+        return result;
+    CliNote(
+        LoadString(IDS_CLI_INTERRUPTED).arg(signal == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+    return 128 + signal;
 }
 
 bool CliLocalPath(const QString& path, const CCliOptions& options, QString& nativePath)
@@ -77,7 +94,10 @@ static void PrintUsage()
     std::fprintf(CliUsageStream(),
                  "usage: tessaro-cli [--profile FILE] [--root DIR] [--yes] COMMAND ...\n"
                  "       tessaro-cli --help | --version\n"
-                 "Moves data between this machine, a surveying instrument and an FTP server.\n");
+                 "Moves data between this machine, a surveying instrument and an FTP server.\n"
+                 "Exit status: 0 done, 1 failed, 2 wrong command line, 3 a folder copy left files out\n"
+                 "(skipped as existing or failed), 130 or 143 cancelled by Ctrl+C or SIGTERM: the transfer\n"
+                 "under way stops as with Cancel, a second Ctrl+C ends at once.\n");
     PrintInstrumentUsage();
     PrintFtpUsage();
 }

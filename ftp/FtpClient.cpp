@@ -103,6 +103,8 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
 
     m_bEpsvRefused = false;
     m_bOtherModeWorks = false;
+    m_bModeSettled = false;
+    m_bBinaryType = false;
     m_bMlsdRefused = false;
     m_bDataTls = false;
     m_features = CFtpFeatures();

@@ -41,7 +41,7 @@ bool CFtpClient::TransferFile(const QString& remotePath, const QString& localPat
         m_strReply = LoadString(IDS_CANNOT_OPEN_LOCAL_FILE);
         return false;
     }
-    if (!Command(QStringLiteral("TYPE I")))
+    if (!SetBinaryType())
         return false;
     CFtpDataLink link;
     const QString command = (download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath;
