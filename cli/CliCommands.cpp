@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "ConsoleProgress.h"
 #include "TerminalText.h"
 
 #include "platform/LocalPaths.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 
 void CliNote(const QString& message)
@@ -41,6 +43,21 @@ int CliUsage(const QString& message, void (*printUsage)())
     std::fprintf(stderr, "tessaro-cli: %s\n", qPrintable(TerminalText(message)));
     printUsage();
     return EXIT_USAGE;
+}
+
+void CliCatchInterrupts()
+{
+    CConsoleProgress::CatchInterrupts();
+}
+
+int CliEnd(int result)
+{
+    const int signal = CConsoleProgress::Interrupt();
+    if (signal == 0)
+        return result;
+    CliNote(
+        LoadString(IDS_CLI_INTERRUPTED).arg(signal == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+    return 128 + signal;
 }
 
 bool CliLocalPath(const QString& path, const CCliOptions& options, QString& nativePath)
@@ -81,7 +98,11 @@ static void PrintUsage()
                  "       tessaro-cli --help | --version\n"
                  "Moves data between this machine, a surveying instrument and an FTP server.\n"
                  "--trace appends every line exchanged with the instrument or the server to FILE\n"
-                 "(- for stderr), passwords masked: send it in when a connection does not work.\n");
+                 "(- for stderr), passwords masked: send it in when a connection does not work.\n"
+
+                 "Exit status: 0 done, 1 failed, 2 wrong command line, 3 a folder copy left files out\n"
+                 "(skipped as existing or failed), 130 or 143 cancelled by Ctrl+C or SIGTERM: the transfer\n"
+                 "under way stops as with Cancel, a second Ctrl+C ends at once.\n");
     PrintInstrumentUsage();
     PrintFtpUsage();
 }

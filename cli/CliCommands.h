@@ -4,8 +4,10 @@
 
 #include <cstdio>
 
-// Exit codes of tessaro-cli.
-enum ECliExit { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
+// Exit codes of tessaro-cli. EXIT_INCOMPLETE: a folder copy went through
+// every folder but left files out (skipped as existing, or failed). A command
+// cancelled by a signal ends with 128 + its number (130 SIGINT, 143 SIGTERM).
+enum ECliExit { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_INCOMPLETE = 3 };
 
 // Options shared by every command, taken out of the argument list.
 struct CCliOptions
@@ -33,6 +35,10 @@ void CliNote(const QString& message);
 int CliFail(const QString& message);
 // Prints the message and the usage of a group of commands; returns EXIT_USAGE.
 int CliUsage(const QString& message, void (*printUsage)());
+// Lets Ctrl+C and SIGTERM cancel the transfer under way (see CConsoleProgress).
+void CliCatchInterrupts();
+// result, or 128 + the signal, told on stderr, when a signal cancelled the command.
+int CliEnd(int result);
 
 // A local path of a command: with --root a handheld path below that root,
 // otherwise a path of this machine. False, with the message printed, for a

@@ -6,7 +6,10 @@
 
 // The "Transfer" window of the command line: one progress line on stderr,
 // rewritten at most a few times a second, and only when stderr is a terminal.
-// It never cancels (Ctrl+C ends the program).
+// Its Cancel is Ctrl+C or SIGTERM: once CatchInterrupts has run, the first
+// such signal is only noted and the cancel poll reports it, so the transfer
+// ends as a cancelled one (temporary files removed, the server told); a
+// second signal ends the program at once.
 class CConsoleProgress : public CProgress
 {
 public:
@@ -18,8 +21,12 @@ public:
     void SetPos(int) override {}
     void Step() override {}
     void ProgressOff() override {}
-    bool PollCancel() override { return false; }
+    bool PollCancel() override;
     void Hide() override;
+
+    static void CatchInterrupts();
+    // The signal that asked to cancel (SIGINT, SIGTERM), 0 while none came.
+    static int Interrupt();
 
 private:
     void Print();

@@ -13,6 +13,7 @@
 #include "ftp/RemotePath.h"
 #include "platform/Bytes.h"
 #include "platform/Services.h"
+#include "resources/StringTable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -114,11 +115,18 @@ bool ReadPasswordFile(const QString& path, QString& password, QString& problem)
     return true;
 }
 
+bool IsAnonymousUser(const QString& user)
+{
+    return user.compare(QLatin1String("anonymous"), Qt::CaseInsensitive) == 0
+        || user.compare(QLatin1String("ftp"), Qt::CaseInsensitive) == 0;
+}
+
 // The password from the first source that has one: --password or
 // --password-file, the environment, the profile, the terminal. Passwords go
-// out with the bytes they were given in, like remote names.
-bool FindPassword(const QString& option, const QString& file, const QString& profile, const QString& who,
-                  QString& password, QString& problem)
+// out with the bytes they were given in, like remote names. Without any, only
+// an anonymous logon goes ahead: any other would just be refused by the server.
+bool FindPassword(const QString& option, const QString& file, const QString& profile, const QString& user,
+                  const QString& who, QString& password, QString& problem)
 {
     if (!option.isNull()) {
         password = FromBytes(option.toLocal8Bit());
@@ -132,9 +140,14 @@ bool FindPassword(const QString& option, const QString& file, const QString& pro
         return true;
     }
     QByteArray typed;
-    if (ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed))
+    if (ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed)) {
         password = FromBytes(typed);
-    return true;
+        return true;
+    }
+    if (IsAnonymousUser(user))
+        return true;
+    problem = LoadString(IDS_CLI_NO_PASSWORD);
+    return false;
 }
 
 // Seconds of --timeout as milliseconds; false for anything outside 1 ms to a day.
@@ -178,6 +191,19 @@ std::function<bool(CFtpClient&)> Operation(const QString& command, const QString
     return [&](CFtpClient& client) { return client.DownloadFolder(RemoteRelative(args[0]), local, args[2]); };
 }
 
+// A folder copy that went through every folder but left files out ends with
+// EXIT_INCOMPLETE, so that a script can tell; one that stopped on the way fails.
+int FolderCopyResult(bool copied, const CFtpClient& client)
+{
+    if (client.m_nCopySkipped > 0)
+        CliNote(LoadString(IDS_CLI_FILES_SKIPPED).arg(client.m_nCopySkipped));
+    if (!copied)
+        CliNote(LoadString(IDS_CLI_FOLDER_INCOMPLETE).arg(client.m_strReply.trimmed()));
+    if (copied && client.m_nCopySkipped == 0)
+        return EXIT_OK;
+    return client.m_bCopyReachedEnd ? EXIT_INCOMPLETE : EXIT_FAILED;
+}
+
 int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& args, const CCliOptions& options)
 {
     const QString command = QLatin1String(form.m_szName);
@@ -194,13 +220,14 @@ int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& ar
         return Fail(QStringLiteral("no local folder %1").arg(args[0]));
     // A folder copy is not repeated after a lost connection: it would go
     // over, and ask about, every file again.
-    if (session.Run(Operation(command, args, local),
-                    folderCopy ? CFtpSession::NEVER_REPEAT : CFtpSession::REPEAT_IF_LOST))
-        return EXIT_OK;
-    const QString reply = session.Client().m_strReply;
+    const bool done = session.Run(Operation(command, args, local),
+                                  folderCopy ? CFtpSession::NEVER_REPEAT : CFtpSession::REPEAT_IF_LOST);
+    // A signal cancelled the command: CliEnd tells so.
+    if (CConsoleProgress::Interrupt() != 0)
+        return EXIT_FAILED;
     if (folderCopy)
-        return Fail(QStringLiteral("the folder was not copied completely (%1)").arg(reply.trimmed()));
-    return Fail(reply);
+        return FolderCopyResult(done, session.Client());
+    return done ? EXIT_OK : Fail(session.Client().m_strReply);
 }
 
 } // namespace
@@ -221,9 +248,12 @@ void PrintFtpUsage()
                  "    rename OLD NEW                     rename a remote file or folder\n"
                  "    upload-folder LOCAL REMOTE_PARENT NAME\n"
                  "    download-folder REMOTE LOCAL_PARENT NAME\n"
+                 "                                       copy a folder tree; exit status 3 when files were left\n"
+                 "                                       out: existing ones skipped (no --yes) or failed ones\n"
                  "  Password: the first line of --password-file FILE, else the environment variable\n"
                  "  TESSARO_FTP_PASSWORD, else the profile, else it is asked for on the terminal without\n"
                  "  echo. Prefer the profile (only its owner can read it) or a private password file.\n"
+                 "  Without any, only the users anonymous and ftp log on (with an empty password).\n"
                  "  --password TEXT is still accepted but avoid it: every user of the machine can read it\n"
                  "  in the process list, and it stays in the shell's history.\n"
                  "  --passive uses passive mode (EPSV, then PASV) for transfers and listings; when a mode\n"
@@ -291,9 +321,11 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     if (server.isEmpty() || !SplitFtpServerName(server, host, port))
         return Usage(QStringLiteral("no valid FTP server (--server HOST[:PORT] or the profile's FTP ServerName)"));
     QString password, problem;
-    if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user + QLatin1Char('@') + server, password,
-                      problem))
-        return Usage(problem);
+    if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user, user + QLatin1Char('@') + server,
+                      password, problem)) {
+        CliNote(problem);
+        return EXIT_USAGE;
+    }
 
     // Certificates are asked about only where someone can answer.
     const bool terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
@@ -305,6 +337,7 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
 
     CFtpSession session;
     CFtpClient& client = session.Client();
+    client.m_eCopyMode = CFtpClient::COPY_FAST;
     client.m_bPassive = passive;
     client.m_nTimeoutMs = timeoutMs;
     CFtpSession::CLogon logon;
@@ -316,9 +349,12 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     logon.m_strTrustedFingerprint = trusted;
     logon.m_bMayAskTrust = terminal;
     session.SetLogon(logon);
+    CliCatchInterrupts();
+    int result = EXIT_FAILED;
     if (!session.EnsureLoggedOn())
-        return Fail(client.m_strReply);
-    const int result = Run(session, *form, args, options);
+        result = Fail(client.m_strReply);
+    else if (CConsoleProgress::Interrupt() == 0)
+        result = Run(session, *form, args, options);
     session.LogOff();
-    return result;
+    return CliEnd(result);
 }

@@ -311,6 +311,7 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     if (!device.isEmpty())
         CComPort::SetDeviceOverride(device);
 
+    CliCatchInterrupts();
     int result = EXIT_OK;
     {
         CComSettings settings;
@@ -321,5 +322,5 @@ int RunInstrumentCommand(const QStringList& arguments, const CCliOptions& option
     }
     std::fflush(stdout);
     CComPort::SetDeviceOverride(QString());
-    return result;
+    return CliEnd(result);
 }

@@ -113,6 +113,8 @@ bool CFtpClient::OpenControlChannel(const QString& host, int port)
     m_bConnectionLost = false;
     m_bEpsvRefused = false;
     m_bOtherModeWorks = false;
+    m_bModeSettled = false;
+    m_bBinaryType = false;
     m_bMlsdRefused = false;
     m_bDataTls = false;
     m_features = CFtpFeatures();

@@ -60,8 +60,17 @@ bool CFtpClient::IsIPv6Control() const
 
 void CFtpClient::ListingPause(int ms)
 {
-    if (m_bListing)
+    if (m_bListing && m_eCopyMode == COPY_AS_EXPLORER)
         CServices::Clock().Sleep(ms);
+}
+
+bool CFtpClient::SetBinaryType()
+{
+    // A server keeps the type for the connection; only the explorer repeats it.
+    if (m_eCopyMode == COPY_FAST && m_bBinaryType)
+        return true;
+    m_bBinaryType = Command(QStringLiteral("TYPE I"));
+    return m_bBinaryType;
 }
 
 bool CFtpClient::OpenDataConnection(const QString& command, bool passive, CFtpDataLink& link)
@@ -70,12 +79,15 @@ bool CFtpClient::OpenDataConnection(const QString& command, bool passive, CFtpDa
     // the other is tried once, and kept for this connection if it works.
     const bool first = passive != m_bOtherModeWorks;
     EDataOpen result = TryDataConnection(command, first, link);
-    if (result == DATA_NO_CONNECTION && IsOpen()) {
+    if (result == DATA_NO_CONNECTION && IsOpen() && !m_bModeSettled) {
         link.Abort();
         result = TryDataConnection(command, !first, link);
         if (result == DATA_OPEN)
             m_bOtherModeWorks = !m_bOtherModeWorks;
     }
+    // A fast copy does not pay for a mode that failed once more per file.
+    if (result == DATA_OPEN && m_eCopyMode == COPY_FAST)
+        m_bModeSettled = true;
     return result == DATA_OPEN;
 }
 

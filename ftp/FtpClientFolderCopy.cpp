@@ -31,11 +31,16 @@ CFtpClient::CCopyScope::CCopyScope(CFtpClient& client) : m_client(client)
     m_client.m_bCopying = true;
     m_client.m_bCopyComplete = true;
     m_client.m_strCopyFailure.clear();
+    m_client.m_bCopyReachedEnd = false;
+    m_client.m_nCopySkipped = 0;
+    m_client.m_nCopyFailed = 0;
+    m_client.m_knownFolders.clear();
 }
 
 CFtpClient::CCopyScope::~CCopyScope()
 {
     m_client.m_bCopying = false;
+    m_client.m_knownFolders.clear();
 }
 
 QString CFtpClient::FolderNotRead(const QString& remoteFolder) const
@@ -46,6 +51,7 @@ QString CFtpClient::FolderNotRead(const QString& remoteFolder) const
 
 void CFtpClient::NoteCopyFailure(const QString& text)
 {
+    ++m_nCopyFailed;
     if (m_bCopyComplete)
         m_strCopyFailure = text;
     m_bCopyComplete = false;
@@ -53,6 +59,7 @@ void CFtpClient::NoteCopyFailure(const QString& text)
 
 bool CFtpClient::EndCopy()
 {
+    m_bCopyReachedEnd = true;
     m_aTransferFolders.clear();
     // The first thing that went wrong explains the copy better than the
     // last reply, which is usually a success.
@@ -107,9 +114,12 @@ bool CFtpClient::CreateRemoteSubfolders(const QString& localFolder, const CRemot
         }
         // A folder that cannot be listed may still be made; "MKD" fails
         // harmlessly when it is there already.
-        if (!ReadRemoteFolder(remoteFolder.Relative()) && (m_bCancelled || !IsOpen()))
+        if (!ReadCopyFolder(remoteFolder) && (m_bCancelled || !IsOpen()))
             return false;
-        if (IsRemoteFolder(name) || MakeRemoteFolder(remoteFolder.Relative(), name)) {
+        const bool made = !IsRemoteFolder(name) && MakeRemoteFolder(remoteFolder.Relative(), name);
+        if (made)
+            NoteRemoteEntry(remoteFolder, name, true);
+        if (made || IsRemoteFolder(name)) {
             m_aTransferFolders.append(folder + name);
             if (!CreateRemoteSubfolders(folder + name, remoteFolder.Child(name)))
                 return false;
@@ -138,7 +148,7 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const CRemotePath
         }
         // Without the listing nobody knows whether the file would overwrite
         // one on the server: it is not sent.
-        if (!ReadRemoteFolder(remoteFolder.Relative())) {
+        if (!ReadCopyFolder(remoteFolder)) {
             if (m_bCancelled)
                 return false;
             m_strReply = FolderNotRead(remoteFolder.FolderForm());
@@ -151,11 +161,16 @@ bool CFtpClient::UploadFolderFiles(const QString& localFolder, const CRemotePath
             const CFileExistAnswer answer = CServices::Prompt().AskFileExist(name);
             if (answer.m_bCancel)
                 return false;
-            if (answer.m_bSkip)
+            if (answer.m_bSkip) {
+                ++m_nCopySkipped;
                 continue;
+            }
         }
-        if (!TransferFile(remoteFolder.Child(name).Absolute(), QDir::toNativeSeparators(folder + name), m_bPassive,
-                          false)) {
+        const bool sent = TransferFile(remoteFolder.Child(name).Absolute(), QDir::toNativeSeparators(folder + name),
+                                       m_bPassive, false);
+        // A failed upload may have left part of the file behind.
+        NoteRemoteEntry(remoteFolder, name, false);
+        if (!sent) {
             if (m_bCancelled)
                 return false;
             NoteCopyFailure(m_strReply);
@@ -197,7 +212,7 @@ bool CFtpClient::DownloadFolder(const QString& remoteFolder, const QString& loca
 bool CFtpClient::CollectRemoteSubfolders(const CRemotePath& remoteFolder, int depth, QSet<QString>& seen)
 {
     QStringList subfolders;
-    if (!ListRemoteSubfolders(remoteFolder.Relative(), subfolders)) {
+    if (!ListCopySubfolders(remoteFolder, subfolders)) {
         // An unreadable folder is not an empty one: the top folder fails the
         // copy, a folder below it is asked about like a failed file.
         if (m_bCancelled)
@@ -232,7 +247,7 @@ bool CFtpClient::CollectRemoteSubfolders(const CRemotePath& remoteFolder, int de
 
 bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const CRemotePath& remoteFolder)
 {
-    if (!ReadRemoteFolder(remoteFolder.Relative())) {
+    if (!ReadCopyFolder(remoteFolder)) {
         if (m_bCancelled)
             return false;
         m_strReply = FolderNotRead(remoteFolder.Relative());
@@ -255,4 +270,45 @@ bool CFtpClient::DownloadFolderFiles(const QString& localFolder, const CRemotePa
         }
     }
     return true;
+}
+
+bool CFtpClient::ReadCopyFolder(const CRemotePath& folder)
+{
+    if (m_eCopyMode == COPY_AS_EXPLORER)
+        return ReadRemoteFolder(folder.Relative());
+    const auto known = m_knownFolders.constFind(folder.Relative());
+    if (known != m_knownFolders.constEnd()) {
+        m_aRemoteFolders = known->m_aFolders;
+        m_aRemoteFiles = known->m_aFiles;
+        return true;
+    }
+    if (!ReadRemoteFolder(folder.Relative()))
+        return false;
+    m_knownFolders.insert(folder.Relative(), CKnownFolder{m_aRemoteFolders, m_aRemoteFiles});
+    return true;
+}
+
+bool CFtpClient::ListCopySubfolders(const CRemotePath& folder, QStringList& subfolders)
+{
+    if (m_eCopyMode == COPY_AS_EXPLORER)
+        return ListRemoteSubfolders(folder.Relative(), subfolders);
+    // The same listing gives the files of the folder later.
+    subfolders.clear();
+    if (!ReadCopyFolder(folder))
+        return false;
+    for (const QString& name : std::as_const(m_aRemoteFolders)) {
+        if (IsSafeFtpName(name))
+            subfolders.append(folder.Child(name).Relative());
+    }
+    return true;
+}
+
+void CFtpClient::NoteRemoteEntry(const CRemotePath& folder, const QString& name, bool isFolder)
+{
+    const auto known = m_knownFolders.find(folder.Relative());
+    if (known == m_knownFolders.end())
+        return;
+    QStringList& names = isFolder ? known->m_aFolders : known->m_aFiles;
+    if (!names.contains(name))
+        names.append(name);
 }

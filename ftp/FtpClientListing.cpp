@@ -43,7 +43,7 @@ bool CFtpClient::ReadListing(QByteArray& listing)
 bool CFtpClient::ReadListingWith(const QString& command, QByteArray& listing)
 {
     m_bCancelled = false;
-    if (!Command(QStringLiteral("TYPE I")))
+    if (!SetBinaryType())
         return false;
     CFtpDataLink link;
     m_bListing = true;

@@ -92,7 +92,7 @@ bool CFtpClient::MoveFile(CProgressScope& progress, const QString& remotePath, c
             CSystemReason::Append(LoadString(IDS_CANNOT_OPEN_LOCAL_FILE), LocalFileReason(localPath, download));
         return false;
     }
-    if (!Command(QStringLiteral("TYPE I")))
+    if (!SetBinaryType())
         return false;
     CFtpDataLink link;
     const QString command = (download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath;

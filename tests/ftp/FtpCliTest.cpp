@@ -12,11 +12,16 @@
 #include "support/CiSkip.h"
 #include "support/ScopedSettings.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
+
+#include <tuple>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -184,8 +189,22 @@ TEST_F(FtpCli, CommandsOverTls)
     EXPECT_FALSE(QFileInfo::exists(root + u"/gone"_s));
     // Uploading again skips existing files unless --yes.
     ASSERT_TRUE(WriteFile(Path(u"tree/top.txt"_s), "changed"));
-    ok(trusted + upload);
+    // Files left out end a copy that went through with 3: a script can tell.
+    // A server name that cannot be a local name fails its file; without
+    // --yes that stops the download (1).
+    ASSERT_TRUE(WriteFile(root + u"/my folder/T/back\\slash"_s, "x"));
+    const QStringList download{u"download-folder"_s, u"/my folder/T"_s, m_dir.path()};
+    const QList<std::tuple<QStringList, int, const char*>> incomplete{
+        {upload, 3, "2 existing files were skipped"},
+        {QStringList{u"--yes"_s} + download + QStringList{u"T3"_s}, 3, "not copied completely"},
+        {download + QStringList{u"T4"_s}, 1, "not copied completely"}};
+    for (const auto& [args, exit, text] : incomplete) {
+        const CRun run = Run(trusted + args);
+        EXPECT_EQ(run.m_nExit, exit) << qPrintable(args.join(u' ')) << ": " << run.m_err.constData();
+        EXPECT_TRUE(run.m_err.contains(text)) << run.m_err.constData();
+    }
     EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("top"));
+    EXPECT_EQ(ReadFile(Path(u"T3/in ner/deep.bin"_s)), content);
     ok(trusted + QStringList{u"--yes"_s} + upload);
     EXPECT_EQ(ReadFile(root + u"/my folder/T/top.txt"_s), QByteArray("changed"));
 
@@ -361,10 +380,81 @@ TEST_F(FtpCli, PasswordSources)
         server.Join();
         EXPECT_EQ(Only(server.m_transcript, {"PASS"}), Lines{c.m_szPass});
     }
-    // Both options, or a file that cannot be read: nothing is sent.
-    for (const QStringList& args : {QStringList{u"--password"_s, u"a"_s, u"--password-file"_s, file},
-                                    QStringList{u"--password-file"_s, Path(u"missing"_s)}}) {
-        const CRun run = Run(Logon(1, u"u"_s) + args + QStringList{u"rm"_s, u"x"_s});
-        EXPECT_EQ(run.m_nExit, 2) << run.m_err.constData();
+    // Both options, a file that cannot be read, or no password anywhere and
+    // no terminal to ask on: nothing is sent (port 1 would fail with 1). Only
+    // an anonymous logon goes ahead without a password.
+    const QList<std::tuple<QString, QStringList, int>> refused{
+        {u"u"_s, {u"--password"_s, u"a"_s, u"--password-file"_s, file}, 2},
+        {u"u"_s, {u"--password-file"_s, Path(u"missing"_s)}, 2},
+        {u"u"_s, {}, 2},
+        {u"Anonymous"_s, {}, 1}};
+    for (const auto& [user, args, exit] : refused) {
+        const CRun run = Run(Logon(1, user) + args + QStringList{u"rm"_s, u"x"_s});
+        EXPECT_EQ(run.m_nExit, exit) << qPrintable(args.join(u' ')) << run.m_err.constData();
+        if (args.isEmpty() && exit == 2) {
+            EXPECT_EQ(run.m_err,
+                      "tessaro-cli: no password: use --password-file, TESSARO_FTP_PASSWORD or the profile\n");
+        }
+    }
+}
+
+// Ctrl+C and SIGTERM cancel a download as Cancel in the Transfer window does:
+// the temporary file goes, the server gets its closing exchange and QUIT,
+// and the exit status tells the signal. While the client waits for data
+// that does not come, a second Ctrl+C ends it at once.
+TEST_F(FtpCli, SignalsCancelTheTransfer)
+{
+    struct CCase
+    {
+        int m_nSignal;
+        bool m_bStalled; // the server sends nothing: the signal is sent twice
+        int m_nExit;
+    };
+    for (const CCase& c : {CCase{SIGINT, false, 130}, CCase{SIGTERM, false, 143}, CCase{SIGINT, true, 130}}) {
+        CScriptedFtpServer server;
+        LogonRules(server);
+        DataRules(server);
+        server.On("RETR ", [stalled = c.m_bStalled](CScriptedFtpServer& peer, const std::string&) {
+            peer.Send("150 Opening data connection.\r\n");
+            if (!peer.OpenData())
+                return;
+            // A slow link, or none, until the client goes.
+            if (stalled)
+                peer.ReceiveData();
+            for (int i = 0; i < 1000 && !stalled && peer.SendData(std::string(1000, 'x')); ++i)
+                peer.Pause(20);
+            peer.CloseData();
+            peer.Send("426 Connection closed; transfer aborted.\r\n");
+        });
+        server.Start();
+        QProcess process;
+        Prepare(process);
+        process.start(QStringLiteral(TESSARO_CLI),
+                      Arguments(Logon(server.Port(), u"surveyor"_s, u"x"_s)
+                                << u"--passive"_s << u"--timeout"_s << u"20"_s << u"get"_s << u"/big"_s
+                                << Path(u"big"_s)));
+        QElapsedTimer waited;
+        waited.start();
+        auto parts = [this] { return QDir(m_dir.path()).entryList({u".big.*.part"_s}, QDir::Hidden | QDir::Files); };
+        while (parts().isEmpty() && waited.elapsed() < 20000 && process.state() != QProcess::NotRunning)
+            QThread::msleep(20);
+        ASSERT_FALSE(parts().isEmpty());
+        QThread::msleep(200);
+        ::kill(static_cast<pid_t>(process.processId()), c.m_nSignal);
+        if (c.m_bStalled) {
+            EXPECT_FALSE(process.waitForFinished(500));
+            ::kill(static_cast<pid_t>(process.processId()), c.m_nSignal);
+        }
+        waited.restart();
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_LT(waited.elapsed(), 5000);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.m_nExit) << process.readAllStandardError().constData();
+        server.Join();
+        if (!c.m_bStalled) {
+            EXPECT_TRUE(parts().isEmpty());
+            EXPECT_EQ(Only(server.m_transcript, {"RETR", "QUIT"}), Split("RETR /big|QUIT"));
+        }
+        EXPECT_FALSE(QFileInfo::exists(Path(u"big"_s)));
     }
 }

@@ -50,13 +50,7 @@ std::string UnixLine(const char* kind, const std::string& name)
     return std::string(kind) + "rw-r--r--    1 0        0            4096 Dec 06 21:16 " + name + "\r\n";
 }
 
-} // namespace
-
-// Job1 (already on the server with a.txt and b.txt) and its Sub/X uploaded
-// into Data: the folders are made depth first with the remote paths the copy
-// builds ("\" and "//"), the files of each folder follow in list order, and
-// each file already there is asked about. Copies may go in passive mode.
-TEST(FtpFolderCopy, Upload)
+void UploadIn(CFtpClient::ECopyMode mode, const std::string& files, const std::string& cancel, size_t types)
 {
     CFtpTestServices services;
     QTemporaryDir dir;
@@ -74,6 +68,7 @@ TEST(FtpFolderCopy, Upload)
     services.m_prompt.PushFileExist({.m_bSkip = true});
     services.m_prompt.PushFileExist({.m_bOverwrite = true});
     WithClient(server, [&](CFtpClient& client) {
+        client.m_eCopyMode = mode;
         client.m_bPassive = true;
         EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
         EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
@@ -86,21 +81,50 @@ TEST(FtpFolderCopy, Upload)
     });
     const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
                                 "CWD /Data/Job1/Sub/|LIST|CWD /Data/Job1/Sub|MKD X|";
-    const Lines expected = Split(folders
-                                 + "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
-                                   "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|"
-                                 + folders + "CWD /Data/Job1/|LIST");
-    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), expected);
+    std::string expected = folders + files + folders + cancel;
+    if (expected.back() == '|')
+        expected.pop_back();
+    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), Split(expected));
     // Listings and transfers all go in passive mode; EPSV is asked once.
     EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), Lines{"EPSV"});
+    EXPECT_EQ(Only(server.m_transcript, {"TYPE"}).size(), types);
+    EXPECT_EQ(services.m_clock.m_pauses.isEmpty(), mode == CFtpClient::COPY_FAST);
     EXPECT_EQ(server.m_uploads, (Lines{"B", "XX"}));
 }
 
-// Names from the server that are not plain names never become local paths:
-// each is refused through the Error prompt, the rest of the tree arrives.
-// "Abort" in that prompt ends the whole copy. (MLSD names reach the same
-// check: they are kept exactly as sent.)
-TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
+} // namespace
+
+// Job1 (already on the server with a.txt and b.txt) and its Sub/X uploaded
+// into Data: the folders are made depth first with the remote paths the copy
+// builds ("\" and "//"), the files of each folder follow in list order, and
+// each file already there is asked about. Copies may go in passive mode.
+// The explorer reads the remote folder again before each file, with the
+// listings' fixed pauses; a fast copy reads each folder once, without
+// pauses, and sets the type once.
+TEST(FtpFolderCopy, Upload)
+{
+    struct CMode
+    {
+        CFtpClient::ECopyMode m_eMode;
+        const char* m_szFiles;  // the listings and transfers after the folders are made
+        const char* m_szCancel; // the listings after them before "Cancel"
+        size_t m_nTypes;        // "TYPE I" lines
+    };
+    for (const CMode& mode :
+         {CMode{CFtpClient::COPY_AS_EXPLORER,
+                "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
+                "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                "CWD /Data/Job1/|LIST", 12},
+          CMode{CFtpClient::COPY_FAST, "STOR /Data/Job1/.b.txt.tessaro-part|CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                "", 1}}) {
+        SCOPED_TRACE(mode.m_eMode);
+        UploadIn(mode.m_eMode, mode.m_szFiles, mode.m_szCancel, mode.m_nTypes);
+    }
+}
+
+namespace {
+
+void DownloadIn(CFtpClient::ECopyMode mode, size_t listings)
 {
     CFtpTestServices services;
     QTemporaryDir dir;
@@ -116,6 +140,7 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     for (bool goOn : {true, true, true, true, false})
         services.m_prompt.PushError(goOn);
     WithClient(server, [&](CFtpClient& client) {
+        client.m_eCopyMode = mode;
         EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s)); // not everything could be copied
         EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
         EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
@@ -131,6 +156,22 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
     EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
     EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
     EXPECT_EQ(Only(server.m_transcript, {"RETR"}), Split("RETR /R/a.txt|RETR /R/sub/b.txt|RETR /S/gone.txt"));
+    EXPECT_EQ(Only(server.m_transcript, {"LIST"}).size(), listings);
+}
+
+} // namespace
+
+// Names from the server that are not plain names never become local paths:
+// each is refused through the Error prompt, the rest of the tree arrives.
+// "Abort" in that prompt ends the whole copy. (MLSD names reach the same
+// check: they are kept exactly as sent.) The explorer reads each folder
+// twice, to find its subfolders and then its files; a fast copy once.
+TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
+{
+    for (const auto& [mode, listings] : {std::pair{CFtpClient::COPY_AS_EXPLORER, 6u}, {CFtpClient::COPY_FAST, 3u}}) {
+        SCOPED_TRACE(mode);
+        DownloadIn(mode, listings);
+    }
 }
 
 // Local names whose characters above U+00FF go out as CR LF, "/" or "..":
