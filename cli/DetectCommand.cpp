@@ -2,6 +2,7 @@
 // and line settings.
 #include "CliCommands.h"
 #include "ConsolePrompt.h"
+#include "TerminalText.h"
 
 #include "instrument/InstrumentDetector.h"
 #include "platform/Profile.h"
@@ -38,17 +39,6 @@ private:
     bool m_bShown = false;
 };
 
-// The instrument's name as it came, but nothing that could steer a terminal.
-QString Printable(const QString& text)
-{
-    QString printable = text;
-    for (QChar& c : printable) {
-        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
-            c = QLatin1Char('?');
-    }
-    return printable;
-}
-
 // One tab-separated line: device, port, speed, data bits, parity, stop bits, end mark, name.
 void PrintResult(const CDetectResult& result)
 {
@@ -57,7 +47,7 @@ void PrintResult(const CDetectResult& result)
     static const char* const stopBits[] = {"1", "1.5", "2"};
     std::printf("%s\tCOM%d:\t%d\t%d\t%s\t%s\t%s\t%s\n", qPrintable(result.m_strDevice), s.ComPort, s.BaudRate,
                 s.ByteSize, s.Parity < 3 ? parities[s.Parity] : "?", s.StopBits < 3 ? stopBits[s.StopBits] : "?",
-                s.EndMark == QLatin1String("\r\n") ? "CRLF" : "CR", qPrintable(Printable(result.m_strName)));
+                s.EndMark == QLatin1String("\r\n") ? "CRLF" : "CR", InstrumentText(result.m_strName).constData());
 }
 
 } // namespace
@@ -78,9 +68,9 @@ int RunDetectCommand(QStringList args, const QString& device, const CCliOptions&
     const CDetectResult result = detector.Run(current, device);
     for (const QString& note : result.m_notes)
         CliNote(note);
-    if (result.m_outcome == CDetectResult::Cancelled)
+    if (result.m_outcome == CDetectResult::DETECT_CANCELLED)
         return CliFail(LoadString(IDS_DETECT_CANCELLED));
-    if (result.m_outcome != CDetectResult::Found)
+    if (result.m_outcome != CDetectResult::DETECT_FOUND)
         return CliFail(LoadString(IDS_DETECT_NOT_FOUND));
 
     PrintResult(result);

@@ -3,6 +3,7 @@
 #include "CliCommands.h"
 #include "ConsoleProgress.h"
 #include "ConsolePrompt.h"
+#include "TerminalText.h"
 
 #include "instrument/ComInstrument.h"
 #include "instrument/ComSettings.h"
@@ -32,22 +33,22 @@ struct CItemKind
 };
 
 const CItemKind kEraseKinds[] = {
-    {"job", KindJob, JobTable},
-    {"measurements", KindMeasurements, JobTable},
-    {"fixpoints", KindFixpoints, JobTable},
-    {"codelist", KindCodeList, CodeListTable},
-    {"format", KindFormat, FormatTable},
+    {"job", KIND_JOB, TABLE_JOBS},
+    {"measurements", KIND_MEASUREMENTS, TABLE_JOBS},
+    {"fixpoints", KIND_FIXPOINTS, TABLE_JOBS},
+    {"codelist", KIND_CODE_LIST, TABLE_CODE_LISTS},
+    {"format", KIND_FORMAT, TABLE_FORMATS},
 };
 const CItemKind kReceiveKinds[] = {
-    {"measurements", KindMeasurements, JobTable},
-    {"fixpoints", KindFixpoints, JobTable},
-    {"codelist", KindCodeList, CodeListTable},
+    {"measurements", KIND_MEASUREMENTS, TABLE_JOBS},
+    {"fixpoints", KIND_FIXPOINTS, TABLE_JOBS},
+    {"codelist", KIND_CODE_LIST, TABLE_CODE_LISTS},
 };
 const CItemKind kSendKinds[] = {
-    {"job", KindJob, JobTable},
-    {"fixpoints", KindFixpoints, JobTable},
-    {"codelist", KindCodeList, CodeListTable},
-    {"format", KindFormat, NoTable},
+    {"job", KIND_JOB, TABLE_JOBS},
+    {"fixpoints", KIND_FIXPOINTS, TABLE_JOBS},
+    {"codelist", KIND_CODE_LIST, TABLE_CODE_LISTS},
+    {"format", KIND_FORMAT, TABLE_NONE},
 };
 
 template <size_t N>
@@ -82,13 +83,13 @@ bool ParseNumber(const QString& text, int& number)
 QString TableWord(ETable table)
 {
     switch (table) {
-    case JobTable:
+    case TABLE_JOBS:
         return LoadString(IDS_CLI_JOB);
-    case FormatTable:
+    case TABLE_FORMATS:
         return LoadString(IDS_CLI_FORMAT);
-    case CodeListTable:
+    case TABLE_CODE_LISTS:
         return LoadString(IDS_CLI_CODE_LIST);
-    case NoTable:
+    case TABLE_NONE:
         break;
     }
     return QString();
@@ -119,11 +120,11 @@ QString ParseItem(const QString& command, const CItemKind (&kinds)[N], const QSt
 int Identify(CComInstrument& instrument)
 {
     switch (instrument.Connect()) {
-    case CComInstrument::ConnectNoAnswer:
+    case CComInstrument::CONNECT_NO_ANSWER:
         return Fail(LoadString(IDS_CLI_NO_ANSWER));
-    case CComInstrument::ConnectIdentifyError:
+    case CComInstrument::CONNECT_IDENTIFY_ERROR:
         return Fail(LoadString(IDS_CLI_IDENTIFY_ERROR));
-    case CComInstrument::ConnectOk:
+    case CComInstrument::CONNECT_OK:
         break;
     }
     // An instrument that does not say its name was still identified: no
@@ -131,16 +132,16 @@ int Identify(CComInstrument& instrument)
     if (instrument.m_strName.isEmpty())
         CliNote(LoadString(IDS_CLI_NO_NAME));
     else
-        std::printf("%s\n", qPrintable(instrument.m_strName));
+        std::printf("%s\n", InstrumentText(instrument.m_strName).constData());
     return EXIT_OK;
 }
 
 int PrintJobs(CComInstrument& instrument)
 {
     if (!instrument.ListJobs())
-        return FailListing(JobTable);
+        return FailListing(TABLE_JOBS);
     for (const CJobInfo& row : instrument.m_jobs)
-        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nFixBlocks,
+        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, InstrumentText(row.m_strName).constData(), row.m_nFixBlocks,
                     row.m_nMeasBlocks, row.m_bEmpty);
     return EXIT_OK;
 }
@@ -148,19 +149,20 @@ int PrintJobs(CComInstrument& instrument)
 int PrintFormats(CComInstrument& instrument)
 {
     if (!instrument.ListFormats())
-        return FailListing(FormatTable);
+        return FailListing(TABLE_FORMATS);
     for (const CFormatInfo& row : instrument.m_formats)
-        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nValue1, row.m_nValue2,
-                    row.m_bEmpty);
+        std::printf("%d\t%s\t%d\t%d\t%d\n", row.m_nNumber, InstrumentText(row.m_strName).constData(), row.m_nValue1,
+                    row.m_nValue2, row.m_bEmpty);
     return EXIT_OK;
 }
 
 int PrintCodeLists(CComInstrument& instrument)
 {
     if (!instrument.ListCodeLists())
-        return FailListing(CodeListTable);
+        return FailListing(TABLE_CODE_LISTS);
     for (const CCodeListInfo& row : instrument.m_codeLists)
-        std::printf("%d\t%s\t%d\t%d\n", row.m_nNumber, qPrintable(row.m_strName), row.m_nCount, row.m_bEmpty);
+        std::printf("%d\t%s\t%d\t%d\n", row.m_nNumber, InstrumentText(row.m_strName).constData(), row.m_nCount,
+                    row.m_bEmpty);
     return EXIT_OK;
 }
 
@@ -213,8 +215,8 @@ int Receive(CComInstrument& instrument, CConsolePrompt& prompt, const QStringLis
     if (!failure.isEmpty())
         return Fail(failure);
     // Job data are received in one of the instrument's formats.
-    if (kind->m_table == JobTable && !instrument.ListFormats())
-        return FailListing(FormatTable);
+    if (kind->m_table == TABLE_JOBS && !instrument.ListFormats())
+        return FailListing(TABLE_FORMATS);
     prompt.m_strFileName = target.fileName();
     if (!instrument.Receive(QDir::toNativeSeparators(target.absolutePath()), number, kind->m_nKind, 0))
         return Fail(LoadString(IDS_CLI_NOTHING_RECEIVED));

@@ -1,5 +1,7 @@
 #include "TerminalText.h"
 
+#include "platform/Bytes.h"
+
 #include <QStringDecoder>
 
 namespace {
@@ -43,4 +45,9 @@ QByteArray TerminalName(const QByteArray& bytes)
     for (QChar c : text)
         shown += IsControl(c.unicode()) ? Escaped(c.unicode()) : c == u'\\' ? QStringLiteral("\\\\") : QString(c);
     return shown.toUtf8();
+}
+
+QByteArray InstrumentText(const QString& text)
+{
+    return TerminalName(ToBytes(text));
 }

@@ -12,3 +12,8 @@ QString TerminalText(const QString& text);
 // is, any other byte above 0x7F is shown as \xNN, control characters as in
 // TerminalText, and "\" as "\\", so that every name reads back unambiguously.
 QByteArray TerminalName(const QByteArray& bytes);
+
+// A name the instrument sent, one byte per character, for one field of a line
+// on stdout: as TerminalName shows the bytes, so tabs and line breaks in it
+// cannot split the line.
+QByteArray InstrumentText(const QString& text);

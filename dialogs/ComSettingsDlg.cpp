@@ -139,7 +139,7 @@ void CComSettingsDlg::ShowOutcome()
     const QString endMark = found.EndMark == QLatin1String("\r\n") ? QStringLiteral("CRLF") : QStringLiteral("CR");
     QStringList lines;
     switch (m_detected.m_outcome) {
-    case CDetectResult::Found:
+    case CDetectResult::DETECT_FOUND:
         if (m_detected.m_bNameGiven)
             lines << LoadString(IDS_DETECT_FOUND)
                          .arg(m_detected.m_strName, m_detected.m_strDevice, CInstrumentDetector::Describe(found),
@@ -150,12 +150,12 @@ void CComSettingsDlg::ShowOutcome()
         if (m_detected.m_bNewMapping)
             lines << LoadString(IDS_DETECT_WILL_MAP).arg(found.ComPort).arg(m_detected.m_strDevice);
         break;
-    case CDetectResult::NotFound:
+    case CDetectResult::DETECT_NOT_FOUND:
         lines << LoadString(IDS_DETECT_NOT_FOUND) << m_detected.m_notes.mid(0, kShownNotes);
         if (m_detected.m_notes.size() > kShownNotes)
             lines << LoadString(IDS_DETECT_MORE_NOTES).arg(m_detected.m_notes.size() - kShownNotes);
         break;
-    case CDetectResult::Cancelled:
+    case CDetectResult::DETECT_CANCELLED:
         lines << LoadString(IDS_DETECT_CANCELLED);
         break;
     }
@@ -172,7 +172,7 @@ void CComSettingsDlg::OnDetect()
     setEnabled(false);
     m_detected = m_detector.Run(current);
     setEnabled(true);
-    if (m_detected.m_outcome == CDetectResult::Found)
+    if (m_detected.m_outcome == CDetectResult::DETECT_FOUND)
         SelectDetected();
     ShowOutcome();
 }
@@ -193,7 +193,7 @@ void CComSettingsDlg::TakeLists(CComSettings& settings)
             break;
         }
     }
-    const bool detected = m_detected.m_outcome == CDetectResult::Found;
+    const bool detected = m_detected.m_outcome == CDetectResult::DETECT_FOUND;
     if (detected && m_strBaudRate == QString::number(m_detected.m_settings.BaudRate))
         settings.BaudRate = m_detected.m_settings.BaudRate;
 
@@ -229,7 +229,7 @@ void CComSettingsDlg::accept()
         return;
     }
     // The device found is reached through the port it was found for.
-    if (m_detected.m_outcome == CDetectResult::Found && m_detected.m_bNewMapping
+    if (m_detected.m_outcome == CDetectResult::DETECT_FOUND && m_detected.m_bNewMapping
         && m_settings.ComPort == m_detected.m_settings.ComPort)
         CInstrumentDetector::MapPort(m_settings.ComPort, m_detected.m_strDevice);
     QDialog::accept();

@@ -157,16 +157,16 @@ bool CConnectDlg::Dial()
             result = remoteAccess.Dial(m_strEntryName, m_strUserName, m_strPassword, m_hConnection);
         }
         switch (result) {
-        case CRemoteAccess::KPortInUse:
+        case CRemoteAccess::DIAL_PORT_IN_USE:
             if (CServices::Prompt().MessageBox(LoadString(IDS_PORT_IN_USE), AppTitle(), MB_YESNO, MB_ICONQUESTION)
                 != IDYES)
                 return false;
             remoteAccess.HangUp(m_hConnection);
             continue;
-        case CRemoteAccess::KLinkFailed:
+        case CRemoteAccess::DIAL_LINK_FAILED:
             Message(LoadString(IDS_CONNECTION_ERROR));
             return false;
-        case CRemoteAccess::KConnected:
+        case CRemoteAccess::DIAL_CONNECTED:
             m_fnBeep();
             CServices::Clock().Sleep(5000);
             Message(LoadString(IDS_CONNECTION_OPENED));

@@ -1,6 +1,6 @@
-#include "editor/EditorPrompts.h"
+#include "EditorPrompts.h"
 
-#include "editor/EditorResource.h"
+#include "EditorResource.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,7 +1,7 @@
-#include "editor/FindDlg.h"
+#include "FindDlg.h"
 
-#include "editor/EditorPrompts.h"
-#include "editor/EditorResource.h"
+#include "EditorPrompts.h"
+#include "EditorResource.h"
 
 #include <QCheckBox>
 #include <QComboBox>

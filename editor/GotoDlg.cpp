@@ -1,7 +1,7 @@
-#include "editor/GotoDlg.h"
+#include "GotoDlg.h"
 
-#include "editor/EditorPrompts.h"
-#include "editor/EditorResource.h"
+#include "EditorPrompts.h"
+#include "EditorResource.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,9 +1,9 @@
-#include "editor/MainFrame.h"
+#include "MainFrame.h"
 
-#include "editor/EditorPrompts.h"
-#include "editor/EditorResource.h"
-#include "editor/QuillonDoc.h"
-#include "editor/QuillonView.h"
+#include "EditorPrompts.h"
+#include "EditorResource.h"
+#include "QuillonDoc.h"
+#include "QuillonView.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
-#include "editor/QuillonApp.h"
+#include "QuillonApp.h"
 
-#include "editor/EditorResource.h"
-#include "editor/MainFrame.h"
-#include "editor/QuillonDoc.h"
+#include "EditorResource.h"
+#include "MainFrame.h"
+#include "QuillonDoc.h"
 
 CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv)
 {

@@ -1,10 +1,10 @@
-#include "editor/QuillonDoc.h"
+#include "QuillonDoc.h"
 
-#include "editor/EditorPrompts.h"
-#include "editor/EditorResource.h"
-#include "editor/QuillonView.h"
-#include "editor/TextCodec.h"
-#include "editor/TextFile.h"
+#include "EditorPrompts.h"
+#include "EditorResource.h"
+#include "QuillonView.h"
+#include "TextCodec.h"
+#include "TextFile.h"
 
 #include <QFileInfo>
 

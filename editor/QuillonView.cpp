@@ -1,8 +1,8 @@
-#include "editor/QuillonView.h"
+#include "QuillonView.h"
 
-#include "editor/EditorPrompts.h"
-#include "editor/EditorResource.h"
-#include "editor/ReplaceDlg.h"
+#include "EditorPrompts.h"
+#include "EditorResource.h"
+#include "ReplaceDlg.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -66,7 +66,7 @@ CQuillonView::CQuillonView(QWidget* pParent) : QPlainTextEdit(pParent), m_dlgFin
 void CQuillonView::NewText()
 {
     clear();
-    m_usualEnd = ELineEnd::CrLf;
+    m_usualEnd = ELineEnd::CRLF;
     document()->setModified(false);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/FindDlg.h"
-#include "editor/GotoDlg.h"
-#include "editor/ReplaceDlg.h"
-#include "editor/TextCodec.h"
+#include "FindDlg.h"
+#include "GotoDlg.h"
+#include "ReplaceDlg.h"
+#include "TextCodec.h"
 
 #include <QByteArray>
 #include <QPlainTextEdit>
@@ -62,6 +62,6 @@ private:
     void OnReplaceOne();
     void OnReplaceAll();
 
-    ELineEnd m_usualEnd = ELineEnd::CrLf;
+    ELineEnd m_usualEnd = ELineEnd::CRLF;
     QPointer<CReplaceDlg> m_pReplaceDlg;
 };

@@ -1,4 +1,4 @@
-#include "editor/ReplaceDlg.h"
+#include "ReplaceDlg.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "editor/TextCodec.h"
+#include "TextCodec.h"
 
 #include <array>
 
@@ -38,11 +38,11 @@ CDecodedText CTextCodec::Decode(QByteArrayView bytes)
             out[written++] = QChar(char16_t(b));
             continue;
         }
-        ELineEnd end = ELineEnd::Lf;
+        ELineEnd end = ELineEnd::LF;
         if (b == '\r') {
-            end = ELineEnd::Cr;
+            end = ELineEnd::CR;
             if (i + 1 < size && in[i + 1] == '\n') {
-                end = ELineEnd::CrLf;
+                end = ELineEnd::CRLF;
                 ++i;
             }
         }
@@ -89,11 +89,11 @@ qsizetype CTextCodec::CountBeyondLatin1(QStringView text)
 QByteArrayView CTextCodec::LineEndBytes(ELineEnd end)
 {
     switch (end) {
-    case ELineEnd::Lf:
+    case ELineEnd::LF:
         return "\n";
-    case ELineEnd::Cr:
+    case ELineEnd::CR:
         return "\r";
-    case ELineEnd::CrLf:
+    case ELineEnd::CRLF:
         break;
     }
     return "\r\n";

@@ -9,7 +9,7 @@
 #include <vector>
 
 // The bytes that end one line in a document file.
-enum class ELineEnd : std::uint8_t { Lf, CrLf, Cr };
+enum class ELineEnd : std::uint8_t { LF, CRLF, CR };
 
 // A document file turned into text: the lines joined by '\n' and, for each
 // '\n', the bytes that ended that line in the file.
@@ -18,7 +18,7 @@ struct CDecodedText
     QString m_strText;
     std::vector<ELineEnd> m_lineEnds;
     // The most frequent end (of a tie, the first in the file); CR LF when there is none.
-    ELineEnd m_usualEnd = ELineEnd::CrLf;
+    ELineEnd m_usualEnd = ELineEnd::CRLF;
 };
 
 // Conversion between the bytes of an 8-bit text file and the editor's text.

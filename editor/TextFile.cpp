@@ -1,6 +1,6 @@
-#include "editor/TextFile.h"
+#include "TextFile.h"
 
-#include "editor/EditorResource.h"
+#include "EditorResource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -157,7 +157,7 @@ bool CTextFile::Read(const QString& strPath, QByteArray& bytes, QString& strErro
 bool CTextFile::Write(const QString& strPath, const QByteArray& bytes, QString& strError)
 {
 #ifdef Q_OS_UNIX
-    if (ChooseSaveMethod(InspectTarget(strPath)) == ESaveMethod::InPlace)
+    if (ChooseSaveMethod(InspectTarget(strPath)) == ESaveMethod::IN_PLACE)
         return WriteInPlace(strPath, bytes, strError);
 #endif
     return ReplaceFile(strPath, bytes, strError);
@@ -193,7 +193,7 @@ CTextFile::ESaveMethod CTextFile::ChooseSaveMethod(const CSaveTarget& target)
     // A new file is created through the temporary file; so is a file that is
     // not a regular one, which would block or swallow bytes when written to.
     if (!target.m_bExists || !target.m_bRegular)
-        return ESaveMethod::Replace;
+        return ESaveMethod::REPLACE;
     const bool bPlain = target.m_bSingleLink && target.m_bOwnedByUser && target.m_bNoAcl;
-    return bPlain && target.m_bFolderWritable ? ESaveMethod::Replace : ESaveMethod::InPlace;
+    return bPlain && target.m_bFolderWritable ? ESaveMethod::REPLACE : ESaveMethod::IN_PLACE;
 }

@@ -22,7 +22,7 @@ struct CSaveTarget
 class CTextFile
 {
 public:
-    enum class ESaveMethod { Replace, InPlace };
+    enum class ESaveMethod { REPLACE, IN_PLACE };
 
     // The whole text is held in memory twice (bytes and edit control): a
     // larger file is refused rather than read.

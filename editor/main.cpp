@@ -1,4 +1,4 @@
-#include "editor/QuillonApp.h"
+#include "QuillonApp.h"
 
 #include <cstdio>
 #include <cstring>

@@ -66,13 +66,13 @@ QList<CNodeTemplate> CodeListNodes(const CCodeListTable& codeLists)
 CNodeTemplate TableFolderNode(CComInstrument::ETable table)
 {
     switch (table) {
-    case CComInstrument::JobTable:
+    case CComInstrument::TABLE_JOBS:
         return {LoadString(IDS_JOBS), CNodeImages::IMG_JOBS, {NK_JOBS, 0, false}, {}, {}};
-    case CComInstrument::FormatTable:
+    case CComInstrument::TABLE_FORMATS:
         return {LoadString(IDS_FORMATS), CNodeImages::IMG_FORMATS, {NK_FORMATS, 0, false}, {}, {}};
-    case CComInstrument::CodeListTable:
+    case CComInstrument::TABLE_CODE_LISTS:
         return {LoadString(IDS_CODES), CNodeImages::IMG_CODES, {NK_CODES, 0, false}, {}, {}};
-    case CComInstrument::NoTable:
+    case CComInstrument::TABLE_NONE:
         break;
     }
     return {};
@@ -81,13 +81,13 @@ CNodeTemplate TableFolderNode(CComInstrument::ETable table)
 QList<CNodeTemplate> TableNodes(const CComInstrument& instrument, CComInstrument::ETable table)
 {
     switch (table) {
-    case CComInstrument::JobTable:
+    case CComInstrument::TABLE_JOBS:
         return JobNodes(instrument.m_jobs);
-    case CComInstrument::FormatTable:
+    case CComInstrument::TABLE_FORMATS:
         return FormatNodes(instrument.m_formats);
-    case CComInstrument::CodeListTable:
+    case CComInstrument::TABLE_CODE_LISTS:
         return CodeListNodes(instrument.m_codeLists);
-    case CComInstrument::NoTable:
+    case CComInstrument::TABLE_NONE:
         break;
     }
     return {};

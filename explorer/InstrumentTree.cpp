@@ -33,9 +33,9 @@ int SendPauseMs(quint32 kind)
 int TableStatus(CComInstrument::ETable table)
 {
     switch (table) {
-    case CComInstrument::JobTable:
+    case CComInstrument::TABLE_JOBS:
         return IDS_STATUS_LISTING_JOBS;
-    case CComInstrument::FormatTable:
+    case CComInstrument::TABLE_FORMATS:
         return IDS_STATUS_LISTING_FORMATS;
     default:
         return IDS_STATUS_LISTING_CODES;
@@ -71,7 +71,7 @@ void CInstrumentTree::Connect()
     CComSettings settings;
     settings.Load();
     m_instrument.SetComSettings(settings);
-    if (m_instrument.Connect() != CComInstrument::ConnectOk)
+    if (m_instrument.Connect() != CComInstrument::CONNECT_OK)
         return;
     if (!m_instrument.m_strName.isEmpty())
         m_pRoot->setText(0, m_pRoot->text(0) + m_instrument.m_strName);
@@ -109,15 +109,15 @@ void CInstrumentTree::Refresh(QTreeWidgetItem* node)
         BuildTables(node);
         break;
     case NK_JOBS:
-        Rebuild(node, CComInstrument::JobTable);
+        Rebuild(node, CComInstrument::TABLE_JOBS);
         break;
     case NK_CODES:
-        Rebuild(node, CComInstrument::CodeListTable);
+        Rebuild(node, CComInstrument::TABLE_CODE_LISTS);
         break;
     case NK_FORMAT:
         // A single format is not refreshed on its own; only the folder is.
         if (data.IsFormatsFolder())
-            Rebuild(node, CComInstrument::FormatTable);
+            Rebuild(node, CComInstrument::TABLE_FORMATS);
         break;
     default:
         RebuildTableOf(node);
@@ -156,7 +156,8 @@ void CInstrumentTree::Send(const QString& nativeFile, const QString& sourceName,
 void CInstrumentTree::BuildTables(QTreeWidgetItem* portNode)
 {
     DeleteChildren(portNode);
-    for (const auto table : {CComInstrument::JobTable, CComInstrument::FormatTable, CComInstrument::CodeListTable}) {
+    for (const auto table :
+         {CComInstrument::TABLE_JOBS, CComInstrument::TABLE_FORMATS, CComInstrument::TABLE_CODE_LISTS}) {
         if (!BuildTable(portNode, table, true))
             return;
     }
@@ -190,17 +191,17 @@ void CInstrumentTree::RebuildTableOf(QTreeWidgetItem* item)
     QTreeWidgetItem* parent = item->parent();
     switch (CNodeData::Of(item).m_nKind) {
     case NK_JOB:
-        Rebuild(parent, CComInstrument::JobTable);
+        Rebuild(parent, CComInstrument::TABLE_JOBS);
         break;
     case NK_FIXPOINTS:
     case NK_MEASUREMENTS:
-        Rebuild(parent ? parent->parent() : nullptr, CComInstrument::JobTable);
+        Rebuild(parent ? parent->parent() : nullptr, CComInstrument::TABLE_JOBS);
         break;
     case NK_FORMAT:
-        Rebuild(parent, CComInstrument::FormatTable);
+        Rebuild(parent, CComInstrument::TABLE_FORMATS);
         break;
     case NK_CODELIST:
-        Rebuild(parent, CComInstrument::CodeListTable);
+        Rebuild(parent, CComInstrument::TABLE_CODE_LISTS);
         break;
     default:
         break;

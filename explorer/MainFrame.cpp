@@ -16,7 +16,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_pView = new CTessaroView(this);
     setCentralWidget(m_pView);
 
-    QMenu* file = AddMenu(tr("&File"));
+    QMenu* file = AddMenu(QStringLiteral("&File"));
     AddCommand(file, QStringLiteral("Refresh"), ID_FILE_REFRESH);
     AddCommand(file, QStringLiteral("New Folder"), ID_FILE_NEW_FOLDER);
     file->addSeparator();

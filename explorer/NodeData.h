@@ -12,17 +12,17 @@ enum ENodeKind : quint32 {
     NK_NONE = 0,
     NK_CODES = 0x10,
     NK_JOBS = 0x20,
-    NK_FIXPOINTS = Protocol::KindFixpoints,
-    NK_MEASUREMENTS = Protocol::KindMeasurements,
+    NK_FIXPOINTS = Protocol::KIND_FIXPOINTS,
+    NK_MEASUREMENTS = Protocol::KIND_MEASUREMENTS,
     NK_LOCAL_FOLDER = 0x100,
-    NK_FORMAT = Protocol::KindFormat,
-    NK_FORMATS = Protocol::KindFormat, // the folder "Formats": kind 0x200 without a number
+    NK_FORMAT = Protocol::KIND_FORMAT,
+    NK_FORMATS = Protocol::KIND_FORMAT, // the folder "Formats": kind 0x200 without a number
     NK_FTP_FOLDER = 0x800,
     NK_FTP_FILE = 0x1000,
     NK_PORT = 0x2000,
     NK_LOCAL_FILE = 0x4000,
-    NK_JOB = Protocol::KindJob,
-    NK_CODELIST = Protocol::KindCodeList,
+    NK_JOB = Protocol::KIND_JOB,
+    NK_CODELIST = Protocol::KIND_CODE_LIST,
 };
 
 constexpr quint32 NK_HAS_DATA = 0x400;

@@ -247,15 +247,15 @@ bool CFtpClient::AwaitReply(bool wholeReply)
         const qint64 now = m_elapsed.elapsed();
         const CFtpReplyReader::EStatus status = wholeReply ? m_replyReader.ReadReply(now) : m_replyReader.ReadLine(now);
         switch (status) {
-        case CFtpReplyReader::NeedMore:
+        case CFtpReplyReader::RS_NEED_MORE:
             // A server that says nothing is waited for in slices, so that the
             // Transfer window's Cancel is heard meanwhile.
             if (!ReceiveControlBytes(qMin<qint64>(m_replyReader.RemainingMs(now), kCancelPollMs))
                 && CServices::Progress().PollCancel())
                 return CancelWait();
             continue;
-        case CFtpReplyReader::LineReady:
-        case CFtpReplyReader::ReplyReady:
+        case CFtpReplyReader::RS_LINE_READY:
+        case CFtpReplyReader::RS_REPLY_READY:
             for (const QByteArray& received : m_replyReader.Lines())
                 CTrace::FtpReceived(received);
             m_strReply = FromBytes(m_replyReader.Lines().constLast());
@@ -264,14 +264,14 @@ bool CFtpClient::AwaitReply(bool wholeReply)
             if (m_strReply.startsWith(QLatin1String("421")) && (wholeReply || m_replyReader.IsReplyComplete()))
                 LoseControl();
             return true;
-        case CFtpReplyReader::LineTooLong:
-        case CFtpReplyReader::ReplyTooLong:
+        case CFtpReplyReader::RS_LINE_TOO_LONG:
+        case CFtpReplyReader::RS_REPLY_TOO_LONG:
             m_strReply = LoadString(IDS_FTP_REPLY_TOO_LONG);
             break;
-        case CFtpReplyReader::TimedOut:
+        case CFtpReplyReader::RS_TIMED_OUT:
             m_strReply = LoadString(IDS_FTP_REPLY_TIMEOUT).arg(FtpSeconds(m_nTimeoutMs));
             break;
-        case CFtpReplyReader::Closed:
+        case CFtpReplyReader::RS_CLOSED:
             m_strReply = CSystemReason::Append(LoadString(IDS_FTP_NOTHING_READ), ControlReason(*m_pControl));
             m_bConnectionLost = true;
             break;

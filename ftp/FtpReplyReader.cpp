@@ -68,10 +68,10 @@ CFtpReplyReader::EStatus CFtpReplyReader::Take(qsizetype end)
 {
     const qsizetype length = end - m_nPos;
     if (length > m_limits.m_nMaxLine)
-        return Fail(LineTooLong);
+        return Fail(RS_LINE_TOO_LONG);
     m_nReplyBytes += length;
     if (m_nReplyBytes > m_limits.m_nMaxReplyBytes || m_lines.size() >= m_limits.m_nMaxLines)
-        return Fail(ReplyTooLong);
+        return Fail(RS_REPLY_TOO_LONG);
     QByteArray line = m_buffer.mid(m_nPos, length);
     m_nPos = end;
     if (m_lines.isEmpty()) {
@@ -81,7 +81,7 @@ CFtpReplyReader::EStatus CFtpReplyReader::Take(qsizetype end)
         m_bComplete = IsMultiLineEnd(line, m_code);
     }
     m_lines.append(std::move(line));
-    return LineReady;
+    return RS_LINE_READY;
 }
 
 CFtpReplyReader::EStatus CFtpReplyReader::ReadLine(qint64 nowMs)
@@ -89,31 +89,31 @@ CFtpReplyReader::EStatus CFtpReplyReader::ReadLine(qint64 nowMs)
     if (HasFailed())
         return m_failure;
     if (m_bComplete)
-        return ReplyReady; // Begin starts the next reply
+        return RS_REPLY_READY; // Begin starts the next reply
     const qsizetype lf = m_buffer.indexOf('\n', m_nPos);
     if (lf >= 0)
         return Take(lf + 1);
     if (Buffered() > m_limits.m_nMaxLine)
-        return Fail(LineTooLong);
+        return Fail(RS_LINE_TOO_LONG);
     if (m_bEnded) {
         // The peer has gone: what is left is the last line, if anything.
         if (Buffered() > 0)
             return Take(m_buffer.size());
-        return Fail(Closed);
+        return Fail(RS_CLOSED);
     }
     // Time counts only while bytes are missing: a reply that is complete in
     // what has arrived is taken even when it was read late.
     if (nowMs - m_nStartMs >= m_limits.m_nMaxMs)
-        return Fail(TimedOut);
-    return NeedMore;
+        return Fail(RS_TIMED_OUT);
+    return RS_NEED_MORE;
 }
 
 CFtpReplyReader::EStatus CFtpReplyReader::ReadReply(qint64 nowMs)
 {
     while (!m_bComplete) {
         const EStatus status = ReadLine(nowMs);
-        if (status != LineReady)
+        if (status != RS_LINE_READY)
             return status;
     }
-    return ReplyReady;
+    return RS_REPLY_READY;
 }

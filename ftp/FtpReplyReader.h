@@ -30,13 +30,13 @@ public:
     };
 
     enum EStatus {
-        NeedMore,     // feed more bytes, or End, then ask again
-        LineReady,    // ReadLine: one more line of the reply
-        ReplyReady,   // ReadReply: the reply is complete
-        LineTooLong,  // a line longer than m_nMaxLine
-        ReplyTooLong, // more than m_nMaxReplyBytes or m_nMaxLines
-        TimedOut,     // more bytes were needed after m_nMaxMs
-        Closed,       // the peer closed before the reply was complete
+        RS_NEED_MORE,      // feed more bytes, or End, then ask again
+        RS_LINE_READY,     // ReadLine: one more line of the reply
+        RS_REPLY_READY,    // ReadReply: the reply is complete
+        RS_LINE_TOO_LONG,  // a line longer than m_nMaxLine
+        RS_REPLY_TOO_LONG, // more than m_nMaxReplyBytes or m_nMaxLines
+        RS_TIMED_OUT,      // more bytes were needed after m_nMaxMs
+        RS_CLOSED,         // the peer closed before the reply was complete
     };
 
     CLimits m_limits;
@@ -60,7 +60,7 @@ public:
     qint64 RemainingMs(qint64 nowMs) const;
     // Bytes fed and not yet taken as lines.
     qsizetype Buffered() const { return m_buffer.size() - m_nPos; }
-    bool HasFailed() const { return m_failure != NeedMore; }
+    bool HasFailed() const { return m_failure != RS_NEED_MORE; }
 
     // Forgets everything: for a new connection.
     void Reset();
@@ -77,5 +77,5 @@ private:
     qint64 m_nStartMs = 0;
     bool m_bComplete = false;
     bool m_bEnded = false;
-    EStatus m_failure = NeedMore;
+    EStatus m_failure = RS_NEED_MORE;
 };

@@ -121,10 +121,10 @@ CComInstrument::EConnect CComInstrument::Connect()
     if (!Probe()) {
         // An empty caption stands for the application's name.
         CServices::Prompt().MessageBox(LoadString(IDS_COMMUNICATION_PROBLEM), QString(), MB_OK, MB_ICONNONE);
-        return ConnectNoAnswer;
+        return CONNECT_NO_ANSWER;
     }
     Pause(1000);
-    return Identify() ? ConnectOk : ConnectIdentifyError;
+    return Identify() ? CONNECT_OK : CONNECT_IDENTIFY_ERROR;
 }
 
 // ---------------------------------------------------------------------------

@@ -44,7 +44,7 @@ public:
     // The connection step of the shell and of the command line: Probe (on
     // failure "Communication problem", the application's name as caption),
     // wait 1000 ms, Identify. Apply the settings with SetComSettings first.
-    enum EConnect { ConnectOk, ConnectNoAnswer, ConnectIdentifyError };
+    enum EConnect { CONNECT_OK, CONNECT_NO_ANSWER, CONNECT_IDENTIFY_ERROR };
     EConnect Connect();
 
     // Framing: the text plus CR LF, each character as its low 8 bits, in one
@@ -65,10 +65,10 @@ public:
     virtual bool ListFormats();
 
     // The three tables, for code that works on whichever one an item lives in.
-    enum ETable { NoTable, JobTable, FormatTable, CodeListTable };
-    // ListJobs, ListFormats or ListCodeLists; NoTable lists nothing and is true.
+    enum ETable { TABLE_NONE, TABLE_JOBS, TABLE_FORMATS, TABLE_CODE_LISTS };
+    // ListJobs, ListFormats or ListCodeLists; TABLE_NONE lists nothing and is true.
     bool ListTable(ETable table);
-    // Whether the table as last listed has a row with this number; NoTable
+    // Whether the table as last listed has a row with this number; TABLE_NONE
     // has every number.
     bool HasRow(ETable table, int number) const;
 

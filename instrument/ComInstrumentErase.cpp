@@ -20,11 +20,11 @@ struct CEraseKind
 };
 
 const CEraseKind kEraseKinds[] = {
-    {KindMeasurements, IDS_DELETE_MEASUREMENTS, IDS_DATA_LOST_JOB, "JOB/ERASE/OBSERV/"},
-    {KindFixpoints, IDS_DELETE_FIXPOINTS, IDS_DATA_LOST_JOB, "JOB/ERASE/COORD/"},
-    {KindJob, IDS_DELETE_JOB, IDS_DATA_LOST_JOB, "JOB/ERASE/"},
-    {KindCodeList, IDS_DELETE_CODELIST, IDS_DATA_LOST, "CODE/ERASE/"},
-    {KindFormat, IDS_DELETE_FORMAT, IDS_DATA_LOST, "FORM/ERASE/"},
+    {KIND_MEASUREMENTS, IDS_DELETE_MEASUREMENTS, IDS_DATA_LOST_JOB, "JOB/ERASE/OBSERV/"},
+    {KIND_FIXPOINTS, IDS_DELETE_FIXPOINTS, IDS_DATA_LOST_JOB, "JOB/ERASE/COORD/"},
+    {KIND_JOB, IDS_DELETE_JOB, IDS_DATA_LOST_JOB, "JOB/ERASE/"},
+    {KIND_CODE_LIST, IDS_DELETE_CODELIST, IDS_DATA_LOST, "CODE/ERASE/"},
+    {KIND_FORMAT, IDS_DELETE_FORMAT, IDS_DATA_LOST, "FORM/ERASE/"},
 };
 
 template <typename Row>
@@ -40,9 +40,9 @@ bool FindName(const QList<Row>& table, int number, QString& name)
 // listing did not show it.
 bool ItemName(const CInstrument& link, int kind, int number, QString& name)
 {
-    if (kind == KindCodeList)
+    if (kind == KIND_CODE_LIST)
         return FindName(link.m_codeLists, number, name);
-    if (kind == KindFormat)
+    if (kind == KIND_FORMAT)
         return FindName(link.m_formats, number, name);
     return FindName(link.m_jobs, number, name);
 }
@@ -68,7 +68,7 @@ bool CComInstrument::Erase(int number, int kind, int)
     if (!Wake(0, 2000) || !SendLine(QLatin1String(erase->m_szCommand) + QString::number(number)))
         return false;
     Pause(1000);
-    if (kind == KindJob)
+    if (kind == KIND_JOB)
         Pause(5000);
     ReadLine();
     return true;

@@ -151,13 +151,13 @@ bool CComInstrument::EndRowListing()
 bool CComInstrument::ListTable(ETable table)
 {
     switch (table) {
-    case JobTable:
+    case TABLE_JOBS:
         return ListJobs();
-    case FormatTable:
+    case TABLE_FORMATS:
         return ListFormats();
-    case CodeListTable:
+    case TABLE_CODE_LISTS:
         return ListCodeLists();
-    case NoTable:
+    case TABLE_NONE:
         break;
     }
     return true;
@@ -166,13 +166,13 @@ bool CComInstrument::ListTable(ETable table)
 bool CComInstrument::HasRow(ETable table, int number) const
 {
     switch (table) {
-    case JobTable:
+    case TABLE_JOBS:
         return FindRow(m_jobs, number) != nullptr;
-    case FormatTable:
+    case TABLE_FORMATS:
         return FindRow(m_formats, number) != nullptr;
-    case CodeListTable:
+    case TABLE_CODE_LISTS:
         return FindRow(m_codeLists, number) != nullptr;
-    case NoTable:
+    case TABLE_NONE:
         break;
     }
     return true;

@@ -42,7 +42,7 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
     if (folder.isEmpty())
         return false;
 
-    const bool jobData = kind == KindMeasurements || kind == KindFixpoints;
+    const bool jobData = kind == KIND_MEASUREMENTS || kind == KIND_FIXPOINTS;
     QString rowName;
     int range = 0;
     QString command;
@@ -51,10 +51,11 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
         if (!row)
             return false;
         rowName = row->m_strName;
-        range = kind == KindMeasurements ? row->m_nMeasBlocks : row->m_nFixBlocks;
-        command = (kind == KindMeasurements ? QStringLiteral("JOB/RCV/OBSERV/%1") : QStringLiteral("JOB/RCV/COORDS/%1"))
-                      .arg(number);
-    } else if (kind == KindCodeList) {
+        range = kind == KIND_MEASUREMENTS ? row->m_nMeasBlocks : row->m_nFixBlocks;
+        command =
+            (kind == KIND_MEASUREMENTS ? QStringLiteral("JOB/RCV/OBSERV/%1") : QStringLiteral("JOB/RCV/COORDS/%1"))
+                .arg(number);
+    } else if (kind == KIND_CODE_LIST) {
         const CCodeListInfo* row = FindRow(m_codeLists, number);
         if (!row)
             return false;
@@ -98,7 +99,7 @@ bool CComInstrument::Receive(QString folder, int number, int kind, int toStaging
             progress->SetRange(range);
         QSaveFile* target = file.get();
         m_file = std::move(file);
-        CPortSession session(*this, CPortSession::DropFile);
+        CPortSession session(*this, CPortSession::DROP_FILE);
         Pause(2000);
         if (!SendLine(command))
             return false;

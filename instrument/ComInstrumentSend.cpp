@@ -134,7 +134,7 @@ bool CComInstrument::SendTableFile(const QString& path, const QString& source, i
 // Streams the file to the prepared instrument (port open) and closes the port.
 bool CComInstrument::StreamPrepared(const QString& path)
 {
-    CPortSession session = CPortSession::Adopt(*this, CPortSession::DropFile);
+    CPortSession session = CPortSession::Adopt(*this, CPortSession::DROP_FILE);
     if (!OpenSourceFile(path))
         return false;
     CProgressScope progress(path);
@@ -154,7 +154,7 @@ bool CComInstrument::PrepareJob(QString name, int number, int kind)
         return false;
 
     QString setCommand;
-    if ((kind == KindJob || empty != 0)
+    if ((kind == KIND_JOB || empty != 0)
         && !ChooseName(name, NamesExcept(m_jobs, number), row ? row->m_strName : QString(),
                        QStringLiteral("MyJob%1").arg(number), IDS_NEW_JOB_NAME,
                        QStringLiteral("JOB/SET/%1/") + QString::number(number), setCommand))
@@ -238,7 +238,7 @@ bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourc
     const QString source = sourceName.isEmpty() ? path : sourceName;
     if (CheckFileType(source, {QStringLiteral("FRT")}) < 0 || !CheckSendableFile(path) || !OpenSourceFile(path))
         return false;
-    CPortSession session(*this, CPortSession::DropFile);
+    CPortSession session(*this, CPortSession::DROP_FILE);
     if (!session.IsOpen() || !Wake(1000, 0) || !SendLine(QStringLiteral("FORM/SND/%1").arg(number)))
         return false;
     Pause(3000);
@@ -257,12 +257,12 @@ bool CComInstrument::SendFormatFile(QString path, int number, int, QString sourc
 bool CComInstrument::SendFile(const QString& path, int number, int kind, const QString& sourceName)
 {
     switch (kind) {
-    case KindJob:
-    case KindFixpoints:
+    case KIND_JOB:
+    case KIND_FIXPOINTS:
         return SendJobFile(path, number, kind, sourceName);
-    case KindCodeList:
+    case KIND_CODE_LIST:
         return SendCodeListFile(path, number, kind, sourceName);
-    case KindFormat:
+    case KIND_FORMAT:
         return SendFormatFile(path, number, kind, sourceName);
     default:
         return false;

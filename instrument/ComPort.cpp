@@ -168,8 +168,8 @@ QString CComPort::ReadBytesOfLine()
         }
         char byte = 0;
         const CSerialDevice::EReadResult result = Device().Read(byte, kReadTimeoutMs);
-        if (result != CSerialDevice::ReadByte) {
-            if (result == CSerialDevice::ReadFailed)
+        if (result != CSerialDevice::READ_BYTE) {
+            if (result == CSerialDevice::READ_FAILED)
                 ReportLost();
             m_bTimedOut = 1;
             return line;

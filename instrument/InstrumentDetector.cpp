@@ -157,18 +157,18 @@ CDetectResult CInstrumentDetector::Search(const CComSettings& current, const QLi
             CLineProbe probe(DeviceFor(candidate.m_strPath));
             const CLineProbe::EOutcome outcome = probe.Try(candidate.m_strPath, line);
             ++result.m_nTries;
-            if (outcome == CLineProbe::Cancelled) {
-                result.m_outcome = CDetectResult::Cancelled;
+            if (outcome == CLineProbe::PROBE_CANCELLED) {
+                result.m_outcome = CDetectResult::DETECT_CANCELLED;
                 return result;
             }
-            if (outcome == CLineProbe::Unavailable) {
+            if (outcome == CLineProbe::PROBE_UNAVAILABLE) {
                 skipped[i] = true;
                 result.m_notes.append(LoadString(IDS_DETECT_SKIPPED).arg(candidate.m_strPath, probe.m_strError));
                 continue;
             }
-            if (outcome != CLineProbe::Answered)
+            if (outcome != CLineProbe::PROBE_ANSWERED)
                 continue;
-            result.m_outcome = CDetectResult::Found;
+            result.m_outcome = CDetectResult::DETECT_FOUND;
             result.m_strDevice = candidate.m_strPath;
             settings.EndMark = probe.m_strEndMark;
             // A device that no port reaches takes over the current port.
@@ -192,7 +192,7 @@ bool CInstrumentDetector::MapPort(int comPort, const QString& device)
 
 bool CInstrumentDetector::Save(const CDetectResult& result)
 {
-    if (result.m_outcome != CDetectResult::Found)
+    if (result.m_outcome != CDetectResult::DETECT_FOUND)
         return false;
     if (!result.m_settings.Save())
         return false;

@@ -15,8 +15,8 @@ class CSerialDevice;
 // What the instrument search found.
 struct CDetectResult
 {
-    enum EOutcome { Found, NotFound, Cancelled };
-    EOutcome m_outcome = NotFound;
+    enum EOutcome { DETECT_FOUND, DETECT_NOT_FOUND, DETECT_CANCELLED };
+    EOutcome m_outcome = DETECT_NOT_FOUND;
     QString m_strDevice;
     // The line settings and end mark that the instrument answered at;
     // ComPort is the port that reaches m_strDevice.

@@ -35,7 +35,7 @@ CLineProbe::~CLineProbe()
 
 CLineProbe::EOutcome CLineProbe::Try(const QString& path, const CLineTry& line)
 {
-    m_outcome = NoAnswer;
+    m_outcome = PROBE_NO_ANSWER;
     m_strEndMark.clear();
     m_bNameGiven = false;
     m_strName.clear();
@@ -51,7 +51,7 @@ CLineProbe::EOutcome CLineProbe::Try(const QString& path, const CLineTry& line)
         return Finish(m_outcome);
     m_device.Close();
     if (reply.isEmpty())
-        return Finish(NoAnswer);
+        return Finish(PROBE_NO_ANSWER);
 
     // The name request, after the pause the connection makes too.
     if (!Pause(kIdentifyPauseMs) || !Open(path, line) || !Send(QStringLiteral("%R1Q,5004:")) || !ReadReply(reply))
@@ -64,11 +64,11 @@ CLineProbe::EOutcome CLineProbe::Try(const QString& path, const CLineTry& line)
     const std::optional<Protocol::CIdentifyReply> identify = Protocol::ParseIdentifyReply(FromBytes(reply));
     // A name reply cut off without its CR is noise that happens to begin right.
     if (!identify || !reply.endsWith('\r'))
-        return Finish(NoAnswer);
+        return Finish(PROBE_NO_ANSWER);
     m_strEndMark = lineFeed ? QStringLiteral("\r\n") : QStringLiteral("\r");
     m_bNameGiven = identify->m_bOk;
     m_strName = identify->m_strName;
-    return Finish(Answered);
+    return Finish(PROBE_ANSWERED);
 }
 
 CLineProbe::EOutcome CLineProbe::Finish(EOutcome outcome)
@@ -95,13 +95,13 @@ bool CLineProbe::Open(const QString& path, const CLineTry& line)
 {
     if (!m_device.Open(path)) {
         TakeError();
-        return Fail(Unavailable);
+        return Fail(PROBE_UNAVAILABLE);
     }
     CSerialLineState state;
     if (!m_device.ReadLineState(state)) {
         TakeError();
         m_device.Close();
-        return Fail(Unavailable);
+        return Fail(PROBE_UNAVAILABLE);
     }
     state.m_nBaudRate = line.BaudRate;
     state.m_nByteSize = line.ByteSize;
@@ -109,7 +109,7 @@ bool CLineProbe::Open(const QString& path, const CLineTry& line)
     state.m_nStopBits = line.StopBits;
     if (!m_device.WriteLineState(state)) {
         m_device.Close();
-        return Fail(Rejected);
+        return Fail(PROBE_REJECTED);
     }
     // Whatever a former try left on the line is not an answer to this one.
     m_device.Purge();
@@ -122,7 +122,7 @@ bool CLineProbe::Send(const QString& text)
     if (m_device.Write(bytes, CComPort::kWriteTimeoutConstMs + static_cast<int>(bytes.size())))
         return true;
     TakeError();
-    return Fail(Unavailable);
+    return Fail(PROBE_UNAVAILABLE);
 }
 
 bool CLineProbe::Pause(int ms)
@@ -130,7 +130,7 @@ bool CLineProbe::Pause(int ms)
     const qint64 end = Now() + ms;
     for (;;) {
         if (CServices::Progress().PollCancel())
-            return Fail(Cancelled);
+            return Fail(PROBE_CANCELLED);
         const qint64 left = end - Now();
         if (left <= 0)
             return true;
@@ -147,18 +147,18 @@ bool CLineProbe::ReadReply(QByteArray& reply)
     qint64 lastByte = start;
     for (;;) {
         if (CServices::Progress().PollCancel())
-            return Fail(Cancelled);
+            return Fail(PROBE_CANCELLED);
         const qint64 left = std::min(lastByte + CComPort::kReadTimeoutMs, start + kReplyLimitMs) - Now();
         if (left <= 0)
             return true;
         char byte = 0;
         const CSerialDevice::EReadResult result =
             m_device.Read(byte, static_cast<int>(std::min<qint64>(left, kSliceMs)));
-        if (result == CSerialDevice::ReadFailed) {
+        if (result == CSerialDevice::READ_FAILED) {
             TakeError();
-            return Fail(Unavailable);
+            return Fail(PROBE_UNAVAILABLE);
         }
-        if (result == CSerialDevice::ReadTimedOut)
+        if (result == CSerialDevice::READ_TIMED_OUT)
             continue;
         lastByte = Now();
         if (byte == '\n' && reply.isEmpty())
@@ -173,10 +173,10 @@ bool CLineProbe::ReadLineFeed(bool& lineFeed)
 {
     char byte = 0;
     const CSerialDevice::EReadResult result = m_device.Read(byte, kLineFeedWaitMs);
-    if (result == CSerialDevice::ReadFailed) {
+    if (result == CSerialDevice::READ_FAILED) {
         TakeError();
-        return Fail(Unavailable);
+        return Fail(PROBE_UNAVAILABLE);
     }
-    lineFeed = result == CSerialDevice::ReadByte && byte == '\n';
+    lineFeed = result == CSerialDevice::READ_BYTE && byte == '\n';
     return true;
 }

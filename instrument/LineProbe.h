@@ -25,11 +25,11 @@ class CLineProbe
 {
 public:
     enum EOutcome {
-        Answered,    // a name reply came back; the fields below describe it
-        NoAnswer,    // silence, or replies that are not a name reply
-        Rejected,    // the device does not take these line settings
-        Unavailable, // the device cannot be opened or failed; m_strError says why
-        Cancelled,   // the user cancelled
+        PROBE_ANSWERED,    // a name reply came back; the fields below describe it
+        PROBE_NO_ANSWER,   // silence, or replies that are not a name reply
+        PROBE_REJECTED,    // the device does not take these line settings
+        PROBE_UNAVAILABLE, // the device cannot be opened or failed; m_strError says why
+        PROBE_CANCELLED,   // the user cancelled
     };
 
     static constexpr int kWakePauseMs = 3000;
@@ -45,11 +45,11 @@ public:
 
     EOutcome Try(const QString& path, const DetectPlan::CLineTry& line);
 
-    // After Answered:
+    // After PROBE_ANSWERED:
     QString m_strEndMark;      // "\r\n" or "\r"
     bool m_bNameGiven = false; // the reply carried return code 0 and a name
     QString m_strName;
-    // After Unavailable:
+    // After PROBE_UNAVAILABLE:
     QString m_strError;
 
 private:
@@ -63,5 +63,5 @@ private:
     EOutcome Finish(EOutcome outcome);
 
     CSerialDevice& m_device;
-    EOutcome m_outcome = NoAnswer;
+    EOutcome m_outcome = PROBE_NO_ANSWER;
 };

@@ -17,7 +17,7 @@ CPortSession::~CPortSession()
 {
     if (!m_bActive)
         return;
-    if (m_file == DropFile)
+    if (m_file == DROP_FILE)
         m_link.m_file.reset();
     m_link.Close();
 }

@@ -3,18 +3,18 @@
 class CComInstrument;
 
 // One conversation with the instrument: the port is open for the scope and
-// closed again on every way out of it. With DropFile the transfer's file
+// closed again on every way out of it. With DROP_FILE the transfer's file
 // (m_file) ends with the conversation too: a receive that was not committed
 // is discarded, a file being sent is closed.
 class CPortSession
 {
 public:
-    enum EFile { KeepFile, DropFile };
+    enum EFile { KEEP_FILE, DROP_FILE };
 
     // Opens the port; IsOpen() tells whether that worked.
-    explicit CPortSession(CComInstrument& link, EFile file = KeepFile);
+    explicit CPortSession(CComInstrument& link, EFile file = KEEP_FILE);
     // Takes over the port that a preparation step left open.
-    static CPortSession Adopt(CComInstrument& link, EFile file = KeepFile);
+    static CPortSession Adopt(CComInstrument& link, EFile file = KEEP_FILE);
     ~CPortSession();
     CPortSession(const CPortSession&) = delete;
     CPortSession& operator=(const CPortSession&) = delete;

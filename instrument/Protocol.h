@@ -12,11 +12,11 @@ namespace Protocol {
 
 // Kind codes of the instrument's items (shared with the tree's node data).
 enum EKind : int {
-    KindFixpoints = 0x40,
-    KindMeasurements = 0x80,
-    KindFormat = 0x200,
-    KindJob = 0x8000,
-    KindCodeList = 0x10000,
+    KIND_FIXPOINTS = 0x40,
+    KIND_MEASUREMENTS = 0x80,
+    KIND_FORMAT = 0x200,
+    KIND_JOB = 0x8000,
+    KIND_CODE_LIST = 0x10000,
 };
 
 // The framing's limits: a command line holds at most 509 characters (512

@@ -121,7 +121,7 @@ int CNmcliRemoteAccess::Run(const QStringList& args, int timeoutMs, QByteArray* 
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("nmcli"));
     if (program.isEmpty())
-        return KNmcliNotRunning;
+        return NMCLI_NOT_RUNNING;
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -129,14 +129,14 @@ int CNmcliRemoteAccess::Run(const QStringList& args, int timeoutMs, QByteArray* 
     timer.start();
     process.start(program, args);
     if (!process.waitForStarted(timeoutMs))
-        return KNmcliNotRunning;
+        return NMCLI_NOT_RUNNING;
 
     QByteArray out;
     while (process.state() != QProcess::NotRunning) {
         const qint64 left = timeoutMs - timer.elapsed();
         if (left <= 0) {
             Stop(process);
-            return KNmcliTimeout;
+            return NMCLI_TIMEOUT;
         }
         // With its output closed nmcli can still run: then wait for its end.
         if (!process.waitForReadyRead(int(left)) && process.state() != QProcess::NotRunning)
@@ -144,12 +144,12 @@ int CNmcliRemoteAccess::Run(const QStringList& args, int timeoutMs, QByteArray* 
         out += process.readAllStandardOutput();
         if (out.size() > kMaxOutput) {
             Stop(process);
-            return KNmcliError;
+            return NMCLI_ERROR;
         }
     }
     out += process.readAllStandardOutput();
     if (out.size() > kMaxOutput || process.exitStatus() != QProcess::NormalExit)
-        return KNmcliError;
+        return NMCLI_ERROR;
     if (output)
         *output = out;
     return process.exitCode();
@@ -191,7 +191,7 @@ int CNmcliRemoteAccess::Dial(const QString& name, const QString& userName, const
 {
     handle = 0;
     if (!IsSafeCredential(userName) || !IsSafeCredential(password))
-        return KNmcliBadInput;
+        return NMCLI_BAD_INPUT;
     QList<CConnection> connections;
     if (const int code = ReadConnections(connections))
         return code;
@@ -204,7 +204,7 @@ int CNmcliRemoteAccess::Dial(const QString& name, const QString& userName, const
         }
     }
     if (!target)
-        return KNmcliNoSuchConnection;
+        return NMCLI_NO_SUCH_CONNECTION;
     handle = HandleFor(target->m_strUuid);
 
     // The handle of a connection in the way lets the caller hang it up.
@@ -213,7 +213,7 @@ int CNmcliRemoteAccess::Dial(const QString& name, const QString& userName, const
         const bool sameModem = IsModemType(connection.m_strType) && IsModemType(target->m_strType);
         if (IsLiveState(connection.m_strState) && (same || sameModem)) {
             handle = HandleFor(connection.m_strUuid);
-            return KPortInUse;
+            return DIAL_PORT_IN_USE;
         }
     }
 
@@ -254,17 +254,17 @@ int CNmcliRemoteAccess::BringUp(const CConnection& connection, const QString& pa
             CLocalPaths::StagingPath(QStringLiteral("nmcli-%1").arg(++m_nPasswordFiles)),
             (connection.m_strType + QStringLiteral(".password:") + password + QLatin1Char('\n')).toUtf8());
         if (!file.Written())
-            return KNmcliError;
+            return NMCLI_ERROR;
         code = Run(args << QStringLiteral("passwd-file") << file.Path(), m_nUpMs);
     }
     if (code == 0)
-        return KConnected;
-    if (code == KNmcliActivationFailed)
-        return KLinkFailed;
-    if (code == KNmcliTimeout) {
+        return DIAL_CONNECTED;
+    if (code == NMCLI_ACTIVATION_FAILED)
+        return DIAL_LINK_FAILED;
+    if (code == NMCLI_TIMEOUT) {
         // Reported as not established, so it must not come up later.
         TakeDown(connection.m_strUuid);
-        return KLinkFailed;
+        return DIAL_LINK_FAILED;
     }
     return code;
 }

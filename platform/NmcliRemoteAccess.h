@@ -25,12 +25,12 @@ class CNmcliRemoteAccess : public CRemoteAccess
 public:
     // nmcli's exit codes that this back-end also uses for its own failures.
     enum ENmcliExit : int {
-        KNmcliError = 1,
-        KNmcliBadInput = 2,
-        KNmcliTimeout = 3,
-        KNmcliActivationFailed = 4,
-        KNmcliNotRunning = 8,
-        KNmcliNoSuchConnection = 10
+        NMCLI_ERROR = 1,
+        NMCLI_BAD_INPUT = 2,
+        NMCLI_TIMEOUT = 3,
+        NMCLI_ACTIVATION_FAILED = 4,
+        NMCLI_NOT_RUNNING = 8,
+        NMCLI_NO_SUCH_CONNECTION = 10
     };
     static constexpr int kMaxCredential = 256;
     static constexpr int kMaxOutput = 1 << 20;
@@ -65,9 +65,9 @@ public:
     static bool IsSafeCredential(const QString& text);
 
 private:
-    // Runs nmcli with these arguments; the exit code, KNmcliNotRunning when it
-    // cannot be started, KNmcliTimeout when it outlived timeoutMs (it is then
-    // killed), KNmcliError when it crashed or wrote more than kMaxOutput.
+    // Runs nmcli with these arguments; the exit code, NMCLI_NOT_RUNNING when it
+    // cannot be started, NMCLI_TIMEOUT when it outlived timeoutMs (it is then
+    // killed), NMCLI_ERROR when it crashed or wrote more than kMaxOutput.
     int Run(const QStringList& args, int timeoutMs, QByteArray* output = nullptr);
     int ReadConnections(QList<CConnection>& connections);
     Handle HandleFor(const QString& uuid);

@@ -171,19 +171,19 @@ bool CQtSerialDevice::WriteLineState(const CSerialLineState& state)
 CSerialDevice::EReadResult CQtSerialDevice::Read(char& byte, int timeoutMs)
 {
     if (!m_port.isOpen())
-        return ReadFailed;
+        return READ_FAILED;
     QDeadlineTimer deadline(timeoutMs);
     while (m_port.bytesAvailable() == 0) {
         if (m_port.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
             continue;
         const QSerialPort::SerialPortError error = m_port.error();
         if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
-            return ReadFailed;
+            return READ_FAILED;
         m_port.clearError();
         if (deadline.hasExpired())
-            return ReadTimedOut;
+            return READ_TIMED_OUT;
     }
-    return m_port.getChar(&byte) ? ReadByte : ReadFailed;
+    return m_port.getChar(&byte) ? READ_BYTE : READ_FAILED;
 }
 
 bool CQtSerialDevice::Write(const QByteArray& bytes, int timeoutMs)

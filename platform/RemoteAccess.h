@@ -17,9 +17,9 @@ public:
     // Results of Dial. Any other non-zero value is a failure that keeps its
     // own number (the connection manager's exit code).
     enum EDialResult : int {
-        KConnected = 0,
-        KPortInUse = 602, // the connection or its device is already in use
-        KLinkFailed = 628 // the link could not be established
+        DIAL_CONNECTED = 0,
+        DIAL_PORT_IN_USE = 602, // the connection or its device is already in use
+        DIAL_LINK_FAILED = 628  // the link could not be established
     };
 
     virtual ~CRemoteAccess() = default;

@@ -22,9 +22,9 @@ class CSerialDevice
 {
 public:
     enum EReadResult {
-        ReadByte,     // one byte was read
-        ReadTimedOut, // no byte within the time-out
-        ReadFailed    // the device reported an error (gone, not open)
+        READ_BYTE,      // one byte was read
+        READ_TIMED_OUT, // no byte within the time-out
+        READ_FAILED     // the device reported an error (gone, not open)
     };
 
     virtual ~CSerialDevice() = default;

@@ -114,7 +114,7 @@ int main(int argc, char* argv[])
     const double measured = timer.nsecsElapsed() / 1e6;
     process.terminate();
     process.waitForFinished(5000);
-    if (result.m_outcome != CDetectResult::Found) {
+    if (result.m_outcome != CDetectResult::DETECT_FOUND) {
         std::fprintf(stderr, "the search did not find the simulator\n");
         return 1;
     }

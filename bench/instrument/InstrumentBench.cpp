@@ -239,7 +239,7 @@ int main(int argc, char* argv[])
             prompt.PushButton(IDYES); // overwrite the file of the previous run
         QElapsedTimer timer;
         timer.start();
-        const bool ok = instrument.Receive(dir.path(), 1, Protocol::KindMeasurements, 0);
+        const bool ok = instrument.Receive(dir.path(), 1, Protocol::KIND_MEASUREMENTS, 0);
         receiveRuns.append(timer.nsecsElapsed() / 1e6);
         if (!ok || QFileInfo(dir.filePath("bench.TQS")).size() != kLines * (kLineLength + 2)) {
             std::fprintf(stderr, "Receive failed\n");

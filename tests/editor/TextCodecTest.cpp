@@ -26,7 +26,7 @@ TEST(TextCodec, EveryByteValueRoundTrips)
     }
     const CDecodedText decoded = CTextCodec::Decode(bytes);
     EXPECT_EQ(decoded.m_strText, expected);
-    EXPECT_EQ(decoded.m_lineEnds, (std::vector<ELineEnd>{ELineEnd::Lf, ELineEnd::Cr}));
+    EXPECT_EQ(decoded.m_lineEnds, (std::vector<ELineEnd>{ELineEnd::LF, ELineEnd::CR}));
     EXPECT_EQ(RoundTrip(bytes), bytes);
 }
 
@@ -38,19 +38,19 @@ TEST(TextCodec, LineEndVariantsRoundTrip)
         int lines; // line ends found
         ELineEnd usualEnd;
     } cases[] = {
-        {"", 0, ELineEnd::CrLf},
-        {"no line end at all", 0, ELineEnd::CrLf},
-        {"one\ntwo\nthree\n", 3, ELineEnd::Lf},
-        {"one\r\ntwo\r\nthree\r\n", 3, ELineEnd::CrLf},
-        {"one\rtwo\rthree\r", 3, ELineEnd::Cr},
-        {"last line open\nend", 1, ELineEnd::Lf},
-        {"mixed\r\nlf\ncr\rcrlf again\r\nopen", 4, ELineEnd::CrLf},
-        {"lf then cr\n\r", 2, ELineEnd::Lf},
-        {"\r\r\n\n", 3, ELineEnd::Cr},
-        {"\n\n\r\n", 3, ELineEnd::Lf},
-        {"cr at the very end\r", 1, ELineEnd::Cr},
-        {"a\rb\nc\nd\re\nf", 5, ELineEnd::Lf},
-        {"tie of the two most frequent\rb\r\nc\r\nd\ne\n", 5, ELineEnd::CrLf},
+        {"", 0, ELineEnd::CRLF},
+        {"no line end at all", 0, ELineEnd::CRLF},
+        {"one\ntwo\nthree\n", 3, ELineEnd::LF},
+        {"one\r\ntwo\r\nthree\r\n", 3, ELineEnd::CRLF},
+        {"one\rtwo\rthree\r", 3, ELineEnd::CR},
+        {"last line open\nend", 1, ELineEnd::LF},
+        {"mixed\r\nlf\ncr\rcrlf again\r\nopen", 4, ELineEnd::CRLF},
+        {"lf then cr\n\r", 2, ELineEnd::LF},
+        {"\r\r\n\n", 3, ELineEnd::CR},
+        {"\n\n\r\n", 3, ELineEnd::LF},
+        {"cr at the very end\r", 1, ELineEnd::CR},
+        {"a\rb\nc\nd\re\nf", 5, ELineEnd::LF},
+        {"tie of the two most frequent\rb\r\nc\r\nd\ne\n", 5, ELineEnd::CRLF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -67,11 +67,11 @@ TEST(TextCodec, LineEndVariantsRoundTrip)
 TEST(TextCodec, EditedTextTakesUsualEndForNewLines)
 {
     // The edit control separates its blocks with U+2029.
-    const std::vector<ELineEnd> ends = {ELineEnd::Cr, ELineEnd::Lf};
-    EXPECT_EQ(CTextCodec::Encode(u"a\u2029b\u2029c\u2029d", ends, ELineEnd::CrLf), QByteArray("a\rb\nc\r\nd"));
+    const std::vector<ELineEnd> ends = {ELineEnd::CR, ELineEnd::LF};
+    EXPECT_EQ(CTextCodec::Encode(u"a\u2029b\u2029c\u2029d", ends, ELineEnd::CRLF), QByteArray("a\rb\nc\r\nd"));
     // A line break typed with Shift+Enter is a line end too, and does not use up an entry.
-    EXPECT_EQ(CTextCodec::Encode(u"a\u2028b\u2029c", {ELineEnd::Cr}, ELineEnd::Lf), QByteArray("a\nb\rc"));
-    EXPECT_EQ(CTextCodec::Encode(u"x\ny\n", {}, ELineEnd::Cr), QByteArray("x\ry\r"));
+    EXPECT_EQ(CTextCodec::Encode(u"a\u2028b\u2029c", {ELineEnd::CR}, ELineEnd::LF), QByteArray("a\nb\rc"));
+    EXPECT_EQ(CTextCodec::Encode(u"x\ny\n", {}, ELineEnd::CR), QByteArray("x\ry\r"));
     // Separators are line ends, not characters beyond Latin-1 to warn about
     // (the editor's save checks the rest).
     EXPECT_EQ(CTextCodec::CountBeyondLatin1(u"a\u2028b\u2029c\u00FF\u0100"), 1);

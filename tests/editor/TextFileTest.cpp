@@ -20,13 +20,13 @@ TEST(TextFile, SaveMethod)
         CSaveTarget target;
         EMethod expected;
     } rows[] = {
-        {{false, false, false, false, false, true}, EMethod::Replace}, // a new file
-        {{true, true, true, true, true, true}, EMethod::Replace},      // a plain file of the user's
-        {{true, true, true, true, true, false}, EMethod::InPlace},     // a folder the user cannot write to
-        {{true, true, false, true, true, true}, EMethod::InPlace},     // a second hard link
-        {{true, true, true, false, true, true}, EMethod::InPlace},     // another user's file
-        {{true, true, true, true, false, true}, EMethod::InPlace},     // an access list
-        {{true, false, false, false, false, false}, EMethod::Replace}, // no regular file: never written into
+        {{false, false, false, false, false, true}, EMethod::REPLACE}, // a new file
+        {{true, true, true, true, true, true}, EMethod::REPLACE},      // a plain file of the user's
+        {{true, true, true, true, true, false}, EMethod::IN_PLACE},    // a folder the user cannot write to
+        {{true, true, false, true, true, true}, EMethod::IN_PLACE},    // a second hard link
+        {{true, true, true, false, true, true}, EMethod::IN_PLACE},    // another user's file
+        {{true, true, true, true, false, true}, EMethod::IN_PLACE},    // an access list
+        {{true, false, false, false, false, false}, EMethod::REPLACE}, // no regular file: never written into
     };
     for (const auto& row : rows)
         EXPECT_EQ(CTextFile::ChooseSaveMethod(row.target), row.expected) << &row - rows;

@@ -70,32 +70,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(replyBytes <= limits.m_nMaxReplyBytes && lines.size() <= limits.m_nMaxLines, "a reply within limits");
         const QByteArray rest = fed.mid(taken.size());
         switch (status) {
-        case CFtpReplyReader::ReplyReady:
+        case CFtpReplyReader::RS_REPLY_READY:
             CheckCompleteReply(lines);
             start = now;
             checked = 0;
             reader.Begin(now);
             break;
-        case CFtpReplyReader::NeedMore:
+        case CFtpReplyReader::RS_NEED_MORE:
             Check(!ended && reader.Buffered() == rest.size() && rest.indexOf('\n') < 0,
                   "more is needed only for a line");
             Check(rest.size() <= limits.m_nMaxLine, "the unread bytes stay within one line");
             Check(now - start < limits.m_nMaxMs, "more is waited for only within the time limit");
             break;
-        case CFtpReplyReader::LineTooLong:
+        case CFtpReplyReader::RS_LINE_TOO_LONG:
             Check(NextLineLength(rest) > limits.m_nMaxLine, "a line too long is longer than the limit");
             return 0;
-        case CFtpReplyReader::ReplyTooLong:
+        case CFtpReplyReader::RS_REPLY_TOO_LONG:
             Check(lines.size() >= limits.m_nMaxLines || replyBytes + NextLineLength(rest) > limits.m_nMaxReplyBytes,
                   "a reply too long is beyond a limit");
             return 0;
-        case CFtpReplyReader::TimedOut:
+        case CFtpReplyReader::RS_TIMED_OUT:
             Check(!ended && now - start >= limits.m_nMaxMs && rest.indexOf('\n') < 0, "a time-out only when it is due");
             return 0;
-        case CFtpReplyReader::Closed:
+        case CFtpReplyReader::RS_CLOSED:
             Check(ended && rest.isEmpty(), "closed only when the peer has gone and nothing is left");
             return 0;
-        case CFtpReplyReader::LineReady:
+        case CFtpReplyReader::RS_LINE_READY:
             Check(false, "ReadReply returns whole replies");
         }
     }

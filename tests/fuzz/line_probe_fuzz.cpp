@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CLineProbe probe(device);
     const CLineProbe::EOutcome outcome = probe.Try(QStringLiteral("fuzz"), DetectPlan::CLineTry{9600, 8, 0, 0});
     Check(clock.Now() <= kMaxTryMs, "a try ends within its bounds");
-    if (outcome != CLineProbe::Answered) {
-        Check(outcome == CLineProbe::NoAnswer, "a device that answers anything is no failure");
+    if (outcome != CLineProbe::PROBE_ANSWERED) {
+        Check(outcome == CLineProbe::PROBE_NO_ANSWER, "a device that answers anything is no failure");
         Check(probe.m_strEndMark.isEmpty() && probe.m_strName.isEmpty(), "no end mark and no name without an answer");
         return 0;
     }

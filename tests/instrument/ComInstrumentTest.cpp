@@ -84,15 +84,15 @@ TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
     const QByteArray identify = probe + "|<open>|%R1Q,5004:\r\n|<close>";
     const QList<int> named = {3000, 1000};
     const QList<CCase> cases = {
-        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}}, false, CComInstrument::ConnectOk, identify,
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:0,\"SIM-1\"\r\n"}}, false, CComInstrument::CONNECT_OK, identify,
          named, 4000, QStringList(), "SIM-1"},
-        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}}, false, CComInstrument::ConnectIdentifyError,
+        {wake + Script{{"%R1Q,5004:\r\n", "%R1P,0,0:1,\"SIM-1\"\r\n"}}, false, CComInstrument::CONNECT_IDENTIFY_ERROR,
          identify, named, 4000, QStringList(), ""},
         // Silence: the pause and two read time-outs, no name request.
-        {Script{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}}, false, CComInstrument::ConnectNoAnswer, probe,
+        {Script{{"a\r\n", ""}, {"c\r\n", ""}, {"c\r\n", ""}}, false, CComInstrument::CONNECT_NO_ANSWER, probe,
          QList<int>{3000}, 3000 + 2 * CComPort::kReadTimeoutMs, QStringList(noAnswer), ""},
         // No device: its message, no pause.
-        {Script(), true, CComInstrument::ConnectNoAnswer, "", QList<int>(), 0,
+        {Script(), true, CComInstrument::CONNECT_NO_ANSWER, "", QList<int>(), 0,
          QStringList{"Error: COM Invalid handle", noAnswer}, ""},
     };
     for (const CCase& c : cases) {
@@ -136,7 +136,7 @@ TEST_F(LinkTest, Listings)
     const QStringList quiet;
     const QList<CCase> cases = {
         // "?" or silence twice ends.
-        {CComInstrument::JobTable,
+        {CComInstrument::TABLE_JOBS,
          Script{kWakeOk,
                 {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"},
                 {"?\r\n", ",2,0,0\r\n"},
@@ -146,18 +146,19 @@ TEST_F(LinkTest, Listings)
          true, QStringList{"A1,1,3,5,0", "empty,2,0,0,1"}, listed},
         // A bare "@127" repeats the command; "@127" CR LF on the second answer
         // is a row; "?" CR LF is short and ends the loop.
-        {CComInstrument::JobTable,
+        {CComInstrument::TABLE_JOBS,
          Script{kWakeOk,
                 {"JOB/CONF/LIST\r\n", "@127"},
                 {"JOB/CONF/LIST\r\n", "@127\r\n"},
                 {"?\r\n", "B2,4,0,1\r\n"},
                 {"?\r\n", "?\r\n"}},
          true, QStringList("B2,4,0,1,0"), QList<int>{200, 1000, 1000, 100, 100}},
-        {CComInstrument::JobTable, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
+        {CComInstrument::TABLE_JOBS, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
          quiet, repeated, QStringList(noResponse)},
-        {CComInstrument::CodeListTable, Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}},
-         false, quiet, repeated, QStringList(noResponse)},
-        {CComInstrument::FormatTable,
+        {CComInstrument::TABLE_CODE_LISTS,
+         Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}}, false, quiet, repeated,
+         QStringList(noResponse)},
+        {CComInstrument::TABLE_FORMATS,
          Script{kWakeOk,
                 {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
                 {"?\r\n", "VORN,3,0,5\r\n"},
@@ -166,11 +167,11 @@ TEST_F(LinkTest, Listings)
                 kWakeOk},
          true, QStringList{"F1,2,1,1,0", "VORN,3,0,5,0", "empty,4,0,0,1"}, listed},
         // No comma and longer than 3: the end, without "c".
-        {CComInstrument::CodeListTable,
+        {CComInstrument::TABLE_CODE_LISTS,
          Script{kWakeOk, {"CODE/CONF/LIST\r\n", "CODES,3,12\r\n"}, {"?\r\n", ",4,0\r\n"}, {"?\r\n", "XYZ\r\n"}}, true,
          QStringList{"CODES,3,12,0", "empty,4,0,1"}, QList<int>{200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
-        {CComInstrument::JobTable, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
+        {CComInstrument::TABLE_JOBS, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
          QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(lost), 3},
     };
     for (const CCase& c : cases) {
@@ -180,7 +181,7 @@ TEST_F(LinkTest, Listings)
         m_link.m_jobs = {CJobInfo{"stale", 9, 0, 0, 0}}; // emptied by the listing, or here
         m_link.m_formats.clear();
         m_link.m_codeLists.clear();
-        if (c.table != CComInstrument::JobTable)
+        if (c.table != CComInstrument::TABLE_JOBS)
             m_link.m_jobs.clear();
         EXPECT_EQ(m_link.ListTable(c.table), c.result) << command.toStdString();
         EXPECT_EQ(Rows(m_link.m_jobs) + Rows(m_link.m_formats) + Rows(m_link.m_codeLists), c.rows)

@@ -206,7 +206,7 @@ TEST_F(InstrumentDetectorTest, FindsTheInstrumentAtItsSettingsAfterTheProtocolsW
         CInstrumentDevice device(&m_clock, c.m_line, c.m_endMark);
         const qint64 start = m_clock.Now();
         const CDetectResult result = Run(Settings(19200, 8, 0, 0, 2), {{"/dev/ttyUSB0", &device}});
-        ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+        ASSERT_EQ(result.m_outcome, CDetectResult::DETECT_FOUND);
         EXPECT_EQ(Summary(result), "/dev/ttyUSB0 COM1 " + Text(c.m_line) + " " + c.m_endMark + " SIM-7");
         EXPECT_EQ(result.m_nTries, c.m_nTries);
         // Two opens per silent try, three for the answered one.
@@ -249,7 +249,7 @@ TEST_F(InstrumentDetectorTest, SkipsDevicesThatCannotBeUsedAndNoise)
                                       {"/dev/f-noisy", &noisy},
                                       {"/dev/g-instrument", &instrument}},
                                      order);
-    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    ASSERT_EQ(result.m_outcome, CDetectResult::DETECT_FOUND);
     // The instrument refused its name: the settings are still right.
     EXPECT_EQ(Summary(result), "/dev/g-instrument COM6 9600 8N1 \r\n -");
     EXPECT_EQ(result.m_strName, QString());
@@ -278,7 +278,7 @@ TEST_F(InstrumentDetectorTest, EveryTryIsBounded)
         trickle.FeedAt(t * 1500, "x");
     const qint64 start = m_clock.Now();
     CDetectResult result = Run(Settings(19200, 8, 0, 0), {{"/dev/trickle", &trickle}}, {{19200, 8, 0, 0}});
-    EXPECT_EQ(result.m_outcome, CDetectResult::NotFound);
+    EXPECT_EQ(result.m_outcome, CDetectResult::DETECT_NOT_FOUND);
     // Purged at each open, so the first reply starts after the wake pause.
     const qint64 limit = 3000 + 1000 + 3 * 2 * CComPort::kReadTimeoutMs + CLineProbe::kLineFeedWaitMs;
     EXPECT_LE(m_clock.Now() - start, limit);
@@ -303,7 +303,7 @@ TEST_F(InstrumentDetectorTest, CancelStopsTheSearchAtOnce)
         m_progress = CRecordingProgress();
         m_progress.m_nCancelAtPoll = c.m_nCancelAtPoll;
         const CDetectResult result = Run(Settings(19200, 8, 0, 0), {{"/dev/silent", &silent}});
-        EXPECT_EQ(result.m_outcome, CDetectResult::Cancelled);
+        EXPECT_EQ(result.m_outcome, CDetectResult::DETECT_CANCELLED);
         EXPECT_EQ(m_progress.m_nPolls, c.m_nCancelAtPoll);
         EXPECT_EQ(silent.m_writes.size(), c.m_nWrites);
         EXPECT_FALSE(silent.IsOpen());
@@ -324,7 +324,7 @@ TEST_F(InstrumentDetectorTest, SavesSettingsAndMapsThePortOnlyWhenNeeded)
     m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
     m_detector.SetLineOrder({{57600, 7, 1, 0}});
     CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
-    ASSERT_EQ(result.m_outcome, CDetectResult::Found);
+    ASSERT_EQ(result.m_outcome, CDetectResult::DETECT_FOUND);
     EXPECT_EQ(Summary(result), "/dev/ttyACM0 COM2 57600 7O1 \r SIM-7");
     EXPECT_TRUE(result.m_bNewMapping);
     CInstrumentDetector::Save(result);

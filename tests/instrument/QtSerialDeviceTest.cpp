@@ -66,7 +66,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     timer.start();
     QByteArray got;
     char byte = 0;
-    for (int i = 0; i < 3 && device.Read(byte, 2002) == CSerialDevice::ReadByte; ++i)
+    for (int i = 0; i < 3 && device.Read(byte, 2002) == CSerialDevice::READ_BYTE; ++i)
         got += byte;
     EXPECT_EQ(got, QByteArray("OK\xE9", 3));
     EXPECT_TRUE(FlowKept());
@@ -74,13 +74,13 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
 
     // A short time-out with nothing to read.
     timer.restart();
-    EXPECT_EQ(device.Read(byte, 100), CSerialDevice::ReadTimedOut);
+    EXPECT_EQ(device.Read(byte, 100), CSerialDevice::READ_TIMED_OUT);
     EXPECT_GE(timer.elapsed(), 90);
 
     // Purge drops what arrived.
     ASSERT_EQ(::write(master, "stale", 5), 5);
     device.Purge();
-    EXPECT_EQ(device.Read(byte, 100), CSerialDevice::ReadTimedOut);
+    EXPECT_EQ(device.Read(byte, 100), CSerialDevice::READ_TIMED_OUT);
 
     // A pseudo-terminal keeps 8 data bits: asked for 7, the device says no
     // (an instrument search then passes it over at once).
@@ -91,7 +91,7 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     // The far end goes away: the read fails instead of waiting out its time-out.
     ::close(master);
     timer.restart();
-    EXPECT_EQ(device.Read(byte, 2002), CSerialDevice::ReadFailed);
+    EXPECT_EQ(device.Read(byte, 2002), CSerialDevice::READ_FAILED);
     EXPECT_LT(timer.elapsed(), 1500);
     device.Close();
     EXPECT_FALSE(device.IsOpen());

@@ -19,11 +19,11 @@ int CScriptedRemoteAccess::Dial(const QString& name, const QString& userName, co
     if (m_results.isEmpty()) {
         ++m_nUnexpectedDials;
         handle = 0;
-        return KLinkFailed;
+        return DIAL_LINK_FAILED;
     }
     const auto [result, dialled] = m_results.takeFirst();
     handle = dialled;
-    if (result == KConnected)
+    if (result == DIAL_CONNECTED)
         m_live.insert(handle);
     return result;
 }

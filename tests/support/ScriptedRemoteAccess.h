@@ -21,7 +21,7 @@ public:
 
     // The next Dial returns result and handle; a successful one makes the
     // handle live. A Dial with nothing queued counts in m_nUnexpectedDials and
-    // fails with KLinkFailed.
+    // fails with DIAL_LINK_FAILED.
     void PushDial(int result, Handle handle);
 
     bool ListConnections(QStringList& names) override;

@@ -95,11 +95,11 @@ bool CScriptedSerialDevice::WriteLineState(const CSerialLineState& state)
 CSerialDevice::EReadResult CScriptedSerialDevice::Read(char& byte, int timeoutMs)
 {
     if (!m_bOpen || m_bLost)
-        return ReadFailed;
+        return READ_FAILED;
     Deliver();
     if (m_input.isEmpty() && m_nLoseAfterWrites > 0 && m_writes.size() >= m_nLoseAfterWrites) {
         m_bLost = true;
-        return ReadFailed;
+        return READ_FAILED;
     }
     if (m_input.isEmpty() && !m_timed.isEmpty() && m_timed.first().m_nTime <= Now() + timeoutMs) {
         // The next chunk arrives while this read waits.
@@ -113,11 +113,11 @@ CSerialDevice::EReadResult CScriptedSerialDevice::Read(char& byte, int timeoutMs
         ++m_nReadTimeouts;
         if (m_pClock)
             m_pClock->Advance(timeoutMs);
-        return ReadTimedOut;
+        return READ_TIMED_OUT;
     }
     byte = m_input.at(0);
     m_input.remove(0, 1);
-    return ReadByte;
+    return READ_BYTE;
 }
 
 bool CScriptedSerialDevice::Write(const QByteArray& bytes, int timeoutMs)

@@ -22,9 +22,9 @@ using namespace Qt::StringLiterals;
 
 // One command with its exit code, its output (when given) and a part of its
 // error output.
-struct SCliStep
+struct CCliStep
 {
-    SCliStep(const QStringList& args, int exit = 0, std::optional<QString> out = {}, const QString& errPart = {})
+    CCliStep(const QStringList& args, int exit = 0, std::optional<QString> out = {}, const QString& errPart = {})
         : m_args(args), m_nExit(exit), m_out(std::move(out)), m_strErrPart(errPart)
     {}
     QStringList m_args;
@@ -40,7 +40,7 @@ const char* const kState = R"({
     {"name": "A1", "number": 1, "fixpointBlocks": 2, "measurementBlocks": 4, "fixpoints": ["F1 100.000 200.000"],
      "measurements": ["M1 0.000 90.0000 12.345 1.600 \u00e9\u00b0", "M2 45.000 90.1000 22.450 1.600 x",
                       "M3 90.000 89.9000 31.005 1.600 y", "M4 135.500 90.0500 40.100 1.600 z"]},
-    {"name": "", "number": 2}, {"name": "NORTH", "number": 5, "fixpointBlocks": 0, "measurementBlocks": 9}
+    {"name": "", "number": 2}, {"name": "NO\u001b]0;x\tRTH", "number": 5, "fixpointBlocks": 0, "measurementBlocks": 9}
   ],
   "formats": [{"name": "TQS", "number": 1, "first": 1, "second": 1}, {"name": "VORN", "number": 2, "first": 3, "second": 4},
               {"name": "", "number": 3, "first": 0, "second": 0}],
@@ -68,7 +68,7 @@ class CliTest : public ::testing::Test
 {
 protected:
     // Runs tessaro-cli, on the simulator's line once one runs.
-    void Check(const SCliStep& step)
+    void Check(const CCliStep& step)
     {
         QStringList arguments = QStringList{"--profile", Path("profile.ini")} + step.m_args;
         if (!m_sim.Device().isEmpty() && m_bOnSimulator)
@@ -146,7 +146,7 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
 {
     ASSERT_TRUE(StartSim());
     const QString file = Path("A1.TQS");
-    const std::vector<SCliStep> steps = {
+    const std::vector<CCliStep> steps = {
         {{"--trace", "-", "identify"}, 0, "SIM-5 PLUS\n", R"(COM < %R1P,0,0:0,"SIM-5 PLUS"\x0D\x0A)"},
         // Without --yes the question is answered No: nothing is erased.
         {{"erase", "codelist", "3"},
@@ -158,10 +158,10 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
         {{"receive", "measurements", "1", file, "--format", "TQS"}},
         // Job 2 is a free slot: it gets the name given with --name.
         {{"send", "fixpoints", "2", file, "--name", "BACK"}},
-        {{"jobs"}, 0, "1\tA1\t2\t4\t0\n2\tBACK\t4\t0\t0\n5\tNORTH\t0\t9\t0\n"},
+        {{"jobs"}, 0, "1\tA1\t2\t4\t0\n2\tBACK\t4\t0\t0\n5\tNO\\x1b]0;x\\x09RTH\t0\t9\t0\n"},
         {{"formats"}, 0, "1\tTQS\t1\t1\t0\n2\tVORN\t3\t4\t0\n3\tempty\t0\t0\t1\n"},
         {{"codes"}, 0, "1\tCODES\t12\t0\n2\tempty\t0\t1\n3\tempty\t0\t1\n"}};
-    for (const SCliStep& step : steps)
+    for (const CCliStep& step : steps)
         Check(step);
     ASSERT_EQ(m_sim.Stop(), 0);
 
@@ -187,7 +187,7 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
     struct CCase
     {
         QStringList simOptions;
-        SCliStep step;
+        CCliStep step;
     };
     const QList<CCase> cases = {
         // Identified but nameless: nothing on stdout, a note on stderr, success.

@@ -51,15 +51,15 @@ protected:
             EXPECT_EQ(Say(line), kRefused) << line;
     }
     // A fresh instrument on the same state, with default options to change.
-    SSimOptions& Restart()
+    CSimOptions& Restart()
     {
         m_sim.reset();
-        return m_options = SSimOptions();
+        return m_options = CSimOptions();
     }
     QByteArray Measurement(int job, int i) { return ToWire(m_state.FindJob(job)->m_measurements[i]) + "\r\n"; }
 
     CSimState m_state = CSimState::Default();
-    SSimOptions m_options;
+    CSimOptions m_options;
     std::unique_ptr<CSimInstrument> m_sim;
 };
 
@@ -87,8 +87,8 @@ TEST_F(SimTest, ListingsGiveEveryRowThenTheirEnd)
     Polls("CODE/CONF/LIST", {"CODES,1,12\r\n", ",2,0\r\n", "TREES,3,4\r\n", kBare});
     Polls("CODE/CONF/LIST", {"CODES,1,12\r\n"}); // a new listing starts from its first row
 
-    for (const auto& [end, reply] : std::vector<std::pair<SSimOptions::EListEnd, QByteArray>>{
-             {SSimOptions::EListEnd::Line, kQuery}, {SSimOptions::EListEnd::Silence, kNothing}}) {
+    for (const auto& [end, reply] : std::vector<std::pair<CSimOptions::EListEnd, QByteArray>>{
+             {CSimOptions::EListEnd::LINE, kQuery}, {CSimOptions::EListEnd::SILENCE, kNothing}}) {
         Restart().m_listEnd = end;
         Polls("CODE/CONF/LIST", {"CODES,1,12\r\n", ",2,0\r\n", "TREES,3,4\r\n", reply, reply});
         Play({{"c", kQuery}, {"?", kBare}}); // outside a listing a poll gets the bare "?"
@@ -289,11 +289,11 @@ TEST(SimLineCheck, ParsesSpeedAndFraming)
     using Fields = std::tuple<int, int, char, int>;
     for (const auto& [text, fields] : std::vector<std::pair<const char*, Fields>>{
              {"9600,8N1", {9600, 8, 'N', 1}}, {"38400,7E1", {38400, 7, 'E', 1}}, {"115200,7O2", {115200, 7, 'O', 2}}}) {
-        SLineSettings s;
+        CLineSettings s;
         ASSERT_TRUE(ParseLineSettings(QString::fromLatin1(text), s)) << text;
         EXPECT_EQ(Fields(s.m_nBaud, s.m_nDataBits, s.m_cParity, s.m_nStopBits), fields) << text;
     }
-    SLineSettings settings;
+    CLineSettings settings;
     for (const char* bad : {"9601,8N1", "9600,6N1", "9600,8M1", "9600,8N3", "9600 8N1"})
         EXPECT_FALSE(ParseLineSettings(QString::fromLatin1(bad), settings)) << bad;
 }
@@ -319,7 +319,7 @@ TEST(SimLineCheck, ComparesWhatAPseudoTerminalKeeps)
         termios tio{};
         tio.c_cflag = CS8 | CREAD | c.m_flags;
         cfsetspeed(&tio, c.m_speed);
-        SLineSettings settings;
+        CLineSettings settings;
         ASSERT_TRUE(ParseLineSettings(QString::fromLatin1(c.m_szSettings), settings));
         EXPECT_EQ(LineMatches(tio, settings), c.m_bMatches) << c.m_szSettings << ' ' << c.m_speed << ' ' << c.m_flags;
     }

@@ -12,7 +12,7 @@
 // bits of what the handheld sets, but forces 8 data bits and clears the
 // parity-enable flag. So on it 7E1, 8E1 and 8N1 look the same; odd parity,
 // two stop bits and the speed can be told apart.
-struct SLineSettings
+struct CLineSettings
 {
     int m_nBaud = 0;
     int m_nDataBits = 8;
@@ -22,11 +22,11 @@ struct SLineSettings
 
 // "BAUD,FRAMING" such as "38400,7E1": a speed of the standard list, data
 // bits 7 or 8, parity N, E or O, stop bits 1 or 2. False for anything else.
-bool ParseLineSettings(const QString& text, SLineSettings& settings);
+bool ParseLineSettings(const QString& text, CLineSettings& settings);
 
 // The speed a terminal setting stands for, 0 for one outside the standard list.
 int TerminalSpeed(speed_t speed);
 
 // Whether the terminal settings, as far as the pseudo-terminal keeps them,
 // are the instrument's.
-bool LineMatches(const termios& tio, const SLineSettings& settings);
+bool LineMatches(const termios& tio, const CLineSettings& settings);

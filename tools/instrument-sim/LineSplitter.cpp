@@ -1,12 +1,12 @@
 #include "LineSplitter.h"
 
-QList<CLineSplitter::SLine> CLineSplitter::Feed(const QByteArray& chunk)
+QList<CLineSplitter::CSplitLine> CLineSplitter::Feed(const QByteArray& chunk)
 {
-    QList<SLine> lines;
+    QList<CSplitLine> lines;
     for (int i = 0; i < chunk.size(); ++i) {
         const char b = chunk.at(i);
         if (b == '\n' && m_pending.endsWith('\r')) {
-            SLine line;
+            CSplitLine line;
             line.m_bytes = m_pending.left(m_pending.size() - 1);
             line.m_nEndOffset = i + 1;
             line.m_bOverlong = m_bDiscarding;

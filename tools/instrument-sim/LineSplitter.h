@@ -12,14 +12,14 @@ public:
     // Longest line kept; a longer one is reported as overlong and dropped.
     static constexpr int MaxLine = 8192;
 
-    struct SLine
+    struct CSplitLine
     {
         QByteArray m_bytes;
         int m_nEndOffset = 0; // offset in the fed chunk just after the line's LF
         bool m_bOverlong = false;
     };
 
-    QList<SLine> Feed(const QByteArray& chunk);
+    QList<CSplitLine> Feed(const QByteArray& chunk);
     void Clear();
     bool HasPartial() const { return !m_pending.isEmpty() || m_bDiscarding; }
 

@@ -103,7 +103,7 @@ bool CPtyLink::WatchDevice()
         >= 0;
 }
 
-void CPtyLink::SetLineSettings(const SLineSettings& settings)
+void CPtyLink::SetLineSettings(const CLineSettings& settings)
 {
     m_line = settings;
     m_bCheckLine = true;
@@ -221,7 +221,7 @@ void CPtyLink::HandleChunk(const QByteArray& chunk, const timespec& readTime)
     const timespec rxStart = Before(m_rxFree, readTime) ? readTime : m_rxFree;
     m_rxFree = AddNanos(rxStart, static_cast<long long>(ByteNanos()) * chunk.size());
 
-    for (const CLineSplitter::SLine& line : m_splitter.Feed(chunk)) {
+    for (const CLineSplitter::CSplitLine& line : m_splitter.Feed(chunk)) {
         if (ByteNanos() > 0)
             SleepUntil(AddNanos(rxStart, static_cast<long long>(ByteNanos()) * line.m_nEndOffset));
         Log("RX", line.m_bytes + "\r\n");

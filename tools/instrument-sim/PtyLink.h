@@ -31,7 +31,7 @@ public:
     void SetVanishAfter(int lines) { m_nVanishAfter = lines; }
     // Hears the handheld only while its line is set to these settings. Call
     // after Open.
-    void SetLineSettings(const SLineSettings& settings);
+    void SetLineSettings(const CLineSettings& settings);
 
     // Serves the handheld until stop becomes non-zero (set by a signal).
     void Run(const volatile std::sig_atomic_t& stop);
@@ -62,7 +62,7 @@ private:
     int m_nLinesSeen = 0;
     bool m_bVanished = false;
     bool m_bCheckLine = false;
-    SLineSettings m_line;
+    CLineSettings m_line;
     timespec m_rxFree{}; // when the emulated line is free again for received bytes
     timespec m_start{};
     timespec m_lastSend{};   // when the last reply was written

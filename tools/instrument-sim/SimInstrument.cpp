@@ -17,7 +17,7 @@ bool TrailingNumber(const QString& command, int& number)
     return ok;
 }
 
-QString JobRow(const SSimJob& job)
+QString JobRow(const CSimJob& job)
 {
     return QStringLiteral("%1,%2,%3,%4")
         .arg(job.m_strName)
@@ -26,7 +26,7 @@ QString JobRow(const SSimJob& job)
         .arg(job.m_nMeasurementBlocks);
 }
 
-QString FormatRow(const SSimFormat& format)
+QString FormatRow(const CSimFormat& format)
 {
     return QStringLiteral("%1,%2,%3,%4")
         .arg(format.m_strName)
@@ -35,14 +35,14 @@ QString FormatRow(const SSimFormat& format)
         .arg(format.m_nSecond);
 }
 
-QString CodeListRow(const SSimCodeList& list)
+QString CodeListRow(const CSimCodeList& list)
 {
     return QStringLiteral("%1,%2,%3").arg(list.m_strName).arg(list.m_nNumber).arg(list.m_nCount);
 }
 
 } // namespace
 
-CSimInstrument::CSimInstrument(CSimState& state, const SSimOptions& options)
+CSimInstrument::CSimInstrument(CSimState& state, const CSimOptions& options)
     : m_state(state), m_options(options), m_nSetRefusalsLeft(options.m_nRefuseSet)
 {}
 
@@ -66,7 +66,7 @@ QByteArray CSimInstrument::HandleLine(const QByteArray& line)
     m_cFlood = 0;
     if (m_options.m_bSilent)
         return {};
-    if (m_mode == EMode::Storing)
+    if (m_mode == EMode::STORING)
         return HandleStoredLine(line);
     return HandleCommand(FromWire(line));
 }
@@ -82,8 +82,8 @@ QByteArray CSimInstrument::HandleOverlongLine()
 void CSimInstrument::PortClosed()
 {
     m_cFlood = 0;
-    m_mode = EMode::Idle;
-    m_storeTarget = ETarget::None;
+    m_mode = EMode::IDLE;
+    m_storeTarget = ETarget::NONE;
     m_bAwaitBlank = false;
 }
 
@@ -93,7 +93,7 @@ QByteArray CSimInstrument::HandleCommand(const QString& command)
         return HandlePoll();
 
     // Any other line ends a listing or a receive in progress.
-    m_mode = EMode::Idle;
+    m_mode = EMode::IDLE;
 
     if (command.isEmpty() || command == QLatin1String("a"))
         return {}; // stray blank line, or the wake-up call: nothing to say
@@ -125,23 +125,23 @@ QByteArray CSimInstrument::HandleCommand(const QString& command)
 
     const QString verb = command.left(command.lastIndexOf(QLatin1Char('/')));
     if (verb == QLatin1String("JOB/RCV/OBSERV")) {
-        const SSimJob* job = m_state.FindJob(number);
+        const CSimJob* job = m_state.FindJob(number);
         return StartReceive(job ? job->m_measurements : QStringList(), job != nullptr);
     }
     if (verb == QLatin1String("JOB/RCV/COORDS")) {
-        const SSimJob* job = m_state.FindJob(number);
+        const CSimJob* job = m_state.FindJob(number);
         return StartReceive(job ? job->m_fixpoints : QStringList(), job != nullptr);
     }
     if (verb == QLatin1String("CODE/RCV")) {
-        const SSimCodeList* list = m_state.FindCodeList(number);
+        const CSimCodeList* list = m_state.FindCodeList(number);
         return StartReceive(list ? list->m_lines : QStringList(), list != nullptr);
     }
     if (verb == QLatin1String("JOB/SND/COORD"))
-        return StartStore(ETarget::JobFixpoints, number);
+        return StartStore(ETarget::JOB_FIXPOINTS, number);
     if (verb == QLatin1String("CODE/SND"))
-        return StartStore(ETarget::CodeList, number);
+        return StartStore(ETarget::CODE_LIST, number);
     if (verb == QLatin1String("FORM/SND"))
-        return StartStore(ETarget::Format, number);
+        return StartStore(ETarget::FORMAT, number);
     return Refuse();
 }
 
@@ -154,18 +154,18 @@ QByteArray CSimInstrument::StartList(const QString& command)
     }
     m_listRows.clear();
     if (command == QLatin1String("JOB/CONF/LIST")) {
-        for (const SSimJob& job : m_state.m_jobs)
+        for (const CSimJob& job : m_state.m_jobs)
             m_listRows.append(JobRow(job));
     } else if (command == QLatin1String("FORM/CONF/LIST")) {
-        for (const SSimFormat& format : m_state.m_formats)
+        for (const CSimFormat& format : m_state.m_formats)
             m_listRows.append(FormatRow(format));
     } else if (command == QLatin1String("CODE/CONF/LIST")) {
-        for (const SSimCodeList& list : m_state.m_codeLists)
+        for (const CSimCodeList& list : m_state.m_codeLists)
             m_listRows.append(CodeListRow(list));
     } else {
         return Refuse();
     }
-    m_mode = EMode::Listing;
+    m_mode = EMode::LISTING;
     m_nNextRow = 0;
     return HandlePoll();
 }
@@ -173,28 +173,28 @@ QByteArray CSimInstrument::StartList(const QString& command)
 QByteArray CSimInstrument::HandlePoll()
 {
     switch (m_mode) {
-    case EMode::Listing:
+    case EMode::LISTING:
         if (m_nNextRow < m_listRows.size())
             return Line(m_listRows.at(m_nNextRow++));
         if (m_options.m_bEndlessList)
             return EndlessListRow();
         // End of the list, as often as asked.
         switch (m_options.m_listEnd) {
-        case SSimOptions::EListEnd::Line:
+        case CSimOptions::EListEnd::LINE:
             return Line(QStringLiteral("?"));
-        case SSimOptions::EListEnd::Silence:
+        case CSimOptions::EListEnd::SILENCE:
             return {};
-        case SSimOptions::EListEnd::Bare:
+        case CSimOptions::EListEnd::BARE:
             break;
         }
         return QByteArray("?");
-    case EMode::Receiving:
+    case EMode::RECEIVING:
         if (m_bReceiveFailed) {
-            m_mode = EMode::Idle;
+            m_mode = EMode::IDLE;
             return Line(QStringLiteral("@E1"));
         }
         if (m_nNextLine == m_options.m_nErrorAfter) {
-            m_mode = EMode::Idle;
+            m_mode = EMode::IDLE;
             return Line(m_options.m_strErrorReply);
         }
         if (m_nBusyLeft > 0) {
@@ -222,7 +222,7 @@ QByteArray CSimInstrument::EndlessListRow()
 
 QByteArray CSimInstrument::StartReceive(const QStringList& data, bool known)
 {
-    m_mode = EMode::Receiving;
+    m_mode = EMode::RECEIVING;
     m_receiveLines = data;
     m_nNextLine = 0;
     m_nBusyLeft = m_options.m_nBusy;
@@ -236,12 +236,12 @@ QByteArray CSimInstrument::StartStore(ETarget target, int number)
     m_nStoreNumber = number;
     QStringList* lines = StoreTarget();
     if (m_options.m_bRefuseSnd || !lines) {
-        m_storeTarget = ETarget::None;
+        m_storeTarget = ETarget::NONE;
         return Refuse();
     }
     lines->clear();
     FinishStore();
-    m_mode = EMode::Storing;
+    m_mode = EMode::STORING;
     m_bAwaitBlank = false;
     return Accept();
 }
@@ -249,19 +249,19 @@ QByteArray CSimInstrument::StartStore(ETarget target, int number)
 QStringList* CSimInstrument::StoreTarget()
 {
     switch (m_storeTarget) {
-    case ETarget::JobFixpoints:
-        if (SSimJob* job = m_state.FindJob(m_nStoreNumber))
+    case ETarget::JOB_FIXPOINTS:
+        if (CSimJob* job = m_state.FindJob(m_nStoreNumber))
             return &job->m_fixpoints;
         break;
-    case ETarget::CodeList:
-        if (SSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
+    case ETarget::CODE_LIST:
+        if (CSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
             return &list->m_lines;
         break;
-    case ETarget::Format:
-        if (SSimFormat* format = m_state.FindFormat(m_nStoreNumber))
+    case ETarget::FORMAT:
+        if (CSimFormat* format = m_state.FindFormat(m_nStoreNumber))
             return &format->m_lines;
         break;
-    case ETarget::None:
+    case ETarget::NONE:
         break;
     }
     return nullptr;
@@ -271,23 +271,23 @@ QStringList* CSimInstrument::StoreTarget()
 void CSimInstrument::FinishStore()
 {
     switch (m_storeTarget) {
-    case ETarget::JobFixpoints:
-        if (SSimJob* job = m_state.FindJob(m_nStoreNumber))
+    case ETarget::JOB_FIXPOINTS:
+        if (CSimJob* job = m_state.FindJob(m_nStoreNumber))
             job->m_nFixpointBlocks = static_cast<int>(job->m_fixpoints.size());
         break;
-    case ETarget::CodeList:
-        if (SSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
+    case ETarget::CODE_LIST:
+        if (CSimCodeList* list = m_state.FindCodeList(m_nStoreNumber))
             list->m_nCount = static_cast<int>(list->m_lines.size());
         break;
-    case ETarget::Format:
-        if (SSimFormat* format = m_state.FindFormat(m_nStoreNumber)) {
+    case ETarget::FORMAT:
+        if (CSimFormat* format = m_state.FindFormat(m_nStoreNumber)) {
             if (!format->m_lines.isEmpty() && format->m_nFirst == 0)
                 format->m_nFirst = 1;
             if (!format->m_lines.isEmpty() && format->m_nSecond == 0)
                 format->m_nSecond = 1;
         }
         break;
-    case ETarget::None:
+    case ETarget::NONE:
         break;
     }
 }
@@ -298,8 +298,8 @@ void CSimInstrument::FinishStore()
 QByteArray CSimInstrument::HandleStoredLine(const QByteArray& line)
 {
     if (line == EndOfFile) {
-        m_mode = EMode::Idle;
-        m_storeTarget = ETarget::None;
+        m_mode = EMode::IDLE;
+        m_storeTarget = ETarget::NONE;
         m_bAwaitBlank = false;
         return Accept();
     }
@@ -309,7 +309,7 @@ QByteArray CSimInstrument::HandleStoredLine(const QByteArray& line)
     }
     QStringList* lines = StoreTarget();
     if (!lines) {
-        m_mode = EMode::Idle;
+        m_mode = EMode::IDLE;
         return Refuse();
     }
     lines->append(FromWire(line));
@@ -331,15 +331,15 @@ QByteArray CSimInstrument::SetName(const QString& command, bool job)
         return Refuse();
     const QString name = rest.left(slash);
     if (job) {
-        if (SSimJob* row = m_state.FindJob(number))
+        if (CSimJob* row = m_state.FindJob(number))
             row->m_strName = name;
         else
-            m_state.m_jobs.append(SSimJob{name, number, 0, 0, {}, {}});
+            m_state.m_jobs.append(CSimJob{name, number, 0, 0, {}, {}});
     } else {
-        if (SSimCodeList* row = m_state.FindCodeList(number))
+        if (CSimCodeList* row = m_state.FindCodeList(number))
             row->m_strName = name;
         else
-            m_state.m_codeLists.append(SSimCodeList{name, number, 0, {}});
+            m_state.m_codeLists.append(CSimCodeList{name, number, 0, {}});
     }
     return Accept();
 }
@@ -365,11 +365,11 @@ QByteArray CSimInstrument::Erase(const QString& command)
         return Refuse();
     const QString verb = command.left(command.lastIndexOf(QLatin1Char('/')));
     if (verb.startsWith(QLatin1String("JOB/"))) {
-        SSimJob* job = m_state.FindJob(number);
+        CSimJob* job = m_state.FindJob(number);
         if (!job)
             return Refuse();
         if (verb == QLatin1String("JOB/ERASE")) {
-            *job = SSimJob{QString(), number, 0, 0, {}, {}};
+            *job = CSimJob{QString(), number, 0, 0, {}, {}};
         } else if (verb == QLatin1String("JOB/ERASE/COORD")) {
             job->m_fixpoints.clear();
             job->m_nFixpointBlocks = 0;
@@ -382,17 +382,17 @@ QByteArray CSimInstrument::Erase(const QString& command)
         return Accept();
     }
     if (verb == QLatin1String("CODE/ERASE")) {
-        SSimCodeList* list = m_state.FindCodeList(number);
+        CSimCodeList* list = m_state.FindCodeList(number);
         if (!list)
             return Refuse();
-        *list = SSimCodeList{QString(), number, 0, {}};
+        *list = CSimCodeList{QString(), number, 0, {}};
         return Accept();
     }
     if (verb == QLatin1String("FORM/ERASE")) {
-        SSimFormat* format = m_state.FindFormat(number);
+        CSimFormat* format = m_state.FindFormat(number);
         if (!format)
             return Refuse();
-        *format = SSimFormat{QString(), number, 0, 0, {}};
+        *format = CSimFormat{QString(), number, 0, 0, {}};
         return Accept();
     }
     return Refuse();

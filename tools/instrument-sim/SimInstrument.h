@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // Behaviour switches, most of them provoke one failure path of the handheld.
-struct SSimOptions
+struct CSimOptions
 {
     QByteArray m_endMark = "\r\n"; // terminator of every reply line
     int m_nRefuseSet = 0;          // "@W" to the first n JOB/SET, CODE/SET, FORM/SET
@@ -20,8 +20,8 @@ struct SSimOptions
     int m_nIdentifyCode = 0;  // return code in the name reply
     // How a list ends when polled past its last row: a bare "?" (no
     // terminator), "?" with the end mark, or silence.
-    enum class EListEnd { Bare, Line, Silence };
-    EListEnd m_listEnd = EListEnd::Bare;
+    enum class EListEnd { BARE, LINE, SILENCE };
+    EListEnd m_listEnd = EListEnd::BARE;
     // Misbehaviours that never end on their own; each stops when the port
     // closes or the next line arrives.
     bool m_bEndlessCr = false;   // the name request answered with CRs, without end
@@ -35,7 +35,7 @@ struct SSimOptions
 class CSimInstrument
 {
 public:
-    CSimInstrument(CSimState& state, const SSimOptions& options);
+    CSimInstrument(CSimState& state, const CSimOptions& options);
 
     QByteArray HandleLine(const QByteArray& line);
     // A line too long to keep: refused, and it ends any transfer.
@@ -52,8 +52,8 @@ public:
     char Flood() const { return m_cFlood; }
 
 private:
-    enum class EMode { Idle, Listing, Receiving, Storing };
-    enum class ETarget { None, JobFixpoints, CodeList, Format };
+    enum class EMode { IDLE, LISTING, RECEIVING, STORING };
+    enum class ETarget { NONE, JOB_FIXPOINTS, CODE_LIST, FORMAT };
 
     QByteArray Line(const QString& text) const;
     QByteArray Accept() const;
@@ -73,8 +73,8 @@ private:
     void FinishStore();
 
     CSimState& m_state;
-    SSimOptions m_options;
-    EMode m_mode = EMode::Idle;
+    CSimOptions m_options;
+    EMode m_mode = EMode::IDLE;
 
     QStringList m_listRows;
     int m_nNextRow = 0;
@@ -84,7 +84,7 @@ private:
     int m_nBusyLeft = 0;
     bool m_bReceiveFailed = false;
 
-    ETarget m_storeTarget = ETarget::None;
+    ETarget m_storeTarget = ETarget::NONE;
     int m_nStoreNumber = 0;
     bool m_bAwaitBlank = false;
 

@@ -56,12 +56,12 @@ int CountOr(const QJsonObject& object, const char* key, qsizetype lines)
 CSimState CSimState::Default()
 {
     CSimState state;
-    SSimJob a1{QStringLiteral("A1"), 1, 0, 0, Records("M", 1, 5), Records("F", 1, 3)};
+    CSimJob a1{QStringLiteral("A1"), 1, 0, 0, Records("M", 1, 5), Records("F", 1, 3)};
     a1.m_nFixpointBlocks = 3;
     a1.m_nMeasurementBlocks = 5;
-    SSimJob freeSlot{QString(), 2, 0, 0, {}, {}};
-    SSimJob quarry{QStringLiteral("QUARRY"), 3, 0, 12, Records("M", 3, 12), {}};
-    SSimJob p7{QStringLiteral("P7"), 7, 0, 2, Records("M", 7, 2), {}};
+    CSimJob freeSlot{QString(), 2, 0, 0, {}, {}};
+    CSimJob quarry{QStringLiteral("QUARRY"), 3, 0, 12, Records("M", 3, 12), {}};
+    CSimJob p7{QStringLiteral("P7"), 7, 0, 2, Records("M", 7, 2), {}};
     state.m_jobs = {a1, freeSlot, quarry, p7};
 
     state.m_formats = {
@@ -105,7 +105,7 @@ bool CSimState::Save(const QString& path, QString& error) const
 QByteArray CSimState::ToJson() const
 {
     QJsonArray jobs;
-    for (const SSimJob& job : m_jobs) {
+    for (const CSimJob& job : m_jobs) {
         jobs.append(QJsonObject{
             {"name", job.m_strName},
             {"number", job.m_nNumber},
@@ -116,7 +116,7 @@ QByteArray CSimState::ToJson() const
         });
     }
     QJsonArray formats;
-    for (const SSimFormat& format : m_formats) {
+    for (const CSimFormat& format : m_formats) {
         formats.append(QJsonObject{
             {"name", format.m_strName},
             {"number", format.m_nNumber},
@@ -126,7 +126,7 @@ QByteArray CSimState::ToJson() const
         });
     }
     QJsonArray codeLists;
-    for (const SSimCodeList& list : m_codeLists) {
+    for (const CSimCodeList& list : m_codeLists) {
         codeLists.append(QJsonObject{
             {"name", list.m_strName},
             {"number", list.m_nNumber},
@@ -158,7 +158,7 @@ bool CSimState::FromJson(const QByteArray& json, QString& error)
     m_jobs.clear();
     for (const QJsonValue& value : root.value("jobs").toArray()) {
         const QJsonObject object = value.toObject();
-        SSimJob job;
+        CSimJob job;
         job.m_strName = object.value("name").toString();
         job.m_nNumber = object.value("number").toInt();
         job.m_measurements = ToLines(object.value("measurements"));
@@ -170,7 +170,7 @@ bool CSimState::FromJson(const QByteArray& json, QString& error)
     m_formats.clear();
     for (const QJsonValue& value : root.value("formats").toArray()) {
         const QJsonObject object = value.toObject();
-        SSimFormat format;
+        CSimFormat format;
         format.m_strName = object.value("name").toString();
         format.m_nNumber = object.value("number").toInt();
         format.m_nFirst = object.value("first").toInt();
@@ -181,7 +181,7 @@ bool CSimState::FromJson(const QByteArray& json, QString& error)
     m_codeLists.clear();
     for (const QJsonValue& value : root.value("codeLists").toArray()) {
         const QJsonObject object = value.toObject();
-        SSimCodeList list;
+        CSimCodeList list;
         list.m_strName = object.value("name").toString();
         list.m_nNumber = object.value("number").toInt();
         list.m_lines = ToLines(object.value("lines"));
@@ -191,25 +191,25 @@ bool CSimState::FromJson(const QByteArray& json, QString& error)
     return true;
 }
 
-SSimJob* CSimState::FindJob(int number)
+CSimJob* CSimState::FindJob(int number)
 {
-    for (SSimJob& job : m_jobs)
+    for (CSimJob& job : m_jobs)
         if (job.m_nNumber == number)
             return &job;
     return nullptr;
 }
 
-SSimFormat* CSimState::FindFormat(int number)
+CSimFormat* CSimState::FindFormat(int number)
 {
-    for (SSimFormat& format : m_formats)
+    for (CSimFormat& format : m_formats)
         if (format.m_nNumber == number)
             return &format;
     return nullptr;
 }
 
-SSimCodeList* CSimState::FindCodeList(int number)
+CSimCodeList* CSimState::FindCodeList(int number)
 {
-    for (SSimCodeList& list : m_codeLists)
+    for (CSimCodeList& list : m_codeLists)
         if (list.m_nNumber == number)
             return &list;
     return nullptr;

@@ -6,7 +6,7 @@
 
 // The simulated instrument's memory. A slot with an empty name is a free
 // slot: it is listed with its number and an empty name field.
-struct SSimJob
+struct CSimJob
 {
     QString m_strName;
     int m_nNumber = 0;
@@ -16,7 +16,7 @@ struct SSimJob
     QStringList m_fixpoints;
 };
 
-struct SSimFormat
+struct CSimFormat
 {
     QString m_strName;
     int m_nNumber = 0;
@@ -25,7 +25,7 @@ struct SSimFormat
     QStringList m_lines;
 };
 
-struct SSimCodeList
+struct CSimCodeList
 {
     QString m_strName;
     int m_nNumber = 0;
@@ -37,9 +37,9 @@ class CSimState
 {
 public:
     QString m_strName = QStringLiteral("SIM-1");
-    QList<SSimJob> m_jobs;
-    QList<SSimFormat> m_formats;
-    QList<SSimCodeList> m_codeLists;
+    QList<CSimJob> m_jobs;
+    QList<CSimFormat> m_formats;
+    QList<CSimCodeList> m_codeLists;
 
     // A few jobs (one free slot), formats (with "VORN") and code lists.
     static CSimState Default();
@@ -51,7 +51,7 @@ public:
     QByteArray ToJson() const;
     bool FromJson(const QByteArray& json, QString& error);
 
-    SSimJob* FindJob(int number);
-    SSimFormat* FindFormat(int number);
-    SSimCodeList* FindCodeList(int number);
+    CSimJob* FindJob(int number);
+    CSimFormat* FindFormat(int number);
+    CSimCodeList* FindCodeList(int number);
 };

@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
     if (!parser.positionalArguments().isEmpty())
         return Fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()), 2);
 
-    SSimOptions options;
+    CSimOptions options;
     int baud = 0;
     if (!IntOption(parser, "refuse-set", 0, options.m_nRefuseSet) || !IntOption(parser, "busy", 0, options.m_nBusy)
         || !IntOption(parser, "error-after", 0, options.m_nErrorAfter) || !IntOption(parser, "baud", 1, baud)
@@ -128,13 +128,13 @@ int main(int argc, char* argv[])
 
     const QString listEnd = parser.value("list-end");
     if (listEnd == QLatin1String("line"))
-        options.m_listEnd = SSimOptions::EListEnd::Line;
+        options.m_listEnd = CSimOptions::EListEnd::LINE;
     else if (listEnd == QLatin1String("silent"))
-        options.m_listEnd = SSimOptions::EListEnd::Silence;
+        options.m_listEnd = CSimOptions::EListEnd::SILENCE;
     else if (!listEnd.isEmpty() && listEnd != QLatin1String("bare"))
         return Fail(QStringLiteral("--list-end takes bare, line or silent"), 2);
 
-    SLineSettings line;
+    CLineSettings line;
     if (parser.isSet("line-settings") && !ParseLineSettings(parser.value("line-settings"), line))
         return Fail(QStringLiteral("--line-settings takes BAUD,FRAMING such as 9600,8N1 or 38400,7E1"), 2);
 
