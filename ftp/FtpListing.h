@@ -23,7 +23,7 @@ struct CFtpListEntry
     // Bytes; -1 when the listing does not say. VMS lists 512-byte blocks,
     // so its sizes are the blocks used times 512.
     qint64 m_nSize = -1;
-    // Invalid when the listing does not say. Held with the UTC time spec so
+    // Invalid when the listing does not say. Held as Qt::UTC so
     // that no zone rule shifts it; m_bUtc tells whether it is UTC (MLSD,
     // EPLF, a listed offset) or the server's own clock, whose zone is unknown.
     QDateTime m_modified;
