@@ -1,15 +1,11 @@
-#include "ExplorerFixture.h"
-#include "FtpServerProcess.h"
-#include "ScriptedFtpServer.h"
+#include "ServerTreeFixture.h"
 
 #include "dialogs/ConnectDlg.h"
 #include "dialogs/DialogTestUtil.h"
-#include "ftp/FtpClient.h"
 #include "resources/StringTable.h"
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpServer>
 
 namespace {
 
@@ -29,296 +25,18 @@ const QString kSeparator =
 
 } // namespace
 
-// The commands on the nodes of "MyComputer", which holds "Local" and the
-// folder "share" that pyftpdlib serves on 127.0.0.1 (as on a machine that
-// serves its own files), of the FTP tree and of the instrument on a scripted
-// line; Connect and Disconect on a scripted remote-access service. View
-// starts the fake "quillon" beside this test.
-class NodeCommandTests : public QObject, public CExplorerFixture
+// Delete, New Folder, rename by label editing and View on the nodes of
+// "MyComputer" and of the FTP tree, which commands each kind of node enables,
+// and Connect and Disconect on a scripted remote-access service. View starts
+// the fake "quillon" beside this test.
+class NodeCommandTests : public QObject, public CServerTreeFixture
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY2(m_server.Start(), qPrintable(m_server.m_strProblem)); }
-    void init()
-    {
-        const QString root = QFileInfo(m_server.m_strRoot).path();
-        for (const char* folder : {"share", "Local"}) {
-            QDir(root + "/" + folder).removeRecursively();
-            QVERIFY(QDir(root).mkpath(folder));
-        }
-        StartExplorer(root);
-        SetFtpServer(m_server.m_nPort, m_server.m_strUser, m_server.m_strPassword);
-        m_remoteAccess->m_names = {"Field Modem"};
-        m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-    }
-    void cleanup()
-    {
-        StopExplorer();
-        // No probe folder is left behind on the server.
-        QDirIterator it(m_server.m_strRoot, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            QVERIFY2(!it.next().contains("tessaro-probe"), qPrintable(it.filePath()));
-    }
-
-    void openingListsAnewAndFailuresLeaveAPlaceholder()
-    {
-        for (const char* file : {"share/a.txt", "share/Jobs 2024/J1.VRN", "share/empty/", "share/gone/"})
-            Write(file);
-        QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QCOMPARE(Labels(ftp), QStringList("not connected"));
-
-        // A refused logon shows the server's reply, and the next opening tries again.
-        SetFtpServer(m_server.m_nPort, m_server.m_strUser, "wrong");
-        Open(ftp);
-        QCOMPARE(m_prompt->m_shown, QStringList(": 530 Authentication failed."));
-        QCOMPARE(Labels(ftp), QStringList("..."));
-        QVERIFY(!m_view->LoggedOn());
-        SetFtpServer(m_server.m_nPort, m_server.m_strUser, m_server.m_strPassword);
-        Open(ftp);
-        QVERIFY(m_view->LoggedOn());
-        QCOMPARE(Labels(ftp), QStringList({"Jobs 2024", "empty", "gone", "a.txt"}));
-        QCOMPARE(Labels(Open(ftp, "Jobs 2024")), QStringList("J1.VRN"));
-        QCOMPARE(Labels(Open(ftp, "empty")), QStringList());
-        QVERIFY(m_statuses.contains(QString("Logging on to 127.0.0.1:%1...").arg(m_server.m_nPort)));
-        QVERIFY(m_statuses.contains("Opening /Jobs 2024..."));
-        // A folder that went away keeps only the placeholder, and says why.
-        QVERIFY(QDir(Path("share/gone")).removeRecursively());
-        QCOMPARE(Labels(Open(Node(ftp, "gone"))), QStringList("..."));
-        QCOMPARE(m_prompt->m_shown.last(), QString(": 550 No such file or directory."));
-        // Every opening lists anew, never doubled.
-        Write("share/b.txt");
-        Open(ftp);
-        QCOMPARE(Labels(ftp), QStringList({"Jobs 2024", "empty", "a.txt", "b.txt"}));
-        // A connection the client had to close (a late or endless reply) ends the
-        // session: the next opening logs on afresh instead of failing for good.
-        m_view->FtpClient().CloseControlChannel();
-        Open(ftp);
-        QVERIFY(m_view->LoggedOn());
-        QCOMPARE(Labels(ftp), QStringList({"Jobs 2024", "empty", "a.txt", "b.txt"}));
-        QCOMPARE(m_prompt->m_shown.size(), 2);
-        QCOMPARE(Node(ftp, "a.txt")->toolTip(0).section('\n', 0, 0), QString("1 bytes"));
-
-        // A server that accepts and never answers: the Transfer window names
-        // it, and its Cancel ends the wait at once, with no message.
-        QTcpServer silent;
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
-        m_view->ReplaceFtpClient(std::make_unique<CFtpClient>());
-        SetFtpServer(silent.serverPort(), "u", "p");
-        m_progress->m_nCancelAtPoll = m_progress->m_nPolls + 3;
-        QElapsedTimer waited;
-        waited.start();
-        Open(ftp);
-        QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
-        QCOMPARE(m_progress->m_strText, QString("127.0.0.1:%1").arg(silent.serverPort()));
-        QVERIFY(m_progress->m_bCancelled && !m_progress->m_bVisible);
-        QCOMPARE(m_prompt->m_shown.size(), 2);
-        QCOMPARE(Labels(ftp), QStringList("..."));
-        m_progress->m_nCancelAtPoll = 0;
-    }
-
-    void filesAndFolderTreesBothWays()
-    {
-        QByteArray bytes;
-        for (int i = 0; i < 70000; ++i)
-            bytes.append(static_cast<char>((i * 7 + i / 256) & 0xFF));
-        Write("Local/all.bin", bytes);
-        Write("Local/Tree/a.txt", "a\r\n");
-        Write("Local/Tree/sub/b.txt", "b");
-        Write("Local/Tree/sub/deep/c.bin", bytes.left(5000));
-        Write("Local/Back/");
-        Write("share/in/");
-        QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
-        QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QTreeWidgetItem* in = Open(ftp, "in");
-
-        // Into closed folders, which open to show what arrived.
-        in->setExpanded(false);
-        Paste(Node(local, "all.bin"), in);
-        QCOMPARE(FilesBelow(Path("share/in")), (QMap<QString, QByteArray>{{"all.bin", bytes}}));
-        QVERIFY(in->isExpanded() && !Node(local, "Back")->isExpanded());
-        Paste(Node(in, "all.bin"), Node(local, "Back"));
-        QCOMPARE(FilesBelow(Path("Local/Back")), (QMap<QString, QByteArray>{{"all.bin", bytes}}));
-        QVERIFY(Node(local, "Back")->isExpanded());
-
-        // A folder tree up into the server's root folder and down again.
-        Paste(Node(local, "Tree"), ftp);
-        QCOMPARE(FilesBelow(Path("share/Tree")), FilesBelow(Path("Local/Tree")));
-        QCOMPARE(Labels(ftp), QStringList({"Tree", "in"}));
-        Paste(Node(ftp, "Tree"), Node(local, "Back"));
-        QCOMPARE(FilesBelow(Path("Local/Back/Tree")), FilesBelow(Path("Local/Tree")));
-        QCOMPARE(Labels(Node(local, "Back")), QStringList({"Tree", "all.bin"}));
-        // The root "FTP" itself, as a folder called FTP.
-        Paste(ftp, Node(local, "Back"));
-        QCOMPARE(FilesBelow(Path("Local/Back/FTP")), FilesBelow(Path("share")));
-        QVERIFY(m_prompt->m_shown.isEmpty());
-
-        // Onto a remote folder that went away: the server's answer, then the placeholder.
-        in = Node(ftp, "in");
-        QVERIFY(QDir(Path("share/in")).removeRecursively());
-        Paste(Node(local, "all.bin"), in);
-        QCOMPARE(m_prompt->m_shown.size(), 1);
-        QVERIFY2(m_prompt->m_shown.first().startsWith(": 550 "), qPrintable(m_prompt->m_shown.first()));
-        QCOMPARE(Labels(in), QStringList("..."));
-    }
-
-    void aFolderIsNeverPastedIntoItself()
-    {
-        Write("share/sub/f.txt", "f");
-        Write("share/sub/deeper/");
-        const QMap<QString, QByteArray> before = FilesBelow(Path("share"));
-        QTreeWidgetItem* localShare = Open(m_view->MyComputerRoot(), "share\\sub\\deeper")->parent()->parent();
-        QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QTreeWidgetItem* remoteSub = Open(ftp, "sub\\deeper")->parent();
-
-        // The local "share" and the root "FTP" are one folder seen from both sides.
-        const std::pair<QTreeWidgetItem*, QTreeWidgetItem*> rows[] = {
-            {Node(localShare, "sub"), remoteSub},                 // into itself
-            {Node(localShare, "sub"), Node(remoteSub, "deeper")}, // into its own subfolder
-            {Node(localShare, "sub"), ftp},                       // onto itself, from its parent
-            {remoteSub, Node(localShare, "sub\\deeper")},         // down into its own subfolder
-            {remoteSub, localShare},                              // down onto itself
-            {ftp, Node(localShare, "sub")},                       // the root into its subfolder
-        };
-        for (const auto& [source, target] : rows) {
-            m_prompt->m_shown.clear();
-            Paste(source, target);
-            QCOMPARE(m_prompt->m_shown,
-                     QStringList(": A folder can not be pasted into itself or into one of its own subfolders."));
-            QCOMPARE(FilesBelow(Path("share")), before);
-            QVERIFY(QDir(Path("share/sub/deeper")).isEmpty());
-            QVERIFY(!Exists("share/sub/sub") && !Exists("share/FTP"));
-        }
-    }
-
-    void instrumentDataPassOnlyWhatArrivedWhole()
-    {
-        ScriptConnect();
-        m_view->PortRoot()->setExpanded(true);
-        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QTreeWidgetItem* job = Node(m_view->PortRoot(), "Jobs\\Job 3: A1");
-        Write("share/up/");
-        QTreeWidgetItem* up = Open(m_view->FtpRoot(), "up");
-
-        // The instrument breaks off: nothing reaches the server.
-        QVERIFY(WriteFile(CLocalPaths::StagingPath("tempftp"), "left by an earlier run\r\n"));
-        ScriptReceive({"11 line one\r\n", "@E1\r\n"});
-        m_device->Expect("c\r\n");
-        m_prompt->PushDataDownload(true, "A1.VRN", 0);
-        Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
-        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QVERIFY(FilesBelow(Path("share")).isEmpty());
-
-        ScriptReceive({"11 line one\r\n", "12 line two\r\n", ""});
-        m_prompt->PushDataDownload(true, "A1.VRN", 0);
-        m_frame->Action(ID_EDIT_PASTE)->trigger();
-        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QCOMPARE(FilesBelow(Path("share")),
-                 (QMap<QString, QByteArray>{{"up/A1.VRN", "11 line one\r\n12 line two\r\n"}}));
-        QCOMPARE(Labels(up), QStringList("A1.VRN"));
-
-        // A download bound for the instrument that fails or is cancelled sends
-        // nothing at all.
-        const qsizetype writes = m_device->m_writes.size();
-        QVERIFY(QFile::rename(Path("share/up/A1.VRN"), Path("share/up/kept.VRN")));
-        m_prompt->m_shown.clear();
-        Paste(Node(up, "A1.VRN"), job);
-        QCOMPARE(m_prompt->m_shown, QStringList(": 550 No such file or directory."));
-        QVERIFY(QFile::rename(Path("share/up/kept.VRN"), Path("share/up/A1.VRN")));
-        m_progress->m_nCancelAtPoll = m_progress->m_nPolls + 1;
-        m_frame->Action(ID_EDIT_PASTE)->trigger();
-        QCOMPARE(m_device->m_writes.size(), writes);
-        QCOMPARE(m_prompt->m_shown.size(), 1);
-    }
-
-    // A server that ended an idle session (421, then the close) is logged on
-    // to again by the next command, which then does its work.
-    void sessionsTheServerEndedAreLoggedOnAgain()
-    {
-        CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
-        server.m_nIdleSeconds = 1;
-        QVERIFY2(server.Start(), qPrintable(server.m_strProblem));
-        QVERIFY(WriteFile(server.m_strRoot + "/Jobs/J1.VRN", "1\r\n"));
-        SetFtpServer(server.m_nPort, server.m_strUser, server.m_strPassword);
-        QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QCOMPARE(Labels(Open(ftp)), QStringList("Jobs"));
-        QTest::qWait(1600);
-        QCOMPARE(Labels(Open(ftp, "Jobs")), QStringList("J1.VRN"));
-        QTest::qWait(1600);
-        m_prompt->PushName(true, "Made");
-        Run(ftp, ID_FILE_NEW_FOLDER);
-        QCOMPARE(m_prompt->m_shown, QStringList("Enter folder name: "));
-        QVERIFY(QFileInfo(server.m_strRoot + "/Made").isDir());
-        QCOMPARE(server.Transcript().filter(QRegularExpression("^USER ")).size(), 3);
-    }
-
-    // The exact wire of a session, against a scripted peer.
-    void quitOnlyEndsASessionThatALogonOpened()
-    {
-        auto refused = std::make_unique<CScriptedFtpServer>();
-        refused->On("AUTH", "502 Command not implemented."); // no TLS here: plain FTP
-        refused->Queue({"331 Password required", "530 Login incorrect."});
-        refused->Start();
-        SetFtpServer(refused->Port(), m_server.m_strUser, "pw");
-        Open(m_view->FtpRoot());
-        QCOMPARE(m_prompt->m_shown, QStringList(": 530 Login incorrect."));
-        // A client put in place of one that never logged on ends nothing either.
-        m_view->ReplaceFtpClient(std::make_unique<CFtpClient>());
-        refused->Join();
-        m_frame.reset();
-        QCOMPARE(refused->m_transcript, (std::vector<std::string>{"AUTH TLS", "USER tess", "PASS pw"}));
-
-        CScriptedFtpServer server;
-        for (const char* rule : {"USER|331 Password required", "PASS|230 Logged in", "CWD|250 OK", "TYPE|200 OK",
-                                 "PORT|200 OK", "QUIT|221 Bye", "MKD|257 Created", "RMD|550 Not allowed"}) {
-            const QList<QByteArray> parts = QByteArray(rule).split('|');
-            server.On(parts[0].toStdString(), parts[1].toStdString());
-        }
-        server.On("LIST",
-                  ScriptedFtp::SendFile("drwxr-xr-x 2 u g 0 Dec 06 21:16 data\r\n"
-                                        "-rw-r--r-- 1 u g 0 Dec 06 21:16 ..\\evil\r\n"));
-        server.Start();
-        SetFtpServer(server.Port(), m_server.m_strUser, "pw");
-        m_frame = std::make_unique<CMainFrame>();
-        m_view = m_frame->View();
-        m_view->OnInitialUpdate();
-        QTreeWidgetItem* data = Open(m_view->FtpRoot(), "data");
-        QCOMPARE(Labels(data), QStringList({"data", "..\\evil"}));
-        // A name that is no plain name is shown, but nothing acts on it.
-        QVERIFY(!Enabled(Node(data, "..\\evil"), ID_EDIT_COPY));
-        // Whether a folder copy would land in itself is found out without
-        // writing to the server (this account cannot remove folders).
-        Write("Local/Up/");
-        Paste(Node(Open(m_view->MyComputerRoot(), "Local"), "Up"), data);
-        QVERIFY(QDir(Path("Local/Up")).isEmpty());
-        // Another password ends the session, and "FTP" is as before its first opening.
-        QTimer::singleShot(0, this, [] {
-            QWidget* dlg = QApplication::activeModalWidget();
-            Control<QLineEdit>(dlg, 1002)->setText("other");
-            QMetaObject::invokeMethod(dlg, "accept");
-        });
-        m_frame->Action(ID_SETTINGS_FTP)->trigger();
-        server.Join();
-        QVERIFY(!m_view->LoggedOn());
-        QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
-        QVERIFY(!m_view->FtpRoot()->isExpanded());
-        m_frame.reset();
-        std::vector<std::string> commands;
-        for (const std::string& line : server.m_transcript) {
-            if (line.rfind("CWD", 0) == 0 || line == "QUIT" || line.find("probe") != std::string::npos)
-                commands.push_back(line);
-        }
-        // The copy walks the scripted folder that holds itself; no probe was made or removed there.
-        QCOMPARE(std::vector<std::string>(commands.begin(), commands.begin() + 2),
-                 (std::vector<std::string>{"CWD /", "CWD /data/"}));
-        QCOMPARE(
-            std::count_if(commands.begin(), commands.end(), [](const std::string& line) { return line == "QUIT"; }), 1);
-        QCOMPARE(commands.back(), std::string("QUIT"));
-        QVERIFY(std::none_of(commands.begin(), commands.end(),
-                             [](const std::string& line) { return line.find("probe") != std::string::npos; }));
-    }
+    void initTestCase() { QVERIFY2(StartServer(), qPrintable(m_server.m_strProblem)); }
+    void init() { StartWithServer(); }
+    void cleanup() { StopWithServer(); }
 
     void enableRulesByNodeKind()
     {
@@ -631,14 +349,6 @@ private slots:
     }
 
 private:
-    QString Path(const QString& relative) const { return m_strRoot + "/" + relative; }
-    bool Exists(const QString& relative) const { return QFileInfo::exists(Path(relative)); }
-    // A file below "MyComputer" with its folders; a path ending in "/" is a folder.
-    void Write(const QString& relative, const QByteArray& bytes = "x")
-    {
-        QVERIFY2(relative.endsWith('/') ? QDir().mkpath(Path(relative)) : WriteFile(Path(relative), bytes),
-                 qPrintable(relative));
-    }
     QLineEdit* Editor() const { return qobject_cast<QLineEdit*>(m_view->indexWidget(m_view->currentIndex())); }
     // Types into the open label editor and leaves it with key (Return commits
     // only once the event loop runs).
@@ -661,8 +371,6 @@ private:
         });
         m_frame->Action(ID_CONNECTION_CONNECT)->trigger();
     }
-
-    CFtpServerProcess m_server{CFtpServerProcess::Pyftpdlib};
 };
 
 QTEST_MAIN(NodeCommandTests)
