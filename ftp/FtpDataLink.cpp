@@ -5,6 +5,9 @@
 
 #include <climits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/socket.h>
@@ -52,6 +55,20 @@ void FinishLingering(int descriptor, int timeoutMs)
 #else
     Q_UNUSED(descriptor);
     Q_UNUSED(timeoutMs);
+#endif
+}
+
+// Over TLS, Qt and OpenSSL allocate and free a piece's buffers for every
+// write (the encrypted copy, a read attempt, the socket's queue). By default
+// the C library gives the heap's free top back to the system at 128 KiB, so
+// the same pages are returned and faulted in again all through a transfer:
+// about a third of the upload's processor time. Up to 4 MiB of free heap
+// are kept instead, enough for the queued blocks of an upload.
+void KeepFreedHeap()
+{
+#ifdef __GLIBC__
+    static const bool kept = ::mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024) == 1;
+    Q_UNUSED(kept);
 #endif
 }
 
@@ -126,6 +143,7 @@ bool CFtpDataLink::StartTls(const QSslConfiguration& configuration, const QStrin
         m_strTlsError = QStringLiteral("no connection");
         return false;
     }
+    KeepFreedHeap();
     socket->setSslConfiguration(configuration);
     socket->setPeerVerifyName(peerName);
     // A TLS close from the server leaves the TCP connection open until this
