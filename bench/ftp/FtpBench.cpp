@@ -120,10 +120,12 @@ struct CFigure
 {
     double m_dWall = 1e9;
     double m_dCpu = 1e9;
+    QString m_strRuns; // every run's wall time: the spread
     void Take(double wall, double cpu)
     {
         m_dWall = qMin(m_dWall, wall);
         m_dCpu = qMin(m_dCpu, cpu);
+        m_strRuns += QString::number(wall, 'f', 2) + QLatin1Char(' ');
     }
     bool IsSet() const { return m_dWall < 1e9; }
 };
@@ -135,6 +137,8 @@ void Report(const char* what, qint64 bytes, const CFigure& ours, const CFigure& 
     if (curl.IsSet()) {
         std::printf("   %s %6.1f MB/s (%5.2f s, cpu %5.2f s)   ratio %.2f\n", yardstick, mb / curl.m_dWall,
                     curl.m_dWall, curl.m_dCpu, curl.m_dWall / ours.m_dWall);
+        std::printf("  runs (s): tessaro %s  %s %s\n", qPrintable(ours.m_strRuns), yardstick,
+                    qPrintable(curl.m_strRuns));
     } else {
         std::printf("   %s n/a\n", yardstick);
     }
