@@ -109,7 +109,7 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
         return IsOpen() ? DATA_NO_CONNECTION : DATA_FAILED;
     }
     ListingPause(100);
-    if (!SendLine(command))
+    if (!SendRest() || !SendLine(command))
         return DATA_FAILED;
     ListingPause(300);
     if (!ReadReply())
@@ -134,6 +134,14 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
     }
     ListingPause(100);
     return DATA_OPEN;
+}
+
+bool CFtpClient::SendRest()
+{
+    // Right before the transfer command, as REST STREAM asks.
+    if (m_nRestOffset == 0)
+        return true;
+    return SendLine(QStringLiteral("REST %1").arg(m_nRestOffset)) && ReadReply() && m_nReplyClass == 3;
 }
 
 bool CFtpClient::EnterPassiveMode(quint16& port)
@@ -204,7 +212,7 @@ CFtpClient::EDataEnd CFtpClient::ReceiveData(QTcpSocket& data, QIODevice& target
             return END_FILE_ERROR;
         count += received;
         if (showBytes)
-            progress.SetBytes(count);
+            ShowBytes(count);
     }
 }
 
@@ -238,9 +246,17 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
         if (sent < read)
             source.seek(source.pos() - (read - sent));
         count += sent;
-        progress.SetBytes(count);
+        ShowBytes(count);
         progress.Step();
     }
+}
+
+void CFtpClient::ShowBytes(qint64 count)
+{
+    // A resumed transfer goes on counting where it broke off; one started
+    // over does not count from 0 again.
+    m_nShownBytes = qMax(m_nShownBytes, m_nDataBase + count);
+    CServices::Progress().SetBytes(m_nShownBytes);
 }
 
 bool CFtpClient::EndData(EDataEnd end, CFtpDataLink& link)
