@@ -126,9 +126,13 @@ bool CFtpClient::AskRemoteSize(const QString& path, qint64& size, bool mayList)
 CFtpClient::ESizeCheck CFtpClient::CheckSize(const QString& path, qint64 localSize, bool download, bool mayList)
 {
     // Without the server's own count its closing reply is taken as the word
-    // that everything arrived.
+    // that everything arrived, unless the connection was lost while asking:
+    // a cut that took the control connection may have taken the data's end
+    // too, and the next attempt asks again.
     qint64 remoteSize = 0;
-    if (!AskRemoteSize(path, remoteSize, mayList) || remoteSize == localSize)
+    if (!AskRemoteSize(path, remoteSize, mayList))
+        return m_bConnectionLost && !m_bCancelled ? SIZE_SHORT : SIZE_SAME;
+    if (remoteSize == localSize)
         return SIZE_SAME;
     // The receiver holds less than the sender: the data connection was cut
     // after the sender had handed over the rest.
