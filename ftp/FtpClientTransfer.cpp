@@ -81,6 +81,11 @@ bool CFtpClient::Download(CProgressScope& progress, const QString& remotePath, c
             return false;
     }
     const QString closing = m_strReply; // the caller sees the server's last word on the file
+    // The checksum is computed over what is on the disk.
+    if (!file.flush()) {
+        m_strReply = CSystemReason::Append(LoadString(IDS_FILE_ERROR), file.Failure());
+        return false;
+    }
     if (!CheckHash(remotePath, file.fileName(), true))
         return false;
     if (!file.Commit()) {
