@@ -63,6 +63,9 @@ bool CFtpClient::AttemptBroke() const
 
 bool CFtpClient::RecoverFromBreak(CFtpResumePolicy& policy, bool progressed)
 {
+    // Without a way to log on again a lost connection is not waited for.
+    if (!IsOpen() && !m_fnLogOnAgain)
+        return false;
     for (int pauseMs = policy.NextPauseMs(progressed); pauseMs >= 0; pauseMs = policy.NextPauseMs(false)) {
         if (!PauseBeforeAttempt(pauseMs))
             return false;

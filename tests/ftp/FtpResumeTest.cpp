@@ -63,6 +63,7 @@ struct CResumeCase
     }
 };
 
+// Shown by CTest after each test's name instead of the case's raw bytes.
 void PrintTo(const CResumeCase& resumeCase, std::ostream* os)
 {
     *os << resumeCase.Name();
