@@ -110,14 +110,13 @@ TEST(FtpFolderCopy, Upload)
         const char* m_szCancel; // the listings after them before "Cancel"
         size_t m_nTypes;        // "TYPE I" lines
     };
-    for (const CMode& mode : {CMode{CFtpClient::COPY_AS_EXPLORER,
-                                    "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
-                                    "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
-                                    "CWD /Data/Job1/|LIST", 12},
-                              CMode{CFtpClient::COPY_FAST,
-                                    "STOR /Data/Job1/.b.txt.tessaro-part|CWD /Data/Job1/Sub/X/|LIST|STOR "
-                                    "/Data/Job1/Sub/X/.x.txt.tessaro-part|",
-                                    "", 1}}) {
+    for (const CMode& mode :
+         {CMode{CFtpClient::COPY_AS_EXPLORER,
+                "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
+                "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                "CWD /Data/Job1/|LIST", 12},
+          CMode{CFtpClient::COPY_FAST, "STOR /Data/Job1/.b.txt.tessaro-part|CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                "", 1}}) {
         SCOPED_TRACE(mode.m_eMode);
         UploadIn(mode.m_eMode, mode.m_szFiles, mode.m_szCancel, mode.m_nTypes);
     }
