@@ -56,10 +56,9 @@ class QTcpSocket;
 // a refusal, a time-out or a cancel) goes on from the bytes already moved
 // when the server offers REST STREAM, as CFtpResumePolicy paces it: a
 // download into the same local file, an upload onto the hidden name from
-// what the server holds. Without REST STREAM it starts over once. A lost
-// control connection is logged on again through m_fnLogOnAgain. After the
-// transfer the server's size and, where offered, its checksum are compared
-// with the local file's; a mismatch fails and keeps the older file.
+// what the server holds (APPE where the server refuses REST before STOR). Without REST STREAM it starts over once. A
+// lost control connection is logged on again through m_fnLogOnAgain. After the transfer the server's size and, where
+// offered, its checksum are compared with the local file's; a mismatch fails and keeps the older file.
 class CFtpClient
 {
 public:
@@ -311,6 +310,7 @@ private:
     bool m_bCopyComplete = true;
     EDataEnd m_eDataEnd = END_COMPLETE; // of the last transfer attempt
     qint64 m_nRestOffset = 0;           // "REST" goes before the transfer command when not 0
+    bool m_bRestRefused = false;        // the server answered that REST with a refusal
     qint64 m_nDataBase = 0;             // bytes of the file before this attempt's data connection
     qint64 m_nShownBytes = 0;           // the Transfer window's count, which never goes back
     QString m_strCopyFailure;           // the first failure of the current copy

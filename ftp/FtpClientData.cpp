@@ -139,9 +139,13 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
 bool CFtpClient::SendRest()
 {
     // Right before the transfer command, as REST STREAM asks.
+    m_bRestRefused = false;
     if (m_nRestOffset == 0)
         return true;
-    return SendLine(QStringLiteral("REST %1").arg(m_nRestOffset)) && ReadReply() && m_nReplyClass == 3;
+    if (!SendLine(QStringLiteral("REST %1").arg(m_nRestOffset)) || !ReadReply())
+        return false;
+    m_bRestRefused = m_nReplyClass != 3;
+    return !m_bRestRefused;
 }
 
 bool CFtpClient::EnterPassiveMode(quint16& port)

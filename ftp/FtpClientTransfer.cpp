@@ -169,8 +169,13 @@ bool CFtpClient::MoveFile(CProgressScope& progress, const QString& remotePath, Q
     const QString command = (download ? QStringLiteral("RETR ") : QStringLiteral("STOR ")) + remotePath;
     sent = true;
     m_nRestOffset = offset;
-    const bool open = OpenDataConnection(command, passive, link);
+    bool open = OpenDataConnection(command, passive, link);
     m_nRestOffset = 0;
+    // A server that takes REST before RETR only appends to what it holds.
+    if (!open && !download && m_bRestRefused && IsOpen()) {
+        link.Abort();
+        open = OpenDataConnection(QStringLiteral("APPE ") + remotePath, passive, link);
+    }
     if (!open)
         return false;
 

@@ -544,26 +544,38 @@ TEST(FtpTransfer, BrokenDownloadsResume)
 }
 
 // An upload cut off (426) goes on with REST from what the server holds of the
-// hidden name; one whose checksum differs is removed and replaces nothing.
+// hidden name, or with APPE where the server refuses REST before STOR; one
+// whose checksum differs is removed and replaces nothing.
 TEST(FtpTransfer, BrokenUploadsResume)
 {
     const std::string content = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
-    for (const bool sameHash : {true, false}) {
+    const std::string part = "/.a.bin.tessaro-part";
+    const std::tuple<bool, bool, std::string> cases[] = {
+        {true, false, "STOR " + part + "|REST 12|STOR " + part + "|RNFR " + part},
+        {true, true, "STOR " + part + "|REST 12|APPE " + part + "|RNFR " + part},
+        {false, false, "STOR " + part + "|REST 12|STOR " + part + "|DELE " + part},
+    };
+    for (const auto& [sameHash, refuseRest, expected] : cases) {
         CFtpTestServices services;
         QTemporaryDir dir;
         const QString source = dir.filePath(u"a.bin"_s);
         ASSERT_TRUE(WriteFile(source, QByteArray::fromStdString(content)));
         CScriptedFtpServer server;
+        if (refuseRest)
+            server.On("REST", "502 REST is for RETR only.");
         ResumableServer(server, " REST STREAM\r\n SIZE\r\n XCRC\r\n", content, {});
         std::string held;
-        server.On("STOR", [&held, cut = true](CScriptedFtpServer& peer, const std::string&) mutable {
+        bool cut = true; // the first STOR is cut off
+        const auto receive = [&held, &cut](CScriptedFtpServer& peer, const std::string&) {
             peer.Send("150 Ok to send data.\r\n");
             peer.OpenData();
             held += cut ? peer.ReceiveSome(12).substr(0, 12) : peer.ReceiveData();
             peer.CloseData();
             peer.Send(cut ? "426 Aborted.\r\n" : "226 Done.\r\n");
             cut = false;
-        });
+        };
+        server.On("STOR", receive);
+        server.On("APPE", receive);
         server.On("SIZE", [&held](CScriptedFtpServer& peer, const std::string&) {
             peer.Send("213 " + std::to_string(held.size()) + "\r\n");
         });
@@ -580,10 +592,7 @@ TEST(FtpTransfer, BrokenUploadsResume)
         }
         server.Join();
         EXPECT_EQ(held, content);
-        EXPECT_EQ(Only(server.m_transcript, {"REST", "STOR", "DELE", "RNFR"}),
-                  Split(sameHash
-                            ? "STOR /.a.bin.tessaro-part|REST 12|STOR /.a.bin.tessaro-part|RNFR /.a.bin.tessaro-part"
-                            : "STOR /.a.bin.tessaro-part|REST 12|STOR /.a.bin.tessaro-part|DELE /.a.bin.tessaro-part"));
+        EXPECT_EQ(Only(server.m_transcript, {"REST", "STOR", "APPE", "DELE", "RNFR"}), Split(expected));
         EXPECT_EQ(services.m_clock.m_pauses.size(), 10); // one pause of 1 s
     }
 }
