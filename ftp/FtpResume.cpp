@@ -120,7 +120,7 @@ bool ParseFtpHashReply(const QString& reply, const CFtpHashCommand& command, QBy
     // HASH: code, algorithm, byte range, digest, name.
     const bool hashCommand = command.m_strCommand == QLatin1String("HASH");
     const qsizetype at = hashCommand ? 3 : 1;
-    if (words.size() <= at)
+    if (words.size() <= at || (hashCommand && words.at(1).compare(command.m_strName, Qt::CaseInsensitive) != 0))
         return false;
     const QString& digest = words.at(at);
     if (digest.size() != HexLength(command.m_eHash) || !IsHex(digest))

@@ -204,6 +204,7 @@ TEST(FtpResume, HashCommandsAndReplies)
         {" HASH SHA-1*;SHA-256;MD5", "HASH", "OPTS HASH SHA-256", u"213 SHA-256 0-99 "_s + sha256 + u" a b.txt"_s,
          "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
         {" HASH SHA-256*;CRC32", "HASH", "", u"213 SHA-256 0-99 "_s + sha1 + u" a"_s, ""},
+        {" HASH SHA-1*", "HASH", "", u"213 MD5 0-99 "_s + sha1 + u" a"_s, ""},
         {" HASH MD5*;XYZ", "HASH", "", u"213 MD5 0-99 "_s + md5 + u" a"_s, "cccccccccccccccccccccccccccccccc"},
         {" HASH CRC32", "HASH", "OPTS HASH CRC32", u"213 CRC32 0-9 0A1B2C3D a"_s, "0a1b2c3d"},
         {" XCRC\r\n XMD5\r\n XSHA1", "XSHA1", "", u"250 "_s + sha1, "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"},
