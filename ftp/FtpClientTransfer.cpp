@@ -119,7 +119,10 @@ bool CFtpClient::Upload(CProgressScope& progress, const QString& remotePath, con
         }
         if (!RecoverFromBreak(policy, file.pos() > offset))
             return DropPart(part, sent);
+        const qint64 previous = offset;
         offset = policy.CanResume() ? HeldBytes(part, file.size()) : 0;
+        if (!policy.Confirm(offset > previous))
+            return DropPart(part, sent);
         if (!file.seek(offset))
             return false;
     }

@@ -65,9 +65,19 @@ int CFtpResumePolicy::NextPauseMs(bool progressed)
         m_bRetried = true;
         return kPausesMs[0];
     }
+    m_bCounted = m_bRetried;
+    m_nFruitlessBefore = m_nFruitless;
     m_nFruitless = m_bRetried && !progressed ? m_nFruitless + 1 : 0;
     m_bRetried = true;
     return m_nFruitless < kMaxFruitless ? kPausesMs[m_nFruitless] : -1;
+}
+
+bool CFtpResumePolicy::Confirm(bool serverGained)
+{
+    if (serverGained || !m_bCanResume || !m_bCounted || m_nFruitless > m_nFruitlessBefore)
+        return true;
+    m_nFruitless = m_nFruitlessBefore + 1;
+    return m_nFruitless < kMaxFruitless;
 }
 
 bool IsFtpBreakReply(const QString& reply)

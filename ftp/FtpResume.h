@@ -20,6 +20,10 @@ public:
     // Called after each break with whether the attempt that broke moved new
     // bytes: the pause before the next attempt in ms, or -1 to give up.
     int NextPauseMs(bool progressed);
+    // An upload's progress is what the server holds: after the new logon,
+    // an attempt the client counted as progress that left the server with
+    // nothing new counts as fruitless after all. False to give up.
+    bool Confirm(bool serverGained);
     bool CanResume() const { return m_bCanResume; }
     // A break has happened: the transfer is on its second attempt or later.
     bool Retried() const { return m_bRetried; }
@@ -30,7 +34,9 @@ public:
 private:
     bool m_bCanResume;
     bool m_bRetried = false; // an attempt after a break has run
+    bool m_bCounted = false; // the attempt that broke last was itself one after a break
     int m_nFruitless = 0;    // attempts after a break in a row that moved nothing
+    int m_nFruitlessBefore = 0;
 };
 
 // The closing reply of a transfer whose data connection the network cut

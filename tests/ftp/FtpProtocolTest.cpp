@@ -186,6 +186,15 @@ TEST(FtpResume, AttemptsAndPauses)
             pauses.push_back(policy.NextPauseMs(progressed));
         EXPECT_EQ(pauses, c.m_pauses) << c.m_szWhat;
     }
+    // An upload the client saw moving while the server kept nothing new: the
+    // first attempt is not counted, then three such end it.
+    CFtpResumePolicy upload(true);
+    std::vector<bool> confirmed;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        EXPECT_EQ(upload.NextPauseMs(true), 1000);
+        confirmed.push_back(upload.Confirm(false));
+    }
+    EXPECT_EQ(confirmed, (std::vector<bool>{true, true, true, false}));
 }
 
 // Which checksum is asked for, and what of a reply is taken: only hex of the
