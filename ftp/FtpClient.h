@@ -56,9 +56,11 @@ class QTcpSocket;
 // a refusal, a time-out or a cancel) goes on from the bytes already moved
 // when the server offers REST STREAM, as CFtpResumePolicy paces it: a
 // download into the same local file, an upload onto the hidden name from
-// what the server holds (APPE where the server refuses REST before STOR). Without REST STREAM it starts over once. A
-// lost control connection is logged on again through m_fnLogOnAgain. After the transfer the server's size and, where
-// offered, its checksum are compared with the local file's; a mismatch fails and keeps the older file.
+// what the server holds (APPE where the server refuses REST before STOR).
+// Without REST STREAM it starts over once. A lost control connection is
+// logged on again through m_fnLogOnAgain. After the transfer the server's
+// size and, where offered, its checksum are compared with the local file's;
+// a mismatch fails and keeps the older file.
 class CFtpClient
 {
 public:
