@@ -11,36 +11,32 @@
 
 namespace {
 
-// One RETR of a scripted download: how many bytes from the REST offset it
-// sends, and its closing reply.
-struct CRetrAttempt
-{
-    size_t m_nBytes;
-    const char* m_szClosing;
-};
-
-// A logon whose FEAT names the features, SIZE and the checksum from rules,
-// RETR sending what the attempts say from the last REST offset.
-void ResumableServer(CScriptedFtpServer& server, std::string feat, std::string content,
-                     std::vector<CRetrAttempt> attempts)
+// A logon whose FEAT names the features; RETR sends, from the last REST
+// offset, what the attempts say one after the other ("10 426|40 226": ten
+// bytes, then the closing reply 426; the last one repeats). A 5xx refuses.
+void ResumableServer(CScriptedFtpServer& server, std::string feat, std::string content, std::string attempts)
 {
     LogonRules(server);
     DataRules(server);
     server.On("FEAT", Reply("211-Features:\r\n" + feat + "211 End\r\n"));
     server.On("SYST", "215 UNIX Type: L8");
     server.On("REST ", [](CScriptedFtpServer& peer, const std::string&) { peer.Send("350 Restarting.\r\n"); });
-    server.On("RETR", [content, attempts, next = size_t(0)](CScriptedFtpServer& peer, const std::string&) mutable {
-        const std::string rest = peer.m_transcript.size() > 1 ? peer.m_transcript[peer.m_transcript.size() - 2] : "";
-        const size_t offset = rest.rfind("REST ", 0) == 0 ? std::stoul(rest.substr(5)) : 0;
-        const CRetrAttempt attempt = attempts.at(std::min(next++, attempts.size() - 1));
-        if (attempt.m_szClosing[0] == '5')
-            return void(peer.Send(std::string(attempt.m_szClosing) + "\r\n"));
-        peer.Send("150 Opening BINARY mode data connection.\r\n");
-        peer.OpenData();
-        peer.SendData(content.substr(offset, attempt.m_nBytes));
-        peer.CloseData();
-        peer.Send(std::string(attempt.m_szClosing) + "\r\n");
-    });
+    server.On(
+        "RETR",
+        [content, attempts = Split(attempts), next = size_t(0)](CScriptedFtpServer& peer, const std::string&) mutable {
+            const std::string rest =
+                peer.m_transcript.size() > 1 ? peer.m_transcript[peer.m_transcript.size() - 2] : "";
+            const size_t offset = rest.rfind("REST ", 0) == 0 ? std::stoul(rest.substr(5)) : 0;
+            const std::string attempt = attempts.at(std::min(next++, attempts.size() - 1));
+            const std::string closing = attempt.substr(attempt.find(' ') + 1) + " Closing.\r\n";
+            if (closing[0] == '5')
+                return void(peer.Send(closing));
+            peer.Send("150 Opening BINARY mode data connection.\r\n");
+            peer.OpenData();
+            peer.SendData(content.substr(offset, std::stoul(attempt)));
+            peer.CloseData();
+            peer.Send(closing);
+        });
 }
 
 // Sets the cancel at the poll after the first pause.
@@ -71,7 +67,7 @@ TEST(FtpTransfer, BrokenDownloadsResume)
     {
         const char* m_szWhat;
         std::string m_strFeat;
-        std::vector<CRetrAttempt> m_attempts;
+        const char* m_szAttempts;         // as ResumableServer takes them
         std::string m_strSize, m_strHash; // replies; "" for none
         bool m_bCancelInPause;
         bool m_bDone;
@@ -79,80 +75,24 @@ TEST(FtpTransfer, BrokenDownloadsResume)
         const char* m_szRests; // the REST lines, "|" between
         const char* m_szReply; // the start of the text left
     };
+    const std::string xsha = rest + " XSHA256\r\n", hash = rest + " HASH SHA-256*\r\n";
     const CCase cases[] = {
-        {"progress starts the count again",
-         rest,
-         {{10, "426 Aborted."}, {10, "426 Aborted."}, {0, "426 Aborted."}, {40, "226 Done."}},
-         "213 40",
-         "",
-         false,
-         true,
-         6000,
-         "REST 10|REST 20|REST 20",
+        {"progress starts the count again", rest, "10 426|10 426|0 426|40 226", "213 40", "", false, true, 6000,
+         "REST 10|REST 20|REST 20", "226"},
+        {"three attempts in a row bring nothing", rest, "10 426|0 426", "213 40", "", false, false, 20000,
+         "REST 10|REST 10|REST 10", "426"},
+        {"a 226 for less than the server holds", rest, "30 226|40 226", "213 40", "", false, true, 1000, "REST 30",
          "226"},
-        {"three attempts in a row bring nothing",
-         rest,
-         {{10, "426 Aborted."}, {0, "426 Aborted."}},
-         "213 40",
-         "",
-         false,
-         false,
-         20000,
-         "REST 10|REST 10|REST 10",
-         "426"},
-        {"a 226 for less than the server holds",
-         rest,
-         {{30, "226 Done."}, {40, "226 Done."}},
-         "213 40",
-         "",
-         false,
-         true,
-         {1000},
-         "REST 30",
-         "226"},
-        {"no REST STREAM: one new start",
-         " SIZE\r\n",
-         {{10, "426 Aborted."}, {40, "226 Done."}},
-         "213 40",
-         "",
-         false,
-         true,
-         {1000},
-         "",
-         "226"},
-        {"no REST STREAM: a second break fails", "", {{10, "426 Aborted."}}, "", "", false, false, 1000, "", "426"},
-        {"a refusal is not a break", rest, {{0, "550 No such file."}}, "213 40", "", false, false, 0, "", "550"},
-        {"more than the server holds",
-         rest,
-         {{40, "226 Done."}},
-         "213 39",
-         "",
-         false,
-         false,
-         0,
-         "",
+        {"no REST STREAM: one new start", " SIZE\r\n", "10 426|40 226", "213 40", "", false, true, 1000, "", "226"},
+        {"no REST STREAM: a second break fails", "", "10 426", "", "", false, false, 1000, "", "426"},
+        {"a refusal is not a break", rest, "0 550", "213 40", "", false, false, 0, "", "550"},
+        {"more than the server holds", rest, "40 226", "213 39", "", false, false, 0, "",
          "The server holds 39 bytes, but 40 arrived"},
-        {"a checksum that differs",
-         rest + " XSHA256\r\n",
-         {{40, "226 Done."}},
-         "213 40",
-         "250 " + std::string(64, 'e'),
-         false,
-         false,
-         0,
-         "",
+        {"a checksum that differs", xsha, "40 226", "213 40", "250 " + std::string(64, 'e'), false, false, 0, "",
          "The XSHA256 checksum"},
-        {"the same checksum",
-         rest + " HASH SHA-256*\r\n",
-         {{40, "226 Done."}},
-         "213 40",
-         "213 SHA-256 0-39 " + sha256 + " a.bin",
-         false,
-         true,
-         0,
-         "",
+        {"the same checksum", hash, "40 226", "213 40", "213 SHA-256 0-39 " + sha256 + " a.bin", false, true, 0, "",
          "226"},
-        {"cancelled in a pause", rest, {{10, "426 Aborted."}}, "213 40", "", true, false, 100, "", "Cancelled"},
+        {"cancelled in a pause", rest, "10 426", "213 40", "", true, false, 100, "", "Cancelled"},
     };
     for (const CCase& c : cases) {
         CFtpTestServices services;
@@ -164,7 +104,7 @@ TEST(FtpTransfer, BrokenDownloadsResume)
         const QString target = dir.filePath(u"a.bin"_s);
         ASSERT_TRUE(WriteFile(target, "older"));
         CScriptedFtpServer server;
-        ResumableServer(server, c.m_strFeat, content, c.m_attempts);
+        ResumableServer(server, c.m_strFeat, content, c.m_szAttempts);
         server.On("SIZE", Reply(c.m_strSize + "\r\n"));
         server.On("XSHA256", Reply(c.m_strHash + "\r\n"));
         server.On("HASH", Reply(c.m_strHash + "\r\n"));
@@ -212,7 +152,7 @@ TEST(FtpTransfer, BrokenUploadsResume)
         CScriptedFtpServer server;
         if (refuseRest)
             server.On("REST", "502 REST is for RETR only.");
-        ResumableServer(server, " REST STREAM\r\n SIZE\r\n XCRC\r\n", content, {});
+        ResumableServer(server, " REST STREAM\r\n SIZE\r\n XCRC\r\n", content, "");
         std::string held;
         bool cut = true; // the first STOR is cut off
         const auto receive = [&held, &cut](CScriptedFtpServer& peer, const std::string&) {
