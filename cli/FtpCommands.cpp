@@ -219,9 +219,11 @@ int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& ar
     if (command == QLatin1String("upload-folder") && !QFileInfo(local).isDir())
         return Fail(QStringLiteral("no local folder %1").arg(args[0]));
     // A folder copy is not repeated after a lost connection: it would go
-    // over, and ask about, every file again.
+    // over, and ask about, every file again. A file transfer resumes or
+    // starts over by itself.
+    const bool transfer = command == QLatin1String("get") || command == QLatin1String("put");
     const bool done = session.Run(Operation(command, args, local),
-                                  folderCopy ? CFtpSession::NEVER_REPEAT : CFtpSession::REPEAT_IF_LOST);
+                                  folderCopy || transfer ? CFtpSession::NEVER_REPEAT : CFtpSession::REPEAT_IF_LOST);
     // A signal cancelled the command: CliEnd tells so.
     if (CConsoleProgress::Interrupt() != 0)
         return EXIT_FAILED;

@@ -164,8 +164,10 @@ bool CTessaroView::TransferFile(const QString& remotePath, const QString& native
         ShowError(LoadString(IDS_FTP_NAME_NOT_SENDABLE).arg(remotePath));
         return false;
     }
+    // A transfer resumes or starts over by itself after a lost connection.
     if (m_ftpSession.Run(
-            [&](CFtpClient& client) { return client.TransferFile(remotePath, nativePath, false, download); }))
+            [&](CFtpClient& client) { return client.TransferFile(remotePath, nativePath, false, download); },
+            CFtpSession::NEVER_REPEAT))
         return true;
     // A cancel was the user's own doing; any other failure is told.
     const CFtpClient& client = m_ftpSession.Client();

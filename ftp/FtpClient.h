@@ -12,9 +12,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class CFtpDataLink;
+class CFtpResumePolicy;
 class CProgressScope;
 class CRemotePath;
 class QFileDevice;
@@ -49,6 +51,16 @@ class QTcpSocket;
 // "STOR ". An upload goes to a hidden name beside the target (FtpPartPath)
 // and is renamed onto it only once whole: an interrupted upload never
 // replaces the server's older file.
+//
+// A transfer whose connection breaks (cut, reset, the server restarted; not
+// a refusal, a time-out or a cancel) goes on from the bytes already moved
+// when the server offers REST STREAM, as CFtpResumePolicy paces it: a
+// download into the same local file, an upload onto the hidden name from
+// what the server holds (APPE where the server refuses REST before STOR).
+// Without REST STREAM it starts over once. A lost control connection is
+// logged on again through m_fnLogOnAgain. After the transfer the server's
+// size and, where offered, its checksum are compared with the local file's;
+// a mismatch fails and keeps the older file.
 class CFtpClient
 {
 public:
@@ -198,6 +210,10 @@ public:
     int m_nMaxCopyDepth = kMaxCopyDepth;
     int m_nMaxCopyFolders = kMaxCopyFolders;
     ECopyMode m_eCopyMode = COPY_AS_EXPLORER;
+    // Logs on afresh after a transfer lost its control connection, so that
+    // the transfer can go on; set by the session that owns the client.
+    // Without it such a transfer fails.
+    std::function<bool()> m_fnLogOnAgain;
 
 private:
     // How an attempt to open a data connection ended: a failure to connect
@@ -231,10 +247,26 @@ private:
     EDataEnd ReceiveData(QTcpSocket& data, QIODevice& target, qint64 limit, bool showBytes);
     EDataEnd SendData(QTcpSocket& data, QIODevice& source);
     bool EndData(EDataEnd end, CFtpDataLink& link);
-    bool FinishTransfer(EDataEnd end, CFtpDataLink& link, QFileDevice& file, bool download);
-    bool MoveFile(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive,
+    void ShowBytes(qint64 count);
+    bool SendRest();
+
+    // Transfers (FtpClientTransfer.cpp) and their resumption (FtpClientResume.cpp).
+    enum ESizeCheck { SIZE_SAME, SIZE_SHORT, SIZE_DIFFERENT };
+    bool NoLocalFile(const QString& localPath, bool download);
+    bool Download(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive);
+    bool Upload(CProgressScope& progress, const QString& remotePath, const QString& localPath, bool passive);
+    bool MoveFile(CProgressScope& progress, const QString& remotePath, QFileDevice& file, qint64 offset, bool passive,
                   bool download, bool& sent);
-    bool PlaceUpload(const QString& part, const QString& remotePath, qint64 size, bool& whole);
+    bool FinishTransfer(EDataEnd end, CFtpDataLink& link, bool download);
+    qint64 HeldBytes(const QString& part, qint64 localSize);
+    bool DropPart(const QString& part, bool sent);
+    bool PlaceUpload(const QString& part, const QString& remotePath);
+    bool AttemptBroke() const;
+    bool RecoverFromBreak(CFtpResumePolicy& policy, bool progressed);
+    bool PauseBeforeAttempt(int ms);
+    bool AskRemoteSize(const QString& path, qint64& size, bool mayList);
+    ESizeCheck CheckSize(const QString& path, qint64 localSize, bool download, bool mayList);
+    bool CheckHash(const QString& remotePath, const QString& localPath, bool download);
 
     bool ReadListingWith(const QString& command, QByteArray& listing);
     bool FetchFolderListing(const QString& path, const QString& command, QByteArray& listing);
@@ -278,7 +310,12 @@ private:
     bool m_bListing = false;        // the fixed pauses of a listing apply
     bool m_bCopying = false;        // listings show the Transfer window, so Cancel reaches them
     bool m_bCopyComplete = true;
-    QString m_strCopyFailure; // the first failure of the current copy
+    EDataEnd m_eDataEnd = END_COMPLETE; // of the last transfer attempt
+    qint64 m_nRestOffset = 0;           // "REST" goes before the transfer command when not 0
+    bool m_bRestRefused = false;        // the server answered that REST with a refusal
+    qint64 m_nDataBase = 0;             // bytes of the file before this attempt's data connection
+    qint64 m_nShownBytes = 0;           // the Transfer window's count, which never goes back
+    QString m_strCopyFailure;           // the first failure of the current copy
     // COPY_FAST: each remote folder the current copy has read, by its
     // relative path, with its folders and files.
     struct CKnownFolder

@@ -111,7 +111,7 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
         return IsOpen() ? DATA_NO_CONNECTION : DATA_FAILED;
     }
     ListingPause(100);
-    if (!SendLine(command))
+    if (!SendRest() || !SendLine(command))
         return DATA_FAILED;
     ListingPause(300);
     if (!ReadReply())
@@ -136,6 +136,18 @@ CFtpClient::EDataOpen CFtpClient::TryDataConnection(const QString& command, bool
     }
     ListingPause(100);
     return DATA_OPEN;
+}
+
+bool CFtpClient::SendRest()
+{
+    // Right before the transfer command, as REST STREAM asks.
+    m_bRestRefused = false;
+    if (m_nRestOffset == 0)
+        return true;
+    if (!SendLine(QStringLiteral("REST %1").arg(m_nRestOffset)) || !ReadReply())
+        return false;
+    m_bRestRefused = m_nReplyClass != 3;
+    return !m_bRestRefused;
 }
 
 bool CFtpClient::EnterPassiveMode(quint16& port)
@@ -206,7 +218,7 @@ CFtpClient::EDataEnd CFtpClient::ReceiveData(QTcpSocket& data, QIODevice& target
             return END_FILE_ERROR;
         count += received;
         if (showBytes)
-            progress.SetBytes(count);
+            ShowBytes(count);
     }
 }
 
@@ -240,9 +252,17 @@ CFtpClient::EDataEnd CFtpClient::SendData(QTcpSocket& data, QIODevice& source)
         if (sent < read)
             source.seek(source.pos() - (read - sent));
         count += sent;
-        progress.SetBytes(count);
+        ShowBytes(count);
         progress.Step();
     }
+}
+
+void CFtpClient::ShowBytes(qint64 count)
+{
+    // A resumed transfer goes on counting where it broke off; one started
+    // over does not count from 0 again.
+    m_nShownBytes = qMax(m_nShownBytes, m_nDataBase + count);
+    CServices::Progress().SetBytes(m_nShownBytes);
 }
 
 bool CFtpClient::EndData(EDataEnd end, CFtpDataLink& link)

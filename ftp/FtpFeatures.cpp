@@ -9,6 +9,23 @@ QByteArray WithoutLineEnd(QByteArray line)
     return line;
 }
 
+// The HASH feature's list: "SHA-256*;SHA-1;MD5" (the selected one marked).
+void ReadHashes(const QByteArray& list, CFtpFeatures& features)
+{
+    static const char* const known[] = {"SHA-256", "SHA-1", "MD5", "CRC32"};
+    for (const QByteArray& item : list.split(';')) {
+        const bool selected = item.endsWith('*');
+        const QByteArray name = (selected ? item.chopped(1) : item).trimmed().toUpper();
+        for (const char* algorithm : known) {
+            if (name != algorithm || features.m_hashes.contains(QLatin1String(algorithm)))
+                continue;
+            features.m_hashes.append(QLatin1String(algorithm));
+            if (selected)
+                features.m_strHashSelected = QLatin1String(algorithm);
+        }
+    }
+}
+
 } // namespace
 
 CFtpFeatures ParseFtpFeatures(const QList<QByteArray>& lines)
@@ -30,6 +47,10 @@ CFtpFeatures ParseFtpFeatures(const QList<QByteArray>& lines)
             features.m_bMlsd = true;
         else if (name == "UTF8")
             features.m_bUtf8 = true;
+        else if (name == "REST")
+            features.m_bRestStream |= line.mid(space + 1).trimmed().toUpper() == "STREAM" && space > 0;
+        else if (name == "HASH" && space > 0)
+            ReadHashes(line.mid(space + 1), features);
     }
     return features;
 }

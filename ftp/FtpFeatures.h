@@ -21,10 +21,15 @@ enum EFtpSystem {
 // What a server said about itself in its answers to FEAT and SYST.
 struct CFtpFeatures
 {
-    bool m_bKnown = false; // FEAT was answered with 211
-    bool m_bMlsd = false;  // machine-readable listings: MLST (and so MLSD)
-    bool m_bUtf8 = false;  // "OPTS UTF8 ON" is understood
-    QStringList m_names;   // every feature's name, upper case, in the order given
+    bool m_bKnown = false;      // FEAT was answered with 211
+    bool m_bMlsd = false;       // machine-readable listings: MLST (and so MLSD)
+    bool m_bUtf8 = false;       // "OPTS UTF8 ON" is understood
+    bool m_bRestStream = false; // "REST STREAM": a transfer can go on from a byte offset
+    // The algorithms of the HASH feature ("SHA-256", "MD5"), upper case,
+    // the known ones only; m_strHashSelected is the one marked with "*".
+    QStringList m_hashes;
+    QString m_strHashSelected;
+    QStringList m_names; // every feature's name, upper case, in the order given
     EFtpSystem m_eSystem = FTP_SYSTEM_UNKNOWN;
     QString m_strSystem; // the SYST answer's text, printable ASCII only, at most kMaxSystemText characters
 

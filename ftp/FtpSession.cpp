@@ -3,7 +3,10 @@
 #include "FtpClient.h"
 #include "FtpSettings.h"
 
-CFtpSession::CFtpSession() : m_pClient(std::make_unique<CFtpClient>()) {}
+CFtpSession::CFtpSession()
+{
+    Attach(std::make_unique<CFtpClient>());
+}
 
 CFtpSession::~CFtpSession()
 {
@@ -62,12 +65,23 @@ void CFtpSession::ReplaceClient(std::unique_ptr<CFtpClient> client)
     if (!client)
         return;
     LogOff();
+    Attach(std::move(client));
+}
+
+void CFtpSession::Attach(std::unique_ptr<CFtpClient> client)
+{
     m_pClient = std::move(client);
+    // A transfer that lost its control connection logs on again through
+    // the session and goes on.
+    m_pClient->m_fnLogOnAgain = [this] {
+        m_bLoggedOn = false;
+        return EnsureLoggedOn();
+    };
 }
 
 void CFtpSession::DropClient()
 {
-    m_pClient = std::make_unique<CFtpClient>();
+    Attach(std::make_unique<CFtpClient>());
     m_bLoggedOn = false;
 }
 

@@ -18,8 +18,9 @@ class CFtpClient;
 // The session logs on once; a client that had to close its control
 // connection (a late, endless or cut reply), or whose connection the server
 // or the network ended (421, a close while idle, a failed send), is logged on
-// afresh at the next use. QUIT is sent only to end a session that a logon
-// opened.
+// afresh at the next use; a file transfer that loses it logs on again
+// through the session and goes on (see CFtpClient::m_fnLogOnAgain). QUIT is
+// sent only to end a session that a logon opened.
 class CFtpSession
 {
 public:
@@ -86,6 +87,8 @@ public:
     void LogOff();
 
 private:
+    void Attach(std::unique_ptr<CFtpClient> client);
+
     std::unique_ptr<CFtpClient> m_pClient;
     CLogon m_logon;
     bool m_bLoggedOn = false;

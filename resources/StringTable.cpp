@@ -148,6 +148,11 @@ const CStringEntry kEntries[] = {
     {IDS_FTP_TLS_OFF, "Plain FTP only"},
     {IDS_FTP_UPLOAD_KEPT, "The upload is complete as %1 on the server, but it could not take the place of %2: %3"},
     {IDS_FTP_UPLOAD_SIZE, "The server holds %1 bytes of the %2 sent; the upload was removed"},
+    {IDS_FTP_DOWNLOAD_SIZE, "The server holds %1 bytes, but %2 arrived; the download was removed"},
+    {IDS_FTP_DOWNLOAD_HASH,
+     "The %1 checksum of the file on the server differs from that of the file received; the download was removed"},
+    {IDS_FTP_UPLOAD_HASH,
+     "The %1 checksum of the file on the server differs from that of the file sent; the upload was removed"},
 
     {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},

@@ -102,6 +102,9 @@ enum EStringId : int {
     IDS_FTP_TLS_OFF = 61536,
     IDS_FTP_UPLOAD_KEPT = 61537,
     IDS_FTP_UPLOAD_SIZE = 61538,
+    IDS_FTP_DOWNLOAD_SIZE = 61570,
+    IDS_FTP_DOWNLOAD_HASH = 61571,
+    IDS_FTP_UPLOAD_HASH = 61572,
 
     // The instrument link's refusals of what cannot go on the wire.
     IDS_LINE_TOO_LONG = 62001,

@@ -1,9 +1,13 @@
 #include "ftp/FtpProtocol.h"
+#include "ftp/FtpFeatures.h"
+#include "ftp/FtpResume.h"
 #include "ftp/RemotePath.h"
 
 #include <QHostAddress>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -152,4 +156,92 @@ TEST(FtpProtocol, RemotePathForms)
     // A copy's folders below its top, as the local side names them.
     EXPECT_EQ(CRemotePath::FromTree(u"Data\\Job1"_s).Descendant(u"Sub/X"_s).Absolute(), u"/Data/Job1/Sub/X"_s);
     EXPECT_EQ(CRemotePath::FromTree(u"Data"_s).Descendant(QString()), CRemotePath::FromServer(u"/Data/"_s));
+}
+
+// The pace of a broken transfer's attempts: 1, 4, 15 s while they bring
+// nothing, three such at most, the count started again by one that brings
+// bytes; without REST STREAM one new start only.
+TEST(FtpResume, AttemptsAndPauses)
+{
+    struct CCase
+    {
+        const char* m_szWhat;
+        bool m_bCanResume;
+        std::vector<bool> m_progressed; // of each attempt that broke, the first one included
+        std::vector<int> m_pauses;      // the answers, -1 for giving up
+    };
+    const CCase cases[] = {
+        {"nothing ever arrives", true, {false, false, false, false}, {1000, 4000, 15000, -1}},
+        {"the first attempt moved bytes", true, {true, false, false, false}, {1000, 4000, 15000, -1}},
+        {"progress starts the count again",
+         true,
+         {true, true, false, true, false, false, false},
+         {1000, 1000, 4000, 1000, 4000, 15000, -1}},
+        {"no REST STREAM: one new start", false, {true, true}, {1000, -1}},
+    };
+    for (const CCase& c : cases) {
+        CFtpResumePolicy policy(c.m_bCanResume);
+        std::vector<int> pauses;
+        for (const bool progressed : c.m_progressed)
+            pauses.push_back(policy.NextPauseMs(progressed));
+        EXPECT_EQ(pauses, c.m_pauses) << c.m_szWhat;
+    }
+    // An upload the client saw moving while the server kept nothing new: the
+    // first attempt is not counted, then three such end it.
+    CFtpResumePolicy upload(true);
+    std::vector<bool> confirmed;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        EXPECT_EQ(upload.NextPauseMs(true), 1000);
+        confirmed.push_back(upload.Confirm(false));
+    }
+    EXPECT_EQ(confirmed, (std::vector<bool>{true, true, true, false}));
+}
+
+// Which checksum is asked for, and what of a reply is taken: only hex of the
+// algorithm's length in a 2xx reply of bounded length.
+TEST(FtpResume, HashCommandsAndReplies)
+{
+    const QString sha256(64, u'a'), sha1(40, u'B'), md5(32, u'c');
+    struct CCase
+    {
+        const char* m_szFeat; // feature lines
+        const char *m_szCommand, *m_szSelect;
+        QString m_strReply;
+        const char* m_szDigest; // "" for a reply refused
+    };
+    const CCase cases[] = {
+        {" HASH SHA-1*;SHA-256;MD5", "HASH", "OPTS HASH SHA-256", u"213 SHA-256 0-99 "_s + sha256 + u" a b.txt"_s,
+         "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+        {" HASH SHA-256*;CRC32", "HASH", "", u"213 SHA-256 0-99 "_s + sha1 + u" a"_s, ""},
+        {" HASH SHA-1*", "HASH", "", u"213 MD5 0-99 "_s + sha1 + u" a"_s, ""},
+        {" HASH MD5*;XYZ", "HASH", "", u"213 MD5 0-99 "_s + md5 + u" a"_s, "cccccccccccccccccccccccccccccccc"},
+        {" HASH CRC32", "HASH", "OPTS HASH CRC32", u"213 CRC32 0-9 0A1B2C3D a"_s, "0a1b2c3d"},
+        {" XCRC\r\n XMD5\r\n XSHA1", "XSHA1", "", u"250 "_s + sha1, "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"},
+        {" XSHA1", "XSHA1", "", u"250 "_s + sha1.left(39) + u'g', ""},
+        {" XSHA256", "XSHA256", "", u"550 "_s + sha256, ""},
+        {" XSHA256", "XSHA256", "", u"250 "_s + sha256 + u' ' + QString(1000, u'x'), ""},
+        {" XCRC", "XCRC", "", u"250 1234ABCD\r\n"_s, "1234abcd"},
+        {" MDTM", "", "", u"250 1234ABCD"_s, ""},
+    };
+    for (const CCase& c : cases) {
+        const QByteArray feat = QByteArray("211-Features:\r\n") + c.m_szFeat + "\r\n211 End\r\n";
+        QList<QByteArray> lines;
+        for (const QByteArray& line : feat.split('\n'))
+            if (!line.isEmpty())
+                lines.append(line + '\n');
+        const CFtpHashCommand command = ChooseFtpHash(ParseFtpFeatures(lines));
+        EXPECT_EQ(command.m_strCommand, QLatin1String(c.m_szCommand)) << c.m_szFeat;
+        EXPECT_EQ(command.m_strSelect, QLatin1String(c.m_szSelect)) << c.m_szFeat;
+        QByteArray digest;
+        EXPECT_EQ(ParseFtpHashReply(c.m_strReply, command, digest), *c.m_szDigest != 0) << c.m_szFeat;
+        EXPECT_EQ(digest, QByteArray(c.m_szDigest)) << c.m_szFeat;
+    }
+    // The IEEE CRC-32 that XCRC and HASH CRC32 give.
+    EXPECT_EQ(FtpCrc32(FtpCrc32(0, "1234", 4), "56789", 5), 0xCBF43926u);
+    qint64 size = 0;
+    EXPECT_TRUE(ParseFtpMlstSize(
+        {"250-Listing a b\r\n", " type=file;size=4711;modify=20260101000000; a b\r\n", "250 End\r\n"}, size));
+    EXPECT_EQ(size, 4711);
+    EXPECT_FALSE(ParseFtpMlstSize({"250-Listing d\r\n", " type=dir;size=4096; d\r\n", "250 End\r\n"}, size));
+    EXPECT_FALSE(ParseFtpMlstSize({"550 No such file\r\n"}, size));
 }

@@ -25,7 +25,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
-for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript', '--idle'):
+for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript', '--idle', '--passive'):
     p.add_argument(name, default='')
 p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
@@ -46,6 +46,9 @@ if a.cert:
     Handler.tls_data_required = not a.refuse_prot
 if a.idle:
     Handler.timeout = float(a.idle)
+if a.passive:
+    low, high = a.passive.split('-')
+    Handler.passive_ports = range(int(low), int(high) + 1)
 Handler.authorizer = authorizer
 server = FTPServer(('127.0.0.1', 0), Handler)
 print('serving on port', server.address[1], flush=True)
@@ -202,6 +205,8 @@ QStringList CFtpServerProcess::PyftpdlibArguments()
         args << u"--refuse-prot"_s;
     if (m_nIdleSeconds > 0)
         args << u"--idle"_s << QString::number(m_nIdleSeconds);
+    if (m_nPassiveLow > 0)
+        args << u"--passive"_s << u"%1-%2"_s.arg(m_nPassiveLow).arg(m_nPassiveHigh);
     return args;
 }
 
@@ -215,6 +220,13 @@ QByteArray CFtpServerProcess::TlsConfiguration() const
            "require_ssl_reuse=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\nssl_ciphers=HIGH\n"_s
                .arg(m_strCertificate, m_strKey)
                .toUtf8();
+}
+
+QByteArray CFtpServerProcess::PassiveConfiguration() const
+{
+    if (m_nPassiveLow == 0)
+        return QByteArray();
+    return u"pasv_min_port=%1\npasv_max_port=%2\n"_s.arg(m_nPassiveLow).arg(m_nPassiveHigh).toUtf8();
 }
 
 QStringList CFtpServerProcess::Transcript() const
@@ -270,7 +282,7 @@ bool CFtpServerProcess::PrepareVsftpd(QString& config)
                         "dirmessage_enable=NO\nxferlog_enable=NO\n"_s.arg(m_nPort)
                             .arg(chroot, empty)
                             .toUtf8()
-                      + TlsConfiguration())
+                      + PassiveConfiguration() + TlsConfiguration())
         > 0;
 }
 

@@ -44,6 +44,10 @@ public:
     // pyftpdlib writes every command line it receives into m_strTranscript,
     // and refuses "PROT P" if asked.
     bool m_bRefuseProt = false;
+    // The passive ports, when not the server's own choice (a fault proxy
+    // relays them); 0: any.
+    int m_nPassiveLow = 0;
+    int m_nPassiveHigh = 0;
     // pyftpdlib ends a session idle this long (421 and close); 0: its default.
     int m_nIdleSeconds = 0;
     QString m_strTranscript;
@@ -70,6 +74,7 @@ private:
     bool StartPureFtpd();
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;
+    QByteArray PassiveConfiguration() const;
 
     QTemporaryDir m_dir;
     QTemporaryDir m_ownFiles; // the transcript, outside the folder that tests show as a local root

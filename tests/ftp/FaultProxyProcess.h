@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// tests/support/fault-proxy.py for one test: a relay on 127.0.0.2 in front
+// of an FTP server on 127.0.0.1 that cuts the data connections (and, if
+// asked, the control connections) after every m_nCutEvery bytes of data.
+// Start binds the passive ports, which the server is then started with;
+// ListenControl takes the port the server bound. Stopped with the object.
+class CFaultProxyProcess
+{
+public:
+    CFaultProxyProcess() = default;
+    ~CFaultProxyProcess();
+
+    // False with m_strProblem set when the relay cannot run here.
+    bool Start();
+    bool ListenControl(int port);
+
+    qint64 m_nCutEvery = 0; // 0: never
+    int m_nMaxCuts = 0;     // 0: no limit
+    bool m_bCutControl = false;
+    QString m_strHost = QStringLiteral("127.0.0.2");
+    int m_nDataLow = 0;
+    int m_nDataHigh = 0;
+    QString m_strProblem;
+
+private:
+    // The next line of the relay's output, without its line end; empty when
+    // none came in time.
+    QByteArray ReadLine();
+
+    QProcess m_process;
+};
