@@ -120,6 +120,7 @@ enum EStringId : int {
     IDS_SFTP_OTHER_STATUS = 61573,
     IDS_SFTP_TARGET_EXISTS = 61574,
     IDS_SFTP_LISTING_TOO_LONG = 61575,
+    IDS_FTP_PROTOCOL = 61576,
 
     // The instrument link's refusals of what cannot go on the wire.
     IDS_LINE_TOO_LONG = 62001,
