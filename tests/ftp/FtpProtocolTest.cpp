@@ -1,9 +1,12 @@
 #include "ftp/FtpProtocol.h"
 #include "ftp/RemotePath.h"
+#include "ftp/SftpProtocol.h"
 
 #include <QHostAddress>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -152,4 +155,38 @@ TEST(FtpProtocol, RemotePathForms)
     // A copy's folders below its top, as the local side names them.
     EXPECT_EQ(CRemotePath::FromTree(u"Data\\Job1"_s).Descendant(u"Sub/X"_s).Absolute(), u"/Data/Job1/Sub/X"_s);
     EXPECT_EQ(CRemotePath::FromTree(u"Data"_s).Descendant(QString()), CRemotePath::FromServer(u"/Data/"_s));
+}
+
+// The server forms of the command line, typed host key fingerprints and the
+// names an SFTP path may hold.
+TEST(FtpProtocol, SftpServersFingerprintsAndNames)
+{
+    const std::tuple<const char*, bool, bool, const char*, int> servers[] = {
+        {"sftp://files.example.org", true, true, "files.example.org", 22},
+        {"SFTP://10.0.0.7:2222/", true, true, "10.0.0.7", 2222},
+        {"ftp://10.0.0.7", true, false, "10.0.0.7", 21},
+        {"10.0.0.7", true, false, "10.0.0.7", 21},
+        {"sftp://[::1]:23", true, true, "::1", 23},
+        {"sftp://host:0", false, true, "", 0},
+        {"http://host", false, false, "", 0},
+        {"sftp://", false, true, "", 0},
+    };
+    for (const auto& [server, ok, sftp, host, port] : servers) {
+        bool isSftp = false;
+        QString parsedHost;
+        int parsedPort = 0;
+        ASSERT_EQ(SplitServerUrl(QString::fromLatin1(server), isSftp, parsedHost, parsedPort), ok) << server;
+        if (ok) {
+            EXPECT_EQ(std::tuple(isSftp, parsedHost, parsedPort), std::tuple(sftp, QString::fromLatin1(host), port));
+        }
+    }
+    const QString fingerprint = u"SHA256:lLYsLPV2KK0h/9Aeurn3Sg6qyI+UAERi+o0uriLKLDU"_s;
+    for (const QString& typed : {fingerprint, fingerprint.mid(7) + u"="_s, u" sha256:"_s + fingerprint.mid(7)})
+        EXPECT_EQ(NormalizeSftpFingerprint(typed), fingerprint) << qPrintable(typed);
+    for (const QString& typed :
+         {fingerprint.chopped(1), fingerprint + u"A"_s, QString(fingerprint).replace(9, 1, u"*"_s)})
+        EXPECT_EQ(NormalizeSftpFingerprint(typed), QString()) << qPrintable(typed);
+    EXPECT_TRUE(IsSafeSftpPath({u"Jobs"_s, u"a b.txt"_s}));
+    for (const QString& name : {u".."_s, u"a\tb"_s, u"a\u001Bb"_s, u"a\u007F"_s, u"x\u011By"_s, u"a/b"_s})
+        EXPECT_FALSE(IsSafeSftpPath({u"Jobs"_s, name})) << qPrintable(name);
 }
