@@ -88,11 +88,13 @@ bool CSftpServerProcess::Start()
     // made for the test, it goes again with it.
     if (geteuid() == 0 && !QFileInfo::exists(QString::fromLatin1(kRunDir)))
         m_bMadeRunDir = QDir().mkdir(QString::fromLatin1(kRunDir));
-    const QString config = QStringLiteral("HostKey %1\nPidFile none\nAuthorizedKeysFile %2/authorized\n"
-                                          "StrictModes no\nUsePAM no\nPermitRootLogin yes\nPasswordAuthentication yes\n"
-                                          "KbdInteractiveAuthentication no\nLogLevel VERBOSE\n"
-                                          "Subsystem sftp internal-sftp -d %3\n")
-                               .arg(m_strHostKey, dir, m_strRoot);
+    const QString config =
+        QStringLiteral("HostKey %1\nPidFile none\nAuthorizedKeysFile %2/authorized\n"
+                       "StrictModes no\nUsePAM no\nPermitRootLogin yes\nPasswordAuthentication yes\n"
+                       "KbdInteractiveAuthentication no\nLogLevel VERBOSE\n"
+                       "Subsystem sftp %3\n")
+            .arg(m_strHostKey, dir,
+                 m_strSubsystem.isEmpty() ? QStringLiteral("internal-sftp -d ") + m_strRoot : m_strSubsystem);
     if (!WriteFile(dir + QStringLiteral("/sshd_config"), config.toLocal8Bit()))
         return false;
     m_process.setProcessChannelMode(QProcess::MergedChannels);

@@ -29,6 +29,8 @@ public:
     QString m_strRoot;
     QString m_strHostKey; // its public half is m_strHostKey + ".pub"
     QString m_strUser;
+    // The sftp subsystem's command; empty: OpenSSH's own, starting in m_strRoot.
+    QString m_strSubsystem;
     int m_nPort = 0;
     QString m_strProblem;
 

@@ -46,6 +46,7 @@ class Sftp : public testing::Test
 protected:
     void SetUp() override
     {
+        m_server.m_strSubsystem = m_strSubsystem;
         if (!m_server.Start())
             TESSARO_GTEST_SKIP(m_server.m_strProblem.toStdString());
         m_home = std::make_unique<CEnvironment>("HOME", m_server.m_strHome.toLocal8Bit());
@@ -62,6 +63,7 @@ protected:
         m_client.m_strTrustedFingerprint = CSftpServerProcess::Fingerprint(m_server.m_strHostKey + u".pub"_s);
     }
 
+    QString m_strSubsystem; // set by a test with a scripted SFTP server
     CSftpServerProcess m_server;
     CEnvironment m_agent{"SSH_AUTH_SOCK", QByteArray()};
     std::unique_ptr<CEnvironment> m_home;
@@ -232,9 +234,9 @@ TEST_F(Sftp, TransfersListingsAndOperations)
     }
 }
 
-// A server that stops answering ends the operation within the time-out; one
-// that goes away mid-transfer leaves neither a partial download nor a
-// replaced file on the server. Both through a relay.
+// A link that stops carrying anything ends the operation within the
+// time-out; a server that goes away mid-transfer leaves neither a partial
+// download nor a replaced file on the server. Both through a relay.
 TEST_F(Sftp, StalledAndLostServer)
 {
     Trust();
@@ -251,12 +253,6 @@ TEST_F(Sftp, StalledAndLostServer)
         std::function<bool()> m_operation;
         QString m_strReply;
     } failures[] = {
-        {"stalled listing", true,
-         [&] {
-             QList<CFtpListEntry> entries;
-             return m_client.ListEntries(QString(), entries);
-         },
-         LoadString(IDS_SFTP_TIMEOUT).arg(3)},
         {"stalled download", true,
          [&] { return m_client.TransferFile(u"/big"_s, local.filePath(u"big"_s), false, true); },
          LoadString(IDS_SFTP_TIMEOUT).arg(3)},
@@ -320,5 +316,35 @@ TEST_F(Sftp, CommandLine)
         EXPECT_EQ(process.exitCode(), run.m_nExit) << err.constData();
         EXPECT_TRUE(out.startsWith(run.m_out)) << out.constData();
         EXPECT_TRUE(err.contains(run.m_err)) << err.constData();
+    }
+}
+
+// A scripted SFTP server behind sshd: a listing without end stops at the
+// bound, one whose reply never comes at the time-out.
+class SftpScripted : public Sftp
+{
+protected:
+    SftpScripted()
+    {
+        m_strSubsystem = QStringLiteral("/usr/bin/python3 %1/sftp-scripted-server.py %2/mode")
+                             .arg(QStringLiteral(TESSARO_TEST_SOURCE_DIR), m_server.m_dir.path());
+    }
+};
+
+TEST_F(SftpScripted, EndlessAndStalledListings)
+{
+    Trust();
+    m_client.m_nMaxListingEntries = 5000;
+    for (const auto& [mode, reply] : {std::pair("endless", LoadString(IDS_SFTP_LISTING_TOO_LONG).arg(5000)),
+                                      std::pair("stall", LoadString(IDS_SFTP_TIMEOUT).arg(3))}) {
+        ASSERT_TRUE(WriteFile(m_server.m_dir.filePath(u"mode"_s), mode));
+        ASSERT_TRUE(LogOn(m_client)) << qPrintable(m_client.m_strReply);
+        QElapsedTimer took;
+        took.start();
+        QList<CFtpListEntry> entries;
+        EXPECT_FALSE(m_client.ListEntries(u"any"_s, entries)) << mode;
+        EXPECT_EQ(m_client.m_strReply, reply) << mode;
+        EXPECT_TRUE(entries.isEmpty());
+        EXPECT_LT(took.elapsed(), m_client.m_nTimeoutMs + 2000) << mode;
     }
 }
