@@ -1,6 +1,7 @@
 #include "SftpClient.h"
 
 #include "FtpProtocol.h"
+#include "SftpProtocol.h"
 
 #include "platform/Bytes.h"
 #include "platform/Progress.h"
@@ -25,11 +26,6 @@ bool InitLibrary()
     static const bool initialized = libssh2_init(0) == 0;
     return initialized;
 }
-
-// The host key algorithms in OpenSSH's order, so that the key the server
-// shows is the one OpenSSH would have remembered for it.
-const char* const kHostKeyMethods =
-    "ssh-ed25519,ecdsa-sha2-nistp256,ecdsa-sha2-nistp384,ecdsa-sha2-nistp521,rsa-sha2-512,rsa-sha2-256,ssh-rsa";
 
 bool IsSocketFailure(long rc)
 {
@@ -65,7 +61,7 @@ bool CSftpClient::LogOn(QString host, int port, QString user, QString password, 
     }
     host = host.trimmed();
     QByteArray secret = ToBytes(password);
-    const bool done = Connect(host, port) && StartSession() && CheckHostKey(host, port)
+    const bool done = Connect(host, port) && StartSession(host, port) && CheckHostKey(host, port)
         && Authenticate(ToBytes(user), secret) && StartSftp();
     secret.fill('\0');
     if (!done)
@@ -109,7 +105,7 @@ bool CSftpClient::Connect(const QString& host, int port)
     return m_nSocket >= 0;
 }
 
-bool CSftpClient::StartSession()
+bool CSftpClient::StartSession(const QString& host, int port)
 {
     m_pSession = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
     if (!m_pSession) {
@@ -117,7 +113,11 @@ bool CSftpClient::StartSession()
         return false;
     }
     libssh2_session_set_blocking(m_pSession, 0);
-    libssh2_session_method_pref(m_pSession, LIBSSH2_METHOD_HOSTKEY, kHostKeyMethods);
+    // The server is asked for a key of a type known_hosts holds for it, if
+    // it has one, rather than for one that would look unknown.
+    const QByteArray methods =
+        SftpHostKeyMethods(KnownHostKeyTypes(ReadKnownHosts(), SftpKnownHostName(host, port))).toLatin1();
+    libssh2_session_method_pref(m_pSession, LIBSSH2_METHOD_HOSTKEY, methods.constData());
     const long rc = Await([this] { return long(libssh2_session_handshake(m_pSession, m_nSocket)); });
     return rc == 0 || Fail(rc, QString());
 }

@@ -74,7 +74,10 @@ private:
     static constexpr long kAbandoned = -1000;
 
     bool Connect(const QString& host, int port);
-    bool StartSession();
+    bool StartSession(const QString& host, int port);
+    // ~/.ssh/known_hosts, and at most kMaxKnownHostsBytes of it.
+    static QString KnownHostsPath();
+    static QByteArray ReadKnownHosts();
     bool CheckHostKey(const QString& host, int port);
     bool AcceptNewHostKey(const QString& server, const QString& type, const QString& fingerprint);
     bool Authenticate(const QByteArray& user, const QByteArray& password);

@@ -26,11 +26,6 @@ enum EKnown { KNOWN_MATCH, KNOWN_CHANGED, KNOWN_NONE };
 // few failed attempts anyway.
 constexpr int kMaxAgentKeys = 8;
 
-QString KnownHostsPath()
-{
-    return QDir::homePath() + QStringLiteral("/.ssh/known_hosts");
-}
-
 // "@revoked host type base64": the key may never be taken for any host.
 bool IsRevoked(const QByteArray& line, const QByteArray& key)
 {
@@ -40,16 +35,12 @@ bool IsRevoked(const QByteArray& line, const QByteArray& key)
 
 // Reads known_hosts line by line: a line libssh2 does not understand (a key
 // type or marker it does not know) is left out, never the rest of the file.
-EKnown CheckKnownHosts(LIBSSH2_SESSION* session, const QString& path, const QString& host, int port,
+EKnown CheckKnownHosts(LIBSSH2_SESSION* session, const QByteArray& text, const QString& host, int port,
                        const QByteArray& key, int type)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return KNOWN_NONE;
     LIBSSH2_KNOWNHOSTS* hosts = libssh2_knownhost_init(session);
     if (!hosts)
         return KNOWN_NONE;
-    const QByteArray text = file.read(CSftpClient::kMaxKnownHostsBytes);
     bool revoked = false;
     for (QByteArray line : text.split('\n')) {
         line = line.trimmed();
@@ -124,6 +115,17 @@ LIBSSH2_USERAUTH_KBDINT_RESPONSE_FUNC(AnswerPrompts)
 
 } // namespace
 
+QString CSftpClient::KnownHostsPath()
+{
+    return QDir::homePath() + QStringLiteral("/.ssh/known_hosts");
+}
+
+QByteArray CSftpClient::ReadKnownHosts()
+{
+    QFile file(KnownHostsPath());
+    return file.open(QIODevice::ReadOnly) ? file.read(kMaxKnownHostsBytes) : QByteArray();
+}
+
 bool CSftpClient::CheckHostKey(const QString& host, int port)
 {
     size_t length = 0;
@@ -139,7 +141,7 @@ bool CSftpClient::CheckHostKey(const QString& host, int port)
     const QString typeName = SftpHostKeyTypeName(type);
     const QString server = SftpKnownHostName(host, port);
     const QString path = KnownHostsPath();
-    const EKnown known = CheckKnownHosts(m_pSession, path, host, port, keyBytes, type);
+    const EKnown known = CheckKnownHosts(m_pSession, ReadKnownHosts(), host, port, keyBytes, type);
     if (known == KNOWN_MATCH)
         return true;
     if (known == KNOWN_CHANGED) {

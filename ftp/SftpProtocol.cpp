@@ -4,14 +4,39 @@
 
 #include "platform/Bytes.h"
 
+#include <QMessageAuthenticationCode>
+
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace {
 
 constexpr int kSha256Bytes = 32;
+
+// OpenSSH's own order of host key algorithms, so that the key the server
+// shows is the one OpenSSH would have remembered for it.
+const char* const kHostKeyMethods[] = {
+    "ssh-ed25519", "ecdsa-sha2-nistp256", "ecdsa-sha2-nistp384", "ecdsa-sha2-nistp521", "rsa-sha2-512", "rsa-sha2-256",
+    "ssh-rsa"};
+
+bool MatchesHost(const QByteArray& field, const QByteArray& name)
+{
+    if (field.startsWith("|1|")) {
+        const QList<QByteArray> parts = field.split('|');
+        return parts.size() == 4
+            && QMessageAuthenticationCode::hash(name, QByteArray::fromBase64(parts[2]), QCryptographicHash::Sha1)
+            == QByteArray::fromBase64(parts[3]);
+    }
+    for (const QByteArray& pattern : field.split(',')) {
+        if (pattern.toLower() == name.toLower())
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -96,6 +121,45 @@ int SftpKnownHostKeyBit(int type)
 QString SftpKnownHostName(const QString& host, int port)
 {
     return port == 22 ? host : QStringLiteral("[%1]:%2").arg(host).arg(port);
+}
+
+QStringList KnownHostKeyTypes(const QByteArray& knownHosts, const QString& name)
+{
+    QStringList types;
+    const QByteArray host = ToBytes(name);
+    for (const QByteArray& line : knownHosts.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 3 || fields[0].startsWith('#') || fields[0].startsWith('@')
+            || !MatchesHost(fields[0], host))
+            continue;
+        const QString type = QString::fromLatin1(fields[1]);
+        if (!types.contains(type))
+            types.append(type);
+    }
+    return types;
+}
+
+QString SftpHostKeyMethods(const QStringList& knownTypes)
+{
+    QStringList methods;
+    for (const QString& type : knownTypes) {
+        // An RSA key signs with SHA-2 where the server can.
+        const QStringList forType = type == QLatin1String("ssh-rsa")
+            ? QStringList{QStringLiteral("rsa-sha2-512"), QStringLiteral("rsa-sha2-256"), type}
+            : QStringList{type};
+        for (const QString& method : forType) {
+            if (!methods.contains(method)
+                && std::find_if(std::begin(kHostKeyMethods), std::end(kHostKeyMethods),
+                                [&](const char* known) { return method == QLatin1String(known); })
+                    != std::end(kHostKeyMethods))
+                methods.append(method);
+        }
+    }
+    for (const char* method : kHostKeyMethods) {
+        if (!methods.contains(QLatin1String(method)))
+            methods.append(QLatin1String(method));
+    }
+    return methods.join(QLatin1Char(','));
 }
 
 bool IsSafeSftpName(const QString& name)

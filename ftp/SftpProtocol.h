@@ -34,6 +34,15 @@ int SftpKnownHostKeyBit(int type);
 // "[host]:port" on any other.
 QString SftpKnownHostName(const QString& host, int port);
 
+// The key types known_hosts lists for a server (name as SftpKnownHostName
+// gives it), in the order of the file: plain names and names hashed as
+// OpenSSH hashes them ("|1|salt|hash"); markers ("@revoked") and patterns
+// are left out.
+QStringList KnownHostKeyTypes(const QByteArray& knownHosts, const QString& name);
+// The host key algorithms to offer, most wanted first: those of the known
+// key types, then the rest of OpenSSH's order.
+QString SftpHostKeyMethods(const QStringList& knownTypes);
+
 // Each name of a remote path (see CRemotePath) may go on the wire only when
 // it is a plain name (IsSafeFtpName) without control bytes (below 0x20 and
 // 0x7F, judged by the low 8 bits sent): none names another folder, none

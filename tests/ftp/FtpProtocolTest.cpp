@@ -186,6 +186,17 @@ TEST(FtpProtocol, SftpServersFingerprintsAndNames)
     for (const QString& typed :
          {fingerprint.chopped(1), fingerprint + u"A"_s, QString(fingerprint).replace(9, 1, u"*"_s)})
         EXPECT_EQ(NormalizeSftpFingerprint(typed), QString()) << qPrintable(typed);
+    // The key types known for a server pick the host key the server is asked for.
+    const QByteArray known = "# comment\n"
+                             "|1|Txz0GGv1Vwi8iQjudt4eu+gG/ps=|jPjb5Z9BGmnKBF6drhOm1tdbB0M= ssh-rsa AAAA\n"
+                             "other,[127.0.0.1]:2222 ecdsa-sha2-nistp256 AAAA\n"
+                             "@revoked [127.0.0.1]:2222 ssh-ed25519 AAAA\n"
+                             "[127.0.0.1]:2223 ssh-ed25519 AAAA\n";
+    EXPECT_EQ(KnownHostKeyTypes(known, u"[127.0.0.1]:2222"_s), QStringList({u"ssh-rsa"_s, u"ecdsa-sha2-nistp256"_s}));
+    EXPECT_EQ(SftpHostKeyMethods(KnownHostKeyTypes(known, u"[127.0.0.1]:2222"_s)),
+              u"rsa-sha2-512,rsa-sha2-256,ssh-rsa,ecdsa-sha2-nistp256,ssh-ed25519,ecdsa-sha2-nistp384,"
+              "ecdsa-sha2-nistp521"_s);
+    EXPECT_EQ(KnownHostKeyTypes(known, u"127.0.0.1"_s), QStringList());
     EXPECT_TRUE(IsSafeSftpPath({u"Jobs"_s, u"a b.txt"_s}));
     for (const QString& name : {u".."_s, u"a\tb"_s, u"a\u001Bb"_s, u"a\u007F"_s, u"x\u011By"_s, u"a/b"_s})
         EXPECT_FALSE(IsSafeSftpPath({u"Jobs"_s, name})) << qPrintable(name);
