@@ -40,7 +40,7 @@ CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
         m_pEncryption->addItem(LoadString(text), static_cast<int>(value));
     SetControlId(m_pEncryption, 1003, LoadString(IDS_FTP_ENCRYPTION));
     m_pProtocol = new QComboBox(this);
-    m_pProtocol->addItems({QStringLiteral("FTP"), QStringLiteral("SFTP")});
+    m_pProtocol->addItems({LoadString(IDS_PROTOCOL_FTP), LoadString(IDS_PROTOCOL_SFTP)});
     SetControlId(m_pProtocol, 1004, LoadString(IDS_FTP_PROTOCOL));
     // TLS is FTP's; SSH encrypts every SFTP session.
     connect(m_pProtocol, &QComboBox::currentIndexChanged, this,

@@ -175,6 +175,8 @@ const CStringEntry kEntries[] = {
     {IDS_SFTP_TARGET_EXISTS, "\"%1\" exists already and was not replaced"},
     {IDS_SFTP_LISTING_TOO_LONG, "The folder listing holds more than %1 entries"},
     {IDS_FTP_PROTOCOL, "Protocol"},
+    {IDS_PROTOCOL_FTP, "FTP"},
+    {IDS_PROTOCOL_SFTP, "SFTP"},
 
     {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},

@@ -121,6 +121,8 @@ enum EStringId : int {
     IDS_SFTP_TARGET_EXISTS = 61574,
     IDS_SFTP_LISTING_TOO_LONG = 61575,
     IDS_FTP_PROTOCOL = 61576,
+    IDS_PROTOCOL_FTP = 61577,
+    IDS_PROTOCOL_SFTP = 61578,
 
     // The instrument link's refusals of what cannot go on the wire.
     IDS_LINE_TOO_LONG = 62001,
