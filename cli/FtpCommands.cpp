@@ -16,6 +16,7 @@
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -124,10 +125,11 @@ bool IsAnonymousUser(const QString& user)
 
 // The password from the first source that has one: --password or
 // --password-file, the environment, the profile, the terminal. Passwords go
-// out with the bytes they were given in, like remote names. Without any, only
+// out with the bytes they were given in, like remote names. The terminal is
+// not asked when askTerminal is false. Without any, only
 // an anonymous logon goes ahead: any other would just be refused by the server.
 bool FindPassword(const QString& option, const QString& file, const QString& profile, const QString& user,
-                  const QString& who, QString& password, QString& problem)
+                  const QString& who, bool askTerminal, QString& password, QString& problem)
 {
     if (!option.isNull()) {
         password = FromBytes(option.toLocal8Bit());
@@ -141,7 +143,7 @@ bool FindPassword(const QString& option, const QString& file, const QString& pro
         return true;
     }
     QByteArray typed;
-    if (ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed)) {
+    if (askTerminal && ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed)) {
         password = FromBytes(typed);
         return true;
     }
@@ -271,7 +273,8 @@ void PrintFtpUsage()
         "  --server sftp://HOST[:PORT] speaks SFTP (port 22 unless named); so does the profile's\n"
         "  Protocol=SFTP for its own server. Paths are then from the folder the server starts in\n"
         "  (usually the user's home). Keys of a running ssh-agent and ~/.ssh/id_ed25519, id_ecdsa\n"
-        "  and id_rsa are tried first, then the password (also keyboard-interactive). The host key\n"
+        "  and id_rsa are tried first, then the password (also keyboard-interactive; where there are\n"
+        "  keys, the terminal is not asked for one: use the other sources). The host key\n"
         "  is checked against ~/.ssh/known_hosts: a changed key is refused, an unknown one is asked\n"
         "  about on the terminal and then added; without a terminal the logon fails and shows its\n"
         "  SHA256 fingerprint, which --trust-fingerprint SHA256:... accepts for this run.\n"
@@ -339,9 +342,13 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     if (sftp && user.isEmpty())
         user = qEnvironmentVariable("USER");
     QString password, problem;
-    // Over SFTP the keys may do without any password.
+    // Over SFTP the keys may do without any password: where there are keys
+    // (an agent, a key file), the terminal is not asked for one first.
+    bool keys = sftp && qEnvironmentVariableIsSet("SSH_AUTH_SOCK");
+    for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"})
+        keys = keys || (sftp && QFileInfo::exists(QDir::homePath() + QStringLiteral("/.ssh/") + QLatin1String(name)));
     if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user, user + QLatin1Char('@') + server,
-                      password, problem)
+                      !keys, password, problem)
         && !(sftp && problem == LoadString(IDS_CLI_NO_PASSWORD))) {
         CliNote(problem);
         return EXIT_USAGE;
