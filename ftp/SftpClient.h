@@ -103,7 +103,8 @@ private:
     bool ServerPath(const CRemotePath& path, QByteArray& serverPath);
     LIBSSH2_SFTP_HANDLE* Open(const QByteArray& path, unsigned long flags, long mode, int type, long& rc);
     void CloseHandle(LIBSSH2_SFTP_HANDLE* handle);
-    bool Exists(const QByteArray& path, bool& exists);
+    // isFolder, when given, tells whether what exists is a folder.
+    bool Exists(const QByteArray& path, bool& exists, bool* isFolder = nullptr);
     bool ReadLinkTarget(const QByteArray& path, QString& target);
     bool ReadFolder(LIBSSH2_SFTP_HANDLE* handle, const QByteArray& folder, QList<CFtpListEntry>& entries);
     bool Cancelled();

@@ -58,7 +58,7 @@ void CSftpClient::CloseHandle(LIBSSH2_SFTP_HANDLE* handle)
         Await([&] { return long(libssh2_sftp_close_handle(handle)); });
 }
 
-bool CSftpClient::Exists(const QByteArray& path, bool& exists)
+bool CSftpClient::Exists(const QByteArray& path, bool& exists, bool* isFolder)
 {
     LIBSSH2_SFTP_ATTRIBUTES attributes{};
     const long rc = Await([&] {
@@ -66,6 +66,9 @@ bool CSftpClient::Exists(const QByteArray& path, bool& exists)
                                          LIBSSH2_SFTP_LSTAT, &attributes));
     });
     exists = rc == 0;
+    if (isFolder)
+        *isFolder = exists && (attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS)
+            && LIBSSH2_SFTP_S_ISDIR(attributes.permissions);
     if (rc == 0)
         return true;
     const unsigned long status = rc == LIBSSH2_ERROR_SFTP_PROTOCOL ? libssh2_sftp_last_error(m_pSftp) : 0;

@@ -202,8 +202,17 @@ bool CSftpClient::PlaceUpload(const CRemotePath& part, const CRemotePath& remote
     // SFTP version 3 renames onto no existing file: an older target steps
     // aside first, and comes back if the upload cannot take its place.
     bool exists = false;
-    if (!Exists(target, exists))
+    bool isFolder = false;
+    if (!Exists(target, exists, &isFolder))
         return false;
+    // A folder of that name is never moved aside for a file: the upload
+    // stays whole under its own name, as over FTP.
+    if (isFolder) {
+        m_strReply =
+            LoadString(IDS_FTP_UPLOAD_KEPT)
+                .arg(part.Absolute(), remote.Absolute(), LoadString(IDS_SFTP_TARGET_EXISTS).arg(remote.Absolute()));
+        return false;
+    }
     if (exists) {
         unlink(old);
         const long aside = rename(target, old);

@@ -186,6 +186,9 @@ TEST_F(Sftp, TransfersListingsAndOperations)
     } operations[] = {
         {"mkdir", [&] { return m_client.MakeRemoteFolder(u"Jobs"_s, u"Sub"_s); }, true,
          [&] { return QFileInfo(root + u"Jobs/Sub"_s).isDir(); }},
+        {"put onto a folder",
+         [&] { return m_client.TransferFile(u"/Jobs/Sub"_s, local.filePath(u"text"_s), false, false); }, false,
+         [&] { return QFileInfo(root + u"Jobs/Sub"_s).isDir() && QFile::exists(root + u"Jobs/.Sub.tessaro-part"_s); }},
         {"mkdir ..", [&] { return m_client.MakeRemoteFolder(u"Jobs"_s, u".."_s); }, false, [] { return true; }},
         {"mkdir again", [&] { return m_client.MakeRemoteFolder(u"Jobs"_s, u"Sub"_s); }, false, [] { return true; }},
         {"rename", [&] { return m_client.RenameRemote(u"text"_s, u"Jobs/Sub/text2"_s); }, true,
