@@ -115,8 +115,10 @@ int main(int argc, char** argv)
     }
     double best[6] = {1e9, 1e9, 1e9, 1e9, 1e9, 1e9};
     const auto keep = [&](int index, double seconds) {
-        if (seconds < 0)
+        if (seconds < 0) {
+            std::fprintf(stderr, "step %d failed: %s\n", index, index % 2 ? "sftp" : qPrintable(client.m_strReply));
             std::exit(1);
+        }
         best[index] = qMin(best[index], seconds);
     };
     for (int run = 0; run < runs; ++run) {
@@ -128,7 +130,8 @@ int main(int argc, char** argv)
         keep(4, Seconds([&] { return client.ListEntries("many", listed) && listed.size() == entries; }));
         // The logon of each sftp run is timed apart and taken off its listing.
         const double logon = Seconds([&] { return RunSftp(server, QStringLiteral("pwd")); });
-        keep(5, Seconds([&] { return RunSftp(server, QStringLiteral("ls -l many")); }) - logon);
+        const double listing = Seconds([&] { return RunSftp(server, QStringLiteral("ls -l many")); });
+        keep(5, logon < 0 || listing < 0 ? -1 : qMax(listing - logon, 1e-6));
     }
     std::printf("block %d KiB, %lld MiB, %d entries, best of %d\n", block / 1024, size / 1048576, entries, runs);
     Report("download", best[0], best[1], size);
