@@ -238,7 +238,7 @@ TEST_F(Sftp, TransfersListingsAndOperations)
 }
 
 // A link that stops carrying anything ends the operation within the
-// time-out; a server that goes away mid-transfer leaves neither a partial
+// time-out, or at once on Cancel; a server that goes away mid-transfer leaves neither a partial
 // download nor a replaced file on the server. Both through a relay.
 TEST_F(Sftp, StalledAndLostServer)
 {
@@ -259,12 +259,20 @@ TEST_F(Sftp, StalledAndLostServer)
         {"stalled download", true,
          [&] { return m_client.TransferFile(u"/big"_s, local.filePath(u"big"_s), false, true); },
          LoadString(IDS_SFTP_TIMEOUT).arg(3)},
+        {"cancelled while stalled", true,
+         [&] {
+             m_services.m_progress.m_nCancelAtPoll = m_services.m_progress.m_nPolls + 3;
+             return m_client.TransferFile(u"/big"_s, local.filePath(u"big"_s), false, true);
+         },
+         LoadString(IDS_FTP_CANCELLED)},
         {"lost download", false,
          [&] { return m_client.TransferFile(u"/big"_s, local.filePath(u"big"_s), false, true); }, QString()},
         {"lost upload", false, [&] { return m_client.TransferFile(u"/kept"_s, local.filePath(u"up"_s), false, false); },
          QString()},
     };
     for (const auto& failure : failures) {
+        m_services.m_progress.m_bCancelled = false;
+        m_services.m_progress.m_nCancelAtPoll = 0;
         relay.m_bStall = false;
         relay.m_nCutAfter = -1;
         ASSERT_TRUE(LogOn(m_client, relay.Port())) << qPrintable(m_client.m_strReply);
@@ -273,7 +281,7 @@ TEST_F(Sftp, StalledAndLostServer)
         QElapsedTimer took;
         took.start();
         EXPECT_FALSE(failure.m_operation()) << failure.m_what;
-        EXPECT_LT(took.elapsed(), m_client.m_nTimeoutMs + 2000) << failure.m_what;
+        EXPECT_LT(took.elapsed(), m_client.m_bCancelled ? 1000 : m_client.m_nTimeoutMs + 2000) << failure.m_what;
         if (!failure.m_strReply.isEmpty()) {
             EXPECT_EQ(m_client.m_strReply, failure.m_strReply) << failure.m_what;
         }
