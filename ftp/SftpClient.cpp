@@ -6,6 +6,7 @@
 #include "platform/Bytes.h"
 #include "platform/Progress.h"
 #include "platform/Services.h"
+#include "platform/SystemReason.h"
 #include "resources/StringTable.h"
 
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -85,7 +87,7 @@ bool CSftpClient::Connect(const QString& host, int port)
     };
     while (!socket.waitForConnected(slice())) {
         if (socket.state() == QAbstractSocket::UnconnectedState) {
-            m_strReply = LoadString(IDS_FTP_CANNOT_CONNECT) + QStringLiteral(": ") + socket.errorString();
+            m_strReply = CSystemReason::Append(LoadString(IDS_FTP_CANNOT_CONNECT), socket.errorString());
             return false;
         }
         if (waited.elapsed() >= m_nTimeoutMs) {
@@ -98,9 +100,10 @@ bool CSftpClient::Connect(const QString& host, int port)
             return false;
         }
     }
-    // The copy stays non-blocking; Qt's own descriptor, and with it any
-    // notifier that would read from the socket, goes with the socket.
-    m_nSocket = ::dup(static_cast<int>(socket.socketDescriptor()));
+    // The copy stays non-blocking and is not inherited by programs started
+    // later; Qt's own descriptor, and with it any notifier that would read
+    // from the socket, goes with the socket.
+    m_nSocket = ::fcntl(static_cast<int>(socket.socketDescriptor()), F_DUPFD_CLOEXEC, 0);
     socket.abort();
     return m_nSocket >= 0;
 }
