@@ -62,6 +62,9 @@ bool CSftpClient::LogOn(QString host, int port, QString user, QString password, 
         return false;
     }
     host = host.trimmed();
+    // As ssh does, the local user's name when the settings name none.
+    if (user.isEmpty())
+        user = qEnvironmentVariable("USER");
     QByteArray secret = ToBytes(password);
     const bool done = Connect(host, port) && StartSession(host, port) && CheckHostKey(host, port)
         && Authenticate(ToBytes(user), secret) && StartSftp();

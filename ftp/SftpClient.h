@@ -28,7 +28,7 @@ typedef struct _LIBSSH2_SFTP_HANDLE LIBSSH2_SFTP_HANDLE;
 // never accepted, an unknown one asked about (type and SHA256 fingerprint)
 // when m_bMayAskTrust, or taken when its fingerprint is
 // m_strTrustedFingerprint; a key the user accepted gets one line appended.
-// Logon: the ssh-agent's keys, then ~/.ssh/id_ed25519, id_ecdsa, id_rsa,
+// Logon (as the local user when no user is named): the ssh-agent's keys, then ~/.ssh/id_ed25519, id_ecdsa, id_rsa,
 // then the password, then keyboard-interactive answered with the password.
 //
 // Remote paths are as for CFtpClient, from the root, which over SFTP is the
