@@ -107,8 +107,7 @@ bool CSftpServerProcess::Start()
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning
-               && !Log().contains(QLatin1String("Server listening")))
-            m_process.waitForReadyRead(100);
+               && !Log().contains(QLatin1String("Server listening"))) {}
         if (Log().contains(QLatin1String("Server listening")))
             return true;
         m_process.kill();
@@ -123,7 +122,10 @@ bool CSftpServerProcess::Start()
 
 QString CSftpServerProcess::Log()
 {
-    m_strLog += QString::fromLocal8Bit(m_process.readAll());
+    // What sshd has written by now: taken until it pauses for 100 ms.
+    do
+        m_strLog += QString::fromLocal8Bit(m_process.readAll());
+    while (m_process.waitForReadyRead(100));
     return m_strLog;
 }
 

@@ -17,7 +17,7 @@ public:
     ~CSftpServerProcess();
     // False with m_strProblem set when sshd cannot run here.
     bool Start();
-    // What sshd logged so far.
+    // What sshd logged so far (VERBOSE: each logon accepted or failed).
     QString Log();
     // A new ed25519 key pair at path (path.pub beside it).
     static bool MakeKey(const QString& path);

@@ -123,16 +123,30 @@ TEST_F(Sftp, HostKeysAndLogon)
         }
         EXPECT_EQ(ReadAll(m_knownHosts).count('\n'), step.m_nKnownLines) << step.m_what;
         client.LogOff();
-        QThread::msleep(200);
         if (!step.m_bOk) {
             EXPECT_EQ(m_server.Log().count(u"for "_s + m_server.m_strUser), logons) << step.m_what;
         }
     }
     EXPECT_TRUE(m_services.m_prompt.Idle());
-    // Without the user's key, a wrong password is refused.
+    // Without the user's key file, a key held by ssh-agent logs on; without
+    // either, a wrong password is refused.
     QFile::remove(m_knownHosts);
-    QFile::remove(m_server.m_strHome + u"/.ssh/id_ed25519"_s);
-    Trust();
+    const QString key = m_server.m_strHome + u"/.ssh/id_ed25519"_s;
+    const QString socket = m_server.m_dir.filePath(u"agent"_s);
+    QProcess agent;
+    agent.start(u"ssh-agent"_s, {u"-D"_s, u"-a"_s, socket});
+    for (int waited = 0; waited < 50 && !QFile::exists(socket); ++waited)
+        QThread::msleep(100);
+    {
+        const CEnvironment agentSocket("SSH_AUTH_SOCK", socket.toLocal8Bit());
+        ASSERT_EQ(QProcess::execute(u"ssh-add"_s, {u"-q"_s, key}), 0);
+        QFile::remove(key);
+        Trust();
+        EXPECT_TRUE(LogOn(m_client)) << qPrintable(m_client.m_strReply);
+        EXPECT_TRUE(m_server.Log().contains(u"Accepted publickey for "_s + m_server.m_strUser));
+    }
+    agent.kill();
+    agent.waitForFinished();
     EXPECT_FALSE(LogOn(m_client, 0, u"wrong"_s));
     EXPECT_EQ(m_client.m_strReply, LoadString(IDS_SFTP_AUTH_FAILED).arg(m_server.m_strUser));
 }
