@@ -48,8 +48,6 @@ CSftpServerProcess::~CSftpServerProcess()
 {
     m_process.kill();
     m_process.waitForFinished(5000);
-    if (m_bMadeRunDir)
-        QDir().rmdir(QString::fromLatin1(kRunDir));
 }
 
 bool CSftpServerProcess::MakeKey(const QString& path)
@@ -84,10 +82,12 @@ bool CSftpServerProcess::Start()
         m_strProblem = QStringLiteral("cannot make the keys (ssh-keygen, openssh-client)");
         return false;
     }
-    // Privilege separation needs its empty folder when sshd runs as root;
-    // made for the test, it goes again with it.
+    // Privilege separation needs its empty folder when sshd runs as root.
+    // It is what the package's own service makes at each start, on the
+    // runtime file system; it stays, since sshd of tests running at the
+    // same time needs it at every connection.
     if (geteuid() == 0 && !QFileInfo::exists(QString::fromLatin1(kRunDir)))
-        m_bMadeRunDir = QDir().mkdir(QString::fromLatin1(kRunDir));
+        QDir().mkdir(QString::fromLatin1(kRunDir));
     const QString config =
         QStringLiteral("HostKey %1\nPidFile none\nAuthorizedKeysFile %2/authorized\n"
                        "StrictModes no\nUsePAM no\nPermitRootLogin yes\nPasswordAuthentication yes\n"

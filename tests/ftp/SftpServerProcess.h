@@ -37,7 +37,6 @@ public:
 private:
     QProcess m_process;
     QString m_strLog;
-    bool m_bMadeRunDir = false;
 };
 
 // Forwards one connection at a time from its own port to the server's, and
