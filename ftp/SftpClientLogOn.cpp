@@ -50,9 +50,11 @@ EKnown CheckKnownHosts(LIBSSH2_SESSION* session, const QByteArray& text, const Q
         libssh2_knownhost_readline(hosts, line.constData(), static_cast<size_t>(line.size()),
                                    LIBSSH2_KNOWNHOST_FILE_OPENSSH);
     }
-    const QByteArray name = ToBytes(host);
+    // The name exactly as OpenSSH files it: on another port than 22 a plain
+    // "host" line is another server's.
+    const QByteArray name = ToBytes(SftpKnownHostName(host, port));
     const int check = libssh2_knownhost_checkp(
-        hosts, name.constData(), port, key.constData(), static_cast<size_t>(key.size()),
+        hosts, name.constData(), -1, key.constData(), static_cast<size_t>(key.size()),
         LIBSSH2_KNOWNHOST_TYPE_PLAIN | LIBSSH2_KNOWNHOST_KEYENC_RAW | SftpKnownHostKeyBit(type), nullptr);
     libssh2_knownhost_free(hosts);
     if (revoked || check == LIBSSH2_KNOWNHOST_CHECK_MISMATCH)

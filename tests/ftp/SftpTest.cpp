@@ -72,10 +72,9 @@ protected:
     CSftpClient m_client;
 };
 
-// An unknown key is asked about (No: nothing of the logon reaches the
-// server; Yes: one line in known_hosts, no question the next time, also once
-// the file is hashed); a changed key is refused without a question; a wrong
-// password.
+// An unknown key is asked about, also where another port of the host is
+// known (No: nothing of the logon reaches the server; Yes: one line in known_hosts, no question the next time, also
+// once the file is hashed); a changed key is refused without a question; a wrong password.
 TEST_F(Sftp, HostKeysAndLogon)
 {
     const QString fingerprint = CSftpServerProcess::Fingerprint(m_server.m_strHostKey + u".pub"_s);
@@ -86,6 +85,11 @@ TEST_F(Sftp, HostKeysAndLogon)
         QProcess keygen;
         keygen.start(u"ssh-keygen"_s, {u"-q"_s, u"-H"_s, u"-f"_s, m_knownHosts});
         keygen.waitForFinished();
+    };
+    const auto port22 = [&] {
+        QFile file(m_knownHosts);
+        file.open(QIODevice::WriteOnly);
+        file.write("127.0.0.1 " + otherKey + '\n');
     };
     const auto change = [&] {
         QFile file(m_knownHosts);
@@ -101,10 +105,10 @@ TEST_F(Sftp, HostKeysAndLogon)
         int m_nKnownLines;
         const char* m_reply;
     } steps[] = {
-        {"unknown, refused", [] {}, IDNO, false, 0, "was not trusted"},
-        {"unknown, accepted", [] {}, IDYES, true, 1, ""},
-        {"known", [] {}, 0, true, 1, ""},
-        {"known, hashed", hash, 0, true, 1, ""},
+        {"port 22's key only: unknown, refused", port22, IDNO, false, 1, "was not trusted"},
+        {"unknown, accepted", [] {}, IDYES, true, 2, ""},
+        {"known", [] {}, 0, true, 2, ""},
+        {"known, hashed", hash, 0, true, 2, ""},
         {"changed", change, 0, false, 1, "WARNING: the host key"},
     };
     for (const auto& step : steps) {
