@@ -344,7 +344,7 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     QString password, problem;
     // Over SFTP the keys may do without any password: where there are keys
     // (an agent, a key file), the terminal is not asked for one first.
-    bool keys = sftp && qEnvironmentVariableIsSet("SSH_AUTH_SOCK");
+    bool keys = sftp && !qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK");
     for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"})
         keys = keys || (sftp && QFileInfo::exists(QDir::homePath() + QStringLiteral("/.ssh/") + QLatin1String(name)));
     if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user, user + QLatin1Char('@') + server,
