@@ -11,10 +11,12 @@
 #include "ftp/FtpSession.h"
 #include "ftp/FtpSettings.h"
 #include "ftp/RemotePath.h"
+#include "ftp/SftpProtocol.h"
 #include "platform/Bytes.h"
 #include "platform/Services.h"
 #include "resources/StringTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -123,10 +125,11 @@ bool IsAnonymousUser(const QString& user)
 
 // The password from the first source that has one: --password or
 // --password-file, the environment, the profile, the terminal. Passwords go
-// out with the bytes they were given in, like remote names. Without any, only
+// out with the bytes they were given in, like remote names. The terminal is
+// not asked when askTerminal is false. Without any, only
 // an anonymous logon goes ahead: any other would just be refused by the server.
 bool FindPassword(const QString& option, const QString& file, const QString& profile, const QString& user,
-                  const QString& who, QString& password, QString& problem)
+                  const QString& who, bool askTerminal, QString& password, QString& problem)
 {
     if (!option.isNull()) {
         password = FromBytes(option.toLocal8Bit());
@@ -140,7 +143,7 @@ bool FindPassword(const QString& option, const QString& file, const QString& pro
         return true;
     }
     QByteArray typed;
-    if (ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed)) {
+    if (askTerminal && ReadPasswordFromTerminal(QStringLiteral("Password for %1: ").arg(TerminalText(who)), typed)) {
         password = FromBytes(typed);
         return true;
     }
@@ -236,37 +239,48 @@ int Run(CFtpSession& session, const CFtpCommandForm& form, const QStringList& ar
 
 void PrintFtpUsage()
 {
-    std::fprintf(CliUsageStream(),
-                 "FTP commands (server, user and password from the profile section \"FTP\" unless given):\n"
-                 "  ftp [--server HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
-                 "      [--tls auto|require|off] [--trust-fingerprint SHA256] COMMAND\n"
-                 "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
-                 "    ls -l [PATH]                       d, - or l, size, time (ISO 8601), name and a link's\n"
-                 "                                       target, tab-separated; - where the server does not say\n"
-                 "    get REMOTE LOCAL                   download a file\n"
-                 "    put LOCAL REMOTE                   upload a file\n"
-                 "    mkdir PARENT NAME                  make a remote folder\n"
-                 "    rm PATH | rmdir PATH               delete a remote file | folder\n"
-                 "    rename OLD NEW                     rename a remote file or folder\n"
-                 "    upload-folder LOCAL REMOTE_PARENT NAME\n"
-                 "    download-folder REMOTE LOCAL_PARENT NAME\n"
-                 "                                       copy a folder tree; exit status 3 when files were left\n"
-                 "                                       out: existing ones skipped (no --yes) or failed ones\n"
-                 "  Password: the first line of --password-file FILE, else the environment variable\n"
-                 "  TESSARO_FTP_PASSWORD, else the profile, else it is asked for on the terminal without\n"
-                 "  echo. Prefer the profile (only its owner can read it) or a private password file.\n"
-                 "  Without any, only the users anonymous and ftp log on (with an empty password).\n"
-                 "  --password TEXT is still accepted but avoid it: every user of the machine can read it\n"
-                 "  in the process list, and it stays in the shell's history.\n"
-                 "  --passive uses passive mode (EPSV, then PASV) for transfers and listings; when a mode\n"
-                 "  cannot connect, the other is tried once. --timeout bounds every wait (default 30 s).\n"
-                 "  Names and server texts are printed with control characters as \\xNN (ls: \\ as \\\\).\n"
-                 "  --yes overwrites existing remote files and goes on after a failed download.\n"
-                 "  --tls: auto uses TLS when the server offers it, require never logs on without it, off\n"
-                 "  never uses it (default: the profile's FTP Encryption, else auto). A certificate that\n"
-                 "  the system does not trust is asked about on the terminal and then remembered in the\n"
-                 "  profile; without a terminal the logon fails and shows its fingerprint, which\n"
-                 "  --trust-fingerprint then accepts for this run (64 hex digits, \":\" between pairs allowed).\n");
+    std::fprintf(
+        CliUsageStream(),
+        "FTP and SFTP commands (server, protocol, user and password from the profile section \"FTP\"\n"
+        "unless given):\n"
+        "  ftp [--server [sftp://]HOST[:PORT]] [--user NAME] [--password-file FILE] [--passive] [--timeout SECONDS]\n"
+        "      [--tls auto|require|off] [--trust-fingerprint SHA256] COMMAND\n"
+        "    ls [PATH]                          one line per entry: d or -, a tab, the name\n"
+        "    ls -l [PATH]                       d, - or l, size, time (ISO 8601), name and a link's\n"
+        "                                       target, tab-separated; - where the server does not say\n"
+        "    get REMOTE LOCAL                   download a file\n"
+        "    put LOCAL REMOTE                   upload a file\n"
+        "    mkdir PARENT NAME                  make a remote folder\n"
+        "    rm PATH | rmdir PATH               delete a remote file | folder\n"
+        "    rename OLD NEW                     rename a remote file or folder\n"
+        "    upload-folder LOCAL REMOTE_PARENT NAME\n"
+        "    download-folder REMOTE LOCAL_PARENT NAME\n"
+        "                                       copy a folder tree; exit status 3 when files were left\n"
+        "                                       out: existing ones skipped (no --yes) or failed ones\n"
+        "  Password: the first line of --password-file FILE, else the environment variable\n"
+        "  TESSARO_FTP_PASSWORD, else the profile, else it is asked for on the terminal without\n"
+        "  echo. Prefer the profile (only its owner can read it) or a private password file.\n"
+        "  Without any, only the users anonymous and ftp log on (with an empty password).\n"
+        "  --password TEXT is still accepted but avoid it: every user of the machine can read it\n"
+        "  in the process list, and it stays in the shell's history.\n"
+        "  --passive uses passive mode (EPSV, then PASV) for transfers and listings; when a mode\n"
+        "  cannot connect, the other is tried once. --timeout bounds every wait (default 30 s).\n"
+        "  Names and server texts are printed with control characters as \\xNN (ls: \\ as \\\\).\n"
+        "  --yes overwrites existing remote files and goes on after a failed download.\n"
+        "  --tls: auto uses TLS when the server offers it, require never logs on without it, off\n"
+        "  never uses it (default: the profile's FTP Encryption, else auto). A certificate that\n"
+        "  the system does not trust is asked about on the terminal and then remembered in the\n"
+        "  profile; without a terminal the logon fails and shows its fingerprint, which\n"
+        "  --trust-fingerprint then accepts for this run (64 hex digits, \":\" between pairs allowed).\n"
+        "  --server sftp://HOST[:PORT] speaks SFTP (port 22 unless named); so does the profile's\n"
+        "  Protocol=SFTP for its own server. Paths are then from the folder the server starts in\n"
+        "  (usually the user's home). Keys of a running ssh-agent and ~/.ssh/id_ed25519, id_ecdsa\n"
+        "  and id_rsa are tried first, then the password (also keyboard-interactive; where there are\n"
+        "  keys, the terminal is not asked for one: use the other sources). The host key\n"
+        "  is checked against ~/.ssh/known_hosts: a changed key is refused, an unknown one is asked\n"
+        "  about on the terminal and then added; without a terminal the logon fails and shows its\n"
+        "  SHA256 fingerprint, which --trust-fingerprint SHA256:... accepts for this run.\n"
+        "  --passive and --tls do not apply to SFTP.\n");
 }
 
 int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
@@ -311,20 +325,33 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     EFtpEncryption encryption = settings.m_eEncryption;
     if (!tls.isNull() && !ParseFtpEncryption(tls, encryption))
         return Usage(QStringLiteral("--tls takes auto, require or off"));
-    const QString trusted = NormalizeFtpFingerprint(fingerprint);
-    if (!fingerprint.isNull() && trusted.isEmpty())
-        return Usage(QStringLiteral("--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits"));
+    // The profile's protocol holds for its own server; --server names its own.
+    bool sftp = server.isEmpty() && settings.m_bSftp;
     if (server.isEmpty())
         server = settings.m_strServerName;
     if (!haveUser)
         user = settings.m_strUserName;
     QString host;
     int port = 21;
-    if (server.isEmpty() || !SplitFtpServerName(server, host, port))
-        return Usage(QStringLiteral("no valid FTP server (--server HOST[:PORT] or the profile's FTP ServerName)"));
+    if (server.isEmpty() || !SplitServerUrl(server, sftp, host, port))
+        return Usage(QStringLiteral("no valid server (--server [sftp://]HOST[:PORT] or the profile's FTP ServerName)"));
+    const QString trusted = sftp ? NormalizeSftpFingerprint(fingerprint) : NormalizeFtpFingerprint(fingerprint);
+    if (!fingerprint.isNull() && trusted.isEmpty())
+        return Usage(sftp ? QStringLiteral("--trust-fingerprint takes a host key fingerprint: SHA256: and 43 base64 "
+                                           "characters, as ssh-keygen -l shows it")
+                          : QStringLiteral("--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits"));
+    // ssh logs on as the local user unless told otherwise.
+    if (sftp && user.isEmpty())
+        user = qEnvironmentVariable("USER");
     QString password, problem;
+    // Over SFTP the keys may do without any password: where there are keys
+    // (an agent, a key file), the terminal is not asked for one first.
+    bool keys = sftp && !qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK");
+    for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"})
+        keys = keys || (sftp && QFileInfo::exists(QDir::homePath() + QStringLiteral("/.ssh/") + QLatin1String(name)));
     if (!FindPassword(passwordOption, passwordFile, settings.m_strPassword, user, user + QLatin1Char('@') + server,
-                      password, problem)) {
+                      !keys, password, problem)
+        && !(sftp && problem == LoadString(IDS_CLI_NO_PASSWORD))) {
         CliNote(problem);
         return EXIT_USAGE;
     }
@@ -338,10 +365,6 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     CScopedServices services(nullptr, &prompt, &progress);
 
     CFtpSession session;
-    CFtpClient& client = session.Client();
-    client.m_eCopyMode = CFtpClient::COPY_FAST;
-    client.m_bPassive = passive;
-    client.m_nTimeoutMs = timeoutMs;
     CFtpSession::CLogon logon;
     logon.m_strHost = host;
     logon.m_nPort = port;
@@ -350,7 +373,12 @@ int RunFtpCommand(const QStringList& arguments, const CCliOptions& options)
     logon.m_eEncryption = encryption;
     logon.m_strTrustedFingerprint = trusted;
     logon.m_bMayAskTrust = terminal;
+    logon.m_bSftp = sftp;
     session.SetLogon(logon);
+    CFtpClient& client = session.Client();
+    client.m_eCopyMode = CFtpClient::COPY_FAST;
+    client.m_bPassive = passive;
+    client.m_nTimeoutMs = timeoutMs;
     CliCatchInterrupts();
     int result = EXIT_FAILED;
     if (!session.EnsureLoggedOn())

@@ -23,6 +23,7 @@ CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
     m_strUserName = m_settings.m_strUserName;
     m_strPassword = m_settings.m_strPassword;
     m_eEncryption = m_settings.m_eEncryption;
+    m_bSftp = m_settings.m_bSftp;
 
     m_pServer = new QLineEdit(this);
     SetControlId(m_pServer, 1000, QStringLiteral("Ftp server"));
@@ -38,11 +39,18 @@ CFtpSettingsDlg::CFtpSettingsDlg(QWidget* parent) : QDialog(parent)
           std::pair(FTP_TLS_OFF, IDS_FTP_TLS_OFF)})
         m_pEncryption->addItem(LoadString(text), static_cast<int>(value));
     SetControlId(m_pEncryption, 1003, LoadString(IDS_FTP_ENCRYPTION));
+    m_pProtocol = new QComboBox(this);
+    m_pProtocol->addItems({LoadString(IDS_PROTOCOL_FTP), LoadString(IDS_PROTOCOL_SFTP)});
+    SetControlId(m_pProtocol, 1004, LoadString(IDS_FTP_PROTOCOL));
+    // TLS is FTP's; SSH encrypts every SFTP session.
+    connect(m_pProtocol, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_pEncryption->setEnabled(index == 0); });
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Ftp server"), m_pServer);
     form->addRow(QStringLiteral("User name"), m_pUser);
     form->addRow(QStringLiteral("Password"), m_pPassword);
+    form->addRow(LoadString(IDS_FTP_PROTOCOL), m_pProtocol);
     form->addRow(LoadString(IDS_FTP_ENCRYPTION), m_pEncryption);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -65,6 +73,8 @@ void CFtpSettingsDlg::showEvent(QShowEvent* event)
         m_pUser->setText(m_strUserName);
         m_pPassword->setText(m_strPassword);
         m_pEncryption->setCurrentIndex(m_pEncryption->findData(static_cast<int>(m_eEncryption)));
+        m_pProtocol->setCurrentIndex(m_bSftp ? 1 : 0);
+        m_pEncryption->setEnabled(!m_bSftp);
     }
     QDialog::showEvent(event);
 }
@@ -79,6 +89,8 @@ void CFtpSettingsDlg::accept()
     m_settings.m_strUserName = m_strUserName;
     m_settings.m_strPassword = m_strPassword;
     m_settings.m_eEncryption = m_eEncryption;
+    m_bSftp = m_pProtocol->currentIndex() == 1;
+    m_settings.m_bSftp = m_bSftp;
     if (!m_settings.Save()) {
         CServices::Prompt().MessageBox(LoadString(IDS_PROFILE_NOT_SAVED).arg(CProfile::FilePath()),
                                        LoadString(IDS_ERROR), MB_OK, MB_ICONERROR);

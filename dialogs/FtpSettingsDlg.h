@@ -7,8 +7,8 @@
 class QComboBox;
 class QLineEdit;
 
-// "FTP Settings": server, user name and password of the FTP link, and whether
-// it uses TLS. Loads the stored values when constructed and stores them
+// "FTP Settings": server, user name and password of the FTP link, its
+// protocol (FTP or SFTP) and whether FTP uses TLS. Loads the stored values when constructed and stores them
 // itself on OK, unvalidated.
 class CFtpSettingsDlg : public QDialog
 {
@@ -21,6 +21,7 @@ public:
     QString m_strUserName;
     QString m_strPassword;
     EFtpEncryption m_eEncryption = FTP_TLS_AUTO; // the list 1003 "Encryption"
+    bool m_bSftp = false;                        // the list 1004 "Protocol"
     CFtpSettings m_settings;
 
 public slots:
@@ -34,5 +35,6 @@ private:
     QLineEdit* m_pUser = nullptr;
     QLineEdit* m_pPassword = nullptr;
     QComboBox* m_pEncryption = nullptr;
+    QComboBox* m_pProtocol = nullptr;
     bool m_bInitialised = false;
 };

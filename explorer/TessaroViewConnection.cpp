@@ -18,7 +18,8 @@ void CTessaroView::OnFtpSettings()
     const CFtpSettings before = m_ftpSettings;
     m_ftpSettings.Load();
     if (m_ftpSettings.m_strServerName == before.m_strServerName && m_ftpSettings.m_strUserName == before.m_strUserName
-        && m_ftpSettings.m_strPassword == before.m_strPassword && m_ftpSettings.m_eEncryption == before.m_eEncryption)
+        && m_ftpSettings.m_strPassword == before.m_strPassword && m_ftpSettings.m_eEncryption == before.m_eEncryption
+        && m_ftpSettings.m_bSftp == before.m_bSftp)
         return;
     // Another server or account: the session and the folders of the old one
     // end, and "FTP" shows as before its first opening.

@@ -34,13 +34,16 @@ bool CTessaroView::FtpLogOn()
     if (m_ftpSession.IsReady())
         return true;
     CFtpSession::CLogon logon;
-    if (!SplitFtpServerName(m_ftpSettings.m_strServerName, logon.m_strHost, logon.m_nPort)) {
+    // SFTP's servers listen on port 22 unless the name says otherwise.
+    if (!SplitFtpServerName(m_ftpSettings.m_strServerName, logon.m_strHost, logon.m_nPort,
+                            m_ftpSettings.m_bSftp ? 22 : 21)) {
         ShowError(LoadString(IDS_BAD_FTP_SERVER));
         return false;
     }
     logon.m_strUser = m_ftpSettings.m_strUserName;
     logon.m_strPassword = m_ftpSettings.m_strPassword;
     logon.m_eEncryption = m_ftpSettings.m_eEncryption;
+    logon.m_bSftp = m_ftpSettings.m_bSftp;
     m_ftpSession.SetLogon(logon);
     bool loggedOn = false;
     {

@@ -69,6 +69,12 @@ public:
     CFtpClient(const CFtpClient&) = delete;
     CFtpClient& operator=(const CFtpClient&) = delete;
 
+    // CSftpClient speaks SFTP behind the same operations: the logon, the
+    // connection's state, the transfer, the listing and the remote folder
+    // operations are virtual; the folder copies and tree walks are built on
+    // them and serve both.
+    virtual bool IsSftp() const { return false; }
+
     // How listings and folder-tree copies pace themselves. COPY_AS_EXPLORER
     // keeps the explorer's steps: fixed pauses around each listing's data
     // connection, the remote folder read again before each file of an
@@ -99,24 +105,24 @@ public:
     bool ReadReplyLine();
     bool ReadReply();
     bool Command(const QString& line);
-    bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost, QString fwUser,
-               QString fwPassword, int fwPort, int logonType);
-    void LogOff();
+    virtual bool LogOn(QString host, int port, QString user, QString password, QString account, QString fwHost,
+                       QString fwUser, QString fwPassword, int fwPort, int logonType);
+    virtual void LogOff();
     // False once the control connection is gone: never opened, closed, or
     // closed by the client after a reply that came too late, was too long or
     // was cut off, or after the server or the network ended it. The caller
     // then logs on again before the next operation.
-    bool IsOpen() const { return m_pControl != nullptr; }
+    virtual bool IsOpen() const { return m_pControl != nullptr; }
     // The server or the network ended the last control connection: a 421
     // reply, the end of the stream or a failed send. Not set by the client's
     // own closing (time-outs, replies too long), nor by a refusal. Cleared by
     // the next OpenControlChannel.
-    bool IsConnectionLost() const { return m_bConnectionLost; }
+    virtual bool IsConnectionLost() const { return m_bConnectionLost; }
     // Between operations nothing arrives on the control connection: a server
     // that ends an idle session sends 421 and closes, a dropped link resets.
     // Looks, without waiting, for bytes or a close that came meanwhile; either
     // closes the connection as lost. False when it is not open (any more).
-    bool CheckIdleControl();
+    virtual bool CheckIdleControl();
     // The control connection is encrypted; IsDataEncrypted: so are the data
     // connections.
     bool IsEncrypted() const;
@@ -125,7 +131,7 @@ public:
     const CFtpFeatures& Features() const { return m_features; }
 
     // File transfer.
-    bool TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download);
+    virtual bool TransferFile(const QString& remotePath, const QString& localPath, bool passive, bool download);
 
     // Listings and remote operations. ListFolder gives the number of bytes
     // received, 0 for a failure and for an empty listing alike; ReadListing
@@ -138,14 +144,14 @@ public:
     // tessaro-cli all list folders this way. True when the folder was
     // entered and listed, also when it is empty; the lines that no rule
     // understood are left out and counted in m_nUnreadListingLines.
-    bool ListEntries(const QString& path, QList<CFtpListEntry>& entries);
+    virtual bool ListEntries(const QString& path, QList<CFtpListEntry>& entries);
     // True when the folder was entered and listed, also when it is empty.
     bool ReadRemoteFolder(const QString& path);
     bool ListRemoteSubfolders(const QString& path, QStringList& folders);
     bool IsRemoteFolder(const QString& name) const { return m_aRemoteFolders.contains(name); }
     bool IsRemoteFile(const QString& name) const { return m_aRemoteFiles.contains(name); }
-    bool DeleteRemoteFile(const QString& path);
-    bool RemoveRemoteFolder(const QString& path);
+    virtual bool DeleteRemoteFile(const QString& path);
+    virtual bool RemoveRemoteFolder(const QString& path);
     // Removes a remote folder with everything in it: files with DELE, then
     // subfolders, then the folder with RMD. Links are deleted, never
     // followed. Stops at the first failure, with the reason in m_strReply; what
@@ -155,8 +161,8 @@ public:
     // every depth, from its listings; bounded like RemoveRemoteTree, and
     // false where it would fail, with the reason in m_strReply.
     bool CountRemoteTree(const QString& path, int& files, int& folders);
-    bool MakeRemoteFolder(const QString& parent, const QString& name);
-    bool RenameRemote(const QString& oldPath, const QString& newPath);
+    virtual bool MakeRemoteFolder(const QString& parent, const QString& name);
+    virtual bool RenameRemote(const QString& oldPath, const QString& newPath);
 
     // Folder-tree copies. True when every folder and file was copied or
     // deliberately skipped by the user; otherwise m_strReply tells the first
@@ -214,6 +220,10 @@ public:
     // the transfer can go on; set by the session that owns the client.
     // Without it such a transfer fails.
     std::function<bool()> m_fnLogOnAgain;
+
+protected:
+    // A folder copy is running: its listings show the Transfer window.
+    bool IsCopying() const { return m_bCopying; }
 
 private:
     // How an attempt to open a data connection ended: a failure to connect

@@ -2,6 +2,7 @@
 
 #include "FtpClient.h"
 #include "FtpSettings.h"
+#include "SftpClient.h"
 
 CFtpSession::CFtpSession()
 {
@@ -11,6 +12,28 @@ CFtpSession::CFtpSession()
 CFtpSession::~CFtpSession()
 {
     LogOff();
+}
+
+std::unique_ptr<CFtpClient> CFtpSession::MakeClient() const
+{
+    if (m_logon.m_bSftp)
+        return std::make_unique<CSftpClient>();
+    return std::make_unique<CFtpClient>();
+}
+
+void CFtpSession::SetLogon(const CLogon& logon)
+{
+    m_logon = logon;
+    if (m_pClient->IsSftp() == logon.m_bSftp)
+        return;
+    std::unique_ptr<CFtpClient> client = MakeClient();
+    client->m_nTimeoutMs = m_pClient->m_nTimeoutMs;
+    client->m_eCopyMode = m_pClient->m_eCopyMode;
+    client->m_bPassive = m_pClient->m_bPassive;
+    client->m_nMaxListingBytes = m_pClient->m_nMaxListingBytes;
+    client->m_nMaxCopyDepth = m_pClient->m_nMaxCopyDepth;
+    client->m_nMaxCopyFolders = m_pClient->m_nMaxCopyFolders;
+    ReplaceClient(std::move(client));
 }
 
 bool CFtpSession::IsReady()
@@ -81,7 +104,7 @@ void CFtpSession::Attach(std::unique_ptr<CFtpClient> client)
 
 void CFtpSession::DropClient()
 {
-    Attach(std::make_unique<CFtpClient>());
+    Attach(MakeClient());
     m_bLoggedOn = false;
 }
 

@@ -38,6 +38,10 @@ public:
         // Whether an unknown certificate may be asked about (through the
         // prompt service); when not, the logon fails before anything is sent.
         bool m_bMayAskTrust = true;
+        // SFTP instead of FTP: the session's client is then a CSftpClient,
+        // m_eEncryption does not apply, and m_strTrustedFingerprint is a host
+        // key's "SHA256:..." fingerprint.
+        bool m_bSftp = false;
     };
 
     CFtpSession();
@@ -45,8 +49,10 @@ public:
     CFtpSession(const CFtpSession&) = delete;
     CFtpSession& operator=(const CFtpSession&) = delete;
 
-    // Taken at the next logon; a session already logged on stays as it is.
-    void SetLogon(const CLogon& logon) { m_logon = logon; }
+    // Taken at the next logon; a session already logged on stays as it is,
+    // unless the logon names the other protocol: the client is then logged
+    // off and replaced by one of that protocol with the same settings.
+    void SetLogon(const CLogon& logon);
     const CLogon& Logon() const { return m_logon; }
 
     // Logs on unless a logon opened the control connection and it is still
@@ -88,6 +94,8 @@ public:
 
 private:
     void Attach(std::unique_ptr<CFtpClient> client);
+    // A new client of the logon's protocol.
+    std::unique_ptr<CFtpClient> MakeClient() const;
 
     std::unique_ptr<CFtpClient> m_pClient;
     CLogon m_logon;

@@ -27,15 +27,21 @@ void CFtpSettings::Load()
             CProfile::ReadString(kSection, QStringLiteral("Encryption"), FtpEncryptionName(FTP_TLS_AUTO)),
             m_eEncryption))
         m_eEncryption = FTP_TLS_REQUIRE;
+    m_bSftp = CProfile::ReadString(kSection, QStringLiteral("Protocol"))
+                  .trimmed()
+                  .compare(QLatin1String("SFTP"), Qt::CaseInsensitive)
+        == 0;
 }
 
 bool CFtpSettings::Save() const
 {
-    return CProfile::WriteSection(kSection,
-                                  {{QStringLiteral("ServerName"), m_strServerName},
-                                   {QStringLiteral("UserName"), m_strUserName},
-                                   {QStringLiteral("Password"), m_strPassword},
-                                   {QStringLiteral("Encryption"), FtpEncryptionName(m_eEncryption)}});
+    return CProfile::WriteSection(
+        kSection,
+        {{QStringLiteral("ServerName"), m_strServerName},
+         {QStringLiteral("UserName"), m_strUserName},
+         {QStringLiteral("Password"), m_strPassword},
+         {QStringLiteral("Encryption"), FtpEncryptionName(m_eEncryption)},
+         {QStringLiteral("Protocol"), m_bSftp ? QStringLiteral("SFTP") : QStringLiteral("FTP")}});
 }
 
 QString CFtpSettings::RememberedFingerprint(const QString& serverKey)

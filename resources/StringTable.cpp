@@ -135,7 +135,7 @@ const CStringEntry kEntries[] = {
      "connection.\n\nTrusted before: %2\n\nNow presented (%3):\n%4\n\nTrust the new certificate and "
      "connect?"},
     {IDS_FTP_CERT_REFUSED,
-     "The certificate of the server %1 was not trusted; nothing was sent. SHA-256 fingerprint: %2"},
+     "The certificate of the server %1 was not trusted; neither name nor password was sent. SHA-256 fingerprint: %2"},
     {IDS_FTP_CERT_CHANGED_REFUSED,
      "The certificate of the server %1 is not the one trusted before and was refused; nothing was sent. "
      "SHA-256 fingerprint now: %2"},
@@ -153,6 +153,35 @@ const CStringEntry kEntries[] = {
      "The %1 checksum of the file on the server differs from that of the file received; the download was removed"},
     {IDS_FTP_UPLOAD_HASH,
      "The %1 checksum of the file on the server differs from that of the file sent; the upload was removed"},
+
+    {IDS_SFTP_TIMEOUT, "The server did not answer within %1 s; the connection was closed"},
+    {IDS_SFTP_SESSION_FAILED, "The SSH connection failed: %1"},
+    {IDS_SFTP_NO_SFTP, "The server does not offer SFTP: %1"},
+    {IDS_SFTP_HOST_KEY_CAPTION, "Server host key"},
+    {IDS_SFTP_HOST_KEY_ASK,
+     "The host key of the server %1 is not known (it is not in %2).\n\nKey type: %3\nFingerprint: %4\n\nTrust this "
+     "host key, remember it and connect?"},
+    {IDS_SFTP_HOST_KEY_REFUSED,
+     "The host key of the server %1 was not trusted; neither name nor password was sent. %2 fingerprint: %3"},
+    {IDS_SFTP_HOST_KEY_NOT_ASKED,
+     "The host key of the server %1 is not known; neither name nor password was sent. %2 fingerprint: %3"},
+    {IDS_SFTP_HOST_KEY_CHANGED,
+     "WARNING: the host key of the server %1 is not the one in %2. Someone may be intercepting the connection, or the "
+     "server's key was replaced. The connection was refused; neither name nor password was sent. %3 fingerprint now: "
+     "%4"},
+    {IDS_SFTP_AUTH_FAILED, "The server accepted neither a key nor the password of the user %1"},
+    {IDS_SFTP_REFUSED_PATH,
+     "Refused the remote path \"%1\": a name in it is \".\", \"..\" or holds \"/\", \"\\\" or a control "
+     "character"},
+    {IDS_SFTP_STATUS, "%1: %2"},
+    {IDS_SFTP_NO_SUCH_FILE, "no such file or folder"},
+    {IDS_SFTP_PERMISSION_DENIED, "permission denied"},
+    {IDS_SFTP_OTHER_STATUS, "the server refused it (SFTP status %1)"},
+    {IDS_SFTP_TARGET_EXISTS, "\"%1\" exists already and was not replaced"},
+    {IDS_SFTP_LISTING_TOO_LONG, "The folder listing holds more than %1 entries"},
+    {IDS_FTP_PROTOCOL, "Protocol"},
+    {IDS_PROTOCOL_FTP, "FTP"},
+    {IDS_PROTOCOL_SFTP, "SFTP"},
 
     {IDS_LINE_TOO_LONG, "The line is too long for the instrument (%1 characters, at most %2). Nothing was sent."},
     {IDS_NOT_PLAIN_FILE_NAME, "The file name \"%1\" is not a plain file name."},

@@ -1,5 +1,6 @@
 #include "ExplorerFixture.h"
 #include "FtpServerProcess.h"
+#include "SftpServerProcess.h"
 
 #include "ftp/FtpClient.h"
 #include "support/CiSkip.h"
@@ -115,6 +116,40 @@ private slots:
         QCOMPARE(ReadFile(dir.filePath("Local/plan.VRN")), QByteArray("plan"));
         QCOMPARE(m_prompt->m_shown.size(), 1);
         StopExplorer();
+    }
+
+    // Protocol SFTP against sshd: the host key asked about once, then the
+    // root, a download, an upload, a folder copy up and Delete as over FTP.
+    void sftpServer()
+    {
+        CSftpServerProcess server;
+        if (!server.Start())
+            TESSARO_QSKIP(qPrintable(server.m_strProblem));
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", server.m_strHome.toLocal8Bit());
+        qunsetenv("SSH_AUTH_SOCK");
+        QVERIFY(WriteFile(server.m_strRoot + "/plan.VRN", "plan"));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("Local/Sub") && WriteFile(dir.filePath("Local/Sub/s.VRN"), "sub"));
+        StartExplorer(dir.path());
+        SetFtpServer(server.m_nPort, server.m_strUser, QString());
+        CProfile::WriteString("FTP", "Protocol", "SFTP");
+
+        m_prompt->PushButton(IDYES);
+        QTreeWidgetItem* root = Open(m_view->FtpRoot());
+        QCOMPARE(Labels(root), QStringList("plan.VRN"));
+        QVERIFY2(m_prompt->m_shown.value(0).contains("ssh-ed25519"), qPrintable(m_prompt->m_shown.join(" | ")));
+        QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
+        Paste(Node(root, "plan.VRN"), local);
+        QCOMPARE(ReadFile(dir.filePath("Local/plan.VRN")), QByteArray("plan"));
+        Paste(Node(local, "Sub"), root);
+        QCOMPARE(ReadFile(server.m_strRoot + "/Sub/s.VRN"), QByteArray("sub"));
+        m_prompt->PushButton(IDYES);
+        Run(Node(Open(m_view->FtpRoot()), "Sub"), ID_EDIT_DELETE);
+        QVERIFY(!QFileInfo::exists(server.m_strRoot + "/Sub"));
+        QCOMPARE(m_prompt->m_shown.size(), 2);
+        StopExplorer();
+        qputenv("HOME", home);
     }
 };
 

@@ -3,6 +3,7 @@
 // password; the questions it asks on a terminal.
 #include "FtpServerProcess.h"
 #include "FtpTestSupport.h"
+#include "SftpServerProcess.h"
 
 #include "ftp/FtpSettings.h"
 #include "platform/Profile.h"
@@ -285,6 +286,40 @@ TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
     }
     const CRun run = Run(Logon(server) << u"ls"_s);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
+}
+
+// Over SFTP an unknown host key is asked about on the terminal (with keys at
+// hand, no password is asked for first) and added to known_hosts; the next
+// run, without a terminal, asks nothing.
+TEST_F(FtpCli, HostKeyQuestionOnATerminalIsRemembered)
+{
+    CSftpServerProcess server;
+    if (!server.Start())
+        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray agent = qgetenv("SSH_AUTH_SOCK");
+    qputenv("HOME", server.m_strHome.toLocal8Bit());
+    qunsetenv("SSH_AUTH_SOCK");
+    const QStringList args{u"--server"_s, u"sftp://127.0.0.1:%1"_s.arg(server.m_nPort), u"--user"_s, server.m_strUser,
+                           u"ls"_s};
+    CTerminal terminal;
+    ASSERT_TRUE(terminal.IsOpen());
+    QProcess process;
+    Prepare(process);
+    terminal.Start(process, Arguments(args));
+    const QByteArray shown = terminal.Read(10000, "[y/N]");
+    EXPECT_FALSE(shown.contains("Password")) << shown.constData();
+    EXPECT_TRUE(shown.contains(CSftpServerProcess::Fingerprint(server.m_strHostKey + u".pub"_s).toLatin1()))
+        << shown.constData();
+    ASSERT_TRUE(terminal.Type("y\n"));
+    EXPECT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(ReadFile(server.m_strHome + u"/.ssh/known_hosts"_s).count('\n'), 1);
+    const CRun run = Run(args);
+    EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
+    qputenv("HOME", home);
+    if (!agent.isNull())
+        qputenv("SSH_AUTH_SOCK", agent);
 }
 
 // Servers without TLS: "require" sends neither user nor password, "off" does

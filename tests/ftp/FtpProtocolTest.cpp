@@ -2,11 +2,13 @@
 #include "ftp/FtpFeatures.h"
 #include "ftp/FtpResume.h"
 #include "ftp/RemotePath.h"
+#include "ftp/SftpProtocol.h"
 
 #include <QHostAddress>
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -244,4 +246,49 @@ TEST(FtpResume, HashCommandsAndReplies)
     EXPECT_EQ(size, 4711);
     EXPECT_FALSE(ParseFtpMlstSize({"250-Listing d\r\n", " type=dir;size=4096; d\r\n", "250 End\r\n"}, size));
     EXPECT_FALSE(ParseFtpMlstSize({"550 No such file\r\n"}, size));
+}
+
+// The server forms of the command line, typed host key fingerprints and the
+// names an SFTP path may hold.
+TEST(FtpProtocol, SftpServersFingerprintsAndNames)
+{
+    const std::tuple<const char*, bool, bool, const char*, int> servers[] = {
+        {"sftp://files.example.org", true, true, "files.example.org", 22},
+        {"SFTP://10.0.0.7:2222/", true, true, "10.0.0.7", 2222},
+        {"ftp://10.0.0.7", true, false, "10.0.0.7", 21},
+        {"10.0.0.7", true, false, "10.0.0.7", 21},
+        {"sftp://[::1]:23", true, true, "::1", 23},
+        {"sftp://host:0", false, true, "", 0},
+        {"http://host", false, false, "", 0},
+        {"sftp://", false, true, "", 0},
+    };
+    for (const auto& [server, ok, sftp, host, port] : servers) {
+        bool isSftp = false;
+        QString parsedHost;
+        int parsedPort = 0;
+        ASSERT_EQ(SplitServerUrl(QString::fromLatin1(server), isSftp, parsedHost, parsedPort), ok) << server;
+        if (ok) {
+            EXPECT_EQ(std::tuple(isSftp, parsedHost, parsedPort), std::tuple(sftp, QString::fromLatin1(host), port));
+        }
+    }
+    const QString fingerprint = u"SHA256:lLYsLPV2KK0h/9Aeurn3Sg6qyI+UAERi+o0uriLKLDU"_s;
+    for (const QString& typed : {fingerprint, fingerprint.mid(7) + u"="_s, u" sha256:"_s + fingerprint.mid(7)})
+        EXPECT_EQ(NormalizeSftpFingerprint(typed), fingerprint) << qPrintable(typed);
+    for (const QString& typed :
+         {fingerprint.chopped(1), fingerprint + u"A"_s, QString(fingerprint).replace(9, 1, u"*"_s)})
+        EXPECT_EQ(NormalizeSftpFingerprint(typed), QString()) << qPrintable(typed);
+    // The key types known for a server pick the host key the server is asked for.
+    const QByteArray known = "# comment\n"
+                             "|1|Txz0GGv1Vwi8iQjudt4eu+gG/ps=|jPjb5Z9BGmnKBF6drhOm1tdbB0M= ssh-rsa AAAA\n"
+                             "other,[127.0.0.1]:2222 ecdsa-sha2-nistp256 AAAA\n"
+                             "@revoked [127.0.0.1]:2222 ssh-ed25519 AAAA\n"
+                             "[127.0.0.1]:2223 ssh-ed25519 AAAA\n";
+    EXPECT_EQ(KnownHostKeyTypes(known, u"[127.0.0.1]:2222"_s), QStringList({u"ssh-rsa"_s, u"ecdsa-sha2-nistp256"_s}));
+    EXPECT_EQ(SftpHostKeyMethods(KnownHostKeyTypes(known, u"[127.0.0.1]:2222"_s)),
+              u"rsa-sha2-512,rsa-sha2-256,ssh-rsa,ecdsa-sha2-nistp256,ssh-ed25519,ecdsa-sha2-nistp384,"
+              "ecdsa-sha2-nistp521"_s);
+    EXPECT_EQ(KnownHostKeyTypes(known, u"127.0.0.1"_s), QStringList());
+    EXPECT_TRUE(IsSafeSftpPath({u"Jobs"_s, u"a b.txt"_s}));
+    for (const QString& name : {u".."_s, u"a\tb"_s, u"a\u001Bb"_s, u"a\u007F"_s, u"x\u011By"_s, u"a/b"_s})
+        EXPECT_FALSE(IsSafeSftpPath({u"Jobs"_s, name})) << qPrintable(name);
 }

@@ -20,6 +20,7 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
     settings.m_strUserName = u"surveyor"_s;
     settings.m_strPassword = u"s3cret; with = signs"_s;
     settings.m_eEncryption = FTP_TLS_OFF;
+    settings.m_bSftp = true;
     settings.Save();
     CFtpSettings loaded;
     loaded.Load();
@@ -27,6 +28,14 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
               QStringList({settings.m_strServerName, settings.m_strUserName, settings.m_strPassword}));
     EXPECT_EQ(loaded.m_eEncryption, FTP_TLS_OFF);
     EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Encryption"_s), u"off"_s);
+    EXPECT_EQ(CProfile::ReadString(u"FTP"_s, u"Protocol"_s), u"SFTP"_s);
+    EXPECT_TRUE(loaded.m_bSftp);
+    // A damaged protocol reads as FTP.
+    for (const auto& [stored, sftp] : {std::pair("sftp", true), std::pair("SSH", false), std::pair("", false)}) {
+        CProfile::WriteString(u"FTP"_s, u"Protocol"_s, QString::fromLatin1(stored));
+        settings.Load();
+        EXPECT_EQ(settings.m_bSftp, sftp) << stored;
+    }
 
     const std::pair<const char*, EFtpEncryption> cases[] = {
         {"auto", FTP_TLS_AUTO}, {"require", FTP_TLS_REQUIRE}, {"Required", FTP_TLS_REQUIRE}, {"", FTP_TLS_REQUIRE}};
@@ -38,6 +47,7 @@ TEST(FtpSettings, RoundTripEncryptionAndRememberedCertificates)
     profile.Set(dir.filePath(u"older.ini"_s));
     settings.Load();
     EXPECT_EQ(settings.m_eEncryption, FTP_TLS_AUTO);
+    EXPECT_FALSE(settings.m_bSftp);
 
     // Stored in the form openssl prints.
     const QString a =

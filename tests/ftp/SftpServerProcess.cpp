@@ -1,0 +1,197 @@
+#include "SftpServerProcess.h"
+
+#include "ftp/SftpProtocol.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kSshd = "/usr/sbin/sshd";
+const char* const kRunDir = "/run/sshd";
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// The next close resets the connection, as a killed process's would.
+void CloseHard(int fd)
+{
+    const linger hard{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+}
+
+} // namespace
+
+CSftpServerProcess::~CSftpServerProcess()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+bool CSftpServerProcess::MakeKey(const QString& path)
+{
+    return QProcess::execute(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-C", "test", "-f", path})
+        == 0;
+}
+
+QString CSftpServerProcess::Fingerprint(const QString& publicKeyFile)
+{
+    QFile file(publicKeyFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray key = QByteArray::fromBase64(file.readAll().simplified().split(' ').value(1));
+    return SftpFingerprint(QCryptographicHash::hash(key, QCryptographicHash::Sha256));
+}
+
+bool CSftpServerProcess::Start()
+{
+    if (!QFileInfo(QString::fromLatin1(kSshd)).isExecutable()) {
+        m_strProblem = QStringLiteral("no %1 (openssh-server)").arg(QString::fromLatin1(kSshd));
+        return false;
+    }
+    const QString dir = m_dir.path();
+    m_strHome = dir + QStringLiteral("/home");
+    m_strRoot = dir + QStringLiteral("/root");
+    m_strHostKey = dir + QStringLiteral("/host_key");
+    m_strUser = qEnvironmentVariable("USER", QStringLiteral("root"));
+    const QString userKey = m_strHome + QStringLiteral("/.ssh/id_ed25519");
+    if (!QDir().mkpath(m_strHome + QStringLiteral("/.ssh")) || !QDir().mkpath(m_strRoot) || !MakeKey(m_strHostKey)
+        || !MakeKey(userKey) || !QFile::copy(userKey + QStringLiteral(".pub"), dir + QStringLiteral("/authorized"))) {
+        m_strProblem = QStringLiteral("cannot make the keys (ssh-keygen, openssh-client)");
+        return false;
+    }
+    // Privilege separation needs its empty folder when sshd runs as root.
+    // It is what the package's own service makes at each start, on the
+    // runtime file system; it stays, since sshd of tests running at the
+    // same time needs it at every connection.
+    if (geteuid() == 0 && !QFileInfo::exists(QString::fromLatin1(kRunDir)))
+        QDir().mkdir(QString::fromLatin1(kRunDir));
+    const QString config =
+        QStringLiteral("HostKey %1\nPidFile none\nAuthorizedKeysFile %2/authorized\n"
+                       "StrictModes no\nUsePAM no\nPermitRootLogin yes\nPasswordAuthentication yes\n"
+                       "KbdInteractiveAuthentication no\nLogLevel VERBOSE\n"
+                       "Subsystem sftp %3\n")
+            .arg(m_strHostKey, dir,
+                 m_strSubsystem.isEmpty() ? QStringLiteral("internal-sftp -d ") + m_strRoot : m_strSubsystem);
+    if (!WriteFile(dir + QStringLiteral("/sshd_config"), config.toLocal8Bit()))
+        return false;
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // sshd says which port it could not bind: another is tried.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        m_nPort = 20000 + static_cast<int>(QRandomGenerator::global()->bounded(40000));
+        m_process.start(QString::fromLatin1(kSshd),
+                        {"-D", "-e", "-f", dir + QStringLiteral("/sshd_config"), "-o",
+                         QStringLiteral("ListenAddress=127.0.0.1:%1").arg(m_nPort)});
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning
+               && !Log().contains(QLatin1String("Server listening"))) {}
+        if (Log().contains(QLatin1String("Server listening")))
+            return true;
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        if (!m_strLog.contains(QLatin1String("Address already in use")))
+            break;
+        m_strLog.clear();
+    }
+    m_strProblem = QStringLiteral("sshd did not start: ") + m_strLog;
+    return false;
+}
+
+QString CSftpServerProcess::Log()
+{
+    // What sshd has written by now: taken until it pauses for 100 ms.
+    do
+        m_strLog += QString::fromLocal8Bit(m_process.readAll());
+    while (m_process.waitForReadyRead(100));
+    return m_strLog;
+}
+
+CSftpRelay::CSftpRelay(int targetPort) : m_nTarget(targetPort)
+{
+    m_nListen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof(address);
+    if (bind(m_nListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(m_nListen, 4) == 0
+        && getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        m_nPort = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
+}
+
+CSftpRelay::~CSftpRelay()
+{
+    m_bStop = true;
+    m_thread.join();
+    close(m_nListen);
+}
+
+void CSftpRelay::Run()
+{
+    while (!m_bStop) {
+        pollfd wait{m_nListen, POLLIN, 0};
+        if (poll(&wait, 1, 50) <= 0)
+            continue;
+        const int client = accept(m_nListen, nullptr, nullptr);
+        const int server = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in target = Loopback(m_nTarget);
+        if (client >= 0 && connect(server, reinterpret_cast<const sockaddr*>(&target), sizeof(target)) == 0)
+            Forward(client, server);
+        else
+            close(client);
+        close(server);
+    }
+}
+
+void CSftpRelay::Forward(int client, int server)
+{
+    char buffer[16384];
+    long long forwarded = 0;
+    while (!m_bStop) {
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        if (m_bStall) {
+            poll(nullptr, 0, 50);
+            continue;
+        }
+        if (poll(ends, 2, 50) <= 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            const ssize_t read = recv(ends[i].fd, buffer, sizeof(buffer), 0);
+            const int other = ends[1 - i].fd;
+            if (read <= 0 || send(other, buffer, static_cast<size_t>(read), MSG_NOSIGNAL) != read) {
+                close(client);
+                return;
+            }
+            if (m_nCutAfter >= 0 && (forwarded += read) >= m_nCutAfter) {
+                CloseHard(client);
+                CloseHard(server);
+                close(client);
+                return;
+            }
+        }
+    }
+    close(client);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+
+// A real OpenSSH server for the SFTP tests, on 127.0.0.1 and a port it bound
+// itself, with its own configuration, host key and an ed25519 key made for
+// the test user in m_strHome/.ssh (the test points HOME there). SFTP
+// sessions start in m_strRoot. Stopped with the object.
+class CSftpServerProcess
+{
+public:
+    ~CSftpServerProcess();
+    // False with m_strProblem set when sshd cannot run here.
+    bool Start();
+    // What sshd logged so far (VERBOSE: each logon accepted or failed).
+    QString Log();
+    // A new ed25519 key pair at path (path.pub beside it).
+    static bool MakeKey(const QString& path);
+    // "SHA256:..." of the public key in a .pub file.
+    static QString Fingerprint(const QString& publicKeyFile);
+
+    QTemporaryDir m_dir;
+    QString m_strHome;
+    QString m_strRoot;
+    QString m_strHostKey; // its public half is m_strHostKey + ".pub"
+    QString m_strUser;
+    // The sftp subsystem's command; empty: OpenSSH's own, starting in m_strRoot.
+    QString m_strSubsystem;
+    int m_nPort = 0;
+    QString m_strProblem;
+
+private:
+    QProcess m_process;
+    QString m_strLog;
+};
+
+// Forwards one connection at a time from its own port to the server's, and
+// can stall (stop forwarding, keep the connection) or cut it (reset both
+// sides, as a killed server would) after some bytes towards the client.
+class CSftpRelay
+{
+public:
+    explicit CSftpRelay(int targetPort);
+    ~CSftpRelay();
+    int Port() const { return m_nPort; }
+
+    std::atomic<bool> m_bStall{false};
+    std::atomic<long long> m_nCutAfter{-1};
+
+private:
+    void Run();
+    void Forward(int client, int server);
+
+    int m_nListen = -1;
+    int m_nPort = 0;
+    int m_nTarget;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
