@@ -15,8 +15,14 @@
 
 #include <libssh2.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +31,35 @@ enum EKnown { KNOWN_MATCH, KNOWN_CHANGED, KNOWN_NONE };
 // Keys of a running agent tried at most; servers end the session after a
 // few failed attempts anyway.
 constexpr int kMaxAgentKeys = 8;
+// How long a running agent may take to list its keys.
+constexpr int kAgentAnswerMs = 2000;
+
+// Whether the agent at socketPath answers a request for its keys within
+// waitMs. libssh2 talks to the agent with blocking calls, so an agent that
+// accepts and never answers would hang the logon: one that does not answer
+// this request in time is left out.
+bool AgentAnswers(const QByteArray& socketPath, int waitMs)
+{
+    sockaddr_un address{};
+    if (socketPath.isEmpty() || socketPath.size() >= qsizetype(sizeof(address.sun_path)))
+        return false;
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (descriptor < 0)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    // SSH_AGENTC_REQUEST_IDENTITIES: a length of 1, then the type 11.
+    static const char kRequest[] = {0, 0, 0, 1, 11};
+    bool answered = false;
+    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0
+        && ::send(descriptor, kRequest, sizeof(kRequest), MSG_NOSIGNAL) == ssize_t(sizeof(kRequest))) {
+        pollfd wait{descriptor, POLLIN, 0};
+        char reply[5];
+        answered = ::poll(&wait, 1, waitMs) == 1 && ::recv(descriptor, reply, sizeof(reply), 0) > 0;
+    }
+    ::close(descriptor);
+    return answered;
+}
 
 // "@revoked host type base64": the key may never be taken for any host.
 bool IsRevoked(const QByteArray& line, const QByteArray& key)
@@ -219,7 +254,7 @@ CSftpClient::EAuth CSftpClient::AuthResult(long rc)
 
 CSftpClient::EAuth CSftpClient::TryAgent(const QByteArray& user)
 {
-    if (qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"))
+    if (!AgentAnswers(qgetenv("SSH_AUTH_SOCK"), std::min(m_nTimeoutMs, kAgentAnswerMs)))
         return AUTH_REFUSED;
     LIBSSH2_SESSION* session = m_pSession;
     LIBSSH2_AGENT* agent = libssh2_agent_init(session);

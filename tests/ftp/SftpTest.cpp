@@ -13,6 +13,7 @@
 #include "support/CiSkip.h"
 
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QProcess>
 #include <QThread>
 
@@ -132,9 +133,22 @@ TEST_F(Sftp, HostKeysAndLogon)
         }
     }
     EXPECT_TRUE(m_services.m_prompt.Idle());
+    // An agent that takes the connection and never answers is left out in
+    // time: the key file logs on.
+    QFile::remove(m_knownHosts);
+    QLocalServer silentAgent;
+    ASSERT_TRUE(silentAgent.listen(m_server.m_dir.filePath(u"silent"_s)));
+    {
+        const CEnvironment agentSocket("SSH_AUTH_SOCK", silentAgent.fullServerName().toLocal8Bit());
+        QElapsedTimer waited;
+        waited.start();
+        Trust();
+        EXPECT_TRUE(LogOn(m_client)) << qPrintable(m_client.m_strReply);
+        EXPECT_LT(waited.elapsed(), 20000);
+        m_client.LogOff();
+    }
     // Without the user's key file, a key held by ssh-agent logs on; without
     // either, a wrong password is refused.
-    QFile::remove(m_knownHosts);
     const QString key = m_server.m_strHome + u"/.ssh/id_ed25519"_s;
     const QString socket = m_server.m_dir.filePath(u"agent"_s);
     QProcess agent;
