@@ -101,7 +101,6 @@ private slots:
         QTest::newRow("empty profile") << QList<int>() << QList<int>{19200, 8, 0, 0, 1, 1};
         QTest::newRow("1200 7 even two COM3 CR") << QList<int>{1200, 7, 2, 2, 3, 2} << QList<int>{1200, 7, 2, 2, 3, 2};
         QTest::newRow("2400 8 odd 1.5 COM2 CRLF") << QList<int>{2400, 8, 1, 1, 2, 1} << QList<int>{2400, 8, 1, 1, 2, 1};
-        QTest::newRow("9600, end mark 7 is CR") << QList<int>{9600, 8, 2, 0, 2, 7} << QList<int>{9600, 8, 2, 0, 2, 2};
         // Unlisted speed, parity and stop bits are kept; data bits and port become 0.
         QTest::newRow("unlisted values") << QList<int>{1234, 5, 9, 3, 4, 1} << QList<int>{1234, 0, 9, 3, 0, 1};
     }
