@@ -44,7 +44,6 @@ private slots:
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("accepted"); // null: refused with "Duplicate name"
         const QStringList names = {"Data", "Job1"};
-        QTest::newRow("duplicate") << "Job1" << true << names << QString();
         QTest::newRow("blanks do not hide a duplicate") << "  Job1 " << true << names << QString();
         QTest::newRow("other case") << " job1" << true << names << QStringLiteral("job1");
         QTest::newRow("no list") << "Job1" << false << QStringList() << QStringLiteral("Job1");
