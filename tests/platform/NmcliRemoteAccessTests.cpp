@@ -140,7 +140,6 @@ TEST_F(FakeNmcli, LiveStateAndHangingDial)
         int rc;
         bool live;
     } rows[] = {{"Field Modem:1111:gsm:ttyUSB2:activating\n", 0, true},
-                {"Field Modem:1111:gsm:ttyUSB2:activated\n", 0, true},
                 {"Field Modem:1111:gsm:ttyUSB2:deactivating\n", 0, true},
                 {"Field Modem:1111:gsm::deactivated\n", 0, false},
                 {"Field Modem:1111:gsm::\n", 0, false},
