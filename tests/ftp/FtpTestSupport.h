@@ -60,6 +60,12 @@ inline bool LogOn(CFtpClient& client, const QString& host, int port, const QStri
     return client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
 }
 
+// One "ls -l" line of a Unix server; kind "d" for a folder, "-" for a file.
+inline std::string UnixLine(const char* kind, const std::string& name)
+{
+    return std::string(kind) + "rw-r--r--    1 0        0            4096 Dec 06 21:16 " + name + "\r\n";
+}
+
 inline QByteArray RandomBytes(qsizetype size, unsigned seed)
 {
     std::mt19937 generator(seed);

@@ -1,4 +1,4 @@
-// The SFTP client and tessaro-cli against a real OpenSSH server: host keys,
+// The SFTP client against a real OpenSSH server: host keys,
 // logon, byte-exact transfers, listings and remote operations, and a server
 // that stalls or goes away (through a relay).
 #include "FtpTestSupport.h"
@@ -308,43 +308,6 @@ TEST_F(Sftp, StalledAndLostServer)
         EXPECT_EQ(ReadAll(local.filePath(u"big"_s)), "old") << failure.m_what;
         EXPECT_EQ(ReadAll(m_server.m_strRoot + u"/kept"_s), "server's") << failure.m_what;
         EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << failure.m_what;
-    }
-}
-
-// tessaro-cli: without a terminal an unknown host key fails with its
-// fingerprint, which --trust-fingerprint then accepts; ls -l over SFTP.
-TEST_F(Sftp, CommandLine)
-{
-    WriteFile(m_server.m_strRoot + u"/a.txt"_s, "12345");
-    const QString fingerprint = CSftpServerProcess::Fingerprint(m_server.m_strHostKey + u".pub"_s);
-    const QStringList base = {u"--profile"_s,
-                              m_server.m_dir.filePath(u"tessaro.ini"_s),
-                              u"ftp"_s,
-                              u"--server"_s,
-                              QStringLiteral("sftp://127.0.0.1:%1").arg(m_server.m_nPort),
-                              u"--user"_s,
-                              m_server.m_strUser};
-    const struct
-    {
-        QStringList m_args;
-        int m_nExit;
-        QByteArray m_out;
-        QByteArray m_err;
-    } runs[] = {
-        {{u"ls"_s}, 1, "", fingerprint.toLatin1()},
-        {{u"--trust-fingerprint"_s, fingerprint, u"ls"_s, u"-l"_s}, 0, "-\t5\t", ""},
-        {{u"--trust-fingerprint"_s, u"SHA256:abc"_s, u"ls"_s}, 2, "", "--trust-fingerprint takes a host key"},
-    };
-    for (const auto& run : runs) {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(TESSARO_CLI), base + run.m_args);
-        ASSERT_TRUE(process.waitForFinished(30000));
-        const QByteArray out = process.readAllStandardOutput();
-        const QByteArray err = process.readAllStandardError();
-        EXPECT_EQ(process.exitCode(), run.m_nExit) << err.constData();
-        EXPECT_TRUE(out.startsWith(run.m_out)) << out.constData();
-        EXPECT_TRUE(err.contains(run.m_err)) << err.constData();
     }
 }
 
