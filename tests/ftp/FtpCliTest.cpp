@@ -281,10 +281,7 @@ TEST_F(FtpCli, HostKeyQuestionOnATerminalIsRemembered)
     CSftpServerProcess server;
     if (!server.Start())
         TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
-    const QByteArray home = qgetenv("HOME");
-    const QByteArray agent = qgetenv("SSH_AUTH_SOCK");
-    qputenv("HOME", server.m_strHome.toLocal8Bit());
-    qunsetenv("SSH_AUTH_SOCK");
+    const CEnvironment home("HOME", server.m_strHome.toLocal8Bit()), agent("SSH_AUTH_SOCK", QByteArray());
     const QString fingerprint = CSftpServerProcess::Fingerprint(server.m_strHostKey + u".pub"_s);
     ASSERT_TRUE(WriteFile(server.m_strRoot + u"/a.txt"_s, "12345"));
     const QStringList logon{u"--server"_s, u"sftp://127.0.0.1:%1"_s.arg(server.m_nPort), u"--user"_s, server.m_strUser};
@@ -313,9 +310,6 @@ TEST_F(FtpCli, HostKeyQuestionOnATerminalIsRemembered)
     EXPECT_EQ(ReadFile(server.m_strHome + u"/.ssh/known_hosts"_s).count('\n'), 1);
     const CRun run = Run(args);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
-    qputenv("HOME", home);
-    if (!agent.isNull())
-        qputenv("SSH_AUTH_SOCK", agent);
 }
 
 // Servers without TLS: "require" sends neither user nor password, "off" does

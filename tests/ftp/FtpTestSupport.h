@@ -31,6 +31,24 @@ struct CFtpTestServices
     CScopedServices m_scope{&m_clock, &m_prompt, &m_progress};
 };
 
+// Sets (or, with a null value, unsets) an environment variable for its
+// lifetime.
+class CEnvironment
+{
+public:
+    CEnvironment(const char* name, const QByteArray& value)
+        : m_name(name), m_old(qgetenv(name)), m_bHad(qEnvironmentVariableIsSet(name))
+    {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~CEnvironment() { m_bHad ? qputenv(m_name, m_old) : qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_bHad;
+};
+
 // Opens the control connection to a started server and reads its greeting.
 inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
 {
