@@ -132,7 +132,8 @@ protected:
 } // namespace
 
 // Every command over TLS, the certificate named by its fingerprint in each
-// of its usual spellings; failures, usage errors and the profile's logon.
+// of its usual spellings; failures, usage errors, the profile's logon and
+// the question on a terminal.
 TEST_F(FtpCli, CommandsOverTls)
 {
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
@@ -240,16 +241,9 @@ TEST_F(FtpCli, CommandsOverTls)
     run = Run({u"--trust-fingerprint"_s, hex, u"--password"_s, u"wrong"_s, u"ls"_s});
     EXPECT_EQ(run.m_nExit, 1);
     EXPECT_TRUE(run.m_err.contains("530")) << run.m_err.constData();
-}
 
-// On a terminal the certificate is shown and asked about; a Yes is kept in the
-// profile, so the next run needs neither question nor option.
-TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
-{
-    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
-    CTestCertificate certificate;
-    if (!server.StartWithTls(certificate))
-        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
+    // On a terminal the certificate is shown and asked about; a Yes is kept
+    // in the profile, so the next run needs neither question nor option.
     CTerminal terminal;
     ASSERT_TRUE(terminal.IsOpen());
     QProcess process;
@@ -267,7 +261,7 @@ TEST_F(FtpCli, CertificateQuestionOnATerminalIsRemembered)
         EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
                   certificate.m_strFingerprint);
     }
-    const CRun run = Run(Logon(server) << u"ls"_s);
+    run = Run(Logon(server) << u"ls"_s);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
 }
 
