@@ -2,8 +2,8 @@
 // real server in the same run: 1 GiB download and upload (passive and
 // active), and the listing of a folder with 50,000 entries. With --tls both
 // use FTP over TLS (curl --ssl-reqd -k) against a certificate made for the run.
-#include "FtpServerProcess.h"
 #include "TestCertificates.h"
+#include "UnpackedFtpServerProcess.h"
 
 #include "dialogs/TransferProgress.h"
 #include "ftp/FtpClient.h"
@@ -179,7 +179,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--unpacked"))
             unpacked = args[i + 1];
     }
-    CFtpServerProcess server(kind);
+    CUnpackedFtpServerProcess server(kind);
     server.m_strUnpacked = unpacked;
     QTemporaryDir certificates;
     CTestCertificate certificate;

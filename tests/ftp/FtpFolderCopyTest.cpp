@@ -45,11 +45,6 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     server.On("RNTO ", "250 Renamed.");
 }
 
-std::string UnixLine(const char* kind, const std::string& name)
-{
-    return std::string(kind) + "rw-r--r--    1 0        0            4096 Dec 06 21:16 " + name + "\r\n";
-}
-
 void UploadIn(CFtpClient::ECopyMode mode, const std::string& files, const std::string& cancel, size_t types)
 {
     CFtpTestServices services;
@@ -110,13 +105,14 @@ TEST(FtpFolderCopy, Upload)
         const char* m_szCancel; // the listings after them before "Cancel"
         size_t m_nTypes;        // "TYPE I" lines
     };
-    for (const CMode& mode :
-         {CMode{CFtpClient::COPY_AS_EXPLORER,
-                "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
-                "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
-                "CWD /Data/Job1/|LIST", 12},
-          CMode{CFtpClient::COPY_FAST, "STOR /Data/Job1/.b.txt.tessaro-part|CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
-                "", 1}}) {
+    for (const CMode& mode : {CMode{CFtpClient::COPY_AS_EXPLORER,
+                                    "CWD /Data/Job1/|LIST|CWD /Data/Job1/|LIST|STOR /Data/Job1/.b.txt.tessaro-part|"
+                                    "CWD /Data/Job1/Sub/X/|LIST|STOR /Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                                    "CWD /Data/Job1/|LIST", 12},
+                              CMode{CFtpClient::COPY_FAST,
+                                    "STOR /Data/Job1/.b.txt.tessaro-part|CWD /Data/Job1/Sub/X/|LIST|STOR "
+                                    "/Data/Job1/Sub/X/.x.txt.tessaro-part|",
+                                    "", 1}}) {
         SCOPED_TRACE(mode.m_eMode);
         UploadIn(mode.m_eMode, mode.m_szFiles, mode.m_szCancel, mode.m_nTypes);
     }

@@ -14,13 +14,12 @@
 class CFtpServerProcess
 {
 public:
-    // ProFTPD and Pure-FTPd conflict with vsftpd as installed packages; the
-    // benchmark runs them from packages unpacked into m_strUnpacked
-    // (bench/ftp/unpack-servers.sh).
+    // ProFTPD and Pure-FTPd conflict with vsftpd as installed packages; only
+    // the benchmark runs them (CUnpackedFtpServerProcess).
     enum EKind { Pyftpdlib, Vsftpd, Proftpd, PureFtpd };
 
     explicit CFtpServerProcess(EKind kind, bool ipv6 = false) : m_kind(kind), m_bIPv6(ipv6) {}
-    ~CFtpServerProcess();
+    virtual ~CFtpServerProcess();
 
     // False with m_strProblem set when the server cannot run here.
     bool Start();
@@ -58,10 +57,16 @@ public:
     QString m_strRemoteBase; // remote path of m_strRoot, without a trailing "/"
     int m_nPort = 0;
     QString m_strProblem;
-    QString m_strUnpacked; // root of the unpacked packages (Proftpd, PureFtpd)
 
     // The command lines pyftpdlib received so far.
     QStringList Transcript() const;
+
+protected:
+    // Starts m_process for Proftpd or PureFtpd on m_nPort.
+    virtual bool StartUnpackedProcess();
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
 
 private:
     bool StartPyftpdlib(const QHostAddress& address);
@@ -69,14 +74,9 @@ private:
     bool StartUnpacked(const QHostAddress& address);
     bool WaitForVsftpd(const QHostAddress& address);
     bool PrepareVsftpd(QString& config);
-    bool PrepareSharedFolder();
-    bool StartProftpd();
-    bool StartPureFtpd();
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;
     QByteArray PassiveConfiguration() const;
 
-    QTemporaryDir m_dir;
     QTemporaryDir m_ownFiles; // the transcript, outside the folder that tests show as a local root
-    QProcess m_process;
 };

@@ -31,6 +31,24 @@ struct CFtpTestServices
     CScopedServices m_scope{&m_clock, &m_prompt, &m_progress};
 };
 
+// Sets (or, with a null value, unsets) an environment variable for its
+// lifetime.
+class CEnvironment
+{
+public:
+    CEnvironment(const char* name, const QByteArray& value)
+        : m_name(name), m_old(qgetenv(name)), m_bHad(qEnvironmentVariableIsSet(name))
+    {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~CEnvironment() { m_bHad ? qputenv(m_name, m_old) : qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_bHad;
+};
+
 // Opens the control connection to a started server and reads its greeting.
 inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
 {
@@ -58,6 +76,12 @@ inline bool LogOn(CFtpClient& client, const QString& host, int port, const QStri
                   const QString& password = u"p"_s)
 {
     return client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
+}
+
+// One "ls -l" line of a Unix server; kind "d" for a folder, "-" for a file.
+inline std::string UnixLine(const char* kind, const std::string& name)
+{
+    return std::string(kind) + "rw-r--r--    1 0        0            4096 Dec 06 21:16 " + name + "\r\n";
 }
 
 inline QByteArray RandomBytes(qsizetype size, unsigned seed)

@@ -1,6 +1,7 @@
 #include "SftpServerProcess.h"
 
 #include "ftp/SftpProtocol.h"
+#include "support/TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,12 +20,6 @@ namespace {
 
 const char* const kSshd = "/usr/sbin/sshd";
 const char* const kRunDir = "/run/sshd";
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 sockaddr_in Loopback(int port)
 {

@@ -1,4 +1,4 @@
-// The SFTP client and tessaro-cli against a real OpenSSH server: host keys,
+// The SFTP client against a real OpenSSH server: host keys,
 // logon, byte-exact transfers, listings and remote operations, and a server
 // that stalls or goes away (through a relay).
 #include "FtpTestSupport.h"
@@ -16,31 +16,6 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QThread>
-
-namespace {
-
-class CEnvironment
-{
-public:
-    CEnvironment(const char* name, const QByteArray& value)
-        : m_name(name), m_old(qgetenv(name)), m_bHad(qEnvironmentVariableIsSet(name))
-    {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~CEnvironment() { m_bHad ? qputenv(m_name, m_old) : qunsetenv(m_name); }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_bHad;
-};
-
-QByteArray ReadAll(const QString& path)
-{
-    return QFile::exists(path) ? ReadFile(path) : QByteArray("(missing)");
-}
-
-} // namespace
 
 class Sftp : public testing::Test
 {
@@ -81,7 +56,7 @@ TEST_F(Sftp, HostKeysAndLogon)
     const QString fingerprint = CSftpServerProcess::Fingerprint(m_server.m_strHostKey + u".pub"_s);
     const QString other = m_server.m_dir.filePath(u"other_key"_s);
     ASSERT_TRUE(CSftpServerProcess::MakeKey(other));
-    const QByteArray otherKey = ReadAll(other + u".pub"_s).split(' ').mid(0, 2).join(' ');
+    const QByteArray otherKey = ReadFile(other + u".pub"_s).split(' ').mid(0, 2).join(' ');
     const auto hash = [&] {
         QProcess keygen;
         keygen.start(u"ssh-keygen"_s, {u"-q"_s, u"-H"_s, u"-f"_s, m_knownHosts});
@@ -126,7 +101,7 @@ TEST_F(Sftp, HostKeysAndLogon)
             EXPECT_TRUE(
                 m_services.m_prompt.m_shown.constLast().contains(u"ssh-ed25519\nFingerprint: "_s + fingerprint));
         }
-        EXPECT_EQ(ReadAll(m_knownHosts).count('\n'), step.m_nKnownLines) << step.m_what;
+        EXPECT_EQ(ReadFile(m_knownHosts).count('\n'), step.m_nKnownLines) << step.m_what;
         client.LogOff();
         if (!step.m_bOk) {
             EXPECT_EQ(m_server.Log().count(u"for "_s + m_server.m_strUser), logons) << step.m_what;
@@ -188,8 +163,8 @@ TEST_F(Sftp, TransfersListingsAndOperations)
             << qPrintable(m_client.m_strReply);
         EXPECT_TRUE(
             m_client.TransferFile(u"/"_s + QLatin1String(name), local.filePath(QLatin1String(name)), false, true));
-        EXPECT_EQ(ReadAll(root + QLatin1String(name)), bytes) << name;
-        EXPECT_EQ(ReadAll(local.filePath(QLatin1String(name))), bytes) << name;
+        EXPECT_EQ(ReadFile(root + QLatin1String(name)), bytes) << name;
+        EXPECT_EQ(ReadFile(local.filePath(QLatin1String(name))), bytes) << name;
     }
     QDir(root).mkdir(u"Jobs"_s);
     QFile::link(u"big"_s, root + u"ln"_s);
@@ -238,18 +213,18 @@ TEST_F(Sftp, TransfersListingsAndOperations)
          [&] { return !QFile::exists(root + u"Jobs/Sub"_s); }},
         {"put over", [&] { return m_client.TransferFile(u"/big"_s, local.filePath(u"text"_s), false, false); }, true,
          [&] {
-             return ReadAll(root + u"big"_s) == files[2].second
+             return ReadFile(root + u"big"_s) == files[2].second
                  && QDir(root).entryList(QDir::Hidden | QDir::Files).size() == 3;
          }},
         {"upload-folder", [&] { return m_client.UploadFolder(m_server.m_strHome, u"Jobs"_s, u"Tree"_s); }, true,
          [&] {
-             return ReadAll(root + u"Jobs/Tree/.ssh/id_ed25519.pub"_s)
-                 == ReadAll(m_server.m_strHome + u"/.ssh/id_ed25519.pub"_s);
+             return ReadFile(root + u"Jobs/Tree/.ssh/id_ed25519.pub"_s)
+                 == ReadFile(m_server.m_strHome + u"/.ssh/id_ed25519.pub"_s);
          }},
         {"download-folder", [&] { return m_client.DownloadFolder(u"Jobs"_s, local.path(), u"Back"_s); }, true,
          [&] {
-             return ReadAll(local.filePath(u"Back/Tree/.ssh/id_ed25519"_s))
-                 == ReadAll(m_server.m_strHome + u"/.ssh/id_ed25519"_s);
+             return ReadFile(local.filePath(u"Back/Tree/.ssh/id_ed25519"_s))
+                 == ReadFile(m_server.m_strHome + u"/.ssh/id_ed25519"_s);
          }},
         {"remove tree", [&] { return m_client.RemoveRemoteTree(u"Jobs"_s); }, true,
          [&] { return !QFile::exists(root + u"Jobs"_s); }},
@@ -319,46 +294,9 @@ TEST_F(Sftp, StalledAndLostServer)
         }
         EXPECT_FALSE(m_client.IsOpen()) << failure.m_what;
         EXPECT_EQ(m_client.IsConnectionLost(), !failure.m_bStall) << failure.m_what;
-        EXPECT_EQ(ReadAll(local.filePath(u"big"_s)), "old") << failure.m_what;
-        EXPECT_EQ(ReadAll(m_server.m_strRoot + u"/kept"_s), "server's") << failure.m_what;
+        EXPECT_EQ(ReadFile(local.filePath(u"big"_s)), "old") << failure.m_what;
+        EXPECT_EQ(ReadFile(m_server.m_strRoot + u"/kept"_s), "server's") << failure.m_what;
         EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << failure.m_what;
-    }
-}
-
-// tessaro-cli: without a terminal an unknown host key fails with its
-// fingerprint, which --trust-fingerprint then accepts; ls -l over SFTP.
-TEST_F(Sftp, CommandLine)
-{
-    WriteFile(m_server.m_strRoot + u"/a.txt"_s, "12345");
-    const QString fingerprint = CSftpServerProcess::Fingerprint(m_server.m_strHostKey + u".pub"_s);
-    const QStringList base = {u"--profile"_s,
-                              m_server.m_dir.filePath(u"tessaro.ini"_s),
-                              u"ftp"_s,
-                              u"--server"_s,
-                              QStringLiteral("sftp://127.0.0.1:%1").arg(m_server.m_nPort),
-                              u"--user"_s,
-                              m_server.m_strUser};
-    const struct
-    {
-        QStringList m_args;
-        int m_nExit;
-        QByteArray m_out;
-        QByteArray m_err;
-    } runs[] = {
-        {{u"ls"_s}, 1, "", fingerprint.toLatin1()},
-        {{u"--trust-fingerprint"_s, fingerprint, u"ls"_s, u"-l"_s}, 0, "-\t5\t", ""},
-        {{u"--trust-fingerprint"_s, u"SHA256:abc"_s, u"ls"_s}, 2, "", "--trust-fingerprint takes a host key"},
-    };
-    for (const auto& run : runs) {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(TESSARO_CLI), base + run.m_args);
-        ASSERT_TRUE(process.waitForFinished(30000));
-        const QByteArray out = process.readAllStandardOutput();
-        const QByteArray err = process.readAllStandardError();
-        EXPECT_EQ(process.exitCode(), run.m_nExit) << err.constData();
-        EXPECT_TRUE(out.startsWith(run.m_out)) << out.constData();
-        EXPECT_TRUE(err.contains(run.m_err)) << err.constData();
     }
 }
 
