@@ -68,12 +68,10 @@ TEST_F(TransferTest, ReceiveNormalPaths)
                 {"?\r\n", "ok\r"},   // a short piece of a line: dropped
                 {"?\r\n", ""}},
          "ab\r\n" + longLine, 1, QList<int>{1000, 1000, 2000, 2000, 2000}},
+        // The built-in format for a code list; silence is acceptance.
         {3, 0x10000, 1, "CODES.VRN", 0,
-         Script{kWakeOk,
-                {"FORM/SET/1\r\n", "OK\r\n"},
-                {"CODE/RCV/3\r\n", "ACK\r\n"},
-                {"?\r\n", "CODE LINE\r\n"},
-                {"?\r\n", ""}},
+         Script{
+             kWakeOk, {"FORM/SET/1\r\n", ""}, {"CODE/RCV/3\r\n", "ACK\r\n"}, {"?\r\n", "CODE LINE\r\n"}, {"?\r\n", ""}},
          "CODE LINE\r\n", 0, QList<int>{1000, 1000, 1000, 2000, 2000}},
     };
     for (const CCase& c : cases) {
