@@ -130,7 +130,6 @@ TEST_F(TransferTest, FailedReceivesLeaveNoPartialFile)
         // Cancel between the 4 KiB pieces of a line that never ends.
         {"cancel in a line", false, {}, "x", 0, 2, 0, 2 * 4096 + 1},
         {"data without CR LF", false, {}, "x", 0, 0, 0, 65536 + 1, {lineTooLong}},
-        {"endless CRs", false, {}, "\r", 0, 0, 0, 65536 + 1, {lineTooLong}},
         // Proper lines, one a second, for ever.
         {"endless lines", false, {}, "DATA LINE 1\r\n", 1000, 0, 0, 7201 * 13, {tooSlow}},
         // The busy byte alone every 5 s: the link waits and polls again, for ever.
