@@ -254,6 +254,7 @@ TEST_F(LinkTest, Erase)
         {0x80, 4, "Delete Measurements: A1:\n" + lost, "JOB/ERASE/OBSERV/4\r\n", {2000, 1000}},
         {0x40, 4, "Delete Fixpoints: A1:\n" + lost, "JOB/ERASE/COORD/4\r\n", {2000, 1000}},
         {0x8000, 9, "Delete Job J9:\n" + lost, "JOB/ERASE/9\r\n", {2000, 1000, 5000}},
+        {0x10000, 3, "Delete Codelist CODES:\n" + lost, "CODE/ERASE/3\r\n", {2000, 1000}},
         {0x200, 2, "Delete Format F1:\n" + lost, "FORM/ERASE/2\r\n", {2000, 1000}},
     };
     for (const CCase& c : cases) {
@@ -266,10 +267,12 @@ TEST_F(LinkTest, Erase)
         EXPECT_EQ(m_device->m_nUnseenWrites, 0); // the conversation shows the wait cursor
     }
 
-    // A number not in the table or an unknown kind: no question.
+    // A number not in the table: no question. Declined: nothing sent.
     Fresh();
     EXPECT_FALSE(m_link.Erase(5, 0x80, 0) || m_link.Erase(3, 0x200, 0) || m_link.Erase(4, 0x1234, 0));
     EXPECT_TRUE(m_prompt.m_shown.isEmpty());
+    m_prompt.PushButton(IDNO);
+    EXPECT_FALSE(m_link.Erase(4, 0x80, 0));
     // The port does not open: false after its message.
     m_device->m_bFailOpen = true;
     m_prompt.PushButton(IDYES);
