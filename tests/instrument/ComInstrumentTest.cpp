@@ -282,22 +282,4 @@ TEST_F(LinkTest, Erase)
     EXPECT_TRUE(m_prompt.Idle());
 }
 
-TEST_F(LinkTest, SelectFormat)
-{
-    // Flag clear: "FORM/SET/<m_nFormat>" and the reply read at once.
-    m_link.m_nFormat = 3;
-    Fresh({kWakeOk, {"FORM/SET/3\r\n", "OK\r\n"}});
-    EXPECT_TRUE(m_link.SelectFormat(0));
-    EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SET/3\r\n|<close>");
-    EXPECT_EQ(m_clock.m_pauses, (QList<int>{1000, 1000}));
-
-    // Built-in: "FORM/SET/1" with a pause before the reply; one refusal, then
-    // silence (acceptance): two attempts, the port reopened between them.
-    Fresh({kWakeOk, {"FORM/SET/1\r\n", "@W\r\n"}, kWakeOk, {"FORM/SET/1\r\n", ""}});
-    EXPECT_TRUE(m_link.SelectFormat(1));
-    EXPECT_EQ(Trace(), "<open>|c\r\n|FORM/SET/1\r\n|<close>|<open>|c\r\n|FORM/SET/1\r\n|<close>");
-    EXPECT_EQ(m_clock.m_pauses, QList<int>(6, 1000));
-    EXPECT_TRUE(m_prompt.m_shown.isEmpty()); // ten refusals: see the receive's refusals
-}
-
 } // namespace
