@@ -2,6 +2,7 @@
 // real server in the same run: 1 GiB download and upload (passive and
 // active), and the listing of a folder with 50,000 entries. With --tls both
 // use FTP over TLS (curl --ssl-reqd -k) against a certificate made for the run.
+#include "RandomFile.h"
 #include "TestCertificates.h"
 #include "UnpackedFtpServerProcess.h"
 
@@ -26,23 +27,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-bool MakeBigFile(const QString& path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937_64 generator(7);
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    for (qint64 done = 0; done < size; done += block.size()) {
-        auto* words = reinterpret_cast<quint64*>(block.data());
-        for (qsizetype i = 0; i < block.size() / 8; ++i)
-            words[i] = generator();
-        if (file.write(block.constData(), qMin<qint64>(block.size(), size - done)) < 0)
-            return false;
-    }
-    return true;
-}
 
 // By CFtpServerProcess::EKind.
 const QStringList kServerNames{QStringLiteral("pyftpdlib"), QStringLiteral("vsftpd"), QStringLiteral("proftpd"),
@@ -206,7 +190,7 @@ int main(int argc, char** argv)
     CServices::SetProgress(&progress);
     const qint64 size = sizeMiB * 1024 * 1024;
     const QString big = server.m_strRoot + QStringLiteral("/big.bin");
-    if (!MakeBigFile(big, size))
+    if (!MakeRandomFile(big, size, 7))
         return 1;
     QFile::setPermissions(big, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     const QString local =

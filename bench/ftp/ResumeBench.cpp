@@ -5,6 +5,7 @@
 // a restart of the file would show as a multiple of the whole time.
 #include "FaultProxyProcess.h"
 #include "FtpServerProcess.h"
+#include "RandomFile.h"
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpSession.h"
@@ -20,23 +21,6 @@
 namespace {
 
 constexpr qint64 kMiB = 1024 * 1024;
-
-bool MakeFile(const QString& path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937_64 generator(11);
-    QByteArray block(kMiB, Qt::Uninitialized);
-    for (qint64 done = 0; done < size; done += block.size()) {
-        auto* words = reinterpret_cast<quint64*>(block.data());
-        for (qsizetype i = 0; i < block.size() / 8; ++i)
-            words[i] = generator();
-        if (file.write(block.constData(), qMin<qint64>(block.size(), size - done)) < 0)
-            return false;
-    }
-    return true;
-}
 
 struct CBenchOptions
 {
@@ -63,7 +47,7 @@ bool Measure(const CBenchOptions& options, int cuts, double& bestGet, double& be
         return std::fprintf(stderr, "%s %s\n", qPrintable(server.m_strProblem), qPrintable(proxy.m_strProblem)), false;
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("source.bin"));
-    if (!MakeFile(source, options.m_nSize))
+    if (!MakeRandomFile(source, options.m_nSize, 11))
         return false;
     CFtpSession session;
     CFtpSession::CLogon logon;

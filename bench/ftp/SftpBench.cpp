@@ -5,6 +5,7 @@
 // [--block KIB] (the bytes handed to libssh2 per read or write). Beside the
 // wall time it shows the processor time of the client side: this process
 // for tessaro, sftp and the ssh it runs for sftp (the sshd side is left out).
+#include "RandomFile.h"
 #include "SftpServerProcess.h"
 
 #include "ftp/FtpListing.h"
@@ -23,23 +24,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-bool MakeBigFile(const QString& path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937_64 generator(7);
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    for (qint64 done = 0; done < size; done += block.size()) {
-        auto* words = reinterpret_cast<quint64*>(block.data());
-        for (qsizetype i = 0; i < block.size() / 8; ++i)
-            words[i] = generator();
-        if (file.write(block.constData(), qMin<qint64>(block.size(), size - done)) < 0)
-            return false;
-    }
-    return true;
-}
 
 // Processor seconds (user and system) of this process and of its children.
 double ProcessorSeconds()
@@ -126,7 +110,7 @@ int main(int argc, char** argv)
     const QString local = server.m_dir.filePath(QStringLiteral("local"));
     QDir().mkpath(local);
     const QString source = local + QStringLiteral("/source");
-    if (!MakeBigFile(source, size) || !QFile::copy(source, server.m_strRoot + QStringLiteral("/big")))
+    if (!MakeRandomFile(source, size, 7) || !QFile::copy(source, server.m_strRoot + QStringLiteral("/big")))
         return 1;
     const QString folder = server.m_strRoot + QStringLiteral("/many");
     QDir().mkpath(folder);
