@@ -3,6 +3,9 @@
 #include "SimInstrument.h"
 #include "WireText.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -134,13 +137,43 @@ void CPtyLink::ReadDeviceEvents()
             if ((event->mask & IN_OPEN) && m_nOpenCount++ == 0) {
                 // A real port loses what was sent while it was closed.
                 DropUnreadReplies();
+                m_openers = DeviceHolders();
                 Log("--", "port opened");
             }
-            if ((event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && m_nOpenCount > 0 && --m_nOpenCount == 0)
+            // inotify merges an event with the one queued before it when they
+            // are alike: the handheld's two opens may count as two and its two
+            // closes as one. A close that leaves descriptors counted is
+            // checked against the processes that opened the port.
+            if ((event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && m_nOpenCount > 0
+                && (--m_nOpenCount == 0 || !DeviceHolders().intersects(m_openers))) {
+                m_nOpenCount = 0;
                 HandleHangUp();
+            }
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
+}
+
+// The processes other than this one that hold the slave open, from /proc.
+QSet<qint64> CPtyLink::DeviceHolders() const
+{
+    QSet<qint64> holders;
+    const QString device = QFileInfo(m_strDevice).canonicalFilePath();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& name : pids) {
+        bool number = false;
+        const qint64 pid = name.toLongLong(&number);
+        if (!number || pid == ::getpid())
+            continue;
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(name));
+        for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+            if (QFile::symLinkTarget(fds.filePath(fd)) == device) {
+                holders.insert(pid);
+                break;
+            }
+        }
+    }
+    return holders;
 }
 
 void CPtyLink::DropUnreadReplies()

@@ -4,6 +4,7 @@
 #include "LineSplitter.h"
 
 #include <QFile>
+#include <QSet>
 #include <QString>
 
 #include <csignal>
@@ -44,6 +45,7 @@ private:
     bool LineHeard();
     void DropUnreadReplies();
     void ReadDeviceEvents();
+    QSet<qint64> DeviceHolders() const;
     void Send(const QByteArray& bytes);
     void PumpFlood();
     bool WriteAll(const char* data, qsizetype size);
@@ -56,8 +58,9 @@ private:
     int m_nSlave = -1; // held open so that unread replies can be dropped
     QString m_strDevice;
     int m_nBaud = 0;
-    int m_nWatch = -1;    // inotify descriptor reporting opens and closes of the slave
-    int m_nOpenCount = 0; // descriptors the handheld holds on the slave
+    int m_nWatch = -1;      // inotify descriptor reporting opens and closes of the slave
+    int m_nOpenCount = 0;   // descriptors the handheld holds on the slave
+    QSet<qint64> m_openers; // the processes that held the slave when it was opened
     int m_nVanishAfter = -1;
     int m_nLinesSeen = 0;
     bool m_bVanished = false;
