@@ -50,15 +50,7 @@ bool Measure(const CBenchOptions& options, int cuts, double& bestGet, double& be
     if (!MakeRandomFile(source, options.m_nSize, 11))
         return false;
     CFtpSession session;
-    CFtpSession::CLogon logon;
-    logon.m_strHost = proxy.m_strHost;
-    logon.m_nPort = server.m_nPort;
-    logon.m_strUser = server.m_strUser;
-    logon.m_strPassword = server.m_strPassword;
-    logon.m_eEncryption = options.m_bTls ? FTP_TLS_REQUIRE : FTP_TLS_OFF;
-    logon.m_strTrustedFingerprint = certificate.m_strFingerprint;
-    logon.m_bMayAskTrust = false;
-    session.SetLogon(logon);
+    session.SetLogon(server.SessionLogon(proxy.m_strHost, options.m_bTls, certificate.m_strFingerprint));
     session.Client().m_bPassive = true;
     const QString remote = server.m_strRemoteBase + QStringLiteral("/big.bin");
     bestGet = bestPut = 1e9;

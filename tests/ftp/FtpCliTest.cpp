@@ -111,6 +111,15 @@ protected:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_dir.path());
     }
+    // Starts tessaro-cli with args on the terminal, as a user at a keyboard would.
+    bool StartOnTerminal(CTerminal& terminal, QProcess& process, const QStringList& args) const
+    {
+        if (!terminal.IsOpen())
+            return false;
+        Prepare(process);
+        terminal.Start(process, Arguments(args));
+        return true;
+    }
     QStringList Arguments(const QStringList& args) const
     {
         return QStringList{u"--profile"_s, Path(u"profile.ini"_s), u"ftp"_s} + args;
@@ -245,10 +254,8 @@ TEST_F(FtpCli, CommandsOverTls)
     // On a terminal the certificate is shown and asked about; a Yes is kept
     // in the profile, so the next run needs neither question nor option.
     CTerminal terminal;
-    ASSERT_TRUE(terminal.IsOpen());
     QProcess process;
-    Prepare(process);
-    terminal.Start(process, Arguments(Logon(server) << u"ls"_s));
+    ASSERT_TRUE(StartOnTerminal(terminal, process, Logon(server) << u"ls"_s));
     const QByteArray shown = terminal.Read(10000, "[y/N]");
     EXPECT_TRUE(shown.contains("cannot be verified")) << shown.constData();
     EXPECT_TRUE(shown.contains(certificate.m_strFingerprint.toLatin1())) << shown.constData();
@@ -291,10 +298,8 @@ TEST_F(FtpCli, HostKeyQuestionOnATerminalIsRemembered)
     }
     const QStringList args = logon + QStringList{u"ls"_s};
     CTerminal terminal;
-    ASSERT_TRUE(terminal.IsOpen());
     QProcess process;
-    Prepare(process);
-    terminal.Start(process, Arguments(args));
+    ASSERT_TRUE(StartOnTerminal(terminal, process, args));
     const QByteArray shown = terminal.Read(10000, "[y/N]");
     EXPECT_FALSE(shown.contains("Password")) << shown.constData();
     EXPECT_TRUE(shown.contains(fingerprint.toLatin1())) << shown.constData();
@@ -384,10 +389,8 @@ TEST_F(FtpCli, PasswordSources)
             EXPECT_EQ(run.m_nExit, 0) << c.m_szPass << ": " << run.m_err.constData();
         } else {
             CTerminal terminal;
-            ASSERT_TRUE(terminal.IsOpen());
             QProcess process;
-            Prepare(process);
-            terminal.Start(process, Arguments(args));
+            ASSERT_TRUE(StartOnTerminal(terminal, process, args));
             const QByteArray shown = terminal.Read(10000, "Password for ");
             EXPECT_TRUE(shown.contains("Password for surveyor@127.0.0.1:")) << shown.constData();
             ASSERT_TRUE(terminal.Type("typed secret\n"));

@@ -98,15 +98,7 @@ TEST_P(FtpResume, LargeFilesArriveWholeThroughCuts)
 
     CFtpTestServices services;
     CFtpSession session;
-    CFtpSession::CLogon logon;
-    logon.m_strHost = proxy.m_strHost;
-    logon.m_nPort = server.m_nPort;
-    logon.m_strUser = server.m_strUser;
-    logon.m_strPassword = server.m_strPassword;
-    logon.m_eEncryption = p.m_bTls ? FTP_TLS_REQUIRE : FTP_TLS_OFF;
-    logon.m_strTrustedFingerprint = certificate.m_strFingerprint;
-    logon.m_bMayAskTrust = false;
-    session.SetLogon(logon);
+    session.SetLogon(server.SessionLogon(proxy.m_strHost, p.m_bTls, certificate.m_strFingerprint));
     session.Client().m_nTimeoutMs = 10000;
     session.Client().m_bPassive = true;
 

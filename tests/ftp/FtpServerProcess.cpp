@@ -291,3 +291,16 @@ bool CFtpServerProcess::StartUnpackedProcess()
     m_strProblem = u"only the benchmark runs this server"_s;
     return false;
 }
+
+CFtpSession::CLogon CFtpServerProcess::SessionLogon(const QString& host, bool tls, const QString& fingerprint) const
+{
+    CFtpSession::CLogon logon;
+    logon.m_strHost = host;
+    logon.m_nPort = m_nPort;
+    logon.m_strUser = m_strUser;
+    logon.m_strPassword = m_strPassword;
+    logon.m_eEncryption = tls ? FTP_TLS_REQUIRE : FTP_TLS_OFF;
+    logon.m_strTrustedFingerprint = fingerprint;
+    logon.m_bMayAskTrust = false;
+    return logon;
+}

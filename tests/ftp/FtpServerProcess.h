@@ -2,6 +2,8 @@
 
 #include "TestCertificates.h"
 
+#include "ftp/FtpSession.h"
+
 #include <QHostAddress>
 #include <QProcess>
 #include <QString>
@@ -32,6 +34,9 @@ public:
         m_strKey = certificate.m_strKey;
         return Start();
     }
+    // A session's logon to this server, reached at host (127.0.0.1 or a
+    // proxy's address), over TLS when tls, taking the certificate fingerprint.
+    CFtpSession::CLogon SessionLogon(const QString& host, bool tls, const QString& fingerprint) const;
 
     EKind m_kind;
     bool m_bIPv6; // listens on ::1 instead of 127.0.0.1 (vsftpd only)
