@@ -19,7 +19,6 @@ public:
     bool ListenControl(int port);
 
     qint64 m_nCutEvery = 0; // 0: never
-    int m_nMaxCuts = 0;     // 0: no limit
     bool m_bCutControl = false;
     QString m_strHost = QStringLiteral("127.0.0.2");
     int m_nDataLow = 0;
@@ -27,9 +26,5 @@ public:
     QString m_strProblem;
 
 private:
-    // The next line of the relay's output, without its line end; empty when
-    // none came in time.
-    QByteArray ReadLine();
-
     QProcess m_process;
 };

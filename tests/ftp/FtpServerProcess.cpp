@@ -1,4 +1,5 @@
 #include "FtpServerProcess.h"
+#include "TestProcess.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -65,16 +66,18 @@ int FreeLoopbackPort(const QHostAddress& address)
     return probe.listen(address, 0) ? probe.serverPort() : 0;
 }
 
-// True once the server accepts a connection; its greeting is awaited too.
-bool WaitForGreeting(const QHostAddress& address, int port, int timeoutMs)
+// True once the server greets on port, with text in its greeting, while
+// process (where given) still runs: a vsftpd that could not bind its port
+// (another process took it) stops at once.
+bool WaitForGreeting(const QHostAddress& address, int port, QProcess* process = nullptr, const char* text = "")
 {
-    for (const QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(50)) {
+    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(50)) {
+        if (process && (process->state() == QProcess::NotRunning || process->waitForFinished(0)))
+            return false;
         QTcpSocket socket;
         socket.connectToHost(address, static_cast<quint16>(port));
-        if (socket.waitForConnected(500)) {
-            socket.waitForReadyRead(2000);
-            return true;
-        }
+        if (socket.waitForConnected(500) && socket.waitForReadyRead(2000))
+            return socket.readAll().contains(text);
     }
     return false;
 }
@@ -83,13 +86,7 @@ bool WaitForGreeting(const QHostAddress& address, int port, int timeoutMs)
 
 CFtpServerProcess::~CFtpServerProcess()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
+    StopProcess(m_process);
 }
 
 bool CFtpServerProcess::Start()
@@ -119,7 +116,7 @@ bool CFtpServerProcess::StartUnpacked(const QHostAddress& address)
     }
     if (!StartUnpackedProcess())
         return false;
-    if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort, 10000)) {
+    if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort)) {
         m_strProblem = u"the server did not start: "_s + QString::fromLocal8Bit(m_process.readAll());
         return false;
     }
@@ -135,14 +132,8 @@ bool CFtpServerProcess::StartPyftpdlib(const QHostAddress& address)
     QDir().mkpath(m_strRoot);
     m_process.start(u"/usr/bin/python3"_s, PyftpdlibArguments());
     QByteArray output;
-    for (const QDeadlineTimer deadline(10000); m_nPort == 0 && m_process.waitForReadyRead(deadline.remainingTime());) {
-        output += m_process.readAll();
-        const int at = output.indexOf("serving on port ");
-        const int end = output.indexOf('\n', at);
-        if (at >= 0 && end > at)
-            m_nPort = output.mid(at + 16, end - at - 16).trimmed().toInt();
-    }
-    if (m_nPort == 0 || !WaitForGreeting(address, m_nPort, 10000)) {
+    m_nPort = WaitForLine(m_process, "serving on port ", 10000, &output).mid(16).toInt();
+    if (m_nPort == 0 || !WaitForGreeting(address, m_nPort)) {
         m_strProblem = u"pyftpdlib did not start: "_s + QString::fromLocal8Bit(output + m_process.readAll());
         return false;
     }
@@ -164,29 +155,14 @@ bool CFtpServerProcess::StartVsftpd(const QHostAddress& address)
         if (!PrepareVsftpd(config))
             return false;
         m_process.start(u"/usr/sbin/vsftpd"_s, {config});
-        if (m_process.waitForStarted(5000) && WaitForVsftpd(address))
+        if (m_process.waitForStarted(5000) && WaitForGreeting(address, m_nPort, &m_process, "vsFTPd")
+            && !m_process.waitForFinished(200))
             return true;
         const QString output = QString::fromLocal8Bit(m_process.readAll());
-        m_process.kill();
-        m_process.waitForFinished(3000);
+        StopProcess(m_process);
         m_strProblem = u"vsftpd did not start: "_s + output;
         if (!output.contains(u"could not bind"_s))
             return false;
-    }
-    return false;
-}
-
-// True once vsftpd greets on m_nPort and still runs: one that could not bind
-// its port (another process took it) stops at once.
-bool CFtpServerProcess::WaitForVsftpd(const QHostAddress& address)
-{
-    for (const QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(50)) {
-        if (m_process.state() == QProcess::NotRunning || m_process.waitForFinished(0))
-            return false;
-        QTcpSocket socket;
-        socket.connectToHost(address, static_cast<quint16>(m_nPort));
-        if (socket.waitForConnected(500) && socket.waitForReadyRead(2000))
-            return socket.readAll().contains("vsFTPd") && !m_process.waitForFinished(200);
     }
     return false;
 }

@@ -77,7 +77,6 @@ private:
     bool StartPyftpdlib(const QHostAddress& address);
     bool StartVsftpd(const QHostAddress& address);
     bool StartUnpacked(const QHostAddress& address);
-    bool WaitForVsftpd(const QHostAddress& address);
     bool PrepareVsftpd(QString& config);
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;

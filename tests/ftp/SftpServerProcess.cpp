@@ -1,11 +1,11 @@
 #include "SftpServerProcess.h"
+#include "TestProcess.h"
 
 #include "ftp/SftpProtocol.h"
 #include "support/TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -41,8 +41,7 @@ void CloseHard(int fd)
 
 CSftpServerProcess::~CSftpServerProcess()
 {
-    m_process.kill();
-    m_process.waitForFinished(5000);
+    StopProcess(m_process);
 }
 
 bool CSftpServerProcess::MakeKey(const QString& path)
@@ -99,17 +98,14 @@ bool CSftpServerProcess::Start()
         m_process.start(QString::fromLatin1(kSshd),
                         {"-D", "-e", "-f", dir + QStringLiteral("/sshd_config"), "-o",
                          QStringLiteral("ListenAddress=127.0.0.1:%1").arg(m_nPort)});
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning
-               && !Log().contains(QLatin1String("Server listening"))) {}
-        if (Log().contains(QLatin1String("Server listening")))
+        QByteArray output;
+        const bool listening = !WaitForLine(m_process, "Server listening", 10000, &output).isEmpty();
+        m_strLog = QString::fromLocal8Bit(output + m_process.readAll());
+        if (listening)
             return true;
-        m_process.kill();
-        m_process.waitForFinished(5000);
+        StopProcess(m_process);
         if (!m_strLog.contains(QLatin1String("Address already in use")))
             break;
-        m_strLog.clear();
     }
     m_strProblem = QStringLiteral("sshd did not start: ") + m_strLog;
     return false;
