@@ -23,13 +23,6 @@ bool Openssl(const QStringList& args, QString& problem, QByteArray* out = nullpt
     return true;
 }
 
-// Where the certificate and its key go.
-void NameFiles(const QString& folder, const QString& name, CTestCertificate& certificate)
-{
-    certificate.m_strCertificate = folder + u'/' + name + u".crt"_s;
-    certificate.m_strKey = folder + u'/' + name + u".key"_s;
-}
-
 bool ReadFingerprint(CTestCertificate& certificate, QString& problem)
 {
     QByteArray out;
@@ -57,6 +50,21 @@ const QString& SharedKey(QString& problem)
     return key;
 }
 
+// A certificate with the shared key for the names ("DNS:host,IP:address"),
+// signed by authority or, without one, by itself.
+bool MakeCertificate(const QString& folder, const QString& name, const CTestCertificate* authority,
+                     const QString& subject, const QString& names, CTestCertificate& certificate, QString& problem)
+{
+    certificate.m_strCertificate = folder + u'/' + name + u".crt"_s;
+    certificate.m_strKey = SharedKey(problem);
+    QStringList args{
+        u"req"_s,   u"-x509"_s, u"-key"_s,    certificate.m_strKey,         u"-days"_s, u"2"_s,
+        u"-subj"_s, subject,    u"-addext"_s, u"subjectAltName="_s + names, u"-out"_s,  certificate.m_strCertificate};
+    if (authority)
+        args << u"-CA"_s << authority->m_strCertificate << u"-CAkey"_s << authority->m_strKey;
+    return !certificate.m_strKey.isEmpty() && Openssl(args, problem) && ReadFingerprint(certificate, problem);
+}
+
 } // namespace
 
 QSslCertificate CTestCertificate::Load() const
@@ -68,37 +76,14 @@ QSslCertificate CTestCertificate::Load() const
 bool MakeSelfSignedCertificate(const QString& folder, const QString& name, CTestCertificate& certificate,
                                QString& problem, const QString& subject)
 {
-    NameFiles(folder, name, certificate);
-    certificate.m_strKey = SharedKey(problem);
-    return !certificate.m_strKey.isEmpty()
-        && Openssl({u"req"_s, u"-x509"_s, u"-key"_s, certificate.m_strKey, u"-days"_s, u"2"_s, u"-subj"_s,
-                    subject.isEmpty() ? u"/CN=localhost/O=Invented Survey Office "_s + name : subject, u"-addext"_s,
-                    u"subjectAltName="_s + kLoopbackNames, u"-out"_s, certificate.m_strCertificate},
-                   problem)
-        && ReadFingerprint(certificate, problem);
+    return MakeCertificate(folder, name, nullptr,
+                           subject.isEmpty() ? u"/CN=localhost/O=Invented Survey Office "_s + name : subject,
+                           kLoopbackNames, certificate, problem);
 }
 
 bool MakeSignedCertificate(const QString& folder, const QString& name, const CTestCertificate& authority,
                            CTestCertificate& certificate, QString& problem, const QString& names)
 {
-    const QString request = folder + u'/' + name + u".csr"_s;
-    const QString extensions = folder + u'/' + name + u".ext"_s;
-    QFile file(extensions);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write((u"subjectAltName="_s + (names.isEmpty() ? kLoopbackNames : names) + u'\n').toUtf8()) < 0) {
-        problem = u"cannot write %1"_s.arg(extensions);
-        return false;
-    }
-    file.close();
-    NameFiles(folder, name, certificate);
-    certificate.m_strKey = SharedKey(problem);
-    return !certificate.m_strKey.isEmpty()
-        && Openssl(
-            {u"req"_s, u"-new"_s, u"-key"_s, certificate.m_strKey, u"-subj"_s, u"/CN="_s + name, u"-out"_s, request},
-            problem)
-        && Openssl({u"x509"_s, u"-req"_s, u"-in"_s, request, u"-CA"_s, authority.m_strCertificate, u"-CAkey"_s,
-                    authority.m_strKey, u"-CAcreateserial"_s, u"-days"_s, u"2"_s, u"-extfile"_s, extensions, u"-out"_s,
-                    certificate.m_strCertificate},
-                   problem)
-        && ReadFingerprint(certificate, problem);
+    return MakeCertificate(folder, name, &authority, u"/CN="_s + name, names.isEmpty() ? kLoopbackNames : names,
+                           certificate, problem);
 }
