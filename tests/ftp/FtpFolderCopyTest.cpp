@@ -45,48 +45,6 @@ void FolderRules(CScriptedFtpServer& server, std::map<std::string, std::string> 
     server.On("RNTO ", "250 Renamed.");
 }
 
-void UploadIn(CFtpClient::ECopyMode mode, const std::string& files, const std::string& cancel, size_t types)
-{
-    CFtpTestServices services;
-    QTemporaryDir dir;
-    const QString top = dir.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "A"));
-    ASSERT_TRUE(WriteFile(top + u"/b.txt"_s, "B"));
-    ASSERT_TRUE(WriteFile(top + u"/.hidden"_s, "H"));
-    ASSERT_TRUE(WriteFile(top + u"/Sub/X/x.txt"_s, "XX"));
-
-    CScriptedFtpServer server;
-    server.On("EPSV", "502 Not implemented.");
-    FolderRules(server,
-                {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}},
-                {});
-    services.m_prompt.PushFileExist({.m_bSkip = true});
-    services.m_prompt.PushFileExist({.m_bOverwrite = true});
-    WithClient(server, [&](CFtpClient& client) {
-        client.m_eCopyMode = mode;
-        client.m_bPassive = true;
-        EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
-        EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
-        EXPECT_TRUE(services.m_prompt.Idle());
-        // "Cancel" stops before any further file; the work list stays.
-        services.m_prompt.PushFileExist({.m_bCancel = true});
-        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
-        EXPECT_FALSE(client.m_aTransferFolders.isEmpty());
-        EXPECT_TRUE(services.m_prompt.Idle());
-    });
-    const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
-                                "CWD /Data/Job1/Sub/|LIST|CWD /Data/Job1/Sub|MKD X|";
-    std::string expected = folders + files + folders + cancel;
-    if (expected.back() == '|')
-        expected.pop_back();
-    EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), Split(expected));
-    // Listings and transfers all go in passive mode; EPSV is asked once.
-    EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), Lines{"EPSV"});
-    EXPECT_EQ(Only(server.m_transcript, {"TYPE"}).size(), types);
-    EXPECT_EQ(services.m_clock.m_pauses.isEmpty(), mode == CFtpClient::COPY_FAST);
-    EXPECT_EQ(server.m_uploads, (Lines{"B", "XX"}));
-}
-
 } // namespace
 
 // Job1 (already on the server with a.txt and b.txt) and its Sub/X uploaded
@@ -114,48 +72,46 @@ TEST(FtpFolderCopy, Upload)
                                     "/Data/Job1/Sub/X/.x.txt.tessaro-part|",
                                     "", 1}}) {
         SCOPED_TRACE(mode.m_eMode);
-        UploadIn(mode.m_eMode, mode.m_szFiles, mode.m_szCancel, mode.m_nTypes);
+        CFtpTestServices services;
+        QTemporaryDir dir;
+        const QString top = dir.filePath(u"Job1"_s);
+        ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "A"));
+        ASSERT_TRUE(WriteFile(top + u"/b.txt"_s, "B"));
+        ASSERT_TRUE(WriteFile(top + u"/.hidden"_s, "H"));
+        ASSERT_TRUE(WriteFile(top + u"/Sub/X/x.txt"_s, "XX"));
+
+        CScriptedFtpServer server;
+        server.On("EPSV", "502 Not implemented.");
+        FolderRules(
+            server,
+            {{"/Data/", UnixLine("d", "Job1")}, {"/Data/Job1/", UnixLine("-", "a.txt") + UnixLine("-", "b.txt")}}, {});
+        services.m_prompt.PushFileExist({.m_bSkip = true});
+        services.m_prompt.PushFileExist({.m_bOverwrite = true});
+        WithClient(server, [&](CFtpClient& client) {
+            client.m_eCopyMode = mode.m_eMode;
+            client.m_bPassive = true;
+            EXPECT_TRUE(client.UploadFolder(QDir::toNativeSeparators(top), u"Data"_s, u"Job1"_s));
+            EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
+            EXPECT_TRUE(services.m_prompt.Idle());
+            // "Cancel" stops before any further file; the work list stays.
+            services.m_prompt.PushFileExist({.m_bCancel = true});
+            EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
+            EXPECT_FALSE(client.m_aTransferFolders.isEmpty());
+            EXPECT_TRUE(services.m_prompt.Idle());
+        });
+        const std::string folders = "CWD /Data|MKD Job1|CWD /Data/|LIST|CWD /Data/Job1/|LIST|CWD /Data/Job1|MKD Sub|"
+                                    "CWD /Data/Job1/Sub/|LIST|CWD /Data/Job1/Sub|MKD X|";
+        std::string expected = folders + mode.m_szFiles + folders + mode.m_szCancel;
+        if (expected.back() == '|')
+            expected.pop_back();
+        EXPECT_EQ(Only(server.m_transcript, {"CWD", "MKD", "LIST", "STOR"}), Split(expected));
+        // Listings and transfers all go in passive mode; EPSV is asked once.
+        EXPECT_EQ(Only(server.m_transcript, {"PORT", "EPSV"}), Lines{"EPSV"});
+        EXPECT_EQ(Only(server.m_transcript, {"TYPE"}).size(), mode.m_nTypes);
+        EXPECT_EQ(services.m_clock.m_pauses.isEmpty(), mode.m_eMode == CFtpClient::COPY_FAST);
+        EXPECT_EQ(server.m_uploads, (Lines{"B", "XX"}));
     }
 }
-
-namespace {
-
-void DownloadIn(CFtpClient::ECopyMode mode, size_t listings)
-{
-    CFtpTestServices services;
-    QTemporaryDir dir;
-    CScriptedFtpServer server;
-    FolderRules(server,
-                {{"/R/",
-                  UnixLine("-", "a.txt") + UnixLine("-", "..") + UnixLine("-", "x\\y") + UnixLine("-", "../escape")
-                      + UnixLine("-", "a/b") + UnixLine("d", "sub") + UnixLine("d", "..") + UnixLine("d", "up\\..")
-                      + UnixLine("d", "sub/x")},
-                 {"/R/sub/", UnixLine("-", "b.txt")},
-                 {"/S/", UnixLine("-", "gone.txt") + UnixLine("-", "c.txt")}},
-                {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}, {"/S/c.txt", "gamma"}});
-    for (bool goOn : {true, true, true, true, false})
-        services.m_prompt.PushError(goOn);
-    WithClient(server, [&](CFtpClient& client) {
-        client.m_eCopyMode = mode;
-        EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s)); // not everything could be copied
-        EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
-        EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
-    });
-    EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
-    ASSERT_EQ(services.m_prompt.m_shown.size(), 5);
-    EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
-    EXPECT_TRUE(services.m_prompt.m_shown[4].contains(u"550 Failed to open file."_s))
-        << qPrintable(services.m_prompt.m_shown[4]);
-    EXPECT_EQ(ReadFile(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
-    EXPECT_EQ(ReadFile(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
-    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Copy"_s, u"Stop"_s}));
-    EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
-    EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
-    EXPECT_EQ(Only(server.m_transcript, {"RETR"}), Split("RETR /R/a.txt|RETR /R/sub/b.txt|RETR /S/gone.txt"));
-    EXPECT_EQ(Only(server.m_transcript, {"LIST"}).size(), listings);
-}
-
-} // namespace
 
 // Names from the server that are not plain names never become local paths:
 // each is refused through the Error prompt, the rest of the tree arrives.
@@ -166,46 +122,59 @@ TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
 {
     for (const auto& [mode, listings] : {std::pair{CFtpClient::COPY_AS_EXPLORER, 6u}, {CFtpClient::COPY_FAST, 3u}}) {
         SCOPED_TRACE(mode);
-        DownloadIn(mode, listings);
+        CFtpTestServices services;
+        QTemporaryDir dir;
+        CScriptedFtpServer server;
+        FolderRules(server,
+                    {{"/R/",
+                      UnixLine("-", "a.txt") + UnixLine("-", "..") + UnixLine("-", "x\\y") + UnixLine("-", "../escape")
+                          + UnixLine("-", "a/b") + UnixLine("d", "sub") + UnixLine("d", "..") + UnixLine("d", "up\\..")
+                          + UnixLine("d", "sub/x")},
+                     {"/R/sub/", UnixLine("-", "b.txt")},
+                     {"/S/", UnixLine("-", "gone.txt") + UnixLine("-", "c.txt")}},
+                    {{"/R/a.txt", "alpha"}, {"/R/sub/b.txt", "beta"}, {"/S/c.txt", "gamma"}});
+        for (bool goOn : {true, true, true, true, false})
+            services.m_prompt.PushError(goOn);
+        WithClient(server, [&](CFtpClient& client) {
+            client.m_eCopyMode = mode;
+            EXPECT_FALSE(client.DownloadFolder(u"R"_s, dir.path(), u"Copy"_s)); // not everything could be copied
+            EXPECT_FALSE(client.DownloadFolder(u"S"_s, dir.path(), u"Stop"_s));
+            EXPECT_EQ(client.m_aTransferFolders, QStringList{u"S"_s});
+        });
+        EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
+        ASSERT_EQ(services.m_prompt.m_shown.size(), 5);
+        EXPECT_TRUE(services.m_prompt.m_shown[0].contains(u"\"..\""_s)) << qPrintable(services.m_prompt.m_shown[0]);
+        EXPECT_TRUE(services.m_prompt.m_shown[4].contains(u"550 Failed to open file."_s))
+            << qPrintable(services.m_prompt.m_shown[4]);
+        EXPECT_EQ(ReadFile(dir.filePath(u"Copy/a.txt"_s)), QByteArray("alpha"));
+        EXPECT_EQ(ReadFile(dir.filePath(u"Copy/sub/b.txt"_s)), QByteArray("beta"));
+        EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Copy"_s, u"Stop"_s}));
+        EXPECT_EQ(FolderEntries(dir.filePath(u"Copy"_s)), (QStringList{u"a.txt"_s, u"sub"_s}));
+        EXPECT_TRUE(FolderEntries(dir.filePath(u"Stop"_s)).isEmpty());
+        EXPECT_EQ(Only(server.m_transcript, {"RETR"}), Split("RETR /R/a.txt|RETR /R/sub/b.txt|RETR /S/gone.txt"));
+        EXPECT_EQ(Only(server.m_transcript, {"LIST"}).size(), listings);
     }
-}
-
-// Local names whose characters above U+00FF go out as CR LF, "/" or "..":
-// uploaded as they are, they would send a command of the name's choosing or
-// write elsewhere on the server. They are refused before anything is sent
-// for them; the rest of the folder arrives and the copy reports the refusal.
-TEST(FtpFolderCopy, UploadRefusesNamesThatAreNotPlainOnTheWire)
-{
-    CFtpTestServices services;
-    QTemporaryDir dir;
-    const QString top = dir.filePath(u"Job1"_s);
-    ASSERT_TRUE(WriteFile(top + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
-    ASSERT_TRUE(WriteFile(top + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
-    ASSERT_TRUE(WriteFile(top + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
-    ASSERT_TRUE(WriteFile(top + u"/ok.txt"_s, "fine"));
-
-    CScriptedFtpServer server;
-    FolderRules(server, {{"/Data/", UnixLine("d", "Job1")}}, {});
-    WithClient(server, [&](CFtpClient& client) {
-        EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
-        EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
-        EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
-    });
-    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "STOR", "MKD"}),
-              Split("MKD Job1|STOR /Data/Job1/.ok.txt.tessaro-part"));
-    EXPECT_EQ(server.m_uploads, Lines{"fine"});
 }
 
 // A folder that cannot be read is not an empty one. The top folder fails the
 // download before anything is made; a subfolder is asked about through the
 // Error prompt like a failed file. An upload sends nothing into a folder
 // whose listing failed: it cannot know what it would overwrite.
-TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
+// Local names whose characters above U+00FF go out as CR LF, "/" or "..":
+// uploaded as they are, they would send a command of the name's choosing or
+// write elsewhere on the server. They are refused before anything is sent
+// for them; the rest of the folder arrives and the copy reports the refusal.
+TEST(FtpFolderCopy, UnreadableFoldersAndUnsafeNamesFailTheCopy)
 {
     CFtpTestServices services;
     QTemporaryDir dir;
     const QString top = dir.filePath(u"Job1"_s);
     ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "new"));
+    const QString unsafe = dir.filePath(u"Job2"_s);
+    ASSERT_TRUE(WriteFile(unsafe + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(unsafe + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(unsafe + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
+    ASSERT_TRUE(WriteFile(unsafe + u"/ok.txt"_s, "fine"));
     CScriptedFtpServer server;
     server.On("CWD /Refused/", "550 Failed to change directory.");
     server.On("CWD /R/sub/", "550 Failed to change directory.");
@@ -222,12 +191,17 @@ TEST(FtpFolderCopy, UnreadableFoldersFailTheCopy)
         EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"R/sub\": 550 Failed to change directory."_s);
         EXPECT_FALSE(client.UploadFolder(top, u"Data"_s, u"Job1"_s));
         EXPECT_EQ(client.m_strReply, u"Can not read the remote folder \"Data/Job1/\": 550 Permission denied."_s);
+        EXPECT_FALSE(client.UploadFolder(unsafe, u"Data"_s, u"Job2"_s));
+        EXPECT_TRUE(client.m_strReply.startsWith(u"Refused the local name"_s)) << qPrintable(client.m_strReply);
+        EXPECT_TRUE(client.m_aTransferFolders.isEmpty());
     });
     EXPECT_TRUE(services.m_prompt.Idle()) << qPrintable(services.m_prompt.m_unexpected.join(u'|'));
     EXPECT_EQ(services.m_prompt.m_shown.size(), 1);
-    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Job1"_s, u"Part"_s}));
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"Job1"_s, u"Job2"_s, u"Part"_s}));
     EXPECT_EQ(FolderEntries(dir.filePath(u"Part"_s)), QStringList{u"a.txt"_s});
-    EXPECT_TRUE(Only(server.m_transcript, {"STOR"}).empty());
+    EXPECT_EQ(Only(server.m_transcript, {"DELE", "RMD", "STOR", "MKD"}),
+              Split("MKD Job1|MKD Job2|STOR /Data/Job2/.ok.txt.tessaro-part"));
+    EXPECT_EQ(server.m_uploads, Lines{"fine"});
 }
 
 // Servers whose tree has no end: every folder lists a subfolder again, or
