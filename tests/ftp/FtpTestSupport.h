@@ -55,27 +55,35 @@ inline bool ConnectTo(CFtpClient& client, const CScriptedFtpServer& server)
     return client.OpenControlChannel(u"127.0.0.1"_s, server.Port()) && client.Command(QString());
 }
 
-// Starts the peer and runs steps on a client connected to it; when this
-// returns the client is closed and the peer has finished.
-inline void WithClient(CScriptedFtpServer& server, const std::function<void(CFtpClient&)>& steps)
-{
-    server.Start();
-    {
-        CFtpClient client;
-        const bool connected = ConnectTo(client, server);
-        EXPECT_TRUE(connected) << qPrintable(client.m_strReply);
-        if (connected)
-            steps(client);
-        client.CloseControlChannel();
-    }
-    server.Join();
-}
-
 // A logon straight to the server, without a firewall.
 inline bool LogOn(CFtpClient& client, const QString& host, int port, const QString& user = u"u"_s,
                   const QString& password = u"p"_s)
 {
     return client.LogOn(host, port, user, password, QString(), QString(), QString(), QString(), 0, 0);
+}
+
+// Starts the peer and runs steps on a client connected to it, or logged on
+// when logOn; when this returns the client is closed (after QUIT when logged
+// on) and the peer has finished.
+inline void WithClient(CScriptedFtpServer& server, const std::function<void(CFtpClient&)>& steps, bool logOn = false)
+{
+    server.Start();
+    {
+        CFtpClient client;
+        const bool connected = logOn ? LogOn(client, u"127.0.0.1"_s, server.Port()) : ConnectTo(client, server);
+        EXPECT_TRUE(connected) << qPrintable(client.m_strReply);
+        if (connected)
+            steps(client);
+        if (logOn)
+            client.LogOff();
+        client.CloseControlChannel();
+    }
+    server.Join();
+}
+
+inline void WithLoggedOnClient(CScriptedFtpServer& server, const std::function<void(CFtpClient&)>& steps)
+{
+    WithClient(server, steps, true);
 }
 
 // One "ls -l" line of a Unix server; kind "d" for a folder, "-" for a file.

@@ -108,17 +108,12 @@ TEST(FtpTransfer, BrokenDownloadsResume)
         server.On("SIZE", Reply(c.m_strSize + "\r\n"));
         server.On("XSHA256", Reply(c.m_strHash + "\r\n"));
         server.On("HASH", Reply(c.m_strHash + "\r\n"));
-        server.Start();
         bool done = false;
         QString reply;
-        {
-            CFtpClient client;
-            ASSERT_TRUE(LogOn(client, u"127.0.0.1"_s, server.Port())) << c.m_szWhat;
+        WithLoggedOnClient(server, [&](CFtpClient& client) {
             done = client.TransferFile(u"/a.bin"_s, target, true, true);
             reply = client.m_strReply;
-            client.LogOff();
-        }
-        server.Join();
+        });
         EXPECT_EQ(done, c.m_bDone) << c.m_szWhat;
         EXPECT_TRUE(reply.startsWith(QLatin1String(c.m_szReply))) << c.m_szWhat << ": " << qPrintable(reply);
         EXPECT_EQ(ReadFile(target), c.m_bDone ? QByteArray::fromStdString(content) : QByteArray("older")) << c.m_szWhat;
@@ -172,14 +167,9 @@ TEST(FtpTransfer, BrokenUploadsResume)
         server.On("DELE", "250 Deleted.");
         server.On("RNFR", "350 Ready.");
         server.On("RNTO", "250 Renamed.");
-        server.Start();
-        {
-            CFtpClient client;
-            ASSERT_TRUE(LogOn(client, u"127.0.0.1"_s, server.Port()));
+        WithLoggedOnClient(server, [&](CFtpClient& client) {
             EXPECT_EQ(client.TransferFile(u"/a.bin"_s, source, true, false), sameHash) << qPrintable(client.m_strReply);
-            client.LogOff();
-        }
-        server.Join();
+        });
         EXPECT_EQ(held, content);
         EXPECT_EQ(Only(server.m_transcript, {"REST", "STOR", "APPE", "DELE", "RNFR"}), Split(expected));
         EXPECT_EQ(services.m_clock.m_pauses.size(), 10); // one pause of 1 s
