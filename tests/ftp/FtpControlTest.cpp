@@ -79,12 +79,6 @@ TEST(FtpControl, HostileRepliesCloseTheConnection)
              peer.Send("200 late\r\n");
          },
          u"No complete reply from the server within 0.3 s"},
-        {"endless multi-line reply",
-         [](CScriptedFtpServer& peer, const std::string&) {
-             for (int i = 0; i < 100 && peer.Send("230-still welcoming you\r\n"); ++i)
-                 peer.Pause(50);
-         },
-         u"No complete reply from the server within 0.3 s"},
         {"too many lines",
          [](CScriptedFtpServer& peer, const std::string&) {
              std::string lines;

@@ -98,7 +98,6 @@ TEST(FtpTls, CertificateShownToTheUser)
     const QSslCertificate certificate = plain.Load();
     ASSERT_FALSE(certificate.isNull());
     EXPECT_EQ(FtpCertificateFingerprint(certificate), plain.m_strFingerprint);
-    EXPECT_EQ(NormalizeFtpFingerprint(plain.m_strFingerprint), plain.m_strFingerprint);
     EXPECT_EQ(FtpCertificateFingerprint(QSslCertificate()), QString());
 
     const QStringList lines = DescribeFtpCertificate(certificate).split(u'\n');
