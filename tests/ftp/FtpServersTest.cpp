@@ -194,10 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CServerCase>& info) { return info.param.Name(); });
 
 // Which certificates the client takes, and that not even the user name goes
-// out before it has decided.
-TEST(FtpTlsTrust, CertificatesAskedAboutRememberedAndRefused)
+// out before it has decided. Then the server refuses to encrypt the data:
+// "Require TLS" logs off before anything is transferred; "if offered" goes
+// on with plain data connections.
+TEST(FtpTlsTrust, CertificatesAskedAboutAndDataProtectionRefused)
 {
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
+    server.m_bRefuseProt = true;
     CTestCertificate certificate, other;
     QTemporaryDir dir;
     if (!server.StartWithTls(certificate)
@@ -260,6 +263,28 @@ TEST(FtpTlsTrust, CertificatesAskedAboutRememberedAndRefused)
             << c.m_szWhat;
         client.CloseControlChannel(); // no QUIT: the transcript stays complete
     }
+
+    ASSERT_TRUE(WriteFile(server.m_strRoot + u"/a.txt"_s, "a"));
+    CFtpTestServices services;
+    for (EFtpEncryption encryption : {FTP_TLS_REQUIRE, FTP_TLS_AUTO}) {
+        CFtpClient client;
+        client.m_eEncryption = encryption;
+        client.m_strTrustedFingerprint = certificate.m_strFingerprint;
+        const bool require = encryption == FTP_TLS_REQUIRE;
+        EXPECT_EQ(LogOnTo(client, server), !require) << qPrintable(client.m_strReply);
+        if (require) {
+            EXPECT_TRUE(client.m_strReply.startsWith(Text(IDS_FTP_PROT_REFUSED))) << qPrintable(client.m_strReply);
+            EXPECT_TRUE(client.m_strReply.contains(u"534"_s));
+            EXPECT_FALSE(client.IsOpen());
+            EXPECT_EQ(server.Transcript().last(), u"PROT P"_s);
+        } else {
+            EXPECT_TRUE(client.IsEncrypted());
+            EXPECT_FALSE(client.IsDataEncrypted());
+            EXPECT_TRUE(client.ReadRemoteFolder(QString())) << qPrintable(client.m_strReply);
+            EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
+        }
+        client.CloseControlChannel();
+    }
 }
 
 // A certificate that verifies against the trust store (here a test authority
@@ -297,39 +322,6 @@ TEST(FtpTlsTrust, VerifiedCertificatesNeedNoQuestion)
             client.CloseControlChannel();
             EXPECT_TRUE(services.m_prompt.Idle());
         }
-    }
-}
-
-// A server with TLS on the control connection that refuses to encrypt the
-// data: "Require TLS" logs off before anything is transferred; "if offered"
-// goes on with plain data connections.
-TEST(FtpTlsTrust, DataProtectionRefused)
-{
-    CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
-    server.m_bRefuseProt = true;
-    CTestCertificate certificate;
-    if (!server.StartWithTls(certificate))
-        TESSARO_GTEST_SKIP(qPrintable(server.m_strProblem));
-    ASSERT_TRUE(WriteFile(server.m_strRoot + u"/a.txt"_s, "a"));
-    CFtpTestServices services;
-    for (EFtpEncryption encryption : {FTP_TLS_REQUIRE, FTP_TLS_AUTO}) {
-        CFtpClient client;
-        client.m_eEncryption = encryption;
-        client.m_strTrustedFingerprint = certificate.m_strFingerprint;
-        const bool require = encryption == FTP_TLS_REQUIRE;
-        EXPECT_EQ(LogOnTo(client, server), !require) << qPrintable(client.m_strReply);
-        if (require) {
-            EXPECT_TRUE(client.m_strReply.startsWith(Text(IDS_FTP_PROT_REFUSED))) << qPrintable(client.m_strReply);
-            EXPECT_TRUE(client.m_strReply.contains(u"534"_s));
-            EXPECT_FALSE(client.IsOpen());
-            EXPECT_EQ(server.Transcript().last(), u"PROT P"_s);
-        } else {
-            EXPECT_TRUE(client.IsEncrypted());
-            EXPECT_FALSE(client.IsDataEncrypted());
-            EXPECT_TRUE(client.ReadRemoteFolder(QString())) << qPrintable(client.m_strReply);
-            EXPECT_EQ(client.m_aRemoteFiles, QStringList{u"a.txt"_s});
-        }
-        client.CloseControlChannel();
     }
 }
 
