@@ -5,31 +5,12 @@
 #include "resources/StringTable.h"
 #include "support/ScriptedPrompt.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QtTest>
-
-#include <functional>
-
-namespace {
-
-// Runs action on the next modal window once it is up.
-void OnModal(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = nullptr;
-        QTRY_VERIFY((modal = QApplication::activeModalWidget()) != nullptr);
-        action(modal);
-    });
-}
-
-} // namespace
 
 // The prompt dialogs, shown modally by the Qt prompt service.
 class PromptDialogsTest : public QObject

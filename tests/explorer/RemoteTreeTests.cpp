@@ -220,8 +220,7 @@ private slots:
         Paste(Node(Open(m_view->MyComputerRoot(), "Local"), "Up"), data);
         QVERIFY(QDir(Path("Local/Up")).isEmpty());
         // Another password ends the session, and "FTP" is as before its first opening.
-        QTimer::singleShot(0, this, [] {
-            QWidget* dlg = QApplication::activeModalWidget();
+        OnModal([](QWidget* dlg) {
             Control<QLineEdit>(dlg, 1002)->setText("other");
             QMetaObject::invokeMethod(dlg, "accept");
         });
