@@ -5,31 +5,12 @@
 #include "resources/StringTable.h"
 #include "support/ScriptedPrompt.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QtTest>
-
-#include <functional>
-
-namespace {
-
-// Runs action on the next modal window once it is up.
-void OnModal(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = nullptr;
-        QTRY_VERIFY((modal = QApplication::activeModalWidget()) != nullptr);
-        action(modal);
-    });
-}
-
-} // namespace
 
 // The prompt dialogs, shown modally by the Qt prompt service.
 class PromptDialogsTest : public QObject
@@ -131,13 +112,11 @@ private slots:
         request.m_strName = QStringLiteral("Job1");
         request.m_existingNames = QStringList({"Job1", "Job2"});
 
-        QString duplicateText;
         QString duplicateOwner;
         OnModal([&](QWidget* nameDlg) {
             QCOMPARE(nameDlg->windowTitle(), QStringLiteral("Rename"));
             // The duplicate message comes up over the Name dialog.
             OnModal([&, nameDlg](QWidget* box) {
-                duplicateText = qobject_cast<QMessageBox*>(box)->text();
                 if (box->parentWidget())
                     duplicateOwner = box->parentWidget()->windowTitle();
                 qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
@@ -149,7 +128,6 @@ private slots:
         });
         QVERIFY(prompt.AskName(request));
         QCOMPARE(request.m_strName, QStringLiteral("Job3"));
-        QCOMPARE(duplicateText, LoadString(IDS_DUPLICATE_NAME));
         QCOMPARE(duplicateOwner, QStringLiteral("Rename"));
 
         // The proposal is cut to 16 characters; Escape, or Enter while

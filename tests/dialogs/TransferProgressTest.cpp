@@ -19,7 +19,6 @@ private slots:
     void progressOffFreezesTheBarUntilShowOrHide()
     {
         CTransferProgress progress;
-        progress.Create(nullptr);
         CTransferDlg* dlg = progress.Window();
         auto* bar = Control<QProgressBar>(dlg, 1016);
         QVERIFY(!dlg->isVisible());
@@ -65,7 +64,6 @@ private slots:
     void cancelRaisesAFlagThatThePollReports()
     {
         CTransferProgress progress;
-        progress.Create(nullptr);
         CTransferDlg* dlg = progress.Window();
         progress.Show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg));
@@ -98,7 +96,6 @@ private slots:
     void countsAreCoalescedButTheLastOneShows()
     {
         CTransferProgress progress;
-        progress.Create(nullptr);
         CTransferDlg* dlg = progress.Window();
         auto* bytes = Control<QLineEdit>(dlg, 1018);
         progress.Show();
