@@ -16,6 +16,8 @@
 #include <libssh2_sftp.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -108,7 +110,14 @@ bool CSftpClient::Connect(const QString& host, int port)
     // from the socket, goes with the socket.
     m_nSocket = ::fcntl(static_cast<int>(socket.socketDescriptor()), F_DUPFD_CLOEXEC, 0);
     socket.abort();
-    return m_nSocket >= 0;
+    if (m_nSocket < 0)
+        return false;
+    // Read requests and acknowledgements are small packets: held back by
+    // Nagle's algorithm behind the peer's delayed ACK, each would wait up to
+    // 40 ms, and a transfer with fewer requests in flight would stall.
+    const int noDelay = 1;
+    ::setsockopt(m_nSocket, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof(noDelay));
+    return true;
 }
 
 bool CSftpClient::StartSession(const QString& host, int port)

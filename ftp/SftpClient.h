@@ -41,9 +41,15 @@ public:
     CSftpClient();
     ~CSftpClient() override;
 
-    // Bytes handed to libssh2 per read or write call: libssh2 splits them
-    // into requests of its own and keeps them in flight together.
+    // Bytes handed to libssh2 per write call: libssh2 splits them into
+    // requests of its own and keeps them in flight together; the pipeline
+    // runs dry once per block, so the block is large.
     static constexpr int kSftpBlockSize = 2 * 1024 * 1024;
+    // Bytes asked of libssh2 per read call. libssh2 keeps four times as much
+    // requested ahead (2 MiB: 40 MB/s at 50 ms round trip). A larger block
+    // costs more than it gains: it is copied out of the processor's cache
+    // before it reaches the file.
+    static constexpr int kSftpReadBlockSize = 512 * 1024;
     static constexpr int kMaxListingEntries = 1000000;
     // One of the known_hosts file is read, at most.
     static constexpr qint64 kMaxKnownHostsBytes = 16 * 1024 * 1024;
@@ -66,6 +72,7 @@ public:
     bool RenameRemote(const QString& oldPath, const QString& newPath) override;
 
     int m_nSftpBlockSize = kSftpBlockSize;
+    int m_nSftpReadBlockSize = kSftpReadBlockSize;
     int m_nMaxListingEntries = kMaxListingEntries;
 
 private:

@@ -59,7 +59,7 @@ bool CSftpClient::Download(const QByteArray& remote, const QString& localPath)
     LIBSSH2_SFTP_HANDLE* handle = Open(remote, LIBSSH2_FXF_READ, 0, LIBSSH2_SFTP_OPENFILE, rc);
     if (!handle)
         return Fail(rc, FromBytes(remote));
-    QByteArray block(qMax(1, m_nSftpBlockSize), Qt::Uninitialized);
+    QByteArray block(qMax(1, m_nSftpReadBlockSize), Qt::Uninitialized);
     CProgress& progress = CServices::Progress();
     qint64 count = 0;
     for (;;) {

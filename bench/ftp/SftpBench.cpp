@@ -2,7 +2,8 @@
 // talking to the same sshd in the same run, alternating, best of --runs:
 // a 1 GiB download and upload, and the listing of a folder with 20,000
 // entries. Run by hand: bin/sftp_bench [--size MIB] [--entries N] [--runs N]
-// [--block KIB] (the bytes handed to libssh2 per read or write). Beside the
+// [--block KIB] [--read-block KIB] (the bytes handed to libssh2 per write and
+// per read) [--only download|upload|listing] (one step, for a profiler). Beside the
 // wall time it shows the processor time of the client side: this process
 // for tessaro, sftp and the ssh it runs for sftp (the sshd side is left out).
 #include "RandomFile.h"
@@ -99,6 +100,10 @@ int main(int argc, char** argv)
     const int entries = option("--entries", 20000);
     const int runs = option("--runs", 3);
     const int block = option("--block", CSftpClient::kSftpBlockSize / 1024) * 1024;
+    const int readBlock = option("--read-block", CSftpClient::kSftpReadBlockSize / 1024) * 1024;
+    const qsizetype onlyAt = args.indexOf(QLatin1String("--only"));
+    const QString only = onlyAt > 0 && onlyAt + 1 < args.size() ? args[onlyAt + 1] : QString();
+    const auto runsStep = [&](const char* step) { return only.isEmpty() || only == QLatin1String(step); };
 
     CSftpServerProcess server;
     if (!server.Start()) {
@@ -119,6 +124,7 @@ int main(int argc, char** argv)
 
     CSftpClient client;
     client.m_nSftpBlockSize = block;
+    client.m_nSftpReadBlockSize = readBlock;
     client.m_strTrustedFingerprint = CSftpServerProcess::Fingerprint(server.m_strHostKey + QStringLiteral(".pub"));
     if (!client.LogOn(QStringLiteral("127.0.0.1"), server.m_nPort, server.m_strUser, QString(), {}, {}, {}, {}, 0, 0)) {
         std::fprintf(stderr, "logon: %s\n", qPrintable(client.m_strReply));
@@ -138,12 +144,19 @@ int main(int argc, char** argv)
             best[index] = qMin(best[index], seconds);
     };
     for (int run = 0; run < runs; ++run) {
-        keep(0,
-             Seconds([&] { return client.TransferFile("/big", local + QStringLiteral("/down"), false, true); },
-                     &processor));
-        keep(1, Seconds([&] { return RunSftp(server, QStringLiteral("get big %1/down2").arg(local)); }, &processor));
-        keep(2, Seconds([&] { return client.TransferFile("/up", source, false, false); }, &processor));
-        keep(3, Seconds([&] { return RunSftp(server, QStringLiteral("put %1 up2").arg(source)); }, &processor));
+        if (runsStep("download")) {
+            keep(0,
+                 Seconds([&] { return client.TransferFile("/big", local + QStringLiteral("/down"), false, true); },
+                         &processor));
+            keep(1,
+                 Seconds([&] { return RunSftp(server, QStringLiteral("get big %1/down2").arg(local)); }, &processor));
+        }
+        if (runsStep("upload")) {
+            keep(2, Seconds([&] { return client.TransferFile("/up", source, false, false); }, &processor));
+            keep(3, Seconds([&] { return RunSftp(server, QStringLiteral("put %1 up2").arg(source)); }, &processor));
+        }
+        if (!runsStep("listing"))
+            continue;
         QList<CFtpListEntry> listed;
         keep(4, Seconds([&] { return client.ListEntries("many", listed) && listed.size() == entries; }));
         // The logon of each sftp run is timed apart and taken off its listing.
@@ -154,9 +167,13 @@ int main(int argc, char** argv)
         if (failed)
             return 1;
     }
-    std::printf("block %d KiB, %lld MiB, %d entries, best of %d\n", block / 1024, size / 1048576, entries, runs);
-    Report("download", best[0], best[1], size, g_processor);
-    Report("upload", best[2], best[3], size, g_processor + 2);
-    Report("listing", best[4], best[5], 0);
+    std::printf("read block %d KiB, block %d KiB, %lld MiB, %d entries, best of %d\n", readBlock / 1024, block / 1024,
+                size / 1048576, entries, runs);
+    if (runsStep("download"))
+        Report("download", best[0], best[1], size, g_processor);
+    if (runsStep("upload"))
+        Report("upload", best[2], best[3], size, g_processor + 2);
+    if (runsStep("listing"))
+        Report("listing", best[4], best[5], 0);
     return 0;
 }
