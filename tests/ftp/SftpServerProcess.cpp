@@ -91,13 +91,29 @@ bool CSftpServerProcess::Start()
                  m_strSubsystem.isEmpty() ? QStringLiteral("internal-sftp -d ") + m_strRoot : m_strSubsystem);
     if (!WriteFile(dir + QStringLiteral("/sshd_config"), config.toLocal8Bit()))
         return false;
+    // With a password, sshd starts through unshare and a shell that binds
+    // the test's shadow file over the machine's, in sshd's namespace only.
+    QStringList wrapper;
+    if (!m_strPassword.isEmpty() && geteuid() == 0) {
+        const QString shadow = dir + QStringLiteral("/shadow");
+        if (!PrepareShadow(shadow))
+            return false;
+        wrapper = {"--mount", "--propagation",
+                   "private", "sh",
+                   "-c",      "mount --bind \"$0\" /etc/shadow && exec \"$@\"",
+                   shadow,    QString::fromLatin1(kSshd)};
+    }
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     // sshd says which port it could not bind: another is tried.
     for (int attempt = 0; attempt < 20; ++attempt) {
         m_nPort = 20000 + static_cast<int>(QRandomGenerator::global()->bounded(40000));
-        m_process.start(QString::fromLatin1(kSshd),
-                        {"-D", "-e", "-f", dir + QStringLiteral("/sshd_config"), "-o",
-                         QStringLiteral("ListenAddress=127.0.0.1:%1").arg(m_nPort)});
+        const QStringList arguments = {"-D", "-e",
+                                       "-f", dir + QStringLiteral("/sshd_config"),
+                                       "-o", QStringLiteral("ListenAddress=127.0.0.1:%1").arg(m_nPort)};
+        if (wrapper.isEmpty())
+            m_process.start(QString::fromLatin1(kSshd), arguments);
+        else
+            m_process.start(QStringLiteral("unshare"), wrapper + arguments);
         QByteArray output;
         const bool listening = !WaitForLine(m_process, "Server listening", 10000, &output).isEmpty();
         m_strLog = QString::fromLocal8Bit(output + m_process.readAll());
@@ -108,6 +124,27 @@ bool CSftpServerProcess::Start()
             break;
     }
     m_strProblem = QStringLiteral("sshd did not start: ") + m_strLog;
+    return false;
+}
+
+bool CSftpServerProcess::PrepareShadow(const QString& path)
+{
+    QProcess hasher;
+    hasher.start(QStringLiteral("openssl"), {"passwd", "-6", "-stdin"});
+    hasher.write(m_strPassword.toLocal8Bit() + '\n');
+    hasher.closeWriteChannel();
+    const QByteArray hash = hasher.waitForFinished(10000) ? hasher.readAllStandardOutput().trimmed() : QByteArray();
+    QList<QByteArray> lines = ReadFile(QStringLiteral("/etc/shadow")).split('\n');
+    const QByteArray prefix = m_strUser.toLocal8Bit() + ':';
+    for (QByteArray& line : lines) {
+        if (!hash.isEmpty() && line.startsWith(prefix)) {
+            QList<QByteArray> fields = line.split(':');
+            fields[1] = hash;
+            line = fields.join(':');
+            return WriteFile(path, lines.join('\n'));
+        }
+    }
+    m_strProblem = QStringLiteral("cannot give %1 a password (openssl, /etc/shadow)").arg(m_strUser);
     return false;
 }
 

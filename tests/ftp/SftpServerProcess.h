@@ -31,10 +31,16 @@ public:
     QString m_strUser;
     // The sftp subsystem's command; empty: OpenSSH's own, starting in m_strRoot.
     QString m_strSubsystem;
+    // Set before Start, where the tests run as root: sshd runs in a mount
+    // namespace of its own, in which /etc/shadow gives m_strUser this
+    // password. The machine's own file stays as it is.
+    QString m_strPassword;
     int m_nPort = 0;
     QString m_strProblem;
 
 private:
+    bool PrepareShadow(const QString& path);
+
     QProcess m_process;
     QString m_strLog;
 };
