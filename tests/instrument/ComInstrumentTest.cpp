@@ -121,7 +121,6 @@ TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
 TEST_F(LinkTest, Listings)
 {
     const QString noResponse = "Error: No response from instrument";
-    const QString lost = "Error: Communication error\nThe device has disappeared";
     struct CCase
     {
         CComInstrument::ETable table;
@@ -172,7 +171,7 @@ TEST_F(LinkTest, Listings)
          QStringList{"CODES,3,12,0", "empty,4,0,1"}, QList<int>{200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
         {CComInstrument::TABLE_JOBS, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
-         QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(lost), 3},
+         QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(kLost), 3},
     };
     for (const CCase& c : cases) {
         const QByteArray command = c.script.value(1).first;

@@ -2,20 +2,13 @@
 // order, what it takes as an answer, the devices it skips, its bounds and
 // its cancel.
 
+#include "InstrumentFixture.h"
+
 #include "instrument/InstrumentDetector.h"
-#include "instrument/ComPort.h"
 #include "instrument/LineProbe.h"
-#include "platform/Clock.h"
 #include "platform/Profile.h"
-#include "platform/Services.h"
-#include "support/RecordingProgress.h"
-#include "support/ScopedSettings.h"
-#include "support/ScriptedPrompt.h"
-#include "support/ScriptedSerialDevice.h"
 
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <tuple>
@@ -28,18 +21,6 @@ namespace {
 QString Text(const CLineTry& line)
 {
     return QString::number(line.BaudRate) + QLatin1Char(' ') + DetectPlan::FramingText(line);
-}
-
-CComSettings Settings(qint32 baud, quint8 bits, quint8 parity, quint8 stop, int port = 1)
-{
-    CComSettings settings;
-    settings.BaudRate = baud;
-    settings.ByteSize = bits;
-    settings.Parity = parity;
-    settings.StopBits = stop;
-    settings.ComPort = port;
-    settings.EndMark = QStringLiteral("\r\n");
-    return settings;
 }
 
 // An instrument behind a scripted device: it understands the handheld only
@@ -82,14 +63,14 @@ public:
     QStringList m_tried; // line states set, in order
 };
 
-class InstrumentDetectorTest : public ::testing::Test
+// The scripted services of InstrumentTest, without its device override.
+class InstrumentDetectorTest : public InstrumentTest
 {
 protected:
-    InstrumentDetectorTest()
-        : m_services(&m_clock, &m_prompt, &m_progress),
-          m_deviceOverride(QString()),
-          m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
-    {}
+    InstrumentDetectorTest() : m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
+    {
+        m_deviceOverride.Set(QString());
+    }
 
     // The detector searching these devices, by path.
     CDetectResult Run(const CComSettings& current, const std::map<QString, CScriptedSerialDevice*>& devices,
@@ -106,11 +87,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    CVirtualClock m_clock;
-    CScriptedPrompt m_prompt;
-    CRecordingProgress m_progress;
-    CScopedServices m_services;
-    CScopedDeviceOverride m_deviceOverride;
     CScopedProfileFile m_profile;
     CInstrumentDetector m_detector;
 };

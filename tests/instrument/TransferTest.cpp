@@ -14,8 +14,6 @@ namespace {
 using namespace Protocol;
 using namespace Qt::StringLiterals;
 
-const QString kLost = "Error: Communication error\nThe device has disappeared";
-
 class TransferTest : public InstrumentTest
 {
 protected:
