@@ -280,22 +280,15 @@ TEST_F(InstrumentDetectorTest, CancelStopsTheSearchAtOnce)
     }
 }
 
-// The found device gets a port that reaches it: the port of the
-// profile that names it, else the current port, which then names it.
+// A device gets a port that reaches it: the current port, or the port of the
+// profile that names it; else none, and a search that finds it there maps the
+// current port to it (see tessaro-cli's detect --save and the settings dialog).
 TEST_F(InstrumentDetectorTest, MapsThePortOnlyWhenNeeded)
 {
     CProfile::WriteString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB7"));
     const CComSettings current = Settings(19200, 8, 0, 0, 2);
     for (const CCandidate& expected : {CCandidate{"/dev/ttyUSB7", 3}, {"/dev/ttyS1", 2}, {"/dev/ttyACM0", 0}})
         EXPECT_EQ(CInstrumentDetector::CandidateFor(current, expected.m_strPath), expected);
-
-    CInstrumentDevice device(&m_clock, {57600, 7, 1, 0}, "\r");
-    m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
-    m_detector.SetLineOrder({{57600, 7, 1, 0}});
-    CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
-    ASSERT_EQ(result.m_outcome, CDetectResult::DETECT_FOUND);
-    EXPECT_EQ(Summary(result), "/dev/ttyACM0 COM2 57600 7O1 \r SIM-7");
-    EXPECT_TRUE(result.m_bNewMapping); // saved and used: see tessaro-cli's detect --save
 }
 
 } // namespace
