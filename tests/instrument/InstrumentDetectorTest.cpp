@@ -97,18 +97,15 @@ protected:
 constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
 const QByteArray kSilentTry = "a\r\n|c\r\n|c\r\n|"; // the writes of a try without an answer
 
-// The port, line settings and end mark of a record.
-QString Text(const CComSettings& s)
-{
-    return QStringLiteral("COM%1 %2 %3")
-        .arg(s.ComPort)
-        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark);
-}
-
-// Where and how the instrument was found, and the name it gave ("-" none).
+// Where and how the instrument was found (port, line settings, end mark),
+// and the name it gave ("-" none).
 QString Summary(const CDetectResult& r)
 {
-    return r.m_strDevice + ' ' + Text(r.m_settings) + ' ' + (r.m_bNameGiven ? r.m_strName : "-");
+    const CComSettings& s = r.m_settings;
+    return QStringLiteral("%1 COM%2 %3 %4 %5")
+        .arg(r.m_strDevice)
+        .arg(s.ComPort)
+        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark, r.m_bNameGiven ? r.m_strName : "-");
 }
 
 TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)

@@ -24,13 +24,10 @@ using namespace Qt::StringLiterals;
 // error output.
 struct CCliStep
 {
-    CCliStep(const QStringList& args, int exit = 0, std::optional<QString> out = {}, const QString& errPart = {})
-        : m_args(args), m_nExit(exit), m_out(std::move(out)), m_strErrPart(errPart)
-    {}
     QStringList m_args;
-    int m_nExit;
-    std::optional<QString> m_out;
-    QString m_strErrPart;
+    int m_nExit = 0;
+    std::optional<QString> m_out = {};
+    QString m_strErrPart = {};
 };
 
 // The state the simulator starts from; also the expected answers.
@@ -47,20 +44,6 @@ const char* const kState = R"({
   "codeLists": [{"name": "CODES", "number": 1, "count": 12}, {"name": "", "number": 2, "count": 0},
                 {"name": "TREES", "number": 3, "count": 4, "lines": ["001 OAK", "002 ASH", "003 ELM", "004 YEW"]}]
 })";
-
-// The lines under key of row number in table of a state file, as a file
-// holds them: each ended by CR LF.
-QByteArray FileLines(const QByteArray& state, const char* table, int number, const char* key)
-{
-    QByteArray bytes;
-    for (const QJsonValue& row : QJsonDocument::fromJson(state)[QLatin1String(table)].toArray()) {
-        if (row["number"].toInt() != number)
-            continue;
-        for (const QJsonValue& line : row[QLatin1String(key)].toArray())
-            bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
-    }
-    return bytes;
-}
 
 // A scratch folder with an empty profile (default port settings: 19200
 // bit/s, CR LF) and a simulator started from kState.
@@ -165,10 +148,15 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
         Check(step);
     ASSERT_EQ(m_sim.Stop(), 0);
 
-    const QByteArray bytes = ReadFile(file);
-    EXPECT_EQ(bytes, FileLines(kState, "jobs", 1, "measurements"));
-    EXPECT_TRUE(bytes.contains("\xE9\xB0"));
-    EXPECT_EQ(FileLines(ReadFile(Path("saved.json")), "jobs", 2, "fixpoints"), bytes);
+    // The file holds job 1's measurements, each line ended by CR LF; sent
+    // back, they are job 2's fix points.
+    const QJsonValue measurements = QJsonDocument::fromJson(kState)["jobs"][0]["measurements"];
+    QByteArray lines;
+    for (const QJsonValue& line : measurements.toArray())
+        lines += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
+    EXPECT_EQ(ReadFile(file), lines);
+    EXPECT_TRUE(lines.contains("\xE9\xB0"));
+    EXPECT_EQ(QJsonDocument::fromJson(ReadFile(Path("saved.json")))["jobs"][1]["fixpoints"], measurements);
     const QByteArray wire = ReadFile(Path("transcript.txt"));
     EXPECT_EQ(wire.count("RX CODE/ERASE/"), 1);
     EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n")); // TQS is the first format offered
