@@ -25,7 +25,6 @@ TEST_F(LinkTest, SendLineFraming)
     EXPECT_EQ(m_prompt.m_shown.at(1),
               "Error: The character U+10D would reach the instrument as the control byte 0x0D. "
               "Nothing was sent.");
-    EXPECT_FALSE(m_link.SendLine("c")); // port closed
 }
 
 TEST_F(LinkTest, IdentifyVariants)
@@ -37,8 +36,6 @@ TEST_F(LinkTest, IdentifyVariants)
         QString name;
     };
     const QList<CCase> cases = {
-        {"%R1P,0,0:0,\"ABC\"\r\n", true, "ABC"},
-        {"%R1P,0,0:1,\"XYZ\"\r\n", false, "old"}, // error code: false, name kept
         {"%R1P,0,0:0,NoQuotes\r\n", false, "old"},
         {"%R1P,0,0:", false, "old"},     // no return code at all
         {"%R1P,0,0:0,\"\r\n", true, ""}, // a single quote: empty name
@@ -121,7 +118,6 @@ TEST_F(LinkTest, ConnectProbesWaitsAndIdentifies)
 TEST_F(LinkTest, Listings)
 {
     const QString noResponse = "Error: No response from instrument";
-    const QString lost = "Error: Communication error\nThe device has disappeared";
     struct CCase
     {
         CComInstrument::ETable table;
@@ -153,11 +149,9 @@ TEST_F(LinkTest, Listings)
                 {"?\r\n", "B2,4,0,1\r\n"},
                 {"?\r\n", "?\r\n"}},
          true, QStringList("B2,4,0,1,0"), QList<int>{200, 1000, 1000, 100, 100}},
-        {CComInstrument::TABLE_JOBS, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}, {"JOB/CONF/LIST\r\n", ""}}, false,
-         quiet, repeated, QStringList(noResponse)},
-        {CComInstrument::TABLE_CODE_LISTS,
-         Script{{"c\r\n", ""}, {"CODE/CONF/LIST\r\n", "?"}, {"CODE/CONF/LIST\r\n", "?"}}, false, quiet, repeated,
-         QStringList(noResponse)},
+        // "?", then silence: no answer (the explorer's code listing meets the reverse).
+        {CComInstrument::TABLE_JOBS, Script{{"c\r\n", ""}, {"JOB/CONF/LIST\r\n", "?"}, {"JOB/CONF/LIST\r\n", ""}},
+         false, quiet, repeated, QStringList(noResponse)},
         {CComInstrument::TABLE_FORMATS,
          Script{kWakeOk,
                 {"FORM/CONF/LIST\r\n", " F1,2,1,1 \r\n"},
@@ -172,7 +166,7 @@ TEST_F(LinkTest, Listings)
          QStringList{"CODES,3,12,0", "empty,4,0,1"}, QList<int>{200, 1000, 100, 100}},
         // The cable is pulled in the middle of a row: no read waits for a time-out.
         {CComInstrument::TABLE_JOBS, Script{kWakeOk, {"JOB/CONF/LIST\r\n", "A1,1,3,5\r\n"}, {"?\r\n", "A2,2,0"}}, false,
-         QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(lost), 3},
+         QStringList("A1,1,3,5,0"), QList<int>{200, 1000, 100}, QStringList(kLost), 3},
     };
     for (const CCase& c : cases) {
         const QByteArray command = c.script.value(1).first;

@@ -40,10 +40,7 @@ TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
         {"trickle of CRs", "\r\n", "", "\r", 1000, {QString(31, '\r')}, "C"},
     };
     for (const CCase& c : cases) {
-        CComSettings settings;
-        settings.ComPort = 1;
-        settings.EndMark = QString::fromLatin1(c.endMark);
-        m_link.m_port.SetSettings(settings);
+        m_link.m_port.EndMark = QString::fromLatin1(c.endMark);
         Fresh();
         ASSERT_TRUE(m_link.m_port.Open());
         m_device->Feed(c.input);
@@ -63,13 +60,7 @@ TEST_F(ComPortTest, ReadLineEndsAtTheEndMarkASilenceOrItsBounds)
 TEST_F(ComPortTest, OpenAppliesLineSettingsAndKeepsFlowControl)
 {
     CComPort& port = m_link.m_port;
-    CComSettings settings;
-    settings.BaudRate = 4800;
-    settings.ByteSize = 7;
-    settings.Parity = 2;
-    settings.StopBits = 2;
-    settings.ComPort = 3;
-    port.SetSettings(settings);
+    port.SetSettings(Settings(4800, 7, 2, 2, 3));
     m_device->m_state = {115200, 8, 0, 0, 2};
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(port.m_bOpen, 1);

@@ -2,20 +2,13 @@
 // order, what it takes as an answer, the devices it skips, its bounds and
 // its cancel.
 
+#include "InstrumentFixture.h"
+
 #include "instrument/InstrumentDetector.h"
-#include "instrument/ComPort.h"
 #include "instrument/LineProbe.h"
-#include "platform/Clock.h"
 #include "platform/Profile.h"
-#include "platform/Services.h"
-#include "support/RecordingProgress.h"
-#include "support/ScopedSettings.h"
-#include "support/ScriptedPrompt.h"
-#include "support/ScriptedSerialDevice.h"
 
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <tuple>
@@ -28,18 +21,6 @@ namespace {
 QString Text(const CLineTry& line)
 {
     return QString::number(line.BaudRate) + QLatin1Char(' ') + DetectPlan::FramingText(line);
-}
-
-CComSettings Settings(qint32 baud, quint8 bits, quint8 parity, quint8 stop, int port = 1)
-{
-    CComSettings settings;
-    settings.BaudRate = baud;
-    settings.ByteSize = bits;
-    settings.Parity = parity;
-    settings.StopBits = stop;
-    settings.ComPort = port;
-    settings.EndMark = QStringLiteral("\r\n");
-    return settings;
 }
 
 // An instrument behind a scripted device: it understands the handheld only
@@ -82,14 +63,14 @@ public:
     QStringList m_tried; // line states set, in order
 };
 
-class InstrumentDetectorTest : public ::testing::Test
+// The scripted services of InstrumentTest, without its device override.
+class InstrumentDetectorTest : public InstrumentTest
 {
 protected:
-    InstrumentDetectorTest()
-        : m_services(&m_clock, &m_prompt, &m_progress),
-          m_deviceOverride(QString()),
-          m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
-    {}
+    InstrumentDetectorTest() : m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
+    {
+        m_deviceOverride.Set(QString());
+    }
 
     // The detector searching these devices, by path.
     CDetectResult Run(const CComSettings& current, const std::map<QString, CScriptedSerialDevice*>& devices,
@@ -106,11 +87,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    CVirtualClock m_clock;
-    CScriptedPrompt m_prompt;
-    CRecordingProgress m_progress;
-    CScopedServices m_services;
-    CScopedDeviceOverride m_deviceOverride;
     CScopedProfileFile m_profile;
     CInstrumentDetector m_detector;
 };
@@ -121,18 +97,15 @@ protected:
 constexpr qint64 kSilentTryMs = 3000 + 2 * CComPort::kReadTimeoutMs;
 const QByteArray kSilentTry = "a\r\n|c\r\n|c\r\n|"; // the writes of a try without an answer
 
-// The port, line settings and end mark of a record.
-QString Text(const CComSettings& s)
-{
-    return QStringLiteral("COM%1 %2 %3")
-        .arg(s.ComPort)
-        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark);
-}
-
-// Where and how the instrument was found, and the name it gave ("-" none).
+// Where and how the instrument was found (port, line settings, end mark),
+// and the name it gave ("-" none).
 QString Summary(const CDetectResult& r)
 {
-    return r.m_strDevice + ' ' + Text(r.m_settings) + ' ' + (r.m_bNameGiven ? r.m_strName : "-");
+    const CComSettings& s = r.m_settings;
+    return QStringLiteral("%1 COM%2 %3 %4 %5")
+        .arg(r.m_strDevice)
+        .arg(s.ComPort)
+        .arg(Text({s.BaudRate, s.ByteSize, s.Parity, s.StopBits}), s.EndMark, r.m_bNameGiven ? r.m_strName : "-");
 }
 
 TEST(DetectPlan, LineOrderStartsWithTheCurrentSettingsAndTriesEachOnce)
@@ -304,22 +277,15 @@ TEST_F(InstrumentDetectorTest, CancelStopsTheSearchAtOnce)
     }
 }
 
-// The found device gets a port that reaches it: the port of the
-// profile that names it, else the current port, which then names it.
+// A device gets a port that reaches it: the current port, or the port of the
+// profile that names it; else none, and a search that finds it there maps the
+// current port to it (see tessaro-cli's detect --save and the settings dialog).
 TEST_F(InstrumentDetectorTest, MapsThePortOnlyWhenNeeded)
 {
     CProfile::WriteString(QStringLiteral("COM_DEVICES"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB7"));
     const CComSettings current = Settings(19200, 8, 0, 0, 2);
     for (const CCandidate& expected : {CCandidate{"/dev/ttyUSB7", 3}, {"/dev/ttyS1", 2}, {"/dev/ttyACM0", 0}})
         EXPECT_EQ(CInstrumentDetector::CandidateFor(current, expected.m_strPath), expected);
-
-    CInstrumentDevice device(&m_clock, {57600, 7, 1, 0}, "\r");
-    m_detector.SetDeviceFactory([&device](const QString&) { return &device; });
-    m_detector.SetLineOrder({{57600, 7, 1, 0}});
-    CDetectResult result = m_detector.Run(current, QStringLiteral("/dev/ttyACM0"));
-    ASSERT_EQ(result.m_outcome, CDetectResult::DETECT_FOUND);
-    EXPECT_EQ(Summary(result), "/dev/ttyACM0 COM2 57600 7O1 \r SIM-7");
-    EXPECT_TRUE(result.m_bNewMapping); // saved and used: see tessaro-cli's detect --save
 }
 
 } // namespace

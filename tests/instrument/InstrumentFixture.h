@@ -57,6 +57,21 @@ QStringList Rows(const QList<T>& table)
     return rows;
 }
 
+// Line settings of port COM<port>, end mark CR LF.
+inline CComSettings Settings(qint32 baud, quint8 bits, quint8 parity, quint8 stop, int port = 1)
+{
+    CComSettings settings;
+    settings.BaudRate = baud;
+    settings.ByteSize = bits;
+    settings.Parity = parity;
+    settings.StopBits = stop;
+    settings.ComPort = port;
+    settings.EndMark = QStringLiteral("\r\n");
+    return settings;
+}
+
+const QString kLost = "Error: Communication error\nThe device has disappeared";
+
 // What the client writes, each with the instrument's reply.
 using Script = QList<std::pair<QByteArray, QByteArray>>;
 inline const std::pair<QByteArray, QByteArray> kWakeOk{"c\r\n", "OK\r\n"};
@@ -70,12 +85,7 @@ protected:
 
     InstrumentTest() : m_services(&m_clock, &m_prompt, &m_progress), m_deviceOverride(QString::fromLatin1(kDevice))
     {
-        CComSettings settings;
-        settings.BaudRate = 19200;
-        settings.ByteSize = 8;
-        settings.ComPort = 1;
-        settings.EndMark = QStringLiteral("\r\n");
-        m_link.SetComSettings(settings);
+        m_link.SetComSettings(Settings(19200, 8, 0, 0));
         Fresh();
     }
     ~InstrumentTest() override { m_link.m_port.SetDevice(nullptr); }

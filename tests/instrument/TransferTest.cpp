@@ -14,8 +14,6 @@ namespace {
 using namespace Protocol;
 using namespace Qt::StringLiterals;
 
-const QString kLost = "Error: Communication error\nThe device has disappeared";
-
 class TransferTest : public InstrumentTest
 {
 protected:
@@ -31,7 +29,7 @@ protected:
         EXPECT_TRUE(WriteFile(Target(name), data));
         return Target(name);
     }
-    QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    QStringList Entries() const { return FilesBelow(m_dir.path()).keys(); }
     QString Target(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;

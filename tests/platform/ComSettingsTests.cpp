@@ -24,7 +24,6 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
         QString endMark;
     };
     const QList<CCase> cases = {
-        {{}, {19200, 0, 8, 0, 1, 1}, "\r\n"},
         {{{"EndMark", -1}}, {19200, 0, 8, 0, 1, 2}, "\r"},
         {{{"ByteSize", 0x107}, {"Parity", 0x202}, {"StopBits", 0x301}, {"ComPorts", 4}, {"BaudRate", 1234}},
          {1234, 2, 7, 1, 4, 1},

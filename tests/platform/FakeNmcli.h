@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -41,17 +43,8 @@ public:
         Write(verb + ".out", out);
         Write(verb + ".rc", QByteArray::number(rc));
     }
-    void Write(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(Path(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-    }
-    QByteArray Read(const QString& name) const
-    {
-        QFile file(Path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void Write(const QString& name, const QByteArray& bytes) { WriteFile(Path(name), bytes); }
+    QByteArray Read(const QString& name) const { return ReadFile(Path(name)); }
     // The calls, or those with this verb among their arguments.
     QStringList Calls(const QString& verb = QString()) const
     {

