@@ -8,7 +8,7 @@ set -euo pipefail
 # clang and its sanitizer and libFuzzer runtimes: the sanitizer build and the
 # fuzz harnesses of scripts/test.sh.
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
-          libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth
+          libgtest-dev googletest python3-pyftpdlib python3-openssl vsftpd openssl curl xvfb xauth openbox
           libssh2-1-dev openssh-server openssh-client
           clang libclang-rt-14-dev)
 
