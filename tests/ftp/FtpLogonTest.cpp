@@ -133,15 +133,16 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
 // is not repeated, nor a step the repeat finds already done by the server.
 TEST(FtpSession, LogsOnAgainAfterTheConnectionWasLost)
 {
-    // Answers the first line with text and closes the connection; later
-    // lines with again ("" for the next rule).
-    const auto onceThenClose = [](std::string text, std::string again) {
-        return [text, again, done = false](CScriptedFtpServer& peer, const std::string&) mutable {
+    // Answers the first line with text and closes the connection (or not);
+    // later lines with again ("" for the next rule).
+    const auto onceThenClose = [](std::string text, std::string again, bool close) {
+        return [text, again, close, done = false](CScriptedFtpServer& peer, const std::string&) mutable {
             if (done)
                 return void(peer.Send(again + "\r\n"));
             done = true;
             peer.Send(text);
-            peer.CloseControl();
+            if (close)
+                peer.CloseControl();
         };
     };
     struct CCase
@@ -153,6 +154,7 @@ TEST(FtpSession, LogsOnAgainAfterTheConnectionWasLost)
         std::function<bool(CFtpClient&)> m_operation;
         Lines m_expected; // "--", MKD, RNFR and RNTO lines
         const char* m_szReply;
+        bool m_bClose = true;
     };
     const auto mkd = [](CFtpClient& client) { return client.MakeRemoteFolder(u"/"_s, u"new"_s); };
     const auto rename = [](CFtpClient& client) { return client.RenameRemote(u"a"_s, u"b"_s); };
@@ -160,6 +162,9 @@ TEST(FtpSession, LogsOnAgainAfterTheConnectionWasLost)
         // The server ended the idle session: noticed before anything is sent.
         {"421 while idle", "SYST", "215 UNIX\r\n421 Timeout.\r\n", "215 UNIX", 2, mkd, Lines{"--", "--", "MKD new"},
          "257"},
+        // A reply nobody asked for would answer the next command.
+        {"a stray reply while idle", "SYST", "215 UNIX\r\n226 Late.\r\n", "215 UNIX", 2, mkd,
+         Lines{"--", "--", "MKD new"}, "257", false},
         {"421 to a command", "MKD", "421 Timeout.\r\n", "257 made", 2, mkd, Lines{"--", "MKD new", "--", "MKD new"},
          "257"},
         {"closed before RNTO", "RNFR", "", "350 go on", 2, rename, Lines{"--", "RNFR /a", "--", "RNFR /a", "RNTO /b"},
@@ -174,7 +179,7 @@ TEST(FtpSession, LogsOnAgainAfterTheConnectionWasLost)
         CScriptedFtpServer server;
         server.m_nConnections = c.m_nConnections;
         LogonRules(server);
-        server.On(c.m_szPrefix, onceThenClose(c.m_strFirst, c.m_strAgain));
+        server.On(c.m_szPrefix, onceThenClose(c.m_strFirst, c.m_strAgain, c.m_bClose));
         server.On("MKD", "257 made");
         // After a rename that got through, "a" is gone.
         const bool renamed = c.m_szPrefix == std::string("RNTO");
