@@ -120,7 +120,9 @@ TEST(FtpFolderCopy, Upload)
 // twice, to find its subfolders and then its files; a fast copy once.
 TEST(FtpFolderCopy, DownloadRefusesUnsafeNamesAndAborts)
 {
-    for (const auto& [mode, listings] : {std::pair{CFtpClient::COPY_AS_EXPLORER, 6u}, {CFtpClient::COPY_FAST, 3u}}) {
+    for (const auto& [modeCase, listings] :
+         {std::pair{CFtpClient::COPY_AS_EXPLORER, 6u}, {CFtpClient::COPY_FAST, 3u}}) {
+        const CFtpClient::ECopyMode mode = modeCase; // a copy: clang captures no structured bindings
         SCOPED_TRACE(mode);
         CFtpTestServices services;
         QTemporaryDir dir;
