@@ -4,10 +4,10 @@
 
 #include "ftp/FtpClient.h"
 #include "support/CiSkip.h"
+#include "tools/PtyPeer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 
 // In the explorer alone, with the protocols' real pauses and time-outs, the
 // instrument simulator on a pseudo-terminal and pyftpdlib on 127.0.0.1: a
@@ -34,12 +34,9 @@ private slots:
                         {"name": "VORN", "number": 2, "first": 1, "second": 1}],
             "codeLists": [{"name": "CODES", "number": 1, "lines": ["001 TREE", "002 POLE"]}]})";
         QVERIFY(WriteFile(dir.filePath("state.json"), state));
-        QProcess sim;
-        sim.start(qEnvironmentVariable("INSTRUMENT_SIM"),
-                  {"--state", dir.filePath("state.json"), "--link", dir.filePath("tty"), "--save-state",
-                   dir.filePath("saved.json")});
-        QVERIFY2(sim.waitForStarted() && sim.waitForReadyRead(10000), qPrintable(sim.errorString()));
-        QVERIFY(sim.readLine().startsWith("device: "));
+        CSimProcess sim;
+        QVERIFY(sim.Start({"--state", dir.filePath("state.json"), "--link", dir.filePath("tty"), "--save-state",
+                           dir.filePath("saved.json")}));
 
         StartExplorer(dir.filePath("handheld"), true);
         CProfile::WriteString("COM_DEVICES", "COM1", dir.filePath("tty"));
@@ -77,8 +74,7 @@ private slots:
                               "Warning: Delete Measurements: A1:\nData will be definitely lost! - Continue anyway?"}));
         StopExplorer();
 
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.Stop(), 0);
         QVERIFY(!QFileInfo::exists(dir.filePath("tty"))); // the simulator removes its link
         const QJsonArray saved = QJsonDocument::fromJson(ReadFile(dir.filePath("saved.json")))["jobs"].toArray();
         QCOMPARE(saved[0]["measurements"].toArray().size(), 0);

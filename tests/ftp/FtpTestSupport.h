@@ -100,8 +100,3 @@ inline QByteArray RandomBytes(qsizetype size, unsigned seed)
         byte = static_cast<char>(generator() & 0xFF);
     return bytes;
 }
-
-inline QStringList FolderEntries(const QString& path)
-{
-    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}

@@ -65,7 +65,8 @@ TEST(FtpTransfer, ActiveDownloadsAndPassiveUploads)
                     "STOR /data/.up load.bin.tessaro-part|RNFR /data/.up load.bin.tessaro-part|RNTO /data/up load.bin|"
                     "TYPE I|PORT|STOR /data/.empty.tessaro-part|RNFR /data/.empty.tessaro-part|RNTO /data/empty"));
     EXPECT_EQ(server.m_uploads, (std::vector<std::string>{upload.toStdString(), std::string()}));
-    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{u"empty"_s, u"empty.bin"_s, u"file.bin"_s, u"up load.bin"_s}));
+    EXPECT_EQ(FilesBelow(dir.path()).keys(),
+              (QStringList{u"empty"_s, u"empty.bin"_s, u"file.bin"_s, u"up load.bin"_s}));
 }
 
 // A download that does not end with the server's confirmation leaves an
@@ -141,7 +142,7 @@ TEST(FtpTransfer, FailedDownloadsKeepTheOldFile)
         EXPECT_EQ(client.m_strReply, u"The data connection stood still for 1 s"_s);
     });
     EXPECT_EQ(ReadFile(target), old);
-    EXPECT_EQ(FolderEntries(dir.path()), QStringList{u"keep.txt"_s});
+    EXPECT_EQ(FilesBelow(dir.path()).keys(), QStringList{u"keep.txt"_s});
 }
 
 TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
@@ -176,7 +177,7 @@ TEST(FtpTransfer, RefusalsBeforeAnythingIsSent)
         EXPECT_TRUE(client.IsOpen());
     });
     EXPECT_EQ(Only(server.m_transcript, {""}), Split("TYPE I|EPSV|PASV|PORT|TYPE I|PORT|PASV"));
-    EXPECT_TRUE(FolderEntries(dir.path()).isEmpty());
+    EXPECT_TRUE(FilesBelow(dir.path(), true).isEmpty());
 }
 
 // Behind NAT or a firewall one mode cannot connect: the other is tried once
