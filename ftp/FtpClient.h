@@ -222,6 +222,10 @@ public:
     std::function<bool()> m_fnLogOnAgain;
 
 protected:
+    // After a break: pauses as policy says and logs on again (through
+    // m_fnLogOnAgain) until the next attempt can start; false to give up.
+    bool RecoverFromBreak(CFtpResumePolicy& policy, bool progressed);
+    bool PauseBeforeAttempt(int ms);
     // A folder copy is running: its listings show the Transfer window.
     bool IsCopying() const { return m_bCopying; }
 
@@ -272,8 +276,6 @@ private:
     bool DropPart(const QString& part, bool sent);
     bool PlaceUpload(const QString& part, const QString& remotePath);
     bool AttemptBroke() const;
-    bool RecoverFromBreak(CFtpResumePolicy& policy, bool progressed);
-    bool PauseBeforeAttempt(int ms);
     bool AskRemoteSize(const QString& path, qint64& size, bool mayList);
     ESizeCheck CheckSize(const QString& path, qint64 localSize, bool download, bool mayList);
     bool CheckHash(const QString& remotePath, const QString& localPath, bool download);

@@ -7,7 +7,9 @@
 
 #include <functional>
 
+class CDownloadFile;
 class CRemotePath;
+class QFile;
 
 typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
 typedef struct _LIBSSH2_SFTP LIBSSH2_SFTP;
@@ -22,6 +24,10 @@ typedef struct _LIBSSH2_SFTP_HANDLE LIBSSH2_SFTP_HANDLE;
 // bounded in total by m_nTimeoutMs and polling CServices::Progress() for
 // Cancel. A time-out, a cancel or a broken link closes the session: IsOpen()
 // turns false and the next operation logs on again, as on the FTP side.
+// A transfer whose link the server's side ended (not a time-out, a refusal
+// or a cancel) goes on as over FTP, paced by CFtpResumePolicy and logged on
+// again through m_fnLogOnAgain: a download from the bytes already in its
+// file, an upload from what the server holds of its hidden name.
 //
 // The host key is checked against ~/.ssh/known_hosts ($HOME honoured): a key
 // listed for the server is taken, a changed one refused with a warning and
@@ -115,9 +121,17 @@ private:
     bool ReadLinkTarget(const QByteArray& path, QString& target);
     bool ReadFolder(LIBSSH2_SFTP_HANDLE* handle, const QByteArray& folder, QList<CFtpListEntry>& entries);
     bool Cancelled();
-    bool Download(const QByteArray& remote, const QString& localPath);
+    bool Download(const CRemotePath& remote, const QString& localPath);
+    // One attempt: from count on into file, count going up as bytes arrive.
+    bool ReceiveFile(const CRemotePath& remote, CDownloadFile& file, qint64& count);
     bool Upload(const QString& localPath, const CRemotePath& remote);
-    bool SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const QString& what);
+    // One attempt: the source from byte from on onto the hidden name; sent
+    // ends as the bytes the server confirmed.
+    bool SendPart(QFile& source, const CRemotePath& part, qint64 from, qint64& sent);
+    bool SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const QString& what, qint64& count);
+    // The size the server gives for path (left as it was where it gives
+    // none); what names it in a message.
+    bool StatSize(const QByteArray& path, const QString& what, qint64& size);
     bool PlaceUpload(const CRemotePath& part, const CRemotePath& remote);
     bool RemovePart(const QByteArray& part);
 

@@ -1,9 +1,11 @@
 // File transfers of CSftpClient: libssh2 keeps several read or write
-// requests in flight for each block handed to it.
+// requests in flight for each block handed to it. A transfer whose link the
+// server's side ended goes on from where it stopped, as over FTP.
 #include "SftpClient.h"
 
 #include "DownloadFile.h"
 #include "FtpProtocol.h"
+#include "FtpResume.h"
 #include "RemotePath.h"
 
 #include "platform/Bytes.h"
@@ -15,6 +17,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <climits>
 
 #include <libssh2.h>
 #include <libssh2_sftp.h>
@@ -41,13 +45,13 @@ bool CSftpClient::TransferFile(const QString& remotePath, const QString& localPa
     if (!ServerPath(remote, serverPath))
         return false;
     CProgressScope progress(remotePath);
-    const bool done = download ? Download(serverPath, localPath) : Upload(localPath, remote);
+    const bool done = download ? Download(remote, localPath) : Upload(localPath, remote);
     if (m_bCancelled)
         progress.MarkHidden(); // PollCancel has hidden the window
     return done;
 }
 
-bool CSftpClient::Download(const QByteArray& remote, const QString& localPath)
+bool CSftpClient::Download(const CRemotePath& remote, const QString& localPath)
 {
     CDownloadFile file(localPath);
     if (!file.Open()) {
@@ -55,13 +59,46 @@ bool CSftpClient::Download(const QByteArray& remote, const QString& localPath)
                                            CSystemReason::FolderNotWritable(QFileInfo(localPath).absolutePath()));
         return false;
     }
+    // A link the other side ended goes on after a new logon from the bytes
+    // already in the file; a refusal, a time-out or a cancel ends it.
+    CFtpResumePolicy policy(true);
+    qint64 count = 0;
+    for (;;) {
+        const qint64 before = count;
+        if (ReceiveFile(remote, file, count))
+            break;
+        if (!m_bLost || m_bCancelled || !RecoverFromBreak(policy, count > before))
+            return false;
+    }
+    // Pieces make the whole only where the server's count says so.
+    QByteArray serverPath;
+    qint64 size = 0;
+    if (policy.Retried() && ServerPath(remote, serverPath) && StatSize(serverPath, FromBytes(serverPath), size)
+        && size != count) {
+        m_strReply = LoadString(IDS_FTP_DOWNLOAD_SIZE).arg(size).arg(count);
+        return false;
+    }
+    // Only a whole file takes the target's place.
+    if (!IsOpen() || !file.Commit()) {
+        if (IsOpen())
+            m_strReply = CSystemReason::Append(LoadString(IDS_FILE_ERROR), file.Failure());
+        return false;
+    }
+    return true;
+}
+
+bool CSftpClient::ReceiveFile(const CRemotePath& remote, CDownloadFile& file, qint64& count)
+{
+    QByteArray serverPath;
+    if (!ServerPath(remote, serverPath))
+        return false;
     long rc = 0;
-    LIBSSH2_SFTP_HANDLE* handle = Open(remote, LIBSSH2_FXF_READ, 0, LIBSSH2_SFTP_OPENFILE, rc);
+    LIBSSH2_SFTP_HANDLE* handle = Open(serverPath, LIBSSH2_FXF_READ, 0, LIBSSH2_SFTP_OPENFILE, rc);
     if (!handle)
-        return Fail(rc, FromBytes(remote));
+        return Fail(rc, FromBytes(serverPath));
+    libssh2_sftp_seek64(handle, static_cast<libssh2_uint64_t>(count));
     QByteArray block(qMax(1, m_nSftpReadBlockSize), Qt::Uninitialized);
     CProgress& progress = CServices::Progress();
-    qint64 count = 0;
     for (;;) {
         if (Cancelled()) {
             CloseHandle(handle);
@@ -74,7 +111,7 @@ bool CSftpClient::Download(const QByteArray& remote, const QString& localPath)
         if (received < 0) {
             if (received == LIBSSH2_ERROR_SFTP_PROTOCOL)
                 CloseHandle(handle);
-            return Fail(received, FromBytes(remote));
+            return Fail(received, FromBytes(serverPath));
         }
         if (file.write(block.constData(), received) != received) {
             CloseHandle(handle);
@@ -85,12 +122,6 @@ bool CSftpClient::Download(const QByteArray& remote, const QString& localPath)
         progress.SetBytes(count);
     }
     CloseHandle(handle);
-    // Only a whole file takes the target's place.
-    if (!IsOpen() || !file.Commit()) {
-        if (IsOpen())
-            m_strReply = CSystemReason::Append(LoadString(IDS_FILE_ERROR), file.Failure());
-        return false;
-    }
     return true;
 }
 
@@ -106,45 +137,81 @@ bool CSftpClient::Upload(const QString& localPath, const CRemotePath& remote)
     QByteArray partPath;
     if (!ServerPath(part, partPath))
         return false;
-    long rc = 0;
-    LIBSSH2_SFTP_HANDLE* handle =
-        Open(partPath, LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | LIBSSH2_FXF_TRUNC,
-             LIBSSH2_SFTP_S_IRUSR | LIBSSH2_SFTP_S_IWUSR | LIBSSH2_SFTP_S_IRGRP | LIBSSH2_SFTP_S_IROTH,
-             LIBSSH2_SFTP_OPENFILE, rc);
-    if (!handle)
-        return Fail(rc, part.Absolute());
-    bool sent = SendFile(source, handle, part.Absolute());
-    if (IsOpen()) {
-        // The server may tell only now that a write failed.
-        const long closed = Await([&] { return long(libssh2_sftp_close_handle(handle)); });
-        if (sent && closed != 0)
-            sent = Fail(closed, part.Absolute());
+    // After a break the next attempt starts from what the server holds of
+    // the hidden name: progress is what it gained, not what went out.
+    CFtpResumePolicy policy(true);
+    qint64 held = 0;
+    for (qint64 sent = 0; !SendPart(source, part, held, sent);) {
+        if (!m_bLost || m_bCancelled) {
+            RemovePart(partPath);
+            return false;
+        }
+        qint64 size = 0;
+        // Bytes handed over count as progress until the server's count
+        // says otherwise: most of a cut attempt's bytes are never confirmed.
+        if (!RecoverFromBreak(policy, sent > held || source.pos() > held) || !ServerPath(part, partPath)
+            || !StatSize(partPath, part.Absolute(), size) || !policy.Confirm(size > held))
+            return false;
+        held = qBound(qint64(0), size, source.size());
     }
-    if (!sent) {
-        RemovePart(partPath);
+    qint64 size = source.size();
+    if (!StatSize(partPath, part.Absolute(), size))
         return false;
-    }
-    LIBSSH2_SFTP_ATTRIBUTES attributes{};
-    rc = Await([&] {
-        return long(libssh2_sftp_stat_ex(m_pSftp, partPath.constData(), static_cast<unsigned int>(partPath.size()),
-                                         LIBSSH2_SFTP_STAT, &attributes));
-    });
-    if (rc != 0)
-        return Fail(rc, part.Absolute());
-    const qint64 size = source.size();
-    if ((attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) && attributes.filesize != quint64(size)) {
-        m_strReply = LoadString(IDS_FTP_UPLOAD_SIZE).arg(attributes.filesize).arg(size);
+    if (size != source.size()) {
+        m_strReply = LoadString(IDS_FTP_UPLOAD_SIZE).arg(size).arg(source.size());
         RemovePart(partPath);
         return false;
     }
     return PlaceUpload(part, remote);
 }
 
-bool CSftpClient::SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const QString& what)
+bool CSftpClient::SendPart(QFile& source, const CRemotePath& part, qint64 from, qint64& sent)
+{
+    sent = from;
+    const QString what = part.Absolute();
+    QByteArray partPath;
+    if (!ServerPath(part, partPath))
+        return false;
+    if (!source.seek(from)) {
+        m_strReply = CSystemReason::Append(LoadString(IDS_FILE_ERROR), source.errorString());
+        return false;
+    }
+    long rc = 0;
+    LIBSSH2_SFTP_HANDLE* handle =
+        Open(partPath, LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | (from == 0 ? LIBSSH2_FXF_TRUNC : 0),
+             LIBSSH2_SFTP_S_IRUSR | LIBSSH2_SFTP_S_IWUSR | LIBSSH2_SFTP_S_IRGRP | LIBSSH2_SFTP_S_IROTH,
+             LIBSSH2_SFTP_OPENFILE, rc);
+    if (!handle)
+        return Fail(rc, what);
+    libssh2_sftp_seek64(handle, static_cast<libssh2_uint64_t>(from));
+    bool done = SendFile(source, handle, what, sent);
+    if (IsOpen()) {
+        // The server may tell only now that a write failed.
+        const long closed = Await([&] { return long(libssh2_sftp_close_handle(handle)); });
+        if (done && closed != 0)
+            done = Fail(closed, what);
+    }
+    return done;
+}
+
+bool CSftpClient::StatSize(const QByteArray& path, const QString& what, qint64& size)
+{
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    const long rc = Await([&] {
+        return long(libssh2_sftp_stat_ex(m_pSftp, path.constData(), static_cast<unsigned int>(path.size()),
+                                         LIBSSH2_SFTP_STAT, &attributes));
+    });
+    if (rc != 0)
+        return Fail(rc, what);
+    // A server that tells no size is taken at its word.
+    size = (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) ? qint64(qMin<quint64>(attributes.filesize, LLONG_MAX)) : size;
+    return true;
+}
+
+bool CSftpClient::SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const QString& what, qint64& count)
 {
     QByteArray block(qMax(1, m_nSftpBlockSize), Qt::Uninitialized);
     CProgress& progress = CServices::Progress();
-    qint64 count = 0;
     for (;;) {
         if (Cancelled())
             return false;

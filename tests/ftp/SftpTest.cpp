@@ -246,7 +246,8 @@ TEST_F(Sftp, TransfersListingsAndOperations)
 
 // A link that stops carrying anything ends the operation within the
 // time-out, or at once on Cancel; a server that goes away mid-transfer leaves neither a partial
-// download nor a replaced file on the server. Both through a relay.
+// download nor a replaced file on the server, and where the client can log on again the transfer
+// goes on and arrives whole. All through a relay.
 TEST_F(Sftp, StalledAndLostServer)
 {
     Trust();
@@ -298,6 +299,19 @@ TEST_F(Sftp, StalledAndLostServer)
         EXPECT_EQ(ReadFile(m_server.m_strRoot + u"/kept"_s), "server's") << failure.m_what;
         EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << failure.m_what;
     }
+    // Where a new logon is at hand (the session's), each cut is followed by
+    // one, and the transfer goes on from where it stopped: both arrive whole.
+    m_client.m_fnLogOnAgain = [&] { return LogOn(m_client, relay.Port()); };
+    relay.m_nCutAfter = -1;
+    ASSERT_TRUE(LogOn(m_client, relay.Port())) << qPrintable(m_client.m_strReply);
+    relay.m_nCutAfter = 1536 * 1024;
+    EXPECT_TRUE(m_client.TransferFile(u"/big"_s, local.filePath(u"big"_s), false, true))
+        << qPrintable(m_client.m_strReply);
+    EXPECT_EQ(ReadFile(local.filePath(u"big"_s)), ReadFile(m_server.m_strRoot + u"/big"_s));
+    EXPECT_TRUE(m_client.TransferFile(u"/kept"_s, local.filePath(u"up"_s), false, false))
+        << qPrintable(m_client.m_strReply);
+    EXPECT_EQ(ReadFile(m_server.m_strRoot + u"/kept"_s), ReadFile(local.filePath(u"up"_s)));
+    EXPECT_GE(m_services.m_clock.m_pauses.size(), 4); // two cuts at least each way
 }
 
 // A scripted SFTP server behind sshd: a listing without end stops at the
