@@ -17,15 +17,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // pyftpdlib's own handler with what "python3 -m pyftpdlib" cannot do: TLS, a
-// transcript of every command line, a refusal of "PROT P", a short idle
-// time-out (421, then the connection is closed).
+// transcript of every command line, a refusal of "PROT P".
 const char* const kRecordingServer = R"(
 import argparse
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 p = argparse.ArgumentParser()
-for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript', '--idle', '--passive'):
+for name in ('--dir', '--user', '--password', '--cert', '--key', '--transcript', '--passive'):
     p.add_argument(name, default='')
 p.add_argument('--refuse-prot', action='store_true')
 a = p.parse_args()
@@ -44,8 +43,6 @@ if a.cert:
     Handler.keyfile = a.key
     Handler.tls_control_required = True
     Handler.tls_data_required = not a.refuse_prot
-if a.idle:
-    Handler.timeout = float(a.idle)
 if a.passive:
     low, high = a.passive.split('-')
     Handler.passive_ports = range(int(low), int(high) + 1)
@@ -179,8 +176,6 @@ QStringList CFtpServerProcess::PyftpdlibArguments()
         args << u"--cert"_s << m_strCertificate << u"--key"_s << m_strKey;
     if (m_bRefuseProt)
         args << u"--refuse-prot"_s;
-    if (m_nIdleSeconds > 0)
-        args << u"--idle"_s << QString::number(m_nIdleSeconds);
     if (m_nPassiveLow > 0)
         args << u"--passive"_s << u"%1-%2"_s.arg(m_nPassiveLow).arg(m_nPassiveHigh);
     return args;

@@ -52,8 +52,6 @@ public:
     // relays them); 0: any.
     int m_nPassiveLow = 0;
     int m_nPassiveHigh = 0;
-    // pyftpdlib ends a session idle this long (421 and close); 0: its default.
-    int m_nIdleSeconds = 0;
     QString m_strTranscript;
     QString m_strHost; // the address it listens on
     QString m_strUser;
