@@ -15,12 +15,22 @@
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 
+#include <cstddef>
+#include <cstdlib>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// Ahead of every block libssh2 allocates: its place on the session's list.
+struct alignas(std::max_align_t) CSftpBlock
+{
+    CSftpBlock* m_pPrev;
+    CSftpBlock* m_pNext;
+};
 
 namespace {
 
@@ -52,7 +62,61 @@ void ClearUpperVectorState()
 #endif
 }
 
+CSftpSessionContext& Context(void** abstract)
+{
+    return *static_cast<CSftpSessionContext*>(*abstract);
+}
+
+void Link(CSftpSessionContext& context, CSftpBlock* block)
+{
+    block->m_pPrev = nullptr;
+    block->m_pNext = context.m_pBlocks;
+    if (context.m_pBlocks)
+        context.m_pBlocks->m_pPrev = block;
+    context.m_pBlocks = block;
+}
+
+void Unlink(CSftpSessionContext& context, CSftpBlock* block)
+{
+    if (block->m_pPrev)
+        block->m_pPrev->m_pNext = block->m_pNext;
+    else
+        context.m_pBlocks = block->m_pNext;
+    if (block->m_pNext)
+        block->m_pNext->m_pPrev = block->m_pPrev;
+}
+
+LIBSSH2_FREE_FUNC(SftpRelease)
+{
+    if (!ptr)
+        return;
+    CSftpBlock* block = static_cast<CSftpBlock*>(ptr) - 1;
+    Unlink(Context(abstract), block);
+    std::free(block);
+}
+
+LIBSSH2_REALLOC_FUNC(SftpReallocate)
+{
+    if (!ptr)
+        return SftpAllocate(count, abstract);
+    CSftpBlock* block = static_cast<CSftpBlock*>(ptr) - 1;
+    Unlink(Context(abstract), block);
+    auto* moved = static_cast<CSftpBlock*>(std::realloc(block, sizeof(CSftpBlock) + count));
+    // A block that could not grow stays as it was.
+    Link(Context(abstract), moved ? moved : block);
+    return moved ? moved + 1 : nullptr;
+}
+
 } // namespace
+
+void* SftpAllocate(size_t size, void** abstract)
+{
+    auto* block = static_cast<CSftpBlock*>(std::malloc(sizeof(CSftpBlock) + size));
+    if (!block)
+        return nullptr;
+    Link(Context(abstract), block);
+    return block + 1;
+}
 
 CSftpClient::CSftpClient() = default;
 
@@ -137,7 +201,7 @@ bool CSftpClient::Connect(const QString& host, int port)
 
 bool CSftpClient::StartSession(const QString& host, int port)
 {
-    m_pSession = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
+    m_pSession = libssh2_session_init_ex(&SftpAllocate, &SftpRelease, &SftpReallocate, &m_context);
     if (!m_pSession) {
         m_strReply = LoadString(IDS_SFTP_SESSION_FAILED).arg(QStringLiteral("libssh2_session_init"));
         return false;
@@ -259,6 +323,11 @@ void CSftpClient::Close()
     if (m_pSession) {
         for (int attempt = 0; attempt < 8 && libssh2_session_free(m_pSession) == LIBSSH2_ERROR_EAGAIN; ++attempt) {}
         m_pSession = nullptr;
+    }
+    // What the session left behind: the handles of a broken link.
+    while (CSftpBlock* block = m_context.m_pBlocks) {
+        m_context.m_pBlocks = block->m_pNext;
+        std::free(block);
     }
     if (m_nSocket >= 0) {
         ::close(m_nSocket);

@@ -10,6 +10,20 @@
 class CDownloadFile;
 class CRemotePath;
 class QFile;
+struct CSftpBlock;
+
+// What libssh2's callbacks reach through a session's abstract pointer. Every
+// block the session allocates is on m_pBlocks: libssh2 frees no file handle
+// that is open when its session ends (as a broken link leaves one), nor the
+// requests the handle still holds, so what is left goes with the session.
+struct CSftpSessionContext
+{
+    CSftpBlock* m_pBlocks = nullptr;
+    const QByteArray* m_pAnswer = nullptr; // during a keyboard-interactive logon
+};
+
+// The allocator of a session whose abstract pointer is a CSftpSessionContext.
+void* SftpAllocate(size_t size, void** abstract);
 
 typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
 typedef struct _LIBSSH2_SFTP LIBSSH2_SFTP;
@@ -110,6 +124,7 @@ private:
     // a failure of the session (not one of an SFTP request) closes it.
     bool Fail(long rc, const QString& what);
     void Close();
+    CSftpSessionContext m_context;
 
     // The path on the server below the root; false (m_strReply set) when a
     // name of it is not a plain one.

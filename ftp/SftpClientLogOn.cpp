@@ -140,10 +140,11 @@ LIBSSH2_USERAUTH_KBDINT_RESPONSE_FUNC(AnswerPrompts)
     Q_UNUSED(name_len);
     Q_UNUSED(instruction);
     Q_UNUSED(instruction_len);
-    auto* answer = static_cast<QByteArray*>(*abstract);
+    const QByteArray* answer = static_cast<CSftpSessionContext*>(*abstract)->m_pAnswer;
     for (int i = 0; i < num_prompts; ++i) {
-        const QByteArray text = prompts[i].echo ? QByteArray() : *answer;
-        responses[i].text = static_cast<char*>(std::malloc(static_cast<size_t>(text.size()) + 1));
+        const QByteArray text = prompts[i].echo || !answer ? QByteArray() : *answer;
+        // libssh2 frees the answers with the session's own allocator.
+        responses[i].text = static_cast<char*>(SftpAllocate(static_cast<size_t>(text.size()) + 1, abstract));
         if (responses[i].text)
             std::memcpy(responses[i].text, text.constData(), static_cast<size_t>(text.size()) + 1);
         responses[i].length = responses[i].text ? static_cast<unsigned int>(text.size()) : 0;
@@ -309,13 +310,10 @@ CSftpClient::EAuth CSftpClient::TryPassword(const QByteArray& user, const QByteA
             return long(libssh2_userauth_password_ex(m_pSession, user.constData(), userLength, password.constData(),
                                                      static_cast<unsigned int>(password.size()), nullptr));
         }));
-    QByteArray answer = password;
-    *libssh2_session_abstract(m_pSession) = &answer;
+    m_context.m_pAnswer = &password;
     const EAuth result = AuthResult(Await([&] {
         return long(libssh2_userauth_keyboard_interactive_ex(m_pSession, user.constData(), userLength, &AnswerPrompts));
     }));
-    if (m_pSession)
-        *libssh2_session_abstract(m_pSession) = this;
-    answer.fill('\0');
+    m_context.m_pAnswer = nullptr;
     return result;
 }
