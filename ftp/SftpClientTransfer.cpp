@@ -70,9 +70,10 @@ bool CSftpClient::Download(const CRemotePath& remote, const QString& localPath)
         if (!m_bLost || m_bCancelled || !RecoverFromBreak(policy, count > before))
             return false;
     }
-    // Pieces make the whole only where the server's count says so.
+    // Pieces make the whole only where the server's count says so; a server
+    // that gives no size is taken at its word, as for uploads.
     QByteArray serverPath;
-    qint64 size = 0;
+    qint64 size = count;
     if (policy.Retried() && ServerPath(remote, serverPath) && StatSize(serverPath, FromBytes(serverPath), size)
         && size != count) {
         m_strReply = LoadString(IDS_FTP_DOWNLOAD_SIZE).arg(size).arg(count);
@@ -203,7 +204,6 @@ bool CSftpClient::StatSize(const QByteArray& path, const QString& what, qint64& 
     });
     if (rc != 0)
         return Fail(rc, what);
-    // A server that tells no size is taken at its word.
     size = (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) ? qint64(qMin<quint64>(attributes.filesize, LLONG_MAX)) : size;
     return true;
 }
