@@ -40,7 +40,7 @@ const Script kReceiveStart = {kWakeOk, {"FORM/SET/0\r\n", "OK\r\n"}, {"JOB/RCV/O
 
 TEST_F(TransferTest, ReceiveNormalPaths)
 {
-    const QByteArray line = "12345678901234567890\r\n"; // 20 characters and CR LF
+    const QByteArray line = "123456789012345678\xE9\xB0\r\n"; // 20 bytes, 2 above 127, and CR LF
     const QByteArray longLine = QByteArray(5000, 'x') + "\r\n";
     struct CCase
     {
