@@ -30,8 +30,8 @@ TEST(LocalUtils, DeleteLocalTree)
 
 TEST(LocalUtils, RunProgram)
 {
-    // platform_run_probe lies beside this test program and writes its arguments,
-    // one per line, into the file named by TESSARO_PROBE_OUT.
+    // This test program, run with TESSARO_PROBE_OUT set, writes its arguments
+    // into that file, one per line.
     QTemporaryDir dir;
     const QString out = dir.filePath(u"args.txt"_s);
     qputenv("TESSARO_PROBE_OUT", QFile::encodeName(out));
@@ -45,12 +45,12 @@ TEST(LocalUtils, RunProgram)
         {u"\"-\""_s, cwd + u"/-"_s},
     };
     for (const auto& [commandLine, argument] : paths) {
-        EXPECT_TRUE(RunProgram(u"platform_run_probe"_s, commandLine));
+        EXPECT_TRUE(RunProgram(u"platform_tests"_s, commandLine));
         EXPECT_EQ(ReadFile(out), argument.toUtf8() + '\n') << commandLine.toStdString();
         QFile::remove(out);
     }
     // "Name.exe" finds the lower-case program on this platform.
-    EXPECT_TRUE(RunProgram(u"PLATFORM_RUN_PROBE.exe"_s, QString()));
+    EXPECT_TRUE(RunProgram(u"PLATFORM_TESTS.exe"_s, QString()));
     EXPECT_EQ(ReadFile(out), QByteArray());
     EXPECT_FALSE(RunProgram(u"no-such-program"_s, u"\"x\""_s));
     EXPECT_TRUE(ProgramBesideExecutable(u"no-such-program"_s).isEmpty());
