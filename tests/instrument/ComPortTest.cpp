@@ -1,7 +1,5 @@
 #include "InstrumentFixture.h"
 
-#include <QTemporaryDir>
-
 namespace {
 
 using ComPortTest = InstrumentTest;
@@ -93,18 +91,6 @@ TEST_F(ComPortTest, OpenFailuresShowTheirMessages)
     EXPECT_FALSE(m_device->IsOpen());
     EXPECT_EQ(m_link.m_port.m_bOpen, 0);
     EXPECT_EQ(m_prompt.m_shown, (QStringList{"Error: COM Invalid handle", "Error: Can not open COM port"}));
-
-    // The Qt serial port on a regular file: it opens, but has no line state.
-    m_prompt.m_shown.clear();
-    m_link.m_port.SetDevice(nullptr);
-    QTemporaryDir dir;
-    QFile file(dir.filePath("plain"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    m_deviceOverride.Set(file.fileName());
-    EXPECT_FALSE(m_link.m_port.Open());
-    EXPECT_EQ(m_prompt.m_shown, QStringList("Error: Can not open COM port"));
-    EXPECT_EQ(m_link.m_port.m_bOpen, 0);
 }
 
 } // namespace

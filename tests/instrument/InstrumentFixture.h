@@ -118,11 +118,7 @@ protected:
     // Writes and "<open>" (of kDevice), "<close>", "<purge>", "|" between them.
     QByteArray Trace() const
     {
-        QByteArray trace;
-        for (const QByteArray& event : m_device->m_events)
-            trace += (event == QByteArray("<open ") + kDevice + ">" ? QByteArray("<open>") : event) + '|';
-        trace.chop(1);
-        return trace;
+        return m_device->m_events.join('|').replace(QByteArray("<open ") + kDevice + '>', "<open>");
     }
 
     CVirtualClock m_clock;

@@ -1,9 +1,11 @@
 #include "InstrumentFixture.h"
 
 #include "platform/QtSerialDevice.h"
+#include "support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -95,6 +97,12 @@ TEST(InstrumentQtSerialDevice, LineOverPseudoTerminal)
     EXPECT_LT(timer.elapsed(), 1500);
     device.Close();
     EXPECT_FALSE(device.IsOpen());
+
+    // A regular file opens, but has no line state (the port's "Can not open COM port").
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteFile(dir.filePath("plain"), ""));
+    EXPECT_TRUE(device.Open(dir.filePath("plain")));
+    EXPECT_FALSE(device.ReadLineState(state));
 }
 
 } // namespace
