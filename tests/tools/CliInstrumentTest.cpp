@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,8 +44,8 @@ const char* const kState = R"({
 class CliTest : public ::testing::Test
 {
 protected:
-    // Runs tessaro-cli, on the simulator's line once one runs.
-    void Check(const CCliStep& step)
+    // Runs tessaro-cli, on the simulator's line once one runs; its output and error output.
+    std::pair<QString, QString> Check(const CCliStep& step)
     {
         QStringList arguments = QStringList{"--profile", Path("profile.ini")} + step.m_args;
         if (!m_sim.Device().isEmpty() && m_bOnSimulator)
@@ -60,6 +59,7 @@ protected:
         EXPECT_EQ(ended ? process.exitCode() : -1, step.m_nExit) << what;
         EXPECT_TRUE(!step.m_out || out == *step.m_out) << what << out.toStdString();
         EXPECT_TRUE(err.contains(step.m_strErrPart)) << what;
+        return {out, err};
     }
 
     bool StartSim(const QStringList& more = {})
@@ -88,20 +88,11 @@ TEST_F(CliUsage, BadCommandLinesExitWithTwoAndAMissingDeviceWithOne)
                              "codes --colour red", "detect now", "detect --fast"})
         Check({QString::fromLatin1(args).split(' '), 2, ""});
     // Help asked for goes to stdout with 0; without a command the usage goes to stderr with 2.
-    const std::tuple<const char*, int, QProcess::ProcessChannel> helpCases[] = {
-        {"--help", 0, QProcess::StandardOutput},
-        {"help", 0, QProcess::StandardOutput},
-        {"ftp ls --help", 0, QProcess::StandardOutput},
-        {"", 2, QProcess::StandardError}};
-    for (const auto& [args, exit, stream] : helpCases) {
-        QProcess process;
-        process.setReadChannel(stream);
-        process.start(QStringLiteral(TESSARO_CLI), QString::fromLatin1(args).split(' ', Qt::SkipEmptyParts));
-        EXPECT_TRUE(process.waitForFinished(10000)) << args;
-        EXPECT_EQ(process.exitCode(), exit) << args;
-        EXPECT_TRUE(process.readAll().startsWith("usage: tessaro-cli")) << args;
-        process.setReadChannel(stream == QProcess::StandardOutput ? QProcess::StandardError : QProcess::StandardOutput);
-        EXPECT_EQ(process.readAll().toStdString(), "") << args;
+    const std::pair<const char*, int> helpCases[] = {{"--help", 0}, {"help", 0}, {"ftp ls --help", 0}, {"", 2}};
+    for (const auto& [args, exit] : helpCases) {
+        const auto [out, err] = Check({QString::fromLatin1(args).split(' ', Qt::SkipEmptyParts), exit});
+        EXPECT_TRUE((exit ? err : out).startsWith("usage: tessaro-cli")) << args;
+        EXPECT_EQ((exit ? out : err).toStdString(), "") << args;
     }
     // The system's reason follows the message; an unwritable folder is found before the port is opened.
     Check(
@@ -124,11 +115,8 @@ TEST_F(CliInstrument, IdentifyEraseReceiveSendAndList)
     const QString file = Path("A1.TQS");
     const std::vector<CCliStep> steps = {
         {{"--trace", "-", "identify"}, 0, "SIM-5 PLUS\n", R"(COM < %R1P,0,0:0,"SIM-5 PLUS"\x0D\x0A)"},
-        // Without --yes the question is answered No: nothing is erased.
-        {{"erase", "codelist", "3"},
-         1,
-         "",
-         "Delete Codelist TREES:\nData will be definitely lost! - Continue anyway? -> No"},
+        // Without --yes the question (see LinkTest.Erase) is answered No: nothing is erased.
+        {{"erase", "codelist", "3"}, 1, "", "Continue anyway? -> No"},
         {{"erase", "codelist", "3", "--yes"}, 0, ""},
         {{"erase", "codelist", "9", "--yes"}, 1, "", "no code list number 9"}, // not sent at all
         {{"receive", "measurements", "1", file, "--format", "TQS"}},
