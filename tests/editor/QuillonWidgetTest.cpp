@@ -219,63 +219,55 @@ private slots:
     // One "Find Next" from a selection (to < 0: none); a null search text
     // keeps what the dialog proposes, an empty one keeps the dialog open and
     // the earlier text. found < 0: nothing found, a beep.
-    void findNext_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<bool>("matchCase");
-        QTest::addColumn<QString>("proposed");
-        QTest::addColumn<int>("found");
-        const QString text = "alpha beta\nALPHA alpha";
-        QTest::newRow("first match") << text << 0 << -1 << "alpha" << false << "previous" << 0;
-        QTest::newRow("next one") << text << 11 << 16 << QString() << false << "ALPHA" << 17;
-        QTest::newRow("again from the top") << text << 17 << 22 << QString() << false << "alpha" << 0;
-        QTest::newRow("not found") << text << 22 << -1 << "gamma" << false << "previous" << -1;
-        QTest::newRow("nothing to find") << text << 0 << -1 << "" << false << "previous" << -1;
-        QTest::newRow("match case") << "Beta beta BETA beta" << 5 << 9 << QString() << true << "beta" << 15;
-        QTest::newRow("match case, from the top")
-            << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
-        QTest::newRow("no-break space is no space")
-            << QString::fromUtf16(u"a\u00A0b a b") << 0 << -1 << "a b" << false << "previous" << 4;
-        QTest::newRow("first line of a selection") << "first\nsecond" << 0 << 12 << QString() << false << "first" << 0;
-    }
-
     void findNext()
     {
-        QFETCH(QString, text);
-        QFETCH(int, from);
-        QFETCH(int, to);
-        QFETCH(QString, search);
-        QFETCH(bool, matchCase);
-        QFETCH(QString, proposed);
-        QFETCH(int, found);
-        CPromptRecorder recorder;
-        CQuillonView view;
-        view.setPlainText(text);
-        view.m_dlgFind.m_strFind = "previous";
-        Select(view, from, to < 0 ? from : to);
-        QString strShown;
-        bool bStayedOpen = false;
-        recorder.DriveDialogs([&](QDialog& dlg) {
-            auto* pCombo = Child<QComboBox>(dlg, IDC_FIND_WHAT);
-            strShown = pCombo->currentText();
-            if (!search.isNull())
-                pCombo->setEditText(search);
-            Child<QCheckBox>(dlg, IDC_MATCH_CASE)->setChecked(matchCase);
-            QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
-            bStayedOpen = dlg.isVisible();
-        });
-        view.OnEditFind();
-        QCOMPARE(strShown, proposed);
-        QCOMPARE(bStayedOpen, search.isEmpty() && !search.isNull());
-        QCOMPARE(view.m_dlgFind.m_strFind, search.isEmpty() ? proposed : search);
-        QCOMPARE(recorder.m_nBeeps, found < 0 ? 1 : 0);
-        QCOMPARE(view.textCursor().hasSelection(), found >= 0);
-        if (found >= 0) {
-            QCOMPARE(view.textCursor().selectionStart(), found);
-            QCOMPARE(view.textCursor().selectedText().compare(view.m_dlgFind.m_strFind, Qt::CaseInsensitive), 0);
+        const QString text = "alpha beta\nALPHA alpha", cased = "Beta beta BETA beta";
+        const struct
+        {
+            QString text;
+            int from, to;
+            QString search;
+            bool matchCase;
+            QString proposed;
+            int found;
+        } rows[] = {
+            {text, 0, -1, "alpha", false, "previous", 0},
+            {text, 11, 16, QString(), false, "ALPHA", 17},
+            {text, 17, 22, QString(), false, "alpha", 0}, // again from the top
+            {text, 22, -1, "gamma", false, "previous", -1},
+            {text, 0, -1, "", false, "previous", -1}, // nothing to find
+            {cased, 5, 9, QString(), true, "beta", 15},
+            {cased, 15, 19, QString(), true, "beta", 5},
+            {QString::fromUtf16(u"a\u00A0b a b"), 0, -1, "a b", false, "previous", 4}, // no-break space is no space
+            {"first\nsecond", 0, 12, QString(), false, "first", 0},                    // the first line of a selection
+        };
+        for (const auto& [text, from, to, search, matchCase, proposed, found] : rows) {
+            CPromptRecorder recorder;
+            CQuillonView view;
+            view.setPlainText(text);
+            view.m_dlgFind.m_strFind = "previous";
+            Select(view, from, to < 0 ? from : to);
+            QString strShown;
+            bool bStayedOpen = false;
+            recorder.DriveDialogs([&](QDialog& dlg) {
+                auto* pCombo = Child<QComboBox>(dlg, IDC_FIND_WHAT);
+                strShown = pCombo->currentText();
+                if (!search.isNull())
+                    pCombo->setEditText(search);
+                Child<QCheckBox>(dlg, IDC_MATCH_CASE)->setChecked(matchCase);
+                QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
+                bStayedOpen = dlg.isVisible();
+            });
+            view.OnEditFind();
+            QCOMPARE(strShown, proposed);
+            QCOMPARE(bStayedOpen, search.isEmpty() && !search.isNull());
+            QCOMPARE(view.m_dlgFind.m_strFind, search.isEmpty() ? proposed : search);
+            QCOMPARE(recorder.m_nBeeps, found < 0 ? 1 : 0);
+            QCOMPARE(view.textCursor().hasSelection(), found >= 0);
+            if (found >= 0) {
+                QCOMPARE(view.textCursor().selectionStart(), found);
+                QCOMPARE(view.textCursor().selectedText().compare(view.m_dlgFind.m_strFind, Qt::CaseInsensitive), 0);
+            }
         }
     }
 
