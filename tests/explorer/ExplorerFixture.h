@@ -35,13 +35,13 @@ inline QStringList Sorted(QStringList list)
 }
 
 // The explorer's window on a handheld root folder, with a scripted prompt,
-// progress and remote access, and (unless the line is real) the virtual clock
-// and a scripted instrument on the serial line. Test classes derive from it
+// progress and remote access, the virtual clock and a scripted instrument on
+// the serial line. Test classes derive from it
 // and call StartExplorer in init() and StopExplorer in cleanup().
 class CExplorerFixture
 {
 public:
-    void StartExplorer(const QString& root, bool realLine = false);
+    void StartExplorer(const QString& root);
     // Closes the window; the prompt must have had nothing left over.
     void StopExplorer();
     // Points the profile's FTP settings at a server.

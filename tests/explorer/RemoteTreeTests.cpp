@@ -149,12 +149,21 @@ private slots:
 
     void instrumentDataPassOnlyWhatArrivedWhole()
     {
-        ScriptConnect();
+        ScriptConnect({"A1,3,5,7", ",4,0,0"});
         m_view->PortRoot()->setExpanded(true);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QTreeWidgetItem* job = Node(m_view->PortRoot(), "Jobs\\Job 3: A1");
+        QTreeWidgetItem* jobs = Node(m_view->PortRoot(), "Jobs");
+        QTreeWidgetItem* job = Find(jobs, "Job 3");
         Write("share/up/");
         QTreeWidgetItem* up = Open(m_view->FtpRoot(), "up");
+
+        // Received whole, the measurements go on to the server.
+        const QMap<QString, QByteArray> received = {{"up/A1.VRN", "11 line one\r\n"}};
+        ScriptReceive({"11 line one\r\n", ""});
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
+        QCOMPARE(FilesBelow(Path("share")), received);
+        QCOMPARE(Labels(up), QStringList("A1.VRN"));
 
         // The instrument breaks off: nothing reaches the server.
         QVERIFY(WriteFile(CLocalPaths::StagingPath("tempftp"), "left by an earlier run\r\n"));
@@ -163,16 +172,25 @@ private slots:
         m_prompt->PushDataDownload(true, "A1.VRN", 0);
         Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QVERIFY(FilesBelow(Path("share")).isEmpty());
+        QCOMPARE(FilesBelow(Path("share")), received);
+
+        // Downloaded for the instrument, the file goes to the empty job 4,
+        // under a name the user gives (job 3 has the one the file proposes).
+        m_prompt->PushName(true, "A2");
+        for (const char* written : {"c", "FORM/SET/1", "c", "JOB/SET/A2/4", "c", "JOB/SND/COORD/4"})
+            m_device->Expect(QByteArray(written) + "\r\n", "OK\r\n");
+        m_device->Expect("11 line one\r\n\r\n", "?\r\n");
+        ScriptJobs({"A1,3,5,7", "A2,4,1,0"});
+        Paste(Node(up, "A1.VRN"), Find(jobs, "Job 4"));
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(Labels(jobs), QStringList({"Job 3: A1", "Job 4: A2"}));
 
         // A download bound for the instrument that fails or is cancelled sends
         // nothing at all.
         const qsizetype writes = m_device->m_writes.size();
-        Write("share/up/A1.VRN");
-        Open(up);
         QVERIFY(QFile::remove(Path("share/up/A1.VRN")));
         m_prompt->m_shown.clear();
-        Paste(Node(up, "A1.VRN"), job);
+        Paste(Node(up, "A1.VRN"), Find(jobs, "Job 3"));
         QCOMPARE(m_prompt->m_shown, QStringList(": 550 No such file or directory."));
         Write("share/up/A1.VRN");
         m_progress->m_nCancelAtPoll = m_progress->m_nPolls + 1;
