@@ -318,47 +318,37 @@ private slots:
     // Keys typed at a line and column of a file with mixed ends, then undo
     // pressed a number of times: untouched line ends stay, a new break takes
     // the usual end (LF here), undo gives back what was there.
-    void lineEndsAroundEdits_data()
-    {
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<int>("undos");
-        QTest::addColumn<QByteArray>("expected");
-        const QByteArray mixed("one\r\ntwo\nthree\rfour\nfive");
-        QTest::newRow("typing inside a line") << 1 << 0 << "2 " << 0 << QByteArray("one\r\n2 two\nthree\rfour\nfive");
-        QTest::newRow("Enter inside a line") << 2 << 3 << "\n" << 0 << QByteArray("one\r\ntwo\nthr\nee\rfour\nfive");
-        QTest::newRow("Enter after a line's text")
-            << 2 << 5 << "\nnew" << 0 << QByteArray("one\r\ntwo\nthree\rnew\nfour\nfive");
-        QTest::newRow("Enter in the last line") << 4 << 2 << "\n" << 0 << QByteArray("one\r\ntwo\nthree\rfour\nfi\nve");
-        QTest::newRow("Enter undone") << 2 << 3 << "\n" << 1 << mixed;
-        QTest::newRow("Delete joins two lines") << 1 << 3 << "\x7f" << 0 << QByteArray("one\r\ntwothree\rfour\nfive");
-        QTest::newRow("Backspace undone") << 3 << 0 << "\b" << 1 << mixed;
-    }
-
     void lineEndsAroundEdits()
     {
-        QFETCH(int, line);
-        QFETCH(int, column);
-        QFETCH(QString, keys);
-        QFETCH(int, undos);
-        QFETCH(QByteArray, expected);
-        CQuillonView view;
-        view.SetBytes("one\r\ntwo\nthree\rfour\nfive");
-        QTextCursor cursor(view.document()->findBlockByNumber(line));
-        cursor.setPosition(cursor.position() + column);
-        view.setTextCursor(cursor);
-        for (QChar ch : keys) {
-            const QMap<QChar, Qt::Key> special{
-                {'\n', Qt::Key_Return}, {'\b', Qt::Key_Backspace}, {'\x7f', Qt::Key_Delete}};
-            if (special.contains(ch))
-                QTest::keyClick(&view, special[ch]);
-            else
-                QTest::keyClick(&view, ch.toLatin1());
+        const QByteArray mixed("one\r\ntwo\nthree\rfour\nfive");
+        const struct
+        {
+            int line, column;
+            QString keys;
+            int undos;
+            QByteArray expected;
+        } rows[] = {
+            {1, 0, "2 ", 0, "one\r\n2 two\nthree\rfour\nfive"},
+            {2, 3, "\n", 0, "one\r\ntwo\nthr\nee\rfour\nfive"},
+            {2, 5, "\nnew", 0, "one\r\ntwo\nthree\rnew\nfour\nfive"}, // after a line's text
+            {4, 2, "\n", 0, "one\r\ntwo\nthree\rfour\nfi\nve"},       // in the last line
+            {2, 3, "\n", 1, mixed},
+            {1, 3, "\x7f", 0, "one\r\ntwothree\rfour\nfive"}, // Delete joins two lines
+            {3, 0, "\b", 1, mixed},
+        };
+        const QMap<QChar, Qt::Key> special{{'\n', Qt::Key_Return}, {'\b', Qt::Key_Backspace}, {'\x7f', Qt::Key_Delete}};
+        for (const auto& [line, column, keys, undos, expected] : rows) {
+            CQuillonView view;
+            view.SetBytes(mixed);
+            QTextCursor cursor(view.document()->findBlockByNumber(line));
+            cursor.setPosition(cursor.position() + column);
+            view.setTextCursor(cursor);
+            for (QChar ch : keys)
+                special.contains(ch) ? QTest::keyClick(&view, special[ch]) : QTest::keyClick(&view, ch.toLatin1());
+            for (int i = 0; i < undos; ++i)
+                view.undo();
+            QCOMPARE(view.GetBytes(), expected);
         }
-        for (int i = 0; i < undos; ++i)
-            view.undo();
-        QCOMPARE(view.GetBytes(), expected);
     }
 
     void failedSaveOrOpenKeepsFileAndText()
