@@ -36,7 +36,8 @@ private slots:
     }
 
     // Protocol SFTP against sshd: the host key asked about once, then the
-    // root, a download, an upload, a folder copy up and Delete as over FTP.
+    // root and a download as over FTP (the other commands take the same way
+    // through the view, and the SFTP client's test has them all).
     void sftpServer()
     {
         CSftpServerProcess server;
@@ -47,25 +48,19 @@ private slots:
         qunsetenv("SSH_AUTH_SOCK");
         StartTrusting(server, QString(), {"Protocol", "SFTP"}, "ssh-ed25519");
         Download();
-        Paste(Node(m_view->MyComputerRoot(), "Local\\Sub"), m_view->FtpRoot());
-        QCOMPARE(ReadFile(server.m_strRoot + "/Sub/s.VRN"), QByteArray("sub"));
-        m_prompt->PushButton(IDYES);
-        Run(Node(Open(m_view->FtpRoot()), "Sub"), ID_EDIT_DELETE);
-        QVERIFY(!QFileInfo::exists(server.m_strRoot + "/Sub"));
-        QCOMPARE(m_prompt->m_shown.size(), 2);
+        QCOMPARE(m_prompt->m_shown.size(), 1);
         StopExplorer();
         qputenv("HOME", home);
     }
 
 private:
-    // The explorer on a folder with "Local/Sub/s.VRN", pointed at a server
-    // whose root holds "plan.VRN", with one more FTP setting: the first
-    // opening of "FTP" asks once about the server, naming key.
+    // The explorer on a folder with "Local", pointed at a server whose root
+    // holds "plan.VRN", with one more FTP setting: the first opening of "FTP"
+    // asks once about the server, naming key.
     template <class TServer>
     void StartTrusting(const TServer& server, const QString& password, const QStringList& setting, const QString& key)
     {
-        QVERIFY(WriteFile(server.m_strRoot + "/plan.VRN", "plan")
-                && WriteFile(m_dir->filePath("Local/Sub/s.VRN"), "sub"));
+        QVERIFY(WriteFile(server.m_strRoot + "/plan.VRN", "plan") && QDir(m_dir->path()).mkpath("Local"));
         StartExplorer(m_dir->path());
         SetFtpServer(server.m_nPort, server.m_strUser, password);
         CProfile::WriteString("FTP", setting[0], setting[1]);
