@@ -31,8 +31,7 @@ void CExplorerFixture::StartExplorer(const QString& root)
     m_strRoot = root;
     m_localRoot = std::make_unique<CScopedLocalRoot>();
     QVERIFY(m_localRoot->Set(root));
-    m_profileDir = std::make_unique<QTemporaryDir>();
-    m_profileFile = std::make_unique<CScopedProfileFile>(m_profileDir->filePath("profile.ini"));
+    m_profile = std::make_unique<CTempProfile>();
     m_clock = std::make_unique<CVirtualClock>();
     m_prompt = std::make_unique<CScriptedPrompt>();
     m_progress = std::make_unique<CRecordingProgress>();
@@ -61,7 +60,7 @@ void CExplorerFixture::StopExplorer()
     CServices::SetRemoteAccess(nullptr);
     m_services.reset();
     m_device.reset();
-    m_profileFile.reset();
+    m_profile.reset();
     m_localRoot.reset();
     QVERIFY2(idle, qPrintable("unexpected or unused answers: " + unexpected.join(" | ")));
     QCOMPARE(unexpectedDials, 0);

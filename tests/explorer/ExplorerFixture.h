@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/DialogTestUtil.h"
 #include "explorer/CommandIds.h"
 #include "explorer/MainFrame.h"
 #include "explorer/NodeData.h"
@@ -9,7 +10,6 @@
 #include "platform/Profile.h"
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
-#include "support/ScopedSettings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedRemoteAccess.h"
 #include "support/ScriptedSerialDevice.h"
@@ -67,8 +67,7 @@ public:
 
     QString m_strRoot;
     std::unique_ptr<CScopedLocalRoot> m_localRoot;
-    std::unique_ptr<QTemporaryDir> m_profileDir;
-    std::unique_ptr<CScopedProfileFile> m_profileFile;
+    std::unique_ptr<CTempProfile> m_profile;
     std::unique_ptr<CVirtualClock> m_clock;
     std::unique_ptr<CScriptedPrompt> m_prompt;
     std::unique_ptr<CRecordingProgress> m_progress;

@@ -1,7 +1,6 @@
 #include "ServerTreeFixture.h"
 
 #include "dialogs/ConnectDlg.h"
-#include "dialogs/DialogTestUtil.h"
 
 #include <QLineEdit>
 #include <QPushButton>

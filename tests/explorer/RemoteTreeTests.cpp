@@ -1,7 +1,6 @@
 #include "ScriptedFtpServer.h"
 #include "ServerTreeFixture.h"
 
-#include "dialogs/DialogTestUtil.h"
 #include "ftp/FtpClient.h"
 
 #include <QLineEdit>

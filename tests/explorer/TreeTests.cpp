@@ -1,6 +1,5 @@
 #include "ExplorerFixture.h"
 
-#include "dialogs/DialogTestUtil.h"
 #include "explorer/InstrumentNodes.h"
 #include "platform/Trace.h"
 
@@ -68,12 +67,13 @@ private slots:
             QCOMPARE(seen, QString(title));
         }
         // The wire trace: off until checked, then kept in the state folder and the profile.
-        qputenv("XDG_STATE_HOME", m_profileDir->filePath("state").toLocal8Bit());
+        qputenv("XDG_STATE_HOME", m_profile->m_dir.filePath("state").toLocal8Bit());
         QAction* trace = m_frame->menuBar()->actions().at(2)->menu()->actions().last();
         QVERIFY(trace->isCheckable() && !trace->isChecked() && !CServices::Trace().IsOn());
         trace->trigger();
         CTrace::FtpSent("PASS secret\r\n");
-        QVERIFY(ReadFile(m_profileDir->filePath("state/tessaro/trace.log")).endsWith(" FTP > PASS ****\\x0D\\x0A\n"));
+        QVERIFY(
+            ReadFile(m_profile->m_dir.filePath("state/tessaro/trace.log")).endsWith(" FTP > PASS ****\\x0D\\x0A\n"));
         QCOMPARE(CProfile::ReadInt("Settings", "Trace", 0), 1);
         trace->trigger();
         QVERIFY(!CServices::Trace().IsOn());
