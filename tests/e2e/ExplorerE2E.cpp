@@ -6,9 +6,7 @@
 #include "support/CiSkip.h"
 
 // In the explorer alone, against real servers on 127.0.0.1: pyftpdlib that
-// requires TLS, and sshd. (The instrument's side in real time is the command
-// line's end-to-end test; the explorer's with a scripted line, the explorer
-// tests'.)
+// requires TLS, and sshd.
 class ExplorerE2E : public QObject, public CExplorerFixture
 {
     Q_OBJECT
