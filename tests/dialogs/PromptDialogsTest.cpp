@@ -196,7 +196,7 @@ private slots:
     // OK; index: the format selected.
     void dataDownloadResultNames()
     {
-        const QStringList formats = {"TQS", "VRN", "XYZ 8  "};
+        const QStringList three = {"TQS", "VRN", "XYZ 8  "};
         const struct
         {
             QString name;
@@ -206,16 +206,16 @@ private slots:
             QString result;
             int index;
         } rows[] = {
-            {"job1", formats, "VRN", -1, "job1.VRN", 1},                // extension added
-            {"name", formats, "QQQ", -1, "name.", -1},                  // no format selected
+            {"job1", three, "VRN", -1, "job1.VRN", 1},                  // extension added
+            {"name", three, "QQQ", -1, "name.", -1},                    // no format selected
             {"name.txt", {}, "VRN", -1, "name.", -1},                   // no formats at all
-            {"job2", formats, "XYZ", -1, "job2.XYZ 8", 2},              // trailing blanks of the format go
-            {"job3", formats, "vr", -1, "job3.VRN", 1},                 // preselect by prefix, any case
+            {"job2", three, "XYZ", -1, "job2.XYZ 8", 2},                // trailing blanks of the format go
+            {"job3", three, "vr", -1, "job3.VRN", 1},                   // preselect by prefix, any case
             {"job4", {"VRN", "VRN2"}, "VRN", -1, "job4.VRN", 0},        // first match wins
             {"out", {"VRN", "TQS", "ASCII"}, "VRN", 2, "out.ASCII", 2}, // the user's choice
-            {"", formats, "VRN", -1, "", 1},                            // an empty name stays open
+            {"", three, "VRN", -1, "", 1},                              // an empty name stays open
             // The instrument's first format row is a free slot: nothing to preselect.
-            {"job5", formats, "", -1, "job5.", -1},
+            {"job5", three, "", -1, "job5.", -1},
         };
         CQtPrompt prompt;
         for (const auto& [name, formats, preselect, choose, result, index] : rows) {

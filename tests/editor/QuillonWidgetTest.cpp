@@ -221,7 +221,7 @@ private slots:
     // the earlier text. found < 0: nothing found, a beep.
     void findNext()
     {
-        const QString text = "alpha beta\nALPHA alpha", cased = "Beta beta BETA beta";
+        const QString alpha = "alpha beta\nALPHA alpha", cased = "Beta beta BETA beta";
         const struct
         {
             QString text;
@@ -231,11 +231,11 @@ private slots:
             QString proposed;
             int found;
         } rows[] = {
-            {text, 0, -1, "alpha", false, "previous", 0},
-            {text, 11, 16, QString(), false, "ALPHA", 17},
-            {text, 17, 22, QString(), false, "alpha", 0}, // again from the top
-            {text, 22, -1, "gamma", false, "previous", -1},
-            {text, 0, -1, "", false, "previous", -1}, // nothing to find
+            {alpha, 0, -1, "alpha", false, "previous", 0},
+            {alpha, 11, 16, QString(), false, "ALPHA", 17},
+            {alpha, 17, 22, QString(), false, "alpha", 0}, // again from the top
+            {alpha, 22, -1, "gamma", false, "previous", -1},
+            {alpha, 0, -1, "", false, "previous", -1}, // nothing to find
             {cased, 5, 9, QString(), true, "beta", 15},
             {cased, 15, 19, QString(), true, "beta", 5},
             {QString::fromUtf16(u"a\u00A0b a b"), 0, -1, "a b", false, "previous", 4}, // no-break space is no space
