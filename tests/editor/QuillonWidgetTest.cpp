@@ -296,25 +296,6 @@ private slots:
         QCOMPARE(recorder.m_nBeeps, 0);
     }
 
-    void viewKeepsEveryByte()
-    {
-        CPromptRecorder recorder;
-        QTemporaryDir dir;
-        const QString strPath = dir.filePath("all.bin");
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(char(b));
-        QVERIFY(WriteFile(strPath, all + all));
-        CMainFrame frame;
-        CQuillonView& view = *frame.View();
-        QVERIFY(frame.OpenDocumentFile(strPath));
-        QCOMPARE(view.GetBytes(), all + all);
-        QCOMPARE(view.toPlainText().at(0xE9), QChar(0xE9)); // byte b is U+00bb
-        view.document()->setModified(true);
-        QVERIFY(frame.OnFileSave());
-        QCOMPARE(ReadFile(strPath), all + all);
-    }
-
     // Keys typed at a line and column of a file with mixed ends, then undo
     // pressed a number of times: untouched line ends stay, a new break takes
     // the usual end (LF here), undo gives back what was there.
@@ -393,7 +374,9 @@ private slots:
         QVERIFY(!frame.Document()->IsModified());
     }
 
-    void charactersAboveLatin1WarnBeforeSaving()
+    // Characters above U+00FF are warned about before a save; every byte a
+    // file holds comes back as it was.
+    void charactersAboveLatin1AndEveryByte()
     {
         CPromptRecorder recorder;
         QTemporaryDir dir;
@@ -418,8 +401,19 @@ private slots:
         QCOMPARE(frame.View()->toPlainText(), QString::fromUtf16(u"\u00AC 5\nA\nx"));
         QVERIFY(frame.OnFileSave());
         QCOMPARE(recorder.m_questions.size(), 2);
+
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        QVERIFY(WriteFile(dir.filePath("all.bin"), all + all));
+        QVERIFY(frame.OpenDocumentFile(dir.filePath("all.bin")));
+        QCOMPARE(frame.View()->GetBytes(), all + all);
+        QCOMPARE(frame.View()->toPlainText().at(0xE9), QChar(0xE9)); // byte b is U+00bb
+        frame.View()->document()->setModified(true);
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(ReadFile(dir.filePath("all.bin")), all + all);
         // Neither loading nor saving leaves a "temp" file behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"euro.txt"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"all.bin", "euro.txt"}));
         QDir::setCurrent(QDir::tempPath());
     }
 
