@@ -23,7 +23,6 @@ private slots:
         for (const char* file : {"share/a.txt", "share/Jobs 2024/J1.VRN", "share/empty/", "share/gone/"})
             Write(file);
         QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QCOMPARE(Labels(ftp), QStringList("not connected"));
 
         // A refused logon shows the server's reply, and the next opening tries again.
         SetFtpServer(m_server.m_nPort, m_server.m_strUser, "wrong");
