@@ -36,8 +36,8 @@ inline QStringList Sorted(QStringList list)
 
 // The explorer's window on a handheld root folder, with a scripted prompt,
 // progress and remote access, the virtual clock and a scripted instrument on
-// the serial line. Test classes derive from it
-// and call StartExplorer in init() and StopExplorer in cleanup().
+// the serial line. Test classes derive from it and call StartExplorer in
+// init() and StopExplorer in cleanup().
 class CExplorerFixture
 {
 public:

@@ -73,7 +73,7 @@ private slots:
 
     void filesAndFolderTreesBothWays()
     {
-        // Their bytes arriving whole is the FTP client's to check.
+        // That the bytes arrive whole is the FTP client tests' to check.
         const QByteArray bytes(70000, '\xE9');
         Write("Local/all.bin", bytes);
         Write("Local/Tree/a.txt", "a\r\n");
