@@ -41,10 +41,10 @@ void Type(CConnectDlg& dlg, const QString& user, const QString& password)
     Control<QPushButton>(&dlg, 1)->click();
 }
 
-// Profile, prompts, clock and remote access of one test.
+// Profile, prompts, clock and (unless nmcli's) remote access of one test.
 struct CFixture
 {
-    CFixture() { CServices::SetRemoteAccess(&m_service); }
+    explicit CFixture(bool scripted = true) { CServices::SetRemoteAccess(scripted ? &m_service : nullptr); }
     ~CFixture() { CServices::SetRemoteAccess(nullptr); }
     QStringList Messages() const { return QStringList(m_prompt.m_shown).replaceInStrings(AppTitle() + ": ", ""); }
 
@@ -165,15 +165,12 @@ private slots:
         nmcli.Script("list",
                      "Zeta Link:1111:gsm::\nWired connection 1:2222:802-3-ethernet:eth0:activated\n"
                      ":3333:cdma::\nField Modem:4444:gsm::\n");
-        CTempProfile profile;
-        CScriptedPrompt prompt;
-        CVirtualClock clock;
-        CScopedServices services(&clock, &prompt, nullptr);
+        CFixture f(false);
         CConnectDlg dlg;
         dlg.m_fnBeep = [] {};
         QCOMPARE(Shown(dlg), QStringList({"Field Modem", "Zeta Link", "|", "Zeta Link", "", "", "unchecked"}));
         Type(dlg, "crew-7", "pw-7");
-        QCOMPARE(prompt.m_shown, QStringList({AppTitle() + ": " + kOpened}));
+        QCOMPARE(f.Messages(), QStringList(kOpened));
     }
 };
 

@@ -192,60 +192,56 @@ private slots:
     }
 
     // Enter in the name field is OK; an empty name keeps the dialog open (and
-    // Escape then cancels). choose: the format the user picks before pressing OK.
-    void dataDownloadResultNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("formats");
-        QTest::addColumn<QString>("preselect");
-        QTest::addColumn<int>("choose");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<int>("index");
-        const QStringList formats = {"TQS", "VRN", "XYZ 8  "};
-        QTest::newRow("extension added") << "job1" << formats << "VRN" << -1 << "job1.VRN" << 1;
-        QTest::newRow("no format selected") << "name" << formats << "QQQ" << -1 << "name." << -1;
-        QTest::newRow("no formats at all") << "name.txt" << QStringList() << "VRN" << -1 << "name." << -1;
-        QTest::newRow("trailing blanks of the format go") << "job2" << formats << "XYZ" << -1 << "job2.XYZ 8" << 2;
-        QTest::newRow("preselect by prefix, any case") << "job3" << formats << "vr" << -1 << "job3.VRN" << 1;
-        QTest::newRow("first match wins") << "job4" << QStringList({"VRN", "VRN2"}) << "VRN" << -1 << "job4.VRN" << 0;
-        QTest::newRow("user's choice") << "out" << QStringList({"VRN", "TQS", "ASCII"}) << "VRN" << 2 << "out.ASCII"
-                                       << 2;
-        QTest::newRow("empty name stays open") << "" << formats << "VRN" << -1 << "" << 1;
-        // The instrument's first format row is a free slot: nothing to preselect.
-        QTest::newRow("empty preselection selects nothing") << "job5" << formats << "" << -1 << "job5." << -1;
-    }
-
+    // Escape then cancels). choose: the format the user picks before pressing
+    // OK; index: the format selected.
     void dataDownloadResultNames()
     {
-        QFETCH(QString, name);
-        QFETCH(QStringList, formats);
-        QFETCH(QString, preselect);
-        QFETCH(int, choose);
-        QFETCH(QString, result);
-        QFETCH(int, index);
+        const QStringList three = {"TQS", "VRN", "XYZ 8  "};
+        const struct
+        {
+            QString name;
+            QStringList formats;
+            QString preselect;
+            int choose;
+            QString result;
+            int index;
+        } rows[] = {
+            {"job1", three, "VRN", -1, "job1.VRN", 1},                  // extension added
+            {"name", three, "QQQ", -1, "name.", -1},                    // no format selected
+            {"name.txt", {}, "VRN", -1, "name.", -1},                   // no formats at all
+            {"job2", three, "XYZ", -1, "job2.XYZ 8", 2},                // trailing blanks of the format go
+            {"job3", three, "vr", -1, "job3.VRN", 1},                   // preselect by prefix, any case
+            {"job4", {"VRN", "VRN2"}, "VRN", -1, "job4.VRN", 0},        // first match wins
+            {"out", {"VRN", "TQS", "ASCII"}, "VRN", 2, "out.ASCII", 2}, // the user's choice
+            {"", three, "VRN", -1, "", 1},                              // an empty name stays open
+            // The instrument's first format row is a free slot: nothing to preselect.
+            {"job5", three, "", -1, "job5.", -1},
+        };
         CQtPrompt prompt;
-        CDataDownloadRequest request;
-        request.m_strName = name;
-        request.m_formatNames = formats;
-        request.m_strSelectedFormat = preselect;
-        request.m_strResultName = QStringLiteral("untouched");
-        QString shown;
-        bool stayedOpen = false;
-        OnModal([&](QWidget* dlg) {
-            auto* edit = Control<QLineEdit>(dlg, 1014);
-            shown = edit->text();
-            if (choose >= 0)
-                Control<QComboBox>(dlg, 1021)->setCurrentIndex(choose);
-            QTest::keyClick(edit, Qt::Key_Return);
-            if ((stayedOpen = dlg->isVisible()))
-                QTest::keyClick(dlg, Qt::Key_Escape);
-        });
-        QCOMPARE(prompt.AskDataDownload(request), !name.isEmpty());
-        QCOMPARE(shown, name);
-        QCOMPARE(stayedOpen, name.isEmpty());
-        QCOMPARE(request.m_strResultName, name.isEmpty() ? QStringLiteral("untouched") : result);
-        if (!name.isEmpty())
-            QCOMPARE(request.m_nSelectedFormat, index);
+        for (const auto& [name, formats, preselect, choose, result, index] : rows) {
+            CDataDownloadRequest request;
+            request.m_strName = name;
+            request.m_formatNames = formats;
+            request.m_strSelectedFormat = preselect;
+            request.m_strResultName = QStringLiteral("untouched");
+            QString shown;
+            bool stayedOpen = false;
+            OnModal([&](QWidget* dlg) {
+                auto* edit = Control<QLineEdit>(dlg, 1014);
+                shown = edit->text();
+                if (choose >= 0)
+                    Control<QComboBox>(dlg, 1021)->setCurrentIndex(choose);
+                QTest::keyClick(edit, Qt::Key_Return);
+                if ((stayedOpen = dlg->isVisible()))
+                    QTest::keyClick(dlg, Qt::Key_Escape);
+            });
+            QCOMPARE(prompt.AskDataDownload(request), !name.isEmpty());
+            QCOMPARE(shown, name);
+            QCOMPARE(stayedOpen, name.isEmpty());
+            QCOMPARE(request.m_strResultName, name.isEmpty() ? QStringLiteral("untouched") : result);
+            if (!name.isEmpty())
+                QCOMPARE(request.m_nSelectedFormat, index);
+        }
     }
 };
 

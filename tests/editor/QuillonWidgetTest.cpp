@@ -219,63 +219,55 @@ private slots:
     // One "Find Next" from a selection (to < 0: none); a null search text
     // keeps what the dialog proposes, an empty one keeps the dialog open and
     // the earlier text. found < 0: nothing found, a beep.
-    void findNext_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<bool>("matchCase");
-        QTest::addColumn<QString>("proposed");
-        QTest::addColumn<int>("found");
-        const QString text = "alpha beta\nALPHA alpha";
-        QTest::newRow("first match") << text << 0 << -1 << "alpha" << false << "previous" << 0;
-        QTest::newRow("next one") << text << 11 << 16 << QString() << false << "ALPHA" << 17;
-        QTest::newRow("again from the top") << text << 17 << 22 << QString() << false << "alpha" << 0;
-        QTest::newRow("not found") << text << 22 << -1 << "gamma" << false << "previous" << -1;
-        QTest::newRow("nothing to find") << text << 0 << -1 << "" << false << "previous" << -1;
-        QTest::newRow("match case") << "Beta beta BETA beta" << 5 << 9 << QString() << true << "beta" << 15;
-        QTest::newRow("match case, from the top")
-            << "Beta beta BETA beta" << 15 << 19 << QString() << true << "beta" << 5;
-        QTest::newRow("no-break space is no space")
-            << QString::fromUtf16(u"a\u00A0b a b") << 0 << -1 << "a b" << false << "previous" << 4;
-        QTest::newRow("first line of a selection") << "first\nsecond" << 0 << 12 << QString() << false << "first" << 0;
-    }
-
     void findNext()
     {
-        QFETCH(QString, text);
-        QFETCH(int, from);
-        QFETCH(int, to);
-        QFETCH(QString, search);
-        QFETCH(bool, matchCase);
-        QFETCH(QString, proposed);
-        QFETCH(int, found);
-        CPromptRecorder recorder;
-        CQuillonView view;
-        view.setPlainText(text);
-        view.m_dlgFind.m_strFind = "previous";
-        Select(view, from, to < 0 ? from : to);
-        QString strShown;
-        bool bStayedOpen = false;
-        recorder.DriveDialogs([&](QDialog& dlg) {
-            auto* pCombo = Child<QComboBox>(dlg, IDC_FIND_WHAT);
-            strShown = pCombo->currentText();
-            if (!search.isNull())
-                pCombo->setEditText(search);
-            Child<QCheckBox>(dlg, IDC_MATCH_CASE)->setChecked(matchCase);
-            QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
-            bStayedOpen = dlg.isVisible();
-        });
-        view.OnEditFind();
-        QCOMPARE(strShown, proposed);
-        QCOMPARE(bStayedOpen, search.isEmpty() && !search.isNull());
-        QCOMPARE(view.m_dlgFind.m_strFind, search.isEmpty() ? proposed : search);
-        QCOMPARE(recorder.m_nBeeps, found < 0 ? 1 : 0);
-        QCOMPARE(view.textCursor().hasSelection(), found >= 0);
-        if (found >= 0) {
-            QCOMPARE(view.textCursor().selectionStart(), found);
-            QCOMPARE(view.textCursor().selectedText().compare(view.m_dlgFind.m_strFind, Qt::CaseInsensitive), 0);
+        const QString alpha = "alpha beta\nALPHA alpha", cased = "Beta beta BETA beta";
+        const struct
+        {
+            QString text;
+            int from, to;
+            QString search;
+            bool matchCase;
+            QString proposed;
+            int found;
+        } rows[] = {
+            {alpha, 0, -1, "alpha", false, "previous", 0},
+            {alpha, 11, 16, QString(), false, "ALPHA", 17},
+            {alpha, 17, 22, QString(), false, "alpha", 0}, // again from the top
+            {alpha, 22, -1, "gamma", false, "previous", -1},
+            {alpha, 0, -1, "", false, "previous", -1}, // nothing to find
+            {cased, 5, 9, QString(), true, "beta", 15},
+            {cased, 15, 19, QString(), true, "beta", 5},
+            {QString::fromUtf16(u"a\u00A0b a b"), 0, -1, "a b", false, "previous", 4}, // no-break space is no space
+            {"first\nsecond", 0, 12, QString(), false, "first", 0},                    // the first line of a selection
+        };
+        for (const auto& [text, from, to, search, matchCase, proposed, found] : rows) {
+            CPromptRecorder recorder;
+            CQuillonView view;
+            view.setPlainText(text);
+            view.m_dlgFind.m_strFind = "previous";
+            Select(view, from, to < 0 ? from : to);
+            QString strShown;
+            bool bStayedOpen = false;
+            recorder.DriveDialogs([&](QDialog& dlg) {
+                auto* pCombo = Child<QComboBox>(dlg, IDC_FIND_WHAT);
+                strShown = pCombo->currentText();
+                if (!search.isNull())
+                    pCombo->setEditText(search);
+                Child<QCheckBox>(dlg, IDC_MATCH_CASE)->setChecked(matchCase);
+                QTest::mouseClick(Child<QPushButton>(dlg, IDC_FIND_NEXT), Qt::LeftButton);
+                bStayedOpen = dlg.isVisible();
+            });
+            view.OnEditFind();
+            QCOMPARE(strShown, proposed);
+            QCOMPARE(bStayedOpen, search.isEmpty() && !search.isNull());
+            QCOMPARE(view.m_dlgFind.m_strFind, search.isEmpty() ? proposed : search);
+            QCOMPARE(recorder.m_nBeeps, found < 0 ? 1 : 0);
+            QCOMPARE(view.textCursor().hasSelection(), found >= 0);
+            if (found >= 0) {
+                QCOMPARE(view.textCursor().selectionStart(), found);
+                QCOMPARE(view.textCursor().selectedText().compare(view.m_dlgFind.m_strFind, Qt::CaseInsensitive), 0);
+            }
         }
     }
 
@@ -304,69 +296,40 @@ private slots:
         QCOMPARE(recorder.m_nBeeps, 0);
     }
 
-    void viewKeepsEveryByte()
-    {
-        CPromptRecorder recorder;
-        QTemporaryDir dir;
-        const QString strPath = dir.filePath("all.bin");
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(char(b));
-        QVERIFY(WriteFile(strPath, all + all));
-        CMainFrame frame;
-        CQuillonView& view = *frame.View();
-        QVERIFY(frame.OpenDocumentFile(strPath));
-        QCOMPARE(view.GetBytes(), all + all);
-        QCOMPARE(view.toPlainText().at(0xE9), QChar(0xE9)); // byte b is U+00bb
-        view.document()->setModified(true);
-        QVERIFY(frame.OnFileSave());
-        QCOMPARE(ReadFile(strPath), all + all);
-    }
-
     // Keys typed at a line and column of a file with mixed ends, then undo
     // pressed a number of times: untouched line ends stay, a new break takes
     // the usual end (LF here), undo gives back what was there.
-    void lineEndsAroundEdits_data()
-    {
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<int>("undos");
-        QTest::addColumn<QByteArray>("expected");
-        const QByteArray mixed("one\r\ntwo\nthree\rfour\nfive");
-        QTest::newRow("typing inside a line") << 1 << 0 << "2 " << 0 << QByteArray("one\r\n2 two\nthree\rfour\nfive");
-        QTest::newRow("Enter inside a line") << 2 << 3 << "\n" << 0 << QByteArray("one\r\ntwo\nthr\nee\rfour\nfive");
-        QTest::newRow("Enter after a line's text")
-            << 2 << 5 << "\nnew" << 0 << QByteArray("one\r\ntwo\nthree\rnew\nfour\nfive");
-        QTest::newRow("Enter in the last line") << 4 << 2 << "\n" << 0 << QByteArray("one\r\ntwo\nthree\rfour\nfi\nve");
-        QTest::newRow("Enter undone") << 2 << 3 << "\n" << 1 << mixed;
-        QTest::newRow("Delete joins two lines") << 1 << 3 << "\x7f" << 0 << QByteArray("one\r\ntwothree\rfour\nfive");
-        QTest::newRow("Backspace undone") << 3 << 0 << "\b" << 1 << mixed;
-    }
-
     void lineEndsAroundEdits()
     {
-        QFETCH(int, line);
-        QFETCH(int, column);
-        QFETCH(QString, keys);
-        QFETCH(int, undos);
-        QFETCH(QByteArray, expected);
-        CQuillonView view;
-        view.SetBytes("one\r\ntwo\nthree\rfour\nfive");
-        QTextCursor cursor(view.document()->findBlockByNumber(line));
-        cursor.setPosition(cursor.position() + column);
-        view.setTextCursor(cursor);
-        for (QChar ch : keys) {
-            const QMap<QChar, Qt::Key> special{
-                {'\n', Qt::Key_Return}, {'\b', Qt::Key_Backspace}, {'\x7f', Qt::Key_Delete}};
-            if (special.contains(ch))
-                QTest::keyClick(&view, special[ch]);
-            else
-                QTest::keyClick(&view, ch.toLatin1());
+        const QByteArray mixed("one\r\ntwo\nthree\rfour\nfive");
+        const struct
+        {
+            int line, column;
+            QString keys;
+            int undos;
+            QByteArray expected;
+        } rows[] = {
+            {1, 0, "2 ", 0, "one\r\n2 two\nthree\rfour\nfive"},
+            {2, 3, "\n", 0, "one\r\ntwo\nthr\nee\rfour\nfive"},
+            {2, 5, "\nnew", 0, "one\r\ntwo\nthree\rnew\nfour\nfive"}, // after a line's text
+            {4, 2, "\n", 0, "one\r\ntwo\nthree\rfour\nfi\nve"},       // in the last line
+            {2, 3, "\n", 1, mixed},
+            {1, 3, "\x7f", 0, "one\r\ntwothree\rfour\nfive"}, // Delete joins two lines
+            {3, 0, "\b", 1, mixed},
+        };
+        const QMap<QChar, Qt::Key> special{{'\n', Qt::Key_Return}, {'\b', Qt::Key_Backspace}, {'\x7f', Qt::Key_Delete}};
+        for (const auto& [line, column, keys, undos, expected] : rows) {
+            CQuillonView view;
+            view.SetBytes(mixed);
+            QTextCursor cursor(view.document()->findBlockByNumber(line));
+            cursor.setPosition(cursor.position() + column);
+            view.setTextCursor(cursor);
+            for (QChar ch : keys)
+                special.contains(ch) ? QTest::keyClick(&view, special[ch]) : QTest::keyClick(&view, ch.toLatin1());
+            for (int i = 0; i < undos; ++i)
+                view.undo();
+            QCOMPARE(view.GetBytes(), expected);
         }
-        for (int i = 0; i < undos; ++i)
-            view.undo();
-        QCOMPARE(view.GetBytes(), expected);
     }
 
     void failedSaveOrOpenKeepsFileAndText()
@@ -411,7 +374,9 @@ private slots:
         QVERIFY(!frame.Document()->IsModified());
     }
 
-    void charactersAboveLatin1WarnBeforeSaving()
+    // Characters above U+00FF are warned about before a save; every byte a
+    // file holds comes back as it was.
+    void charactersAboveLatin1AndEveryByte()
     {
         CPromptRecorder recorder;
         QTemporaryDir dir;
@@ -436,8 +401,19 @@ private slots:
         QCOMPARE(frame.View()->toPlainText(), QString::fromUtf16(u"\u00AC 5\nA\nx"));
         QVERIFY(frame.OnFileSave());
         QCOMPARE(recorder.m_questions.size(), 2);
+
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        QVERIFY(WriteFile(dir.filePath("all.bin"), all + all));
+        QVERIFY(frame.OpenDocumentFile(dir.filePath("all.bin")));
+        QCOMPARE(frame.View()->GetBytes(), all + all);
+        QCOMPARE(frame.View()->toPlainText().at(0xE9), QChar(0xE9)); // byte b is U+00bb
+        frame.View()->document()->setModified(true);
+        QVERIFY(frame.OnFileSave());
+        QCOMPARE(ReadFile(dir.filePath("all.bin")), all + all);
         // Neither loading nor saving leaves a "temp" file behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"euro.txt"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"all.bin", "euro.txt"}));
         QDir::setCurrent(QDir::tempPath());
     }
 

@@ -26,15 +26,13 @@ QTreeWidgetItem* Find(QTreeWidgetItem* parent, const QString& prefix)
     return nullptr;
 }
 
-void CExplorerFixture::StartExplorer(const QString& root, bool realLine)
+void CExplorerFixture::StartExplorer(const QString& root)
 {
     m_strRoot = root;
     m_localRoot = std::make_unique<CScopedLocalRoot>();
     QVERIFY(m_localRoot->Set(root));
-    m_profileDir = std::make_unique<QTemporaryDir>();
-    m_profileFile = std::make_unique<CScopedProfileFile>(m_profileDir->filePath("profile.ini"));
-    if (!realLine)
-        m_clock = std::make_unique<CVirtualClock>();
+    m_profile = std::make_unique<CTempProfile>();
+    m_clock = std::make_unique<CVirtualClock>();
     m_prompt = std::make_unique<CScriptedPrompt>();
     m_progress = std::make_unique<CRecordingProgress>();
     m_services = std::make_unique<CScopedServices>(m_clock.get(), m_prompt.get(), m_progress.get());
@@ -47,10 +45,8 @@ void CExplorerFixture::StartExplorer(const QString& root, bool realLine)
                      [this](const QString& text) { m_statuses.append(text); });
     m_bRoutable = false;
     m_view->m_fnHasRoutableAddress = [this] { return m_bRoutable; };
-    if (!realLine) {
-        m_device = std::make_unique<CScriptedSerialDevice>(m_clock.get());
-        m_view->Instrument().m_port.SetDevice(m_device.get());
-    }
+    m_device = std::make_unique<CScriptedSerialDevice>(m_clock.get());
+    m_view->Instrument().m_port.SetDevice(m_device.get());
     m_view->OnInitialUpdate();
     m_frame->UpdateCommandUI();
 }
@@ -64,7 +60,7 @@ void CExplorerFixture::StopExplorer()
     CServices::SetRemoteAccess(nullptr);
     m_services.reset();
     m_device.reset();
-    m_profileFile.reset();
+    m_profile.reset();
     m_localRoot.reset();
     QVERIFY2(idle, qPrintable("unexpected or unused answers: " + unexpected.join(" | ")));
     QCOMPARE(unexpectedDials, 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/DialogTestUtil.h"
 #include "explorer/CommandIds.h"
 #include "explorer/MainFrame.h"
 #include "explorer/NodeData.h"
@@ -9,7 +10,6 @@
 #include "platform/Profile.h"
 #include "platform/Services.h"
 #include "support/RecordingProgress.h"
-#include "support/ScopedSettings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/ScriptedRemoteAccess.h"
 #include "support/ScriptedSerialDevice.h"
@@ -35,13 +35,13 @@ inline QStringList Sorted(QStringList list)
 }
 
 // The explorer's window on a handheld root folder, with a scripted prompt,
-// progress and remote access, and (unless the line is real) the virtual clock
-// and a scripted instrument on the serial line. Test classes derive from it
-// and call StartExplorer in init() and StopExplorer in cleanup().
+// progress and remote access, the virtual clock and a scripted instrument on
+// the serial line. Test classes derive from it and call StartExplorer in
+// init() and StopExplorer in cleanup().
 class CExplorerFixture
 {
 public:
-    void StartExplorer(const QString& root, bool realLine = false);
+    void StartExplorer(const QString& root);
     // Closes the window; the prompt must have had nothing left over.
     void StopExplorer();
     // Points the profile's FTP settings at a server.
@@ -67,8 +67,7 @@ public:
 
     QString m_strRoot;
     std::unique_ptr<CScopedLocalRoot> m_localRoot;
-    std::unique_ptr<QTemporaryDir> m_profileDir;
-    std::unique_ptr<CScopedProfileFile> m_profileFile;
+    std::unique_ptr<CTempProfile> m_profile;
     std::unique_ptr<CVirtualClock> m_clock;
     std::unique_ptr<CScriptedPrompt> m_prompt;
     std::unique_ptr<CRecordingProgress> m_progress;

@@ -89,17 +89,14 @@ TEST(PasteRules, CopyAndEveryPairOfSourceAndTargetHaveOneAction)
         allowed[{CK_LOCAL_FILE, target}] = PA_SEND_FILE;
         allowed[{NK_FTP_FILE, target}] = PA_DOWNLOAD_TO_INSTRUMENT;
     }
-    int pastes = 0;
     for (const quint32 source : sources) {
         for (const CTarget& target : kNodes) {
             const auto it = allowed.find({source, target.m_szName});
             const EPasteAction expected = it == allowed.end() ? PA_NONE : it->second;
             EXPECT_EQ(PasteAction(source, target.m_data), expected)
                 << "source 0x" << std::hex << source << " onto " << target.m_szName;
-            pastes += expected != PA_NONE;
         }
     }
-    EXPECT_EQ(pastes, 28);
 }
 
 TEST(FtpNodes, ListingGivesFoldersFirstAndOnlyPlainNamesCarryAKind)

@@ -1,7 +1,6 @@
 #include "ScriptedFtpServer.h"
 #include "ServerTreeFixture.h"
 
-#include "dialogs/DialogTestUtil.h"
 #include "ftp/FtpClient.h"
 
 #include <QLineEdit>
@@ -24,7 +23,6 @@ private slots:
         for (const char* file : {"share/a.txt", "share/Jobs 2024/J1.VRN", "share/empty/", "share/gone/"})
             Write(file);
         QTreeWidgetItem* ftp = m_view->FtpRoot();
-        QCOMPARE(Labels(ftp), QStringList("not connected"));
 
         // A refused logon shows the server's reply, and the next opening tries again.
         SetFtpServer(m_server.m_nPort, m_server.m_strUser, "wrong");
@@ -75,9 +73,8 @@ private slots:
 
     void filesAndFolderTreesBothWays()
     {
-        QByteArray bytes;
-        for (int i = 0; i < 70000; ++i)
-            bytes.append(static_cast<char>((i * 7 + i / 256) & 0xFF));
+        // That the bytes arrive whole is the FTP client tests' to check.
+        const QByteArray bytes(70000, '\xE9');
         Write("Local/all.bin", bytes);
         Write("Local/Tree/a.txt", "a\r\n");
         Write("Local/Tree/sub/b.txt", "b");
@@ -149,12 +146,21 @@ private slots:
 
     void instrumentDataPassOnlyWhatArrivedWhole()
     {
-        ScriptConnect();
+        ScriptConnect({"A1,3,5,7", ",4,0,0"});
         m_view->PortRoot()->setExpanded(true);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QTreeWidgetItem* job = Node(m_view->PortRoot(), "Jobs\\Job 3: A1");
+        QTreeWidgetItem* jobs = Node(m_view->PortRoot(), "Jobs");
+        QTreeWidgetItem* job = Find(jobs, "Job 3");
         Write("share/up/");
         QTreeWidgetItem* up = Open(m_view->FtpRoot(), "up");
+
+        // Received whole, the measurements go on to the server.
+        const QMap<QString, QByteArray> received = {{"up/A1.VRN", "11 line one\r\n"}};
+        ScriptReceive({"11 line one\r\n", ""});
+        m_prompt->PushDataDownload(true, "A1.VRN", 0);
+        Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
+        QCOMPARE(FilesBelow(Path("share")), received);
+        QCOMPARE(Labels(up), QStringList("A1.VRN"));
 
         // The instrument breaks off: nothing reaches the server.
         QVERIFY(WriteFile(CLocalPaths::StagingPath("tempftp"), "left by an earlier run\r\n"));
@@ -163,16 +169,25 @@ private slots:
         m_prompt->PushDataDownload(true, "A1.VRN", 0);
         Paste(Node(job, "Measurements: 7 Measurements blocks"), up);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QVERIFY(FilesBelow(Path("share")).isEmpty());
+        QCOMPARE(FilesBelow(Path("share")), received);
+
+        // Downloaded for the instrument, the file goes to the empty job 4,
+        // under a name the user gives (job 3 has the one the file proposes).
+        m_prompt->PushName(true, "A2");
+        for (const char* written : {"c", "FORM/SET/1", "c", "JOB/SET/A2/4", "c", "JOB/SND/COORD/4"})
+            m_device->Expect(QByteArray(written) + "\r\n", "OK\r\n");
+        m_device->Expect("11 line one\r\n\r\n", "?\r\n");
+        ScriptJobs({"A1,3,5,7", "A2,4,1,0"});
+        Paste(Node(up, "A1.VRN"), Find(jobs, "Job 4"));
+        QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
+        QCOMPARE(Labels(jobs), QStringList({"Job 3: A1", "Job 4: A2"}));
 
         // A download bound for the instrument that fails or is cancelled sends
         // nothing at all.
         const qsizetype writes = m_device->m_writes.size();
-        Write("share/up/A1.VRN");
-        Open(up);
         QVERIFY(QFile::remove(Path("share/up/A1.VRN")));
         m_prompt->m_shown.clear();
-        Paste(Node(up, "A1.VRN"), job);
+        Paste(Node(up, "A1.VRN"), Find(jobs, "Job 3"));
         QCOMPARE(m_prompt->m_shown, QStringList(": 550 No such file or directory."));
         Write("share/up/A1.VRN");
         m_progress->m_nCancelAtPoll = m_progress->m_nPolls + 1;
@@ -230,19 +245,11 @@ private slots:
         QCOMPARE(Labels(m_view->FtpRoot()), QStringList("not connected"));
         QVERIFY(!m_view->FtpRoot()->isExpanded());
         m_frame.reset();
-        std::vector<std::string> commands;
-        for (const std::string& line : server.m_transcript) {
-            if (line.rfind("CWD", 0) == 0 || line == "QUIT" || line.find("probe") != std::string::npos)
-                commands.push_back(line);
-        }
-        // The copy walks the scripted folder that holds itself; no probe was made or removed there.
-        QCOMPARE(std::vector<std::string>(commands.begin(), commands.begin() + 2),
-                 (std::vector<std::string>{"CWD /", "CWD /data/"}));
-        QCOMPARE(
-            std::count_if(commands.begin(), commands.end(), [](const std::string& line) { return line == "QUIT"; }), 1);
-        QCOMPARE(commands.back(), std::string("QUIT"));
-        QVERIFY(std::none_of(commands.begin(), commands.end(),
-                             [](const std::string& line) { return line.find("probe") != std::string::npos; }));
+        // The copy walks the scripted folder that holds itself, with no probe
+        // made or removed there; the new password's QUIT is the session's only one.
+        const ScriptedFtp::Lines walked = ScriptedFtp::Only(server.m_transcript, {"CWD"});
+        QCOMPARE(ScriptedFtp::Lines(walked.begin(), walked.begin() + 2), ScriptedFtp::Split("CWD /|CWD /data/"));
+        QCOMPARE(ScriptedFtp::Only(server.m_transcript, {"MKD", "RMD", "QUIT"}), ScriptedFtp::Split("MKD Up|QUIT"));
     }
 };
 
