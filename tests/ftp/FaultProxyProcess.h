@@ -17,6 +17,9 @@ public:
     // False with m_strProblem set when the relay cannot run here.
     bool Start();
     bool ListenControl(int port);
+    // While it runs: "stall 1" holds every byte until "stall 0"; "cut N" cuts
+    // every connection, control ones too, after each N bytes from now (0: never).
+    bool Set(const char* name, qint64 value);
 
     qint64 m_nCutEvery = 0; // 0: never
     bool m_bCutControl = false;
