@@ -5,13 +5,9 @@
 #include "FtpTestSupport.h"
 #include "SftpServerProcess.h"
 
-#include "ftp/FtpSettings.h"
-#include "platform/Profile.h"
-
 #include <gtest/gtest.h>
 
 #include "support/CiSkip.h"
-#include "support/ScopedSettings.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -149,9 +145,9 @@ protected:
 
 } // namespace
 
-// Every command over TLS, the certificate named by its fingerprint in each
-// of its usual spellings; failures, usage errors, the profile's logon and
-// the question on a terminal.
+// Every command over TLS, the certificate named by its fingerprint; failures,
+// usage errors, the profile's logon and the question on a terminal, whose Yes
+// is remembered.
 TEST_F(FtpCli, CommandsOverTls)
 {
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
@@ -168,11 +164,8 @@ TEST_F(FtpCli, CommandsOverTls)
     };
     const QByteArray content = RandomBytes(300000, 31);
     ASSERT_TRUE(WriteFile(Path(u"a b.bin"_s), content));
-    ok(Logon(server)
-       + QStringList{u"--tls"_s, u"require"_s, u"--trust-fingerprint"_s, certificate.m_strFingerprint, u"mkdir"_s,
-                     u"/"_s, u"my folder"_s});
-    ok(Logon(server)
-       + QStringList{u"--trust-fingerprint"_s, u"SHA256:"_s + hex, u"put"_s, u"a b.bin"_s, u"/my folder/a b.bin"_s});
+    ok(trusted + QStringList{u"--tls"_s, u"require"_s, u"mkdir"_s, u"/"_s, u"my folder"_s});
+    ok(trusted + QStringList{u"put"_s, u"a b.bin"_s, u"/my folder/a b.bin"_s});
     EXPECT_EQ(ReadFile(root + u"/my folder/a b.bin"_s), content);
     ok(trusted + QStringList{u"--passive"_s, u"get"_s, u"/my folder/a b.bin"_s, u"copy.bin"_s});
     EXPECT_EQ(ReadFile(Path(u"copy.bin"_s)), content);
@@ -256,12 +249,6 @@ TEST_F(FtpCli, CommandsOverTls)
     EXPECT_TRUE(run.m_err.contains("cannot be verified")) << run.m_err.constData();
     EXPECT_TRUE(run.m_err.contains(certificate.m_strFingerprint.toLatin1())) << run.m_err.constData();
     EXPECT_EQ(run.m_nExit, 0);
-
-    {
-        CScopedProfileFile profile(Path(u"profile.ini"_s));
-        EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
-                  certificate.m_strFingerprint);
-    }
     run = Run(Logon(server) << u"ls"_s);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
 }
