@@ -9,6 +9,7 @@
 
 #include "support/CiSkip.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,62 +17,9 @@
 
 #include <tuple>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal as the standard input and error of a run: the test reads
-// what it shows and types on the other end.
-class CTerminal
-{
-public:
-    CTerminal() : m_nMaster(::posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (m_nMaster >= 0 && ::grantpt(m_nMaster) == 0 && ::unlockpt(m_nMaster) == 0)
-            m_nSlave = ::open(::ptsname(m_nMaster), O_RDWR | O_NOCTTY);
-    }
-    ~CTerminal()
-    {
-        for (int fd : {m_nMaster, m_nSlave}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    }
-    bool IsOpen() const { return m_nSlave >= 0; }
-    void Start(QProcess& process, const QStringList& args)
-    {
-        process.setChildProcessModifier([slave = m_nSlave] {
-            ::dup2(slave, STDIN_FILENO);
-            ::dup2(slave, STDERR_FILENO);
-        });
-        process.start(QStringLiteral(TESSARO_CLI), args);
-        ::close(m_nSlave);
-        m_nSlave = -1;
-    }
-    // What the terminal shows until it shows text, or nothing more comes
-    // within waitMs.
-    QByteArray Read(int waitMs, const char* text = nullptr)
-    {
-        QByteArray shown;
-        pollfd p{m_nMaster, POLLIN, 0};
-        for (char buffer[4096]; !(text && shown.contains(text)) && ::poll(&p, 1, waitMs) > 0;) {
-            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            shown.append(buffer, n);
-        }
-        return shown;
-    }
-    bool Type(const QByteArray& line) { return ::write(m_nMaster, line.data(), line.size()) == line.size(); }
-
-private:
-    int m_nMaster;
-    int m_nSlave = -1;
-};
 
 class FtpCli : public testing::Test
 {
@@ -108,21 +56,25 @@ protected:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_dir.path());
     }
-    // tessaro-cli with args on a terminal, as a user at a keyboard would run
-    // it: answer is typed once the terminal shows question.
+    // tessaro-cli with args on a terminal, which script(1) gives it, as a user
+    // at a keyboard would run it: answer is typed once the terminal shows
+    // question.
     CRun RunOnTerminal(const QStringList& args, const char* question, const QByteArray& answer) const
     {
-        CTerminal terminal;
+        QStringList words = QStringList{QStringLiteral(TESSARO_CLI)} + Arguments(args);
+        for (QString& word : words)
+            word = u"'"_s + word.replace(u"'"_s, u"'\\''"_s) + u"'"_s;
         QProcess process;
-        CRun run;
-        if (!terminal.IsOpen())
-            return run;
         Prepare(process);
-        terminal.Start(process, Arguments(args));
-        run.m_err = terminal.Read(10000, question);
-        if (terminal.Type(answer) && process.waitForFinished(20000))
+        process.start(u"script"_s, {u"-qefc"_s, words.join(u' '), u"/dev/null"_s});
+        CRun run;
+        for (QDeadlineTimer deadline(10000);
+             !run.m_err.contains(question) && process.waitForReadyRead(int(deadline.remainingTime()));)
+            run.m_err += process.readAllStandardOutput();
+        process.write(answer);
+        if (process.waitForFinished(20000))
             run.m_nExit = process.exitCode();
-        run.m_echo = terminal.Read(0);
+        run.m_echo = process.readAllStandardOutput();
         return run;
     }
     QStringList Arguments(const QStringList& args) const
