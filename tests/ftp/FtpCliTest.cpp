@@ -264,8 +264,8 @@ TEST_F(FtpCli, PlainServersAndTheirText)
     EXPECT_TRUE(Only(server.m_transcript, {"AUTH"}).empty());
 }
 
-// Each source of the password, as the server sees it; on a terminal what is
-// typed is not echoed.
+// Each source of the password, as the server sees it (the profile's alone:
+// its logon over TLS); on a terminal what is typed is not echoed.
 TEST_F(FtpCli, PasswordSources)
 {
     const QString file = Path(u"password"_s);
@@ -281,7 +281,6 @@ TEST_F(FtpCli, PasswordSources)
     const CCase cases[] = {
         {{u"--password-file"_s, file}, "env secret", "profile secret", "PASS file secret"},
         {{}, "env secret", "profile secret", "PASS env secret"},
-        {{}, nullptr, "profile secret", "PASS profile secret"},
         {{u"--password"_s, u"typed"_s}, "env secret", "profile secret", "PASS typed"},
         {{}, nullptr, nullptr, "PASS typed secret"},
     };

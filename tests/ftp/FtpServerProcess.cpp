@@ -186,10 +186,7 @@ QStringList CFtpServerProcess::Transcript() const
     QFile file(m_strTranscript);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // vsftpd runs as root, with anonymous users mapped to the system's "ftp"

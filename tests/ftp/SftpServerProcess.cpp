@@ -1,10 +1,8 @@
 #include "SftpServerProcess.h"
 #include "TestProcess.h"
 
-#include "ftp/SftpProtocol.h"
 #include "support/TestFiles.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,11 +30,11 @@ bool CSftpServerProcess::MakeKey(const QString& path)
 
 QString CSftpServerProcess::Fingerprint(const QString& publicKeyFile)
 {
-    QFile file(publicKeyFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray key = QByteArray::fromBase64(file.readAll().simplified().split(' ').value(1));
-    return SftpFingerprint(QCryptographicHash::hash(key, QCryptographicHash::Sha256));
+    // "256 SHA256:... comment (ED25519)"
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"), {"-l", "-f", publicKeyFile});
+    return keygen.waitForFinished(10000) ? QString::fromLatin1(keygen.readAllStandardOutput().split(' ').value(1))
+                                         : QString();
 }
 
 bool CSftpServerProcess::Start()

@@ -18,7 +18,7 @@ public:
     QString Log();
     // A new ed25519 key pair at path (path.pub beside it).
     static bool MakeKey(const QString& path);
-    // "SHA256:..." of the public key in a .pub file.
+    // "SHA256:..." of the public key in a .pub file, as ssh-keygen -l shows it.
     static QString Fingerprint(const QString& publicKeyFile);
 
     QTemporaryDir m_dir;
