@@ -4,8 +4,8 @@
 #include <QString>
 
 // tests/support/fault-proxy.py for one test: a relay on 127.0.0.2 in front
-// of an FTP server on 127.0.0.1 that cuts the data connections (and, if
-// asked, the control connections) after every m_nCutEvery bytes of data.
+// of an FTP (or SSH) server on 127.0.0.1 that cuts the data connections (and,
+// if asked, the control connections) after every m_nCutEvery bytes of data.
 // Start binds the passive ports, which the server is then started with;
 // ListenControl takes the port the server bound. Stopped with the object.
 class CFaultProxyProcess

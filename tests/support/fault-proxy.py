@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A TCP relay for the FTP tests that cuts connections on purpose.
+"""A TCP relay for the FTP and SFTP tests that cuts connections on purpose.
 
 It listens on a loopback address of its own (127.0.0.2 by default) on the
 FTP server's control port and on every port of the server's passive range,
