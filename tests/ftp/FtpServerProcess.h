@@ -73,8 +73,7 @@ protected:
 
 private:
     bool StartPyftpdlib(const QHostAddress& address);
-    bool StartVsftpd(const QHostAddress& address);
-    bool StartUnpacked(const QHostAddress& address);
+    bool StartOnFreePort(const QHostAddress& address);
     bool PrepareVsftpd(QString& config);
     QStringList PyftpdlibArguments();
     QByteArray TlsConfiguration() const;

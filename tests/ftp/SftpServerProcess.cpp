@@ -1,41 +1,19 @@
 #include "SftpServerProcess.h"
 #include "TestProcess.h"
 
-#include "ftp/SftpProtocol.h"
 #include "support/TestFiles.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 const char* const kSshd = "/usr/sbin/sshd";
 const char* const kRunDir = "/run/sshd";
-
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-// The next close resets the connection, as a killed process's would.
-void CloseHard(int fd)
-{
-    const linger hard{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
-}
 
 } // namespace
 
@@ -52,11 +30,11 @@ bool CSftpServerProcess::MakeKey(const QString& path)
 
 QString CSftpServerProcess::Fingerprint(const QString& publicKeyFile)
 {
-    QFile file(publicKeyFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray key = QByteArray::fromBase64(file.readAll().simplified().split(' ').value(1));
-    return SftpFingerprint(QCryptographicHash::hash(key, QCryptographicHash::Sha256));
+    // "256 SHA256:... comment (ED25519)"
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"), {"-l", "-f", publicKeyFile});
+    return keygen.waitForFinished(10000) ? QString::fromLatin1(keygen.readAllStandardOutput().split(' ').value(1))
+                                         : QString();
 }
 
 bool CSftpServerProcess::Start()
@@ -155,71 +133,4 @@ QString CSftpServerProcess::Log()
         m_strLog += QString::fromLocal8Bit(m_process.readAll());
     while (m_process.waitForReadyRead(100));
     return m_strLog;
-}
-
-CSftpRelay::CSftpRelay(int targetPort) : m_nTarget(targetPort)
-{
-    m_nListen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof(address);
-    if (bind(m_nListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(m_nListen, 4) == 0
-        && getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        m_nPort = ntohs(address.sin_port);
-    m_thread = std::thread([this] { Run(); });
-}
-
-CSftpRelay::~CSftpRelay()
-{
-    m_bStop = true;
-    m_thread.join();
-    close(m_nListen);
-}
-
-void CSftpRelay::Run()
-{
-    while (!m_bStop) {
-        pollfd wait{m_nListen, POLLIN, 0};
-        if (poll(&wait, 1, 50) <= 0)
-            continue;
-        const int client = accept(m_nListen, nullptr, nullptr);
-        const int server = socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in target = Loopback(m_nTarget);
-        if (client >= 0 && connect(server, reinterpret_cast<const sockaddr*>(&target), sizeof(target)) == 0)
-            Forward(client, server);
-        else
-            close(client);
-        close(server);
-    }
-}
-
-void CSftpRelay::Forward(int client, int server)
-{
-    char buffer[16384];
-    long long forwarded = 0;
-    while (!m_bStop) {
-        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-        if (m_bStall) {
-            poll(nullptr, 0, 50);
-            continue;
-        }
-        if (poll(ends, 2, 50) <= 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            const ssize_t read = recv(ends[i].fd, buffer, sizeof(buffer), 0);
-            const int other = ends[1 - i].fd;
-            if (read <= 0 || send(other, buffer, static_cast<size_t>(read), MSG_NOSIGNAL) != read) {
-                close(client);
-                return;
-            }
-            if (m_nCutAfter >= 0 && (forwarded += read) >= m_nCutAfter) {
-                CloseHard(client);
-                CloseHard(server);
-                close(client);
-                return;
-            }
-        }
-    }
-    close(client);
 }

@@ -4,9 +4,6 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <thread>
-
 // A real OpenSSH server for the SFTP tests, on 127.0.0.1 and a port it bound
 // itself, with its own configuration, host key and an ed25519 key made for
 // the test user in m_strHome/.ssh (the test points HOME there). SFTP
@@ -21,7 +18,7 @@ public:
     QString Log();
     // A new ed25519 key pair at path (path.pub beside it).
     static bool MakeKey(const QString& path);
-    // "SHA256:..." of the public key in a .pub file.
+    // "SHA256:..." of the public key in a .pub file, as ssh-keygen -l shows it.
     static QString Fingerprint(const QString& publicKeyFile);
 
     QTemporaryDir m_dir;
@@ -43,28 +40,4 @@ private:
 
     QProcess m_process;
     QString m_strLog;
-};
-
-// Forwards one connection at a time from its own port to the server's, and
-// can stall (stop forwarding, keep the connection) or cut it (reset both
-// sides, as a killed server would) after some bytes towards the client.
-class CSftpRelay
-{
-public:
-    explicit CSftpRelay(int targetPort);
-    ~CSftpRelay();
-    int Port() const { return m_nPort; }
-
-    std::atomic<bool> m_bStall{false};
-    std::atomic<long long> m_nCutAfter{-1};
-
-private:
-    void Run();
-    void Forward(int client, int server);
-
-    int m_nListen = -1;
-    int m_nPort = 0;
-    int m_nTarget;
-    std::atomic<bool> m_bStop{false};
-    std::thread m_thread;
 };

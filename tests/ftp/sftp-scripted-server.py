@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 # A scripted SFTP server (version 3) for the SFTP client's tests, run by sshd
-# as its sftp subsystem on stdin and stdout. The first word of the file named
-# by the only argument says how it lists a folder: "endless" sends entries
-# without end, "stall" never answers. Everything else but what a logon and a
-# listing need is refused as unsupported.
+# as its sftp subsystem on stdin and stdout. A folder's listing has no end.
+# Everything else but what a logon and a listing need is refused as
+# unsupported.
 import struct
 import sys
 
@@ -11,7 +10,6 @@ INIT, VERSION, OPEN, CLOSE, OPENDIR, READDIR, REALPATH = 1, 2, 3, 4, 11, 12, 16
 STATUS, HANDLE, NAME = 101, 102, 104
 ATTRS = struct.pack(">IQIII", 0x1 | 0x4 | 0x8, 123, 0o100644, 1700000000, 1700000000)
 
-mode = open(sys.argv[1]).read().split()[0]
 stdin, stdout = sys.stdin.buffer, sys.stdout.buffer
 counter = 0
 
@@ -43,8 +41,6 @@ while True:
         send(NAME, request + struct.pack(">I", 1) + text(b"/") + text(b"/") + struct.pack(">I", 0))
     elif kind == OPENDIR:
         send(HANDLE, request + text(b"folder"))
-    elif kind == READDIR and mode == "stall":
-        pass
     elif kind == READDIR:
         names = b""
         for _ in range(100):

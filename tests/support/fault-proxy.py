@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A TCP relay for the FTP tests that cuts connections on purpose.
+"""A TCP relay for the FTP and SFTP tests that cuts connections on purpose.
 
 It listens on a loopback address of its own (127.0.0.2 by default) on the
 FTP server's control port and on every port of the server's passive range,
@@ -11,6 +11,10 @@ nothing on the control channel is rewritten, which is why TLS works as well.
 After every --cut-every bytes relayed on data connections (both directions,
 counted over all of them) it resets the data connection on both sides, and
 with --cut-control the control connections as well.
+
+While it runs, "set stall 1" on stdin holds every byte until "set stall 0",
+and "set cut N" cuts every connection, control ones too, after each N bytes
+relayed from then on (0: never); each is echoed once it holds.
 
 Handshake on stdin/stdout, so that no port is chosen, closed and taken again:
   1. it binds a free block of --data-ports consecutive ports on its address and
@@ -25,6 +29,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 BLOCK = 256 * 1024
 
@@ -36,6 +41,17 @@ class Relay:
         self.since_cut = 0
         self.cuts = 0
         self.controls = set()
+        self.stalled = False
+        self.cut_all = False
+
+    def set(self, name, value):
+        with self.lock:
+            if name == 'stall':
+                self.stalled = value != 0
+            else:
+                self.args.cut_every = value
+                self.cut_all = value > 0
+                self.since_cut = 0
 
     def cut(self, pair):
         # An abortive close (RST) on both sides, as a dropped link shows.
@@ -67,10 +83,12 @@ class Relay:
         try:
             while True:
                 block = source.recv(BLOCK)
+                while self.stalled:
+                    time.sleep(0.05)
                 if not block:
                     sink.shutdown(socket.SHUT_WR)
                     return
-                if not data:
+                if not (data or self.cut_all):
                     sink.sendall(block)
                     continue
                 count, cut = self.take(len(block))
@@ -157,6 +175,9 @@ def main():
             listener = listen(args.listen, port)
             threading.Thread(target=relay.serve, args=(listener, port, False), daemon=True).start()
             print('control %d' % port, flush=True)
+        elif len(words) == 3 and words[0] == 'set' and words[1] in ('stall', 'cut'):
+            relay.set(words[1], int(words[2]))
+            print(' '.join(words), flush=True)
 
 
 if __name__ == '__main__':
