@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -27,20 +25,3 @@ inline void OnModal(std::function<void(QWidget*)> action)
         action(modal);
     });
 }
-
-// Points the profile at an empty INI file for one test.
-class CTempProfile
-{
-public:
-    CTempProfile() : m_strPath(m_dir.filePath(QStringLiteral("profile.ini"))), m_profile(m_strPath) {}
-
-    QByteArray Contents() const
-    {
-        QFile file(m_strPath);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir m_dir;
-    QString m_strPath;
-    CScopedProfileFile m_profile;
-};

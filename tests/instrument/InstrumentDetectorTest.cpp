@@ -8,8 +8,6 @@
 #include "instrument/LineProbe.h"
 #include "platform/Profile.h"
 
-#include <QTemporaryDir>
-
 #include <map>
 #include <tuple>
 
@@ -67,10 +65,7 @@ public:
 class InstrumentDetectorTest : public InstrumentTest
 {
 protected:
-    InstrumentDetectorTest() : m_profile(m_dir.filePath(QStringLiteral("profile.ini")))
-    {
-        m_deviceOverride.Set(QString());
-    }
+    InstrumentDetectorTest() { m_deviceOverride.Set(QString()); }
 
     // The detector searching these devices, by path.
     CDetectResult Run(const CComSettings& current, const std::map<QString, CScriptedSerialDevice*>& devices,
@@ -86,8 +81,7 @@ protected:
         return m_detector.Run(current);
     }
 
-    QTemporaryDir m_dir;
-    CScopedProfileFile m_profile;
+    CTempProfile m_profile;
     CInstrumentDetector m_detector;
 };
 

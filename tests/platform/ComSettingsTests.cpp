@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -30,8 +29,7 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
          "\r\n"},
     };
     for (const CCase& c : cases) {
-        QTemporaryDir dir;
-        CScopedProfileFile profile(dir.filePath("p.ini"));
+        CTempProfile profile;
         for (const auto& [key, value] : c.stored)
             CProfile::WriteInt("COM_SETTINGS", key, value);
         CComSettings s;
@@ -51,9 +49,8 @@ TEST(ComSettings, LoadAndSaveThroughTheProfile)
 // stays private. Each save here writes 1s or 2s into every key.
 TEST(ComSettings, ConcurrentSavesLeaveOneWholeResult)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("p.ini");
-    CProfile::SetFile(path);
+    CTempProfile profile;
+    const QString& path = profile.m_strPath;
     auto save = [](int n) {
         CComSettings s;
         s.BaudRate = s.Parity = s.ByteSize = s.StopBits = s.ComPort = n;
@@ -85,5 +82,4 @@ TEST(ComSettings, ConcurrentSavesLeaveOneWholeResult)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(mixed, 0);
     EXPECT_EQ(QFile::permissions(path) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    CProfile::SetFile(QString());
 }

@@ -37,9 +37,8 @@ TEST(Bytes, EveryByteRoundTripsAndWideCharactersKeepTheirLowByte)
 
 TEST(Profile, MissingCorruptOrUnreadableFilesReadAsDefaults)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("profile.ini");
-    CScopedProfileFile profile(path);
+    CTempProfile profile;
+    const QString& path = profile.m_strPath;
     EXPECT_EQ(CProfile::ReadInt("S", "K", 7), 7);
     EXPECT_EQ(CProfile::ReadString("S", "T", "d"), "d");
 
