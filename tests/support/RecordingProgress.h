@@ -14,8 +14,8 @@ public:
     void SetBytes(qint64 bytes) override { m_nBytes = bytes; }
     void SetRange(int range) override { m_nRange = range; }
     void SetPos(int) override {}
-    void Step() override;
-    void ProgressOff() override { m_bProgressOff = true; }
+    void Step() override { ++m_nSteps; }
+    void ProgressOff() override {}
     bool PollCancel() override;
     void Hide() override;
 
@@ -23,7 +23,6 @@ public:
     int m_nCancelAtPoll = 0;
 
     bool m_bVisible = false;
-    bool m_bProgressOff = false;
     bool m_bCancelled = false;
     int m_nShows = 0;
     int m_nHides = 0;
