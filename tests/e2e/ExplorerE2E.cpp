@@ -25,9 +25,7 @@ private slots:
             TESSARO_QSKIP(qPrintable(server.m_strProblem));
         StartTrusting(server, server.m_strPassword, {"Encryption", "require"}, certificate.m_strFingerprint);
         QVERIFY(m_view->FtpClient().IsDataEncrypted());
-        Download();
-        QCOMPARE(m_prompt->m_shown.size(), 1);
-        StopExplorer();
+        DownloadAndClose();
     }
 
     // Protocol SFTP against sshd: the host key asked about once, then the
@@ -42,9 +40,7 @@ private slots:
         qputenv("HOME", server.m_strHome.toLocal8Bit());
         qunsetenv("SSH_AUTH_SOCK");
         StartTrusting(server, QString(), {"Protocol", "SFTP"}, "ssh-ed25519");
-        Download();
-        QCOMPARE(m_prompt->m_shown.size(), 1);
-        StopExplorer();
+        DownloadAndClose();
         qputenv("HOME", home);
     }
 
@@ -64,12 +60,14 @@ private:
         QCOMPARE(m_prompt->m_shown.size(), 1);
         QVERIFY2(m_prompt->m_shown[0].contains(key), qPrintable(m_prompt->m_shown[0]));
     }
-    // "plan.VRN" from the server's root into "Local".
-    void Download()
+    // "plan.VRN" from the server's root into "Local", asking nothing more; then the window closes.
+    void DownloadAndClose()
     {
         QTreeWidgetItem* local = Open(m_view->MyComputerRoot(), "Local");
         Paste(Node(Open(m_view->FtpRoot()), "plan.VRN"), local);
         QCOMPARE(ReadFile(m_dir->filePath("Local/plan.VRN")), QByteArray("plan"));
+        QCOMPARE(m_prompt->m_shown.size(), 1);
+        StopExplorer();
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
