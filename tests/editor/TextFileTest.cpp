@@ -33,7 +33,7 @@ TEST(TextFile, SaveMethod)
 }
 
 // Saved in place, a file keeps its links, owner and mode; a plain file is
-// replaced as a whole.
+// replaced as a whole, and keeps its mode too.
 TEST(TextFile, SaveKeepsWhatItDoesNotOwn)
 {
     QTemporaryDir dir;
@@ -45,7 +45,8 @@ TEST(TextFile, SaveKeepsWhatItDoesNotOwn)
     ASSERT_EQ(::link(QFile::encodeName(strLinked).constData(), QFile::encodeName(dir.filePath("link")).constData()), 0);
     const bool bRoot = ::geteuid() == 0; // only root can give a file away
     ASSERT_TRUE(!bRoot || ::chown(QFile::encodeName(strOther).constData(), 4242, 4243) == 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(strOther).constData(), 0640), 0);
+    for (const QString& strPath : {strPlain, strOther})
+        ASSERT_EQ(::chmod(QFile::encodeName(strPath).constData(), 0640), 0);
 
     auto Stat = [](const QString& strPath) {
         struct stat info
@@ -59,6 +60,7 @@ TEST(TextFile, SaveKeepsWhatItDoesNotOwn)
     for (const QString& strPath : {strPlain, strLinked, strOther})
         ASSERT_TRUE(CTextFile::Write(strPath, "new", strError)) << qPrintable(strError);
     EXPECT_NE(Stat(strPlain).st_ino, plainBefore);
+    EXPECT_EQ(Stat(strPlain).st_mode & 0777, 0640u);
     EXPECT_EQ(ReadFile(dir.filePath("link")), "new");
     EXPECT_EQ(Stat(strLinked).st_nlink, 2u);
     EXPECT_EQ(ReadFile(strOther), "new");
