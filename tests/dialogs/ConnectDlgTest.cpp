@@ -162,9 +162,7 @@ private slots:
     void nmcliEndToEnd()
     {
         CFakeNmcli nmcli;
-        nmcli.Script("list",
-                     "Zeta Link:1111:gsm::\nWired connection 1:2222:802-3-ethernet:eth0:activated\n"
-                     ":3333:cdma::\nField Modem:4444:gsm::\n");
+        nmcli.Script("list", "Zeta Link:1111:gsm::\nField Modem:4444:gsm::\n");
         CFixture f(false);
         CConnectDlg dlg;
         dlg.m_fnBeep = [] {};

@@ -199,7 +199,6 @@ private slots:
         ScriptReceive({"11 line one\r\n", "12 line two\r\n", ""});
         Run(data, ID_EDIT_PASTE);
         QVERIFY2(m_device->AllExpected(), qPrintable(DeviceMismatches()));
-        QCOMPARE(m_prompt->m_downloadRequests.value(0).m_formatNames, QStringList({"VRN", "F1"}));
         QCOMPARE(ReadFile(m_dir->filePath("Data/A1.VRN")), QByteArray("11 line one\r\n12 line two\r\n"));
         QCOMPARE(Sorted(Labels(data)), QStringList({"A1.VRN", "Sub", "job 1.txt"}));
 
