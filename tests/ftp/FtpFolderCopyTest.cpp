@@ -253,17 +253,13 @@ TEST(FtpFolderCopy, EndlessListingsAreBounded)
     server.On("CWD ", "250 Directory successfully changed.");
     DataRules(server);
     server.On("NOOP", "200 NOOP ok");
-    server.On("LIST", [](CScriptedFtpServer& peer, const std::string&) {
-        peer.Send("150 Here comes the directory listing.\r\n");
-        if (!peer.OpenData())
-            return;
-        std::string block;
-        for (int i = 0; i < 1000; ++i)
-            block += UnixLine("-", "again and again " + std::to_string(i));
-        for (int sent = 0; sent < 200 * 1024 * 1024 && peer.SendData(block); sent += static_cast<int>(block.size())) {}
-        peer.CloseData();
-        peer.Send("226 Directory send OK.\r\n");
-    });
+    server.On("LIST", OverData([](CScriptedFtpServer& peer) {
+                  std::string block;
+                  for (int i = 0; i < 1000; ++i)
+                      block += UnixLine("-", "again and again " + std::to_string(i));
+                  for (int sent = 0; sent < 200 * 1024 * 1024 && peer.SendData(block);
+                       sent += static_cast<int>(block.size())) {}
+              }));
     QTemporaryDir dir;
     WithClient(server, [&](CFtpClient& client) {
         client.m_nMaxListingBytes = 1024 * 1024;

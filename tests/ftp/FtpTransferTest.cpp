@@ -233,16 +233,12 @@ TEST(FtpTransfer, HostileDataConnections)
     const QByteArray upload = RandomBytes(2 * 1024 * 1024, 51);
     const auto ticket = [](CScriptedFtpServer& server) {
         DataRules(server);
-        server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
-            peer.Send("150 Ok to send data.\r\n");
-            peer.OpenData();
-            peer.Pause(100); // the client has sent its bytes and closes
-            peer.SendData("ticket");
-            peer.Pause(100); // a reset, if any, arrives before anything is read
-            peer.m_uploads.push_back(peer.ReceiveData());
-            peer.CloseData();
-            peer.Send("226 Transfer complete.\r\n");
-        });
+        server.On("STOR ", OverData([](CScriptedFtpServer& peer) {
+                      peer.Pause(100); // the client has sent its bytes and closes
+                      peer.SendData("ticket");
+                      peer.Pause(100); // a reset, if any, arrives before anything is read
+                      peer.m_uploads.push_back(peer.ReceiveData());
+                  }));
     };
     // A third party waits on 127.0.0.2 at a port on which the server waits
     // on 127.0.0.1; the PASV reply names the third party.
@@ -282,13 +278,8 @@ TEST(FtpTransfer, HostileDataConnections)
         {"an upload cut short, then success claimed",
          [](CScriptedFtpServer& server) {
              DataRules(server);
-             server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
-                 peer.Send("150 Ok to send data.\r\n");
-                 peer.OpenData();
-                 peer.m_uploads.push_back(peer.ReceiveSome(4096));
-                 peer.CloseData();
-                 peer.Send("226 Transfer complete.\r\n");
-             });
+             server.On("STOR ",
+                       OverData([](CScriptedFtpServer& peer) { peer.m_uploads.push_back(peer.ReceiveSome(4096)); }));
          },
          true, "STOR /big.bin", false, big, u"The data connection broke off before the end of the transfer"_s, "DELE"},
         // Both modes close the data connection alike.
