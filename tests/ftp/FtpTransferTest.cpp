@@ -232,7 +232,6 @@ TEST(FtpTransfer, HostileDataConnections)
     const QByteArray big = RandomBytes(16 * 1024 * 1024, 6);
     const QByteArray upload = RandomBytes(2 * 1024 * 1024, 51);
     const auto ticket = [](CScriptedFtpServer& server) {
-        DataRules(server);
         server.On("STOR ", OverData([](CScriptedFtpServer& peer) {
                       peer.Pause(100); // the client has sent its bytes and closes
                       peer.SendData("ticket");
@@ -252,16 +251,10 @@ TEST(FtpTransfer, HostileDataConnections)
              server.On("PASV", [&](CScriptedFtpServer& peer, const std::string&) {
                  peer.Send(peer.Pasv("127,0,0,2", foreignPort));
              });
-             server.On("STOR ", ReceiveFile());
          },
          true, "STOR /up.txt", true, old, QString(), "RNFR RNTO"},
         // The upload stays whole under its temporary name.
-        {"the server refuses the rename",
-         [](CScriptedFtpServer& server) {
-             DataRules(server);
-             server.On("STOR ", ReceiveFile());
-             server.On("RNTO ", "553 Not allowed.");
-         },
+        {"the server refuses the rename", [](CScriptedFtpServer& server) { server.On("RNTO ", "553 Not allowed."); },
          true, "STOR /up.txt", false, old,
          u"The upload is complete as /.up.txt.tessaro-part on the server, but it could not take the place of /up.txt: "
          u"553 Not allowed."_s,
@@ -277,7 +270,6 @@ TEST(FtpTransfer, HostileDataConnections)
          false, "RETR /a.bin", true, content},
         {"an upload cut short, then success claimed",
          [](CScriptedFtpServer& server) {
-             DataRules(server);
              server.On("STOR ",
                        OverData([](CScriptedFtpServer& peer) { peer.m_uploads.push_back(peer.ReceiveSome(4096)); }));
          },
@@ -291,10 +283,11 @@ TEST(FtpTransfer, HostileDataConnections)
         const QString local = dir.filePath(u"local.bin"_s);
         ASSERT_TRUE(WriteFile(local, c.m_szCommand[0] == 'S' ? c.m_local : old));
         CScriptedFtpServer server;
-        server.On("TYPE I", "200 Switching to Binary mode.");
         server.On("EPSV", "500 Unknown command.");
         server.On("NOOP", "200 NOOP ok");
-        c.m_rules(server);
+        c.m_rules(server); // before the rules below, which it may override
+        DataRules(server);
+        server.On("STOR ", ReceiveFile());
         server.On("RNFR ", "350 Ready.");
         server.On("RNTO ", "250 Renamed.");
         server.On("DELE ", "250 Deleted.");

@@ -173,10 +173,8 @@ bool CScriptedFtpServer::SendData(const std::string& bytes)
 std::string CScriptedFtpServer::ReceiveData()
 {
     std::string bytes;
-    char block[4096];
-    ssize_t n = 0;
-    while (m_nData >= 0 && WaitReadable(m_nData, kPeerWaitMs) && (n = ::recv(m_nData, block, sizeof block, 0)) > 0)
-        bytes.append(block, static_cast<size_t>(n));
+    for (std::string block; !(block = ReceiveSome(4096)).empty();)
+        bytes += block;
     return bytes;
 }
 
