@@ -172,7 +172,6 @@ TEST(FtpFolderCopy, UnreadableFoldersAndUnsafeNamesFailTheCopy)
     const QString top = dir.filePath(u"Job1"_s);
     ASSERT_TRUE(WriteFile(top + u"/a.txt"_s, "new"));
     const QString unsafe = dir.filePath(u"Job2"_s);
-    ASSERT_TRUE(WriteFile(unsafe + u"/a\u010D\u010ADELE victim.txt"_s, "evil"));
     ASSERT_TRUE(WriteFile(unsafe + u"/\u012E\u012E\u012Fup.txt"_s, "evil"));
     ASSERT_TRUE(WriteFile(unsafe + u"/s\u010D\u010ARMD victim/x.txt"_s, "evil"));
     ASSERT_TRUE(WriteFile(unsafe + u"/ok.txt"_s, "fine"));
