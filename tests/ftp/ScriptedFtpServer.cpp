@@ -287,9 +287,9 @@ CScriptedFtpServer::Handler OverData(std::function<void(CScriptedFtpServer&)> ex
     };
 }
 
-CScriptedFtpServer::Handler SendFile(std::string content)
+CScriptedFtpServer::Handler SendFile(std::string content, std::string closing)
 {
-    return OverData([content](CScriptedFtpServer& server) { server.SendData(content); });
+    return OverData([content](CScriptedFtpServer& server) { server.SendData(content); }, std::move(closing));
 }
 
 CScriptedFtpServer::Handler ReceiveFile()

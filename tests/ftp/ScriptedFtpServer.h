@@ -103,7 +103,7 @@ Lines Only(const Lines& transcript, std::initializer_list<const char*> prefixes)
 CScriptedFtpServer::Handler OverData(std::function<void(CScriptedFtpServer&)> exchange,
                                      std::string closing = "226 Transfer complete.");
 // The content sent over data.
-CScriptedFtpServer::Handler SendFile(std::string content);
+CScriptedFtpServer::Handler SendFile(std::string content, std::string closing = "226 Transfer complete.");
 // The data taken until the client closes, into m_uploads.
 CScriptedFtpServer::Handler ReceiveFile();
 } // namespace ScriptedFtp
