@@ -337,18 +337,14 @@ TEST_F(FtpCli, SignalsCancelTheTransfer)
         CScriptedFtpServer server;
         LogonRules(server);
         DataRules(server);
-        server.On("RETR ", [stalled = c.m_bStalled](CScriptedFtpServer& peer, const std::string&) {
-            peer.Send("150 Opening data connection.\r\n");
-            if (!peer.OpenData())
-                return;
-            // A slow link, or none, until the client goes.
+        // A slow link, or none, until the client goes.
+        const auto send = [stalled = c.m_bStalled](CScriptedFtpServer& peer) {
             if (stalled)
                 peer.ReceiveData();
             for (int i = 0; i < 1000 && !stalled && peer.SendData(std::string(1000, 'x')); ++i)
                 peer.Pause(20);
-            peer.CloseData();
-            peer.Send("426 Connection closed; transfer aborted.\r\n");
-        });
+        };
+        server.On("RETR ", OverData(send, "426 Connection closed; transfer aborted."));
         server.Start();
         QProcess process;
         Prepare(process);

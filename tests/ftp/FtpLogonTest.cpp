@@ -8,15 +8,6 @@
 #include <QTcpServer>
 #include <QThread>
 
-namespace {
-
-bool LogOnDirect(CFtpClient& client, const QString& host, int port, int type = 0)
-{
-    return client.LogOn(host, port, u"u"_s, u"p"_s, QString(), u"127.0.0.1"_s, QString(), QString(), port, type);
-}
-
-} // namespace
-
 // Every logon sequence against a scripted server: the exact commands sent and
 // how the replies end the logon. A logon that succeeds asks for the server's
 // features and system (here answered "502"); the logon's reply stays the result.
@@ -88,7 +79,7 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
         CScriptedFtpServer server("120 Service ready in 5 minutes\r\n");
         server.Start();
         CFtpClient client;
-        EXPECT_FALSE(LogOnDirect(client, u"127.0.0.1"_s, server.Port()));
+        EXPECT_FALSE(LogOn(client, u"127.0.0.1"_s, server.Port()));
         EXPECT_EQ(client.m_strReply, u"120 Service ready in 5 minutes\r\n"_s);
         client.CloseControlChannel();
         server.Join();
@@ -98,9 +89,11 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     for (int type : {-1, 9}) {
         QTcpServer firewall;
         ASSERT_TRUE(firewall.listen(QHostAddress::LocalHost, 0));
+        const int port = firewall.serverPort();
         CFtpClient client;
         client.m_strReply = u"before"_s;
-        EXPECT_FALSE(LogOnDirect(client, u"127.0.0.1"_s, firewall.serverPort(), type));
+        EXPECT_FALSE(client.LogOn(u"127.0.0.1"_s, port, u"u"_s, u"p"_s, QString(), u"127.0.0.1"_s, QString(), QString(),
+                                  port, type));
         EXPECT_EQ(client.m_strReply, u"before"_s);
         EXPECT_FALSE(client.IsOpen());
         EXPECT_FALSE(firewall.waitForNewConnection(100));
@@ -113,7 +106,7 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
     const int deadPort = probe.serverPort();
     probe.close();
-    EXPECT_FALSE(LogOnDirect(client, u"127.0.0.1"_s, deadPort));
+    EXPECT_FALSE(LogOn(client, u"127.0.0.1"_s, deadPort));
     EXPECT_EQ(client.m_strReply, u"Unable to connect to the server"_s);
 
     // The same client logs on later without being closed first; a multi-line
@@ -121,7 +114,7 @@ TEST(FtpLogon, GreetingsTypesAndConnectFailures)
     CScriptedFtpServer server("220-Welcome\r\n220-to the\r\n220 server\r\n");
     server.Queue({"230 Ok"});
     server.Start();
-    EXPECT_TRUE(LogOnDirect(client, u" 127.0.0.1 "_s, server.Port()));
+    EXPECT_TRUE(LogOn(client, u" 127.0.0.1 "_s, server.Port()));
     client.LogOff();
     EXPECT_FALSE(client.IsOpen());
     server.Join();

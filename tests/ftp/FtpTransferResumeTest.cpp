@@ -21,22 +21,18 @@ void ResumableServer(CScriptedFtpServer& server, std::string feat, std::string c
     server.On("FEAT", Reply("211-Features:\r\n" + feat + "211 End\r\n"));
     server.On("SYST", "215 UNIX Type: L8");
     server.On("REST ", [](CScriptedFtpServer& peer, const std::string&) { peer.Send("350 Restarting.\r\n"); });
-    server.On(
-        "RETR",
-        [content, attempts = Split(attempts), next = size_t(0)](CScriptedFtpServer& peer, const std::string&) mutable {
-            const std::string rest =
-                peer.m_transcript.size() > 1 ? peer.m_transcript[peer.m_transcript.size() - 2] : "";
-            const size_t offset = rest.rfind("REST ", 0) == 0 ? std::stoul(rest.substr(5)) : 0;
-            const std::string attempt = attempts.at(std::min(next++, attempts.size() - 1));
-            const std::string closing = attempt.substr(attempt.find(' ') + 1) + " Closing.\r\n";
-            if (closing[0] == '5')
-                return void(peer.Send(closing));
-            peer.Send("150 Opening BINARY mode data connection.\r\n");
-            peer.OpenData();
-            peer.SendData(content.substr(offset, std::stoul(attempt)));
-            peer.CloseData();
-            peer.Send(closing);
-        });
+    server.On("RETR",
+              [content, attempts = Split(attempts), next = size_t(0)](CScriptedFtpServer& peer,
+                                                                      const std::string& line) mutable {
+                  const std::string rest =
+                      peer.m_transcript.size() > 1 ? peer.m_transcript[peer.m_transcript.size() - 2] : "";
+                  const size_t offset = rest.rfind("REST ", 0) == 0 ? std::stoul(rest.substr(5)) : 0;
+                  const std::string attempt = attempts.at(std::min(next++, attempts.size() - 1));
+                  const std::string closing = attempt.substr(attempt.find(' ') + 1) + " Closing.";
+                  if (closing[0] == '5')
+                      return void(peer.Send(closing + "\r\n"));
+                  SendFile(content.substr(offset, std::stoul(attempt)), closing)(peer, line);
+              });
 }
 
 // Sets the cancel at the poll after the first pause.
@@ -151,13 +147,10 @@ TEST(FtpTransfer, BrokenUploadsResume)
         ResumableServer(server, " REST STREAM\r\n SIZE\r\n XCRC\r\n", content, "");
         std::string held;
         bool cut = true; // the first STOR is cut off
-        const auto receive = [&held, &cut](CScriptedFtpServer& peer, const std::string&) {
-            peer.Send("150 Ok to send data.\r\n");
-            peer.OpenData();
-            held += cut ? peer.ReceiveSome(12).substr(0, 12) : peer.ReceiveData();
-            peer.CloseData();
-            peer.Send(cut ? "426 Aborted.\r\n" : "226 Done.\r\n");
-            cut = false;
+        const auto receive = [&held, &cut](CScriptedFtpServer& peer, const std::string& line) {
+            const bool first = std::exchange(cut, false);
+            const auto take = [&](CScriptedFtpServer& p) { held += first ? p.ReceiveSome(12) : p.ReceiveData(); };
+            OverData(take, first ? "426 Aborted." : "226 Done.")(peer, line);
         };
         server.On("STOR", receive);
         server.On("APPE", receive);

@@ -232,17 +232,12 @@ TEST(FtpTransfer, HostileDataConnections)
     const QByteArray big = RandomBytes(16 * 1024 * 1024, 6);
     const QByteArray upload = RandomBytes(2 * 1024 * 1024, 51);
     const auto ticket = [](CScriptedFtpServer& server) {
-        DataRules(server);
-        server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
-            peer.Send("150 Ok to send data.\r\n");
-            peer.OpenData();
-            peer.Pause(100); // the client has sent its bytes and closes
-            peer.SendData("ticket");
-            peer.Pause(100); // a reset, if any, arrives before anything is read
-            peer.m_uploads.push_back(peer.ReceiveData());
-            peer.CloseData();
-            peer.Send("226 Transfer complete.\r\n");
-        });
+        server.On("STOR ", OverData([](CScriptedFtpServer& peer) {
+                      peer.Pause(100); // the client has sent its bytes and closes
+                      peer.SendData("ticket");
+                      peer.Pause(100); // a reset, if any, arrives before anything is read
+                      peer.m_uploads.push_back(peer.ReceiveData());
+                  }));
     };
     // A third party waits on 127.0.0.2 at a port on which the server waits
     // on 127.0.0.1; the PASV reply names the third party.
@@ -256,16 +251,10 @@ TEST(FtpTransfer, HostileDataConnections)
              server.On("PASV", [&](CScriptedFtpServer& peer, const std::string&) {
                  peer.Send(peer.Pasv("127,0,0,2", foreignPort));
              });
-             server.On("STOR ", ReceiveFile());
          },
          true, "STOR /up.txt", true, old, QString(), "RNFR RNTO"},
         // The upload stays whole under its temporary name.
-        {"the server refuses the rename",
-         [](CScriptedFtpServer& server) {
-             DataRules(server);
-             server.On("STOR ", ReceiveFile());
-             server.On("RNTO ", "553 Not allowed.");
-         },
+        {"the server refuses the rename", [](CScriptedFtpServer& server) { server.On("RNTO ", "553 Not allowed."); },
          true, "STOR /up.txt", false, old,
          u"The upload is complete as /.up.txt.tessaro-part on the server, but it could not take the place of /up.txt: "
          u"553 Not allowed."_s,
@@ -281,14 +270,8 @@ TEST(FtpTransfer, HostileDataConnections)
          false, "RETR /a.bin", true, content},
         {"an upload cut short, then success claimed",
          [](CScriptedFtpServer& server) {
-             DataRules(server);
-             server.On("STOR ", [](CScriptedFtpServer& peer, const std::string&) {
-                 peer.Send("150 Ok to send data.\r\n");
-                 peer.OpenData();
-                 peer.m_uploads.push_back(peer.ReceiveSome(4096));
-                 peer.CloseData();
-                 peer.Send("226 Transfer complete.\r\n");
-             });
+             server.On("STOR ",
+                       OverData([](CScriptedFtpServer& peer) { peer.m_uploads.push_back(peer.ReceiveSome(4096)); }));
          },
          true, "STOR /big.bin", false, big, u"The data connection broke off before the end of the transfer"_s, "DELE"},
         // Both modes close the data connection alike.
@@ -300,10 +283,11 @@ TEST(FtpTransfer, HostileDataConnections)
         const QString local = dir.filePath(u"local.bin"_s);
         ASSERT_TRUE(WriteFile(local, c.m_szCommand[0] == 'S' ? c.m_local : old));
         CScriptedFtpServer server;
-        server.On("TYPE I", "200 Switching to Binary mode.");
         server.On("EPSV", "500 Unknown command.");
         server.On("NOOP", "200 NOOP ok");
-        c.m_rules(server);
+        c.m_rules(server); // before the rules below, which it may override
+        DataRules(server);
+        server.On("STOR ", ReceiveFile());
         server.On("RNFR ", "350 Ready.");
         server.On("RNTO ", "250 Renamed.");
         server.On("DELE ", "250 Deleted.");

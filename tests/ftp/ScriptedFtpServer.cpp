@@ -173,10 +173,8 @@ bool CScriptedFtpServer::SendData(const std::string& bytes)
 std::string CScriptedFtpServer::ReceiveData()
 {
     std::string bytes;
-    char block[4096];
-    ssize_t n = 0;
-    while (m_nData >= 0 && WaitReadable(m_nData, kPeerWaitMs) && (n = ::recv(m_nData, block, sizeof block, 0)) > 0)
-        bytes.append(block, static_cast<size_t>(n));
+    for (std::string block; !(block = ReceiveSome(4096)).empty();)
+        bytes += block;
     return bytes;
 }
 
@@ -277,28 +275,26 @@ Lines Only(const Lines& transcript, std::initializer_list<const char*> prefixes)
     return lines;
 }
 
-CScriptedFtpServer::Handler SendFile(std::string content)
+CScriptedFtpServer::Handler OverData(std::function<void(CScriptedFtpServer&)> exchange, std::string closing)
 {
-    return [content](CScriptedFtpServer& server, const std::string&) {
+    return [exchange, closing](CScriptedFtpServer& server, const std::string&) {
         server.Send("150 Opening BINARY mode data connection.\r\n");
         if (!server.OpenData())
             return void(server.Send("425 Can't open data connection.\r\n"));
-        server.SendData(content);
+        exchange(server);
         server.CloseData();
-        server.Send("226 Transfer complete.\r\n");
+        server.Send(closing + "\r\n");
     };
+}
+
+CScriptedFtpServer::Handler SendFile(std::string content, std::string closing)
+{
+    return OverData([content](CScriptedFtpServer& server) { server.SendData(content); }, std::move(closing));
 }
 
 CScriptedFtpServer::Handler ReceiveFile()
 {
-    return [](CScriptedFtpServer& server, const std::string&) {
-        server.Send("150 Ok to send data.\r\n");
-        if (!server.OpenData())
-            return void(server.Send("425 Can't open data connection.\r\n"));
-        server.m_uploads.push_back(server.ReceiveData());
-        server.CloseData();
-        server.Send("226 Transfer complete.\r\n");
-    };
+    return OverData([](CScriptedFtpServer& server) { server.m_uploads.push_back(server.ReceiveData()); });
 }
 
 } // namespace ScriptedFtp

@@ -98,8 +98,12 @@ void LogonRules(CScriptedFtpServer& server);
 // The lines that start with one of the prefixes ("" takes all); a PORT line
 // without its argument, which holds a random port.
 Lines Only(const Lines& transcript, std::initializer_list<const char*> prefixes);
-// "150", the data on a fresh data connection, close, then "226".
-CScriptedFtpServer::Handler SendFile(std::string content);
-// "150", take the data until the client closes, then "226".
+// "150", the exchange on a fresh data connection ("425" instead when none
+// comes), close it, then the closing reply.
+CScriptedFtpServer::Handler OverData(std::function<void(CScriptedFtpServer&)> exchange,
+                                     std::string closing = "226 Transfer complete.");
+// The content sent over data.
+CScriptedFtpServer::Handler SendFile(std::string content, std::string closing = "226 Transfer complete.");
+// The data taken until the client closes, into m_uploads.
 CScriptedFtpServer::Handler ReceiveFile();
 } // namespace ScriptedFtp
