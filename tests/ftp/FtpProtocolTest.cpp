@@ -55,6 +55,7 @@ TEST(FtpProtocol, PasvRepliesAndPortArguments)
     };
     const std::pair<const char*, const char*> pasvCases[] = {
         {"227 Entering Passive Mode (192,168,0,5,4,1).\r\n", "192.168.0.5:1025"},
+        {"227 Entering Passive Mode (127,0,0,1,156,64).\r\n", "127.0.0.1:40000"}, // vsftpd; high byte over 127
         {"227 =( 10, 0, 0, 7, 0, 21)\r\n", "10.0.0.7:21"},
         {"227 (1,2,3,4,4,1)(\r\n", "1.2.3.4:1025"},
         {"227 )(1,2,3,4,4,1)\r\n", "1.2.3.4:1025"},
