@@ -57,6 +57,8 @@ void CExplorerFixture::StopExplorer()
     const QStringList unexpected = m_prompt->m_unexpected;
     const bool idle = m_prompt->Idle();
     const int unexpectedDials = m_remoteAccess->m_nUnexpectedDials;
+    const bool played = m_device->AllExpected();
+    const QString mismatches = QString::fromLatin1(m_device->m_mismatches.join(" | "));
     CServices::SetRemoteAccess(nullptr);
     m_services.reset();
     m_device.reset();
@@ -64,6 +66,8 @@ void CExplorerFixture::StopExplorer()
     m_localRoot.reset();
     QVERIFY2(idle, qPrintable("unexpected or unused answers: " + unexpected.join(" | ")));
     QCOMPARE(unexpectedDials, 0);
+    // The instrument's side went as scripted: every line used, none other written.
+    QVERIFY2(played, qPrintable("unexpected or unused instrument lines: " + mismatches));
     // No staging file outlives a command.
     QVERIFY(!QFile::exists(CLocalPaths::StagingPath("tempftp")));
     QVERIFY(!QFile::exists(CLocalPaths::StagingPath("FTP-INSTRUMENT")));

@@ -42,7 +42,7 @@ class CExplorerFixture
 {
 public:
     void StartExplorer(const QString& root);
-    // Closes the window; the prompt must have had nothing left over.
+    // Closes the window; the prompt and the instrument's script must have had nothing left over.
     void StopExplorer();
     // Points the profile's FTP settings at a server.
     static void SetFtpServer(int port, const QString& user, const QString& password);
@@ -63,7 +63,6 @@ public:
     void ScriptJobs(const QList<QByteArray>& rows);
     // Receiving job 3's measurements in the first format: these replies to "?" (an empty one is silence).
     void ScriptReceive(const QList<QByteArray>& replies);
-    QString DeviceMismatches() const { return QString::fromLatin1(m_device->m_mismatches.join(" | ")); }
 
     QString m_strRoot;
     std::unique_ptr<CScopedLocalRoot> m_localRoot;
