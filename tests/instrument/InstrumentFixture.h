@@ -89,6 +89,8 @@ protected:
         Fresh();
     }
     ~InstrumentTest() override { m_link.m_port.SetDevice(nullptr); }
+    // Every scripted answer was used and no question went unanswered.
+    void TearDown() override { EXPECT_TRUE(m_prompt.Idle()) << m_prompt.m_unexpected.join(" | ").toStdString(); }
 
     // A new instrument on the line playing `script`; pauses and messages start afresh.
     void Fresh(const Script& script = {})
