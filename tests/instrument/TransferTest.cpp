@@ -403,8 +403,6 @@ TEST_F(TransferTest, SendsStopAtTheFirstFailureAndLeaveNothingOpen)
                 {"L1\r\n\r\n", "?\r\n"}},
          false, 0, 6, job + "12\r\n|L1\r\n\r\n|<close>", start, quiet, 1},
         {"format: port", 5, Script(), true, 0, 0, "", none, QStringList("Error: COM Invalid handle"), 0},
-        {"format: cable after c", 5, Script{kWakeOk}, false, 1, 0, "<open>|c\r\n|<close>", QList<int>{1000},
-         QStringList(kLost), 0},
         {"format: refused", 5, Script{kWakeOk, {"FORM/SND/5\r\n", "@W\r\n"}}, false, 0, 0,
          "<open>|c\r\n|FORM/SND/5\r\n|<close>", formatSend, quiet, 0},
         // No answer to the announcement: nothing of the file goes out.
