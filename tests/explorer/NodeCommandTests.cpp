@@ -50,7 +50,6 @@ private slots:
         // What is enabled: Delete, New Folder, View, label editing (F2).
         const std::pair<QTreeWidgetItem*, QString> rows[] = {
             {m_view->PortRoot(), "----"},
-            {m_view->PortRoot()->child(0), "----"},
             {instrumentNode({NK_JOB, 3, true}), "D---"},
             {instrumentNode({NK_JOB, 4, false}), "----"},
             {instrumentNode({NK_FORMATS, 0, false}), "----"},
