@@ -215,7 +215,6 @@ TEST_F(InstrumentDetectorTest, SkipsDevicesThatCannotBeUsedAndNoise)
     ASSERT_EQ(result.m_notes.size(), 2);
     EXPECT_TRUE(result.m_notes[0].startsWith(QLatin1String("/dev/a-busy skipped: ")));
     EXPECT_EQ(result.m_notes[1], QStringLiteral("/dev/e-vanishing skipped: The device has disappeared"));
-    EXPECT_EQ(busy.m_nOpens, 0);
     EXPECT_TRUE(rejects.m_writes.isEmpty());
     EXPECT_EQ(rejects.m_nOpens, 3);
     EXPECT_EQ(silent.m_writes.size(), 3 * 3);
