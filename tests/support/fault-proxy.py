@@ -39,7 +39,6 @@ class Relay:
         self.args = args
         self.lock = threading.Lock()
         self.since_cut = 0
-        self.cuts = 0
         self.controls = set()
         self.stalled = False
         self.cut_all = False
@@ -69,14 +68,13 @@ class Relay:
         """How many of size data bytes go through before the next cut; whether to cut after them."""
         every = self.args.cut_every
         with self.lock:
-            if every <= 0 or (self.args.cuts and self.cuts >= self.args.cuts):
+            if every <= 0:
                 return size, False
             left = every - self.since_cut
             if size < left:
                 self.since_cut += size
                 return size, False
             self.since_cut = 0
-            self.cuts += 1
             return left, True
 
     def pump(self, source, sink, pair, data):
@@ -160,7 +158,6 @@ def main():
     parser.add_argument('--target', default='127.0.0.1')
     parser.add_argument('--data-ports', type=int, default=16)
     parser.add_argument('--cut-every', type=int, default=0, help='bytes of data between two cuts; 0: never')
-    parser.add_argument('--cuts', type=int, default=0, help='at most this many cuts; 0: no limit')
     parser.add_argument('--cut-control', action='store_true')
     args = parser.parse_args()
     relay = Relay(args)
