@@ -17,7 +17,7 @@ and "set cut N" cuts every connection, control ones too, after each N bytes
 relayed from then on (0: never); each is echoed once it holds.
 
 Handshake on stdin/stdout, so that no port is chosen, closed and taken again:
-  1. it binds a free block of --data-ports consecutive ports on its address and
+  1. it binds a free block of 16 consecutive ports on its address and
      prints "data LOW HIGH" (the server is then started with that passive range);
   2. it reads "control PORT" (the port the server bound) from stdin, listens on
      it and prints "control PORT". It ends when stdin closes.
@@ -116,7 +116,7 @@ class Relay:
                 return
             server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             try:
-                server.connect((self.args.target, port))
+                server.connect(('127.0.0.1', port))
             except OSError:
                 client.close()
                 server.close()
@@ -155,16 +155,14 @@ def bind_data_ports(address, count):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--listen', default='127.0.0.2')
-    parser.add_argument('--target', default='127.0.0.1')
-    parser.add_argument('--data-ports', type=int, default=16)
     parser.add_argument('--cut-every', type=int, default=0, help='bytes of data between two cuts; 0: never')
     parser.add_argument('--cut-control', action='store_true')
     args = parser.parse_args()
     relay = Relay(args)
-    low, data_listeners = bind_data_ports(args.listen, args.data_ports)
+    low, data_listeners = bind_data_ports(args.listen, 16)
     for offset, listener in enumerate(data_listeners):
         threading.Thread(target=relay.serve, args=(listener, low + offset, True), daemon=True).start()
-    print('data %d %d' % (low, low + args.data_ports - 1), flush=True)
+    print('data %d %d' % (low, low + len(data_listeners) - 1), flush=True)
     for line in sys.stdin:
         words = line.split()
         if len(words) == 2 and words[0] == 'control':
