@@ -115,7 +115,6 @@ TEST(FtpFeatures, SystemReplies)
         {"215 OS/400 is the remote operating system. The TCP/IP version is \"V7R4M0\".\r\n", FTP_SYSTEM_OS400,
          "OS/400 is the remote operating system. The TCP/IP version is \"V7R4M0\"."},
         {"215 NETWARE Type: L8\r\n", FTP_SYSTEM_NETWARE, "NETWARE Type: L8"},
-        {"215 Plan9\r\n", FTP_SYSTEM_UNKNOWN, "Plan9"},
         {"215 \x1b[2Junix\x07\r\n", FTP_SYSTEM_UNKNOWN, "[2Junix"},
         {"500 SYST not understood\r\n", FTP_SYSTEM_UNKNOWN, ""},
         {"2150 UNIX\r\n", FTP_SYSTEM_UNKNOWN, ""},
