@@ -202,7 +202,6 @@ TEST(FtpListing, UnixLines)
             {"-rw-r--r-- 1 user group 7 06-07 21:22 iso recent.txt", "-|7|2024-06-07T21:22|iso recent.txt"},
             {"-rw-r--r-- 1 user group 7 2023-06-07 iso old.txt", "-|7|2023-06-07|iso old.txt"},
             {"-rw-r--r-- 1 user group 7 07.06.2024 21:22 punkt.txt", "-|7|2024-06-07T21:22|punkt.txt"},
-            {"-rw-r--r-- 1 user group 7 06/13/2024 slash.txt", "-|7|2024-06-13|slash.txt"},
             // day before month, other languages, UTF-8 and Latin-1
             {"-rw-r--r-- 1 user group 7  7 Jun 21:22 day first.txt", "-|7|2024-06-07T21:22|day first.txt"},
             {"-rw-r--r-- 1 user group 7  7. M\xc3\xa4r 2023 Messung.txt", "-|7|2023-03-07|Messung.txt"},
