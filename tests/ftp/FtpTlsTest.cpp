@@ -64,8 +64,8 @@ TEST(FtpTls, TrustDecisions)
         EFtpTrust m_expected;
     };
     const CCase cases[] = {
-        {true, other, QString(), TRUST_ACCEPT}, // a verified certificate replaces a remembered one silently
-        {false, QString(), QString(), TRUST_ASK_NEW},
+        {true, other, QString(), TRUST_ACCEPT},       // a verified certificate replaces a remembered one silently
+        {false, QString(), QString(), TRUST_ASK_NEW}, // nothing known: the user is asked
         {false, kFingerprint, QString(), TRUST_ACCEPT},
         {false, QString(), kFingerprint, TRUST_ACCEPT},
         {false, other, QString(), TRUST_ASK_CHANGED},
