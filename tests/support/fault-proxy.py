@@ -17,7 +17,7 @@ and "set cut N" cuts every connection, control ones too, after each N bytes
 relayed from then on (0: never); each is echoed once it holds.
 
 Handshake on stdin/stdout, so that no port is chosen, closed and taken again:
-  1. it binds a free block of --data-ports consecutive ports on its address and
+  1. it binds a free block of 16 consecutive ports on its address and
      prints "data LOW HIGH" (the server is then started with that passive range);
   2. it reads "control PORT" (the port the server bound) from stdin, listens on
      it and prints "control PORT". It ends when stdin closes.
@@ -39,7 +39,6 @@ class Relay:
         self.args = args
         self.lock = threading.Lock()
         self.since_cut = 0
-        self.cuts = 0
         self.controls = set()
         self.stalled = False
         self.cut_all = False
@@ -69,14 +68,13 @@ class Relay:
         """How many of size data bytes go through before the next cut; whether to cut after them."""
         every = self.args.cut_every
         with self.lock:
-            if every <= 0 or (self.args.cuts and self.cuts >= self.args.cuts):
+            if every <= 0:
                 return size, False
             left = every - self.since_cut
             if size < left:
                 self.since_cut += size
                 return size, False
             self.since_cut = 0
-            self.cuts += 1
             return left, True
 
     def pump(self, source, sink, pair, data):
@@ -118,7 +116,7 @@ class Relay:
                 return
             server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             try:
-                server.connect((self.args.target, port))
+                server.connect(('127.0.0.1', port))
             except OSError:
                 client.close()
                 server.close()
@@ -157,17 +155,14 @@ def bind_data_ports(address, count):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--listen', default='127.0.0.2')
-    parser.add_argument('--target', default='127.0.0.1')
-    parser.add_argument('--data-ports', type=int, default=16)
     parser.add_argument('--cut-every', type=int, default=0, help='bytes of data between two cuts; 0: never')
-    parser.add_argument('--cuts', type=int, default=0, help='at most this many cuts; 0: no limit')
     parser.add_argument('--cut-control', action='store_true')
     args = parser.parse_args()
     relay = Relay(args)
-    low, data_listeners = bind_data_ports(args.listen, args.data_ports)
+    low, data_listeners = bind_data_ports(args.listen, 16)
     for offset, listener in enumerate(data_listeners):
         threading.Thread(target=relay.serve, args=(listener, low + offset, True), daemon=True).start()
-    print('data %d %d' % (low, low + args.data_ports - 1), flush=True)
+    print('data %d %d' % (low, low + len(data_listeners) - 1), flush=True)
     for line in sys.stdin:
         words = line.split()
         if len(words) == 2 and words[0] == 'control':
