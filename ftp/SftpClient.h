@@ -147,6 +147,9 @@ private:
     // The size the server gives for path (left as it was where it gives
     // none); what names it in a message.
     bool StatSize(const QByteArray& path, const QString& what, qint64& size);
+    // StatSize after a break: a link lost under the question is one more
+    // break (an attempt that moved nothing), not the end of the transfer.
+    bool StatAcrossBreaks(CFtpResumePolicy& policy, const CRemotePath& remote, qint64& size);
     bool PlaceUpload(const CRemotePath& part, const CRemotePath& remote);
     bool RemovePart(const QByteArray& part);
 

@@ -72,10 +72,8 @@ bool CSftpClient::Download(const CRemotePath& remote, const QString& localPath)
     }
     // Pieces make the whole only where the server's count says so; a server
     // that gives no size is taken at its word, as for uploads.
-    QByteArray serverPath;
     qint64 size = count;
-    if (policy.Retried() && ServerPath(remote, serverPath) && StatSize(serverPath, FromBytes(serverPath), size)
-        && size != count) {
+    if (policy.Retried() && StatAcrossBreaks(policy, remote, size) && size != count) {
         m_strReply = LoadString(IDS_FTP_DOWNLOAD_SIZE).arg(size).arg(count);
         return false;
     }
@@ -150,13 +148,13 @@ bool CSftpClient::Upload(const QString& localPath, const CRemotePath& remote)
         qint64 size = 0;
         // Bytes handed over count as progress until the server's count
         // says otherwise: most of a cut attempt's bytes are never confirmed.
-        if (!RecoverFromBreak(policy, sent > held || source.pos() > held) || !ServerPath(part, partPath)
-            || !StatSize(partPath, part.Absolute(), size) || !policy.Confirm(size > held))
+        if (!RecoverFromBreak(policy, sent > held || source.pos() > held) || !StatAcrossBreaks(policy, part, size)
+            || !policy.Confirm(size > held))
             return false;
         held = qBound(qint64(0), size, source.size());
     }
     qint64 size = source.size();
-    if (!StatSize(partPath, part.Absolute(), size))
+    if (!StatAcrossBreaks(policy, part, size) || !ServerPath(part, partPath))
         return false;
     if (size != source.size()) {
         m_strReply = LoadString(IDS_FTP_UPLOAD_SIZE).arg(size).arg(source.size());
@@ -206,6 +204,17 @@ bool CSftpClient::StatSize(const QByteArray& path, const QString& what, qint64& 
         return Fail(rc, what);
     size = (attributes.flags & LIBSSH2_SFTP_ATTR_SIZE) ? qint64(qMin<quint64>(attributes.filesize, LLONG_MAX)) : size;
     return true;
+}
+
+bool CSftpClient::StatAcrossBreaks(CFtpResumePolicy& policy, const CRemotePath& remote, qint64& size)
+{
+    for (;;) {
+        QByteArray serverPath;
+        if (ServerPath(remote, serverPath) && StatSize(serverPath, remote.Absolute(), size))
+            return true;
+        if (!m_bLost || m_bCancelled || !RecoverFromBreak(policy, false))
+            return false;
+    }
 }
 
 bool CSftpClient::SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const QString& what, qint64& count)

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // A progress service for tests: remembers what the window would show and can
 // report a cancel at a chosen poll.
 class CRecordingProgress : public CProgress
@@ -11,7 +13,12 @@ class CRecordingProgress : public CProgress
 public:
     void Show() override;
     void SetText(const QString& text) override { m_strText = text; }
-    void SetBytes(qint64 bytes) override { m_nBytes = bytes; }
+    void SetBytes(qint64 bytes) override
+    {
+        m_nBytes = bytes;
+        if (m_fnOnBytes)
+            m_fnOnBytes(bytes);
+    }
     void SetRange(int range) override { m_nRange = range; }
     void SetPos(int) override {}
     void Step() override { ++m_nSteps; }
@@ -31,4 +38,5 @@ public:
     int m_nSteps = 0;
     qint64 m_nBytes = 0;
     QString m_strText;
+    std::function<void(qint64)> m_fnOnBytes; // sees every count reported
 };
