@@ -151,7 +151,8 @@ private:
     // break (an attempt that moved nothing), not the end of the transfer.
     bool StatAcrossBreaks(CFtpResumePolicy& policy, const CRemotePath& remote, qint64& size);
     bool PlaceUpload(const CRemotePath& part, const CRemotePath& remote);
-    bool RemovePart(const QByteArray& part);
+    // Always false: removes what arrived of a failed upload, keeping the reason.
+    bool RemovePart(const CRemotePath& part);
 
     int m_nSocket = -1;
     LIBSSH2_SESSION* m_pSession = nullptr;

@@ -133,7 +133,7 @@ bool CSftpClient::Upload(const QString& localPath, const CRemotePath& remote)
         return false;
     }
     const CRemotePath part = CRemotePath::FromServer(FtpPartPath(remote.Absolute()));
-    QByteArray partPath;
+    QByteArray partPath; // refused names end the upload before anything is sent
     if (!ServerPath(part, partPath))
         return false;
     // After a break the next attempt starts from what the server holds of
@@ -141,10 +141,8 @@ bool CSftpClient::Upload(const QString& localPath, const CRemotePath& remote)
     CFtpResumePolicy policy(true);
     qint64 held = 0;
     for (qint64 sent = 0; !SendPart(source, part, held, sent);) {
-        if (!m_bLost || m_bCancelled) {
-            RemovePart(partPath);
-            return false;
-        }
+        if (!m_bLost || m_bCancelled)
+            return RemovePart(part);
         qint64 size = 0;
         // Bytes handed over count as progress until the server's count
         // says otherwise: most of a cut attempt's bytes are never confirmed.
@@ -154,12 +152,11 @@ bool CSftpClient::Upload(const QString& localPath, const CRemotePath& remote)
         held = qBound(qint64(0), size, source.size());
     }
     qint64 size = source.size();
-    if (!StatAcrossBreaks(policy, part, size) || !ServerPath(part, partPath))
+    if (!StatAcrossBreaks(policy, part, size))
         return false;
     if (size != source.size()) {
         m_strReply = LoadString(IDS_FTP_UPLOAD_SIZE).arg(size).arg(source.size());
-        RemovePart(partPath);
-        return false;
+        return RemovePart(part);
     }
     return PlaceUpload(part, remote);
 }
@@ -245,15 +242,15 @@ bool CSftpClient::SendFile(QIODevice& source, LIBSSH2_SFTP_HANDLE* handle, const
     }
 }
 
-bool CSftpClient::RemovePart(const QByteArray& part)
+bool CSftpClient::RemovePart(const CRemotePath& part)
 {
-    // What arrived of a failed upload goes; the reason stays.
-    if (!IsOpen())
-        return false;
     const QString reason = m_strReply;
-    Await([&] {
-        return long(libssh2_sftp_unlink_ex(m_pSftp, part.constData(), static_cast<unsigned int>(part.size())));
-    });
+    QByteArray path;
+    if (IsOpen() && ServerPath(part, path)) {
+        Await([&] {
+            return long(libssh2_sftp_unlink_ex(m_pSftp, path.constData(), static_cast<unsigned int>(path.size())));
+        });
+    }
     m_strReply = reason;
     return false;
 }
