@@ -2,13 +2,34 @@
 #include "ftp/FtpListing.h"
 #include "platform/Bytes.h"
 
+#include <QSet>
+
+// The entries of the two halves are those of the whole listing, in order,
+// except for later entries under a name the whole took earlier: the older
+// versions of a file in VMS lines, which the whole listing leaves out
+// whatever system the server named.
+static bool SameButOlderVersions(const QList<CFtpListEntry>& whole, const QList<CFtpListEntry>& halves)
+{
+    qsizetype taken = 0;
+    QSet<QString> names;
+    for (const CFtpListEntry& entry : halves) {
+        const bool same = taken < whole.size() && whole[taken].m_strName == entry.m_strName
+            && whole[taken].m_bFolder == entry.m_bFolder;
+        if (same)
+            names.insert(whole[taken++].m_strName);
+        else if (!names.contains(entry.m_strName))
+            return false;
+    }
+    return taken == whole.size();
+}
+
 // A LIST reply as a server of the system that its last byte names sends it.
 // Every entry has a name that is part of its line, not empty and free of CR
 // and LF; no folder is "." or ".."; a link is no folder; a size is known or
 // -1; a time is valid exactly when it has a precision. A listing cut at a
 // line end reads as its two halves, with as many lines left unread, except
 // on VMS, where an entry may go on in the next line and older versions of a
-// file listed earlier are left out.
+// file listed earlier are left out (the latter in VMS lines from any server).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray listing = InputBytes(data, size);
@@ -22,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int unreadHalves = 0;
         const QList<CFtpListEntry> halves =
             ParseFtpListing(head, context, &unreadHalves) + ParseFtpListing(tail, context, &unreadHalves);
-        Check(SameEntries(entries, halves), "a listing reads line by line");
+        Check(SameButOlderVersions(entries, halves), "a listing reads line by line");
         Check(unread == unreadHalves, "every line not understood is counted once");
     }
     CheckEntries(entries);
